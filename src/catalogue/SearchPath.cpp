@@ -1,0 +1,35 @@
+#include "catalogue/SearchPath.h"
+
+#include "text/Fileman.h"
+#include "text/StrMan.h"
+
+namespace korvalis::catalogue {
+
+std::string GetEnvVar(platform::Environment& environment, const std::string& name) {
+  std::string value;
+  return environment.Variable(name, value) ? value : std::string();
+}
+
+SearchPath BuildSearchPath(platform::Environment& environment) {
+  SearchPath folders;
+  text::SplitToList(folders, GetEnvVar(environment, "PATH"), ';');
+  folders.push_back(text::SystemDir(environment));
+  folders.push_back(text::WindowsDir(environment));
+  return folders;
+}
+
+std::string ExpandSystemRoot(platform::Environment& environment, const std::string& text) {
+  return text::ReplaceAll(text, "%SystemRoot%", text::SystemDir(environment));
+}
+
+std::string FindProgramFile(platform::FileSystem& files, platform::Environment& environment,
+                            const SearchPath& searchPath, const std::string& fileName) {
+  if (files.IsFile(fileName)) return fileName;
+  for (const auto& folder : searchPath) {
+    const std::string candidate = text::JoinPath(ExpandSystemRoot(environment, folder), fileName);
+    if (files.IsFile(candidate)) return candidate;
+  }
+  return fileName;
+}
+
+}  // namespace korvalis::catalogue

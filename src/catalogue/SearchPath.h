@@ -1,0 +1,27 @@
+#pragma once
+// The folders searched for a program file given without a folder, built once at program start.
+#include <string>
+#include <vector>
+
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+
+namespace korvalis::catalogue {
+
+using SearchPath = std::vector<std::string>;
+
+// The variable's value; empty when it is not set.
+std::string GetEnvVar(platform::Environment& environment, const std::string& name);
+
+// The pieces of PATH (trimmed, empty ones kept), then the System and the Windows folder.
+SearchPath BuildSearchPath(platform::Environment& environment);
+
+// Every "%SystemRoot%" (letter case counts) becomes the System folder.
+std::string ExpandSystemRoot(platform::Environment& environment, const std::string& text);
+
+// An existing file for the name: the name itself, else the first folder of the search path
+// that holds it; the name unchanged when there is none. No extension is ever added.
+std::string FindProgramFile(platform::FileSystem& files, platform::Environment& environment,
+                            const SearchPath& searchPath, const std::string& fileName);
+
+}  // namespace korvalis::catalogue

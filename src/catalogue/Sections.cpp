@@ -1,0 +1,46 @@
+#include "catalogue/Sections.h"
+
+namespace korvalis::catalogue {
+
+const std::array<const char*, kSectionCount> SectionNames = {
+    "Local Machine Startup Folder", "WinIni Run",           "WinIni Load",
+    "System Ini",                   "Local Machine Run",    "Local Machine Run Once",
+    "Local Machine Services",       "Local Machine Service Once", "Current User Run",
+    "Current User Run Once",        "Current User Startup Folder",
+};
+
+const std::array<const char*, 3> ChangeKindNames = {"Add", "Remove", "Change"};
+
+namespace {
+const std::array<const char*, 6> kSectionKeys = {
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+};
+}  // namespace
+
+const char* SectionName(Section section) { return section < kSectionCount ? SectionNames[section] : ""; }
+
+const char* SectionKey(Section section) { return IsRegistrySection(section) ? kSectionKeys[section - 4] : nullptr; }
+
+bool IsRegistrySection(Section section) { return section >= 4 && section <= 9; }
+
+bool IsFolderSection(Section section) {
+  return section == kLocalMachineStartupFolder || section == kCurrentUserStartupFolder;
+}
+
+platform::RootKey SectionRoot(Section section) {
+  return section >= 8 ? platform::RootKey::CurrentUser : platform::RootKey::LocalMachine;
+}
+
+SectionSet::SectionSet(std::initializer_list<Section> sections) {
+  for (Section section : sections)
+    if (section < kSectionCount) bits_ = static_cast<std::uint16_t>(bits_ | (1u << section));
+}
+
+SectionSet SectionSet::Of(Section section) { return SectionSet{section}; }
+
+}  // namespace korvalis::catalogue

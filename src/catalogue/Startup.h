@@ -1,0 +1,63 @@
+#pragma once
+// One program start registered in one startup location.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/Sections.h"
+
+namespace korvalis::catalogue {
+
+class TStartups;
+
+class TStartup {
+ public:
+  // Only the catalogue can make the key: entries are created by TStartups::Add alone.
+  class CreationKey {
+    friend class TStartups;
+    CreationKey() = default;
+  };
+  explicit TStartup(CreationKey) {}
+  virtual ~TStartup() = default;
+  TStartup(const TStartup&) = delete;
+  TStartup& operator=(const TStartup&) = delete;
+
+  std::int32_t IconIndex() const { return iconIndex_; }
+  const std::string& Title() const { return title_; }
+  const std::string& Name() const { return name_; }
+  const std::string& Command() const { return command_; }
+  Section GetSection() const { return section_; }
+  bool Enabled() const { return enabled_; }
+  TStartups* Owner() const { return owner_; }
+  const std::string& ProgramFile() const { return programFile_; }
+  const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
+  std::vector<std::uint8_t>& LinkData() { return linkData_; }
+
+  virtual void SetTitle(const std::string& title);
+  // Also derives ProgramFile from the command.
+  virtual void SetCommand(const std::string& command);
+  virtual void SetIconIndex(std::int32_t iconIndex);
+  virtual void SetSection(Section section);
+  virtual void SetName(const std::string& name);
+  void SetEnabled(bool enabled) { enabled_ = enabled; }
+  void SetOwner(TStartups* owner) { owner_ = owner; }
+
+  // Makes the entry's location agree with it: written when enabled, removed when not.
+  void Apply() const;
+
+ private:
+  void ApplyToRegistry() const;
+  void ApplyToFolder() const;
+
+  std::int32_t iconIndex_ = 0;
+  std::string title_;
+  std::string name_;
+  std::string command_;
+  Section section_ = 0;
+  bool enabled_ = true;
+  TStartups* owner_ = nullptr;
+  std::string programFile_;
+  std::vector<std::uint8_t> linkData_;
+};
+
+}  // namespace korvalis::catalogue

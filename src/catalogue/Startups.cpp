@@ -1,0 +1,77 @@
+#include "catalogue/Startups.h"
+
+#include <algorithm>
+
+#include "platform/Error.h"
+#include "text/Fileman.h"
+
+namespace korvalis::catalogue {
+
+namespace {
+std::string TitleWithoutExtension(const std::string& title) {
+  const auto cut = title.find_last_of("\\:");
+  const auto dot = title.find_last_of('.');
+  if (dot == std::string::npos || (cut != std::string::npos && dot < cut)) return title;
+  return title.substr(0, dot);
+}
+}  // namespace
+
+TStartups::TStartups(platform::WindowHandle ownerWindow, const platform::Platform& platform)
+    : ownerWindow_(ownerWindow), platform_(platform) {}
+
+TStartup& TStartups::Items(int index) const {
+  if (index < 0 || index >= Count()) throw Error(FormatText("List index out of bounds (%d)", index));
+  return *entries_[static_cast<std::size_t>(index)];
+}
+
+void TStartups::Clear() { entries_.clear(); }
+
+TStartup* TStartups::Add(const std::string& name, const std::string& title, const std::string& command,
+                         Section section, std::int32_t iconIndex) {
+  for (const auto& entry : entries_)
+    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name) return entry.get();
+  if (command.empty()) return nullptr;
+  auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
+  entry->SetOwner(this);
+  entry->SetEnabled(true);
+  entry->SetCommand(command);
+  entry->SetTitle(title.empty() ? text::FileNamePart(entry->Command()) : title);
+  entry->SetName(name.empty() ? TitleWithoutExtension(entry->Title()) : name);
+  entry->SetSection(section);
+  entry->SetIconIndex(iconIndex);
+  entries_.push_back(std::move(entry));
+  return entries_.back().get();
+}
+
+TStartup* TStartups::AddCopy(const TStartup& entry) {
+  return Add(entry.Name(), entry.Title(), entry.Command(), entry.GetSection(), entry.IconIndex());
+}
+
+void TStartups::LoadSections(SectionSet sections) {
+  try {
+    LoadFolders(sections);
+  } catch (const std::exception&) {
+    // A startup folder that cannot be read leaves the registry sections to be read.
+  }
+  LoadRegistry(sections, nullptr);
+}
+
+void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) {
+  try {
+    LoadFolders(sections);
+  } catch (const std::exception&) {
+  }
+  LoadRegistry(sections, &problems);
+}
+
+void TStartups::ApplyAll() {
+  for (const auto& entry : entries_) entry->Apply();
+}
+
+void TStartups::RemoveSection(Section section) {
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                [section](const auto& entry) { return entry->GetSection() == section; }),
+                 entries_.end());
+}
+
+}  // namespace korvalis::catalogue

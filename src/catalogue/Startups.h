@@ -1,0 +1,56 @@
+#pragma once
+// The catalogue: the startup entries it owns, in insertion order, and the reading and
+// writing of their locations.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/ReadProblems.h"
+#include "catalogue/Sections.h"
+#include "catalogue/Startup.h"
+#include "platform/Platform.h"
+
+namespace korvalis::catalogue {
+
+class TStartups {
+ public:
+  TStartups(platform::WindowHandle ownerWindow, const platform::Platform& platform);
+  TStartups(const TStartups&) = delete;
+  TStartups& operator=(const TStartups&) = delete;
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  // Fails with "List index out of bounds (%d)" outside 0 to Count - 1.
+  TStartup& Items(int index) const;
+  void Clear();
+
+  // The first entry equal in Name, Command and Section (letter case counts), unchanged; else a
+  // new enabled entry; nothing for an empty command.
+  TStartup* Add(const std::string& name, const std::string& title, const std::string& command, Section section,
+                std::int32_t iconIndex);
+  TStartup* AddCopy(const TStartup& entry);
+
+  // Adds the entries of the sections in the set: folders first, whose errors are swallowed,
+  // then the registry, whose errors end the call.
+  void LoadSections(SectionSet sections);
+  // The same, but values that cannot be taken in are skipped and listed instead.
+  void LoadSections(SectionSet sections, ReadProblems& problems);
+  void Refresh() { LoadSections(AllSections); }
+  // Writes back every entry in order; the first error ends it.
+  void ApplyAll();
+  // Releases the entries of one section, keeping the order of the others.
+  void RemoveSection(Section section);
+
+  platform::WindowHandle OwnerWindow() const { return ownerWindow_; }
+  const platform::Platform& Platform() const { return platform_; }
+
+ private:
+  void LoadFolders(SectionSet sections);
+  void LoadRegistry(SectionSet sections, ReadProblems* problems);
+  void LoadKey(Section section, ReadProblems* problems);
+
+  std::vector<std::unique_ptr<TStartup>> entries_;
+  platform::WindowHandle ownerWindow_;
+  platform::Platform platform_;
+};
+
+}  // namespace korvalis::catalogue

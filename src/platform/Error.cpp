@@ -1,0 +1,24 @@
+#include "platform/Error.h"
+
+namespace korvalis {
+
+namespace {
+std::string Substitute(const std::string& pattern, const std::string& argument, const char* marker) {
+  const auto at = pattern.find(marker);
+  if (at == std::string::npos) return pattern;
+  return pattern.substr(0, at) + argument + pattern.substr(at + 2);
+}
+}  // namespace
+
+InvalidDataTypeError::InvalidDataTypeError(const std::string& valueName)
+    : Error(FormatText("Invalid data type for '%s'", valueName)), valueName_(valueName) {}
+
+std::string FormatText(const std::string& pattern, const std::string& argument) {
+  return Substitute(pattern, argument, "%s");
+}
+
+std::string FormatText(const std::string& pattern, long long argument) {
+  return Substitute(pattern, std::to_string(argument), "%d");
+}
+
+}  // namespace korvalis

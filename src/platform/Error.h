@@ -1,0 +1,28 @@
+#pragma once
+// Errors are exceptions carrying the text the user is shown.
+#include <stdexcept>
+#include <string>
+
+namespace korvalis {
+
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A registry value whose type is not a string: the reader names it so the caller can
+// skip that one value and go on with the others.
+class InvalidDataTypeError : public Error {
+ public:
+  explicit InvalidDataTypeError(const std::string& valueName);
+  const std::string& ValueName() const { return valueName_; }
+
+ private:
+  std::string valueName_;
+};
+
+// Puts the argument in place of the first "%s" or "%d" of a message pattern.
+std::string FormatText(const std::string& pattern, const std::string& argument);
+std::string FormatText(const std::string& pattern, long long argument);
+
+}  // namespace korvalis

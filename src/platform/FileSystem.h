@@ -1,0 +1,34 @@
+#pragma once
+// Files and folders as the system offers them: backslash paths, drive letters, a
+// process-wide current folder.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvalis::platform {
+
+struct FolderEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  bool IsFolder() const;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool SetCurrentFolder(const std::string& path) = 0;
+  virtual std::string CurrentFolder() = 0;
+  // True for an existing file, false for a folder or nothing.
+  virtual bool IsFile(const std::string& path) = 0;
+  // The entries matching a pattern such as C:\Folder\*.*, as the system enumerates them
+  // (the "." and ".." entries included where the system gives them).
+  virtual bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) = 0;
+  virtual bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) = 0;
+  // Creates the file or replaces it.
+  virtual bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Creates the folder and any missing parents.
+  virtual bool CreateFolders(const std::string& path) = 0;
+};
+
+}  // namespace korvalis::platform

@@ -1,0 +1,19 @@
+#pragma once
+// Everything of the system that the program touches, handed to the code that needs it.
+#include "platform/Environment.h"
+#include "platform/EventLogApi.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+
+namespace korvalis::platform {
+
+struct Platform {
+  Registry& registry;
+  FileSystem& files;
+  Environment& environment;
+  Shell& shell;
+  EventLogApi& eventLog;
+};
+
+}  // namespace korvalis::platform

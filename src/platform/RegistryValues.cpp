@@ -1,0 +1,64 @@
+#include "platform/RegistryValues.h"
+
+#include <algorithm>
+
+namespace korvalis::platform {
+
+namespace {
+constexpr int kReadAttempts = 8;
+}
+
+std::string PathFromRoot(const std::string& path) {
+  if (!path.empty() && path[0] == '\\') return path.substr(1);
+  return path;
+}
+
+Status ReadValueNames(RegistryKey& key, std::vector<std::string>& names) {
+  KeyInfo info;
+  const Status status = key.QueryInfo(info);
+  if (status != kSuccess) return status;
+  for (std::uint32_t index = 0; index < info.valueCount; ++index) {
+    std::string name;
+    Status got = key.EnumValueName(index, info.maxValueNameChars + 1, name);
+    if (got == kErrorMoreData) got = key.EnumValueName(index, kMaxValueNameChars + 1, name);
+    if (got == kErrorNoMoreItems) break;
+    if (got != kSuccess) continue;
+    names.push_back(std::move(name));
+  }
+  return kSuccess;
+}
+
+Status ReadValueBytes(RegistryKey& key, const std::string& name, std::uint32_t& type,
+                      std::vector<std::uint8_t>& bytes) {
+  std::uint32_t size = 0;
+  Status status = key.QueryValueInfo(name, type, size);
+  if (status != kSuccess) return status;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    bytes.assign(size, 0);
+    std::uint32_t returned = size;
+    status = key.ReadValue(name, type, bytes, returned);
+    if (status == kSuccess) {
+      bytes.resize(std::min<std::size_t>(returned, bytes.size()));
+      return kSuccess;
+    }
+    if (status != kErrorMoreData) return status;
+    // Grown since the size query: take the new size, with room to spare for the next growth.
+    size = std::max(returned, size) + 16;
+  }
+  return kErrorMoreData;
+}
+
+bool IsStringType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+
+std::string TextOfBytes(const std::vector<std::uint8_t>& bytes) {
+  const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+  return std::string(bytes.begin(), end);
+}
+
+std::vector<std::uint8_t> StringBytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
+}  // namespace korvalis::platform

@@ -1,0 +1,249 @@
+#include "platform/memory/MemoryFileSystem.h"
+
+#include "platform/SystemCodes.h"
+#include "platform/memory/CaseFold.h"
+#include "platform/memory/Wildcard.h"
+
+namespace korvalis::platform::memory {
+
+struct MemoryFileSystem::Node {
+  std::string name;
+  bool folder = false;
+  std::uint32_t attributes = kAttrArchive;
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::unique_ptr<Node>> children;  // in creation order
+
+  Node* Child(const std::string& childName) const {
+    for (const auto& child : children)
+      if (SameName(child->name, childName)) return child.get();
+    return nullptr;
+  }
+};
+
+namespace {
+
+using Node = MemoryFileSystem::Node;
+
+bool IsDriveRoot(const std::string& part) { return part.size() == 2 && part[1] == ':'; }
+
+std::vector<std::string> Split(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  parts.push_back(part);
+  return parts;
+}
+
+}  // namespace
+
+MemoryFileSystem::MemoryFileSystem() { AddFolder("C:\\"); }
+
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+bool MemoryFileSystem::Allowed(FileOperation::Kind kind, const std::string& path) const {
+  return !hook_ || hook_(FileOperation{kind, path});
+}
+
+std::string MemoryFileSystem::Absolute(const std::string& path) const {
+  std::string full;
+  if (path.size() >= 2 && path[1] == ':') {
+    full = path;
+    // "C:name" is relative to the drive's current folder; this world keeps one per process.
+    if (path.size() == 2 || (path[2] != '\\' && path[2] != '/')) {
+      full = (FoldCase(current_.substr(0, 2)) == FoldCase(path.substr(0, 2)) ? current_ : path.substr(0, 2) + "\\") +
+             "\\" + path.substr(2);
+    }
+  } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+    full = current_.substr(0, 2) + path;
+  } else {
+    full = current_ + "\\" + path;
+  }
+  std::vector<std::string> kept;
+  const auto parts = Split(full);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (i == 0) {
+      kept.push_back(FoldCase(part));
+    } else if (part.empty() || part == ".") {
+      continue;
+    } else if (part == "..") {
+      if (kept.size() > 1) kept.pop_back();
+    } else {
+      kept.push_back(part);
+    }
+  }
+  std::string result = kept[0] + "\\";
+  for (std::size_t i = 1; i < kept.size(); ++i) result += (i > 1 ? "\\" : "") + kept[i];
+  return result;
+}
+
+MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& path) const {
+  const auto parts = Split(Absolute(path));
+  const auto drive = drives_.find(parts[0]);
+  if (drive == drives_.end() || !IsDriveRoot(parts[0])) return nullptr;
+  Node* node = drive->second.get();
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (parts[i].empty()) continue;
+    if (!node->folder) return nullptr;
+    node = node->Child(parts[i]);
+    if (!node) return nullptr;
+  }
+  return node;
+}
+
+MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolutePath) {
+  const auto parts = Split(absolutePath);
+  auto& root = drives_[parts[0]];
+  if (!root) {
+    root = std::make_unique<Node>();
+    root->name = parts[0];
+    root->folder = true;
+    root->attributes = kAttrDirectory;
+  }
+  Node* node = root.get();
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (parts[i].empty()) continue;
+    Node* child = node->Child(parts[i]);
+    if (!child) {
+      auto made = std::make_unique<Node>();
+      made->name = parts[i];
+      made->folder = true;
+      made->attributes = kAttrDirectory;
+      child = made.get();
+      node->children.push_back(std::move(made));
+    }
+    if (!child->folder) return nullptr;
+    node = child;
+  }
+  return node;
+}
+
+bool MemoryFileSystem::SetCurrentFolder(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::SetCurrentFolder, path)) return false;
+  if (path.empty()) return false;
+  const Node* node = Find(path);
+  if (!node || !node->folder) return false;
+  current_ = Absolute(path);
+  if (current_.size() > 3 && current_.back() == '\\') current_.pop_back();
+  return true;
+}
+
+bool MemoryFileSystem::IsFile(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::IsFile, path)) return false;
+  if (path.empty()) return false;
+  const Node* node = Find(path);
+  return node && !node->folder;
+}
+
+bool MemoryFileSystem::FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) {
+  if (!Allowed(FileOperation::Kind::FindEntries, pattern)) return false;
+  const auto cut = pattern.find_last_of("\\/");
+  const std::string folder = cut == std::string::npos ? "." : pattern.substr(0, cut + 1);
+  const std::string mask = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+  const Node* node = Find(folder);
+  if (!node || !node->folder) return false;
+  bool any = false;
+  const bool isRoot = Absolute(folder).size() <= 3;
+  if (!isRoot) {
+    for (const char* dots : {".", ".."}) {
+      if (MatchesWildcard(mask, dots)) {
+        entries.push_back(FolderEntry{dots, kAttrDirectory});
+        any = true;
+      }
+    }
+  }
+  for (const auto& child : node->children) {
+    if (MatchesWildcard(mask, child->name)) {
+      entries.push_back(FolderEntry{child->name, child->attributes});
+      any = true;
+    }
+  }
+  return any;
+}
+
+bool MemoryFileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  if (!Allowed(FileOperation::Kind::Read, path)) return false;
+  const Node* node = Find(path);
+  if (!node || node->folder) return false;
+  bytes = node->bytes;
+  return true;
+}
+
+bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  if (!Allowed(FileOperation::Kind::Write, path)) return false;
+  const std::string full = Absolute(path);
+  const auto cut = full.find_last_of('\\');
+  const std::string name = full.substr(cut + 1);
+  if (name.empty()) return false;
+  Node* parent = Find(full.substr(0, cut + 1));
+  if (!parent || !parent->folder) return false;
+  Node* node = parent->Child(name);
+  if (node && node->folder) return false;
+  if (!node) {
+    auto made = std::make_unique<Node>();
+    made->name = name;
+    node = made.get();
+    parent->children.push_back(std::move(made));
+  }
+  node->bytes = bytes;
+  return true;
+}
+
+bool MemoryFileSystem::RemoveFile(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::Delete, path)) return false;
+  const std::string full = Absolute(path);
+  const auto cut = full.find_last_of('\\');
+  Node* parent = Find(full.substr(0, cut + 1));
+  if (!parent) return false;
+  auto& children = parent->children;
+  for (auto it = children.begin(); it != children.end(); ++it) {
+    if (SameName((*it)->name, full.substr(cut + 1)) && !(*it)->folder) {
+      children.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool MemoryFileSystem::CreateFolders(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::CreateFolders, path)) return false;
+  return MakeFolders(Absolute(path)) != nullptr;
+}
+
+void MemoryFileSystem::AddFolder(const std::string& path) { MakeFolders(Absolute(path)); }
+
+void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t> bytes) {
+  const std::string full = Absolute(path);
+  const auto cut = full.find_last_of('\\');
+  Node* parent = MakeFolders(full.substr(0, cut));
+  if (!parent) return;
+  Node* node = parent->Child(full.substr(cut + 1));
+  if (!node) {
+    auto made = std::make_unique<Node>();
+    made->name = full.substr(cut + 1);
+    node = made.get();
+    parent->children.push_back(std::move(made));
+  }
+  node->bytes = std::move(bytes);
+}
+
+void MemoryFileSystem::AddTextFile(const std::string& path, const std::string& text) {
+  AddFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+bool MemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }
+
+std::optional<std::vector<std::uint8_t>> MemoryFileSystem::Contents(const std::string& path) const {
+  const Node* node = Find(path);
+  if (!node || node->folder) return std::nullopt;
+  return node->bytes;
+}
+
+}  // namespace korvalis::platform::memory

@@ -1,0 +1,61 @@
+#pragma once
+// An in-memory file system: drive letters, backslash paths, case-insensitive names that
+// keep their case, a current folder, attributes, and a hook to make operations fail.
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace korvalis::platform::memory {
+
+struct FileOperation {
+  enum class Kind { SetCurrentFolder, IsFile, FindEntries, Read, Write, Delete, CreateFolders };
+  Kind kind;
+  std::string path;  // as passed in
+};
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  // Runs before each operation; returning false makes it fail.
+  using Hook = std::function<bool(const FileOperation&)>;
+
+  MemoryFileSystem();
+  ~MemoryFileSystem() override;
+
+  bool SetCurrentFolder(const std::string& path) override;
+  std::string CurrentFolder() override { return current_; }
+  bool IsFile(const std::string& path) override;
+  bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
+  bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
+  bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool RemoveFile(const std::string& path) override;
+  bool CreateFolders(const std::string& path) override;
+
+  // Direct access for tests, without the hook.
+  void AddFolder(const std::string& path);
+  void AddFile(const std::string& path, std::vector<std::uint8_t> bytes = {});
+  void AddTextFile(const std::string& path, const std::string& text);
+  bool Exists(const std::string& path) const;
+  std::optional<std::vector<std::uint8_t>> Contents(const std::string& path) const;
+  void SetHook(Hook hook) { hook_ = std::move(hook); }
+
+  // The absolute form of a path: relative to the current folder, "." and ".." resolved.
+  std::string Absolute(const std::string& path) const;
+
+  struct Node;
+
+ private:
+  bool Allowed(FileOperation::Kind kind, const std::string& path) const;
+  Node* Find(const std::string& path) const;
+  Node* MakeFolders(const std::string& absolutePath);
+
+  std::map<std::string, std::unique_ptr<Node>> drives_;
+  std::string current_ = "C:\\";
+  Hook hook_;
+};
+
+}  // namespace korvalis::platform::memory

@@ -1,0 +1,28 @@
+#pragma once
+// A whole in-memory Windows for tests: registry, files, environment, shell and event log,
+// set up like a fresh system with its Windows and System folders.
+#include "platform/Platform.h"
+#include "platform/memory/MemoryEnvironment.h"
+#include "platform/memory/MemoryEventLog.h"
+#include "platform/memory/MemoryFileSystem.h"
+#include "platform/memory/MemoryRegistry.h"
+#include "platform/memory/MemoryShell.h"
+
+namespace korvalis::platform::memory {
+
+class MemoryWindows {
+ public:
+  MemoryWindows();
+  MemoryWindows(const MemoryWindows&) = delete;
+  MemoryWindows& operator=(const MemoryWindows&) = delete;
+
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog}; }
+
+  MemoryRegistry registry;
+  MemoryFileSystem files;
+  MemoryEnvironment environment;
+  MemoryShell shell{files};
+  MemoryEventLog eventLog;
+};
+
+}  // namespace korvalis::platform::memory

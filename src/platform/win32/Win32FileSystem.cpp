@@ -1,0 +1,77 @@
+#include "platform/win32/Win32FileSystem.h"
+
+#include <algorithm>
+
+#include "platform/win32/Handles.h"
+
+namespace korvalis::platform::win32 {
+
+bool Win32FileSystem::SetCurrentFolder(const std::string& path) {
+  return !path.empty() && SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string Win32FileSystem::CurrentFolder() {
+  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  std::string buffer(needed, '\0');
+  const DWORD length = GetCurrentDirectoryA(needed, buffer.data());
+  buffer.resize(std::min<DWORD>(length, needed));
+  return buffer;
+}
+
+bool Win32FileSystem::IsFile(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileSystem::FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) {
+  WIN32_FIND_DATAA found{};
+  UniqueFind find(FindFirstFileA(pattern.c_str(), &found));
+  if (!find) return false;
+  do {
+    entries.push_back(FolderEntry{found.cFileName, found.dwFileAttributes});
+  } while (FindNextFileA(find.get(), &found));
+  return true;
+}
+
+bool Win32FileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  std::vector<std::uint8_t> read;
+  std::uint8_t chunk[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return false;
+    if (got == 0) break;
+    read.insert(read.end(), chunk, chunk + got);
+  }
+  bytes = std::move(read);
+  return true;
+}
+
+bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    if (!::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool Win32FileSystem::CreateFolders(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const auto cut = path.find_last_of('\\');
+  if (cut != std::string::npos && cut > 2) CreateFolders(path.substr(0, cut));
+  return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace korvalis::platform::win32

@@ -1,0 +1,18 @@
+#pragma once
+#include "platform/FileSystem.h"
+
+namespace korvalis::platform::win32 {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool SetCurrentFolder(const std::string& path) override;
+  std::string CurrentFolder() override;
+  bool IsFile(const std::string& path) override;
+  bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
+  bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
+  bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool RemoveFile(const std::string& path) override;
+  bool CreateFolders(const std::string& path) override;
+};
+
+}  // namespace korvalis::platform::win32

@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/Registry.h"
+
+namespace korvalis::platform::win32 {
+
+class Win32Registry : public Registry {
+ public:
+  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
+  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) override;
+  Status DeleteTree(RootKey root, const std::string& path) override;
+};
+
+}  // namespace korvalis::platform::win32

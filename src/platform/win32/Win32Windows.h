@@ -1,0 +1,23 @@
+#pragma once
+// The real Windows, through its API.
+#include "platform/Platform.h"
+#include "platform/win32/Win32Environment.h"
+#include "platform/win32/Win32EventLog.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Shell.h"
+
+namespace korvalis::platform::win32 {
+
+class Win32Windows {
+ public:
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog}; }
+
+  Win32Registry registry;
+  Win32FileSystem files;
+  Win32Environment environment;
+  Win32Shell shell;
+  Win32EventLog eventLog;
+};
+
+}  // namespace korvalis::platform::win32

@@ -1,0 +1,30 @@
+#include "contract/World.h"
+#include "platform/memory/MemoryWindows.h"
+
+namespace korvalis::contract {
+
+namespace {
+
+class MemoryWorld : public World {
+ public:
+  platform::Platform Platform() override { return windows_.platform(); }
+  std::string ScratchKey() override { return "Software\\KorvalisTest\\Scratch"; }
+  std::string ScratchFolder() override {
+    windows_.files.AddFolder("C:\\Temp\\Scratch");
+    return "C:\\Temp\\Scratch";
+  }
+  void SetVariable(const std::string& name, const std::string& value) override {
+    windows_.environment.SetVariable(name, value);
+  }
+
+ private:
+  platform::memory::MemoryWindows windows_;
+};
+
+}  // namespace
+
+WorldKind MemoryWorldKind() {
+  return WorldKind{"Memory", [] { return std::unique_ptr<World>(std::make_unique<MemoryWorld>()); }};
+}
+
+}  // namespace korvalis::contract

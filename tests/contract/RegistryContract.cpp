@@ -1,0 +1,164 @@
+// The registry as both worlds must answer it.
+#include "contract/Worlds.h"
+#include "platform/RegistryValues.h"
+
+namespace korvalis::contract {
+
+using namespace platform;
+
+namespace {
+
+class RegistryContract : public ContractTest {
+ protected:
+  OpenedKey Create() { return platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::All); }
+};
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
+
+}  // namespace
+
+TEST_P(RegistryContract, OpeningAMissingKeyFailsWithFileNotFoundAndCreatesNothing) {
+  const std::string path = world().ScratchKey() + "\\Missing";
+  EXPECT_EQ(platform().registry.OpenKey(RootKey::CurrentUser, path, KeyAccess::Read).status, kErrorFileNotFound);
+  EXPECT_EQ(platform().registry.OpenKey(RootKey::CurrentUser, path, KeyAccess::Read).status, kErrorFileNotFound);
+}
+
+TEST_P(RegistryContract, StringValueRoundTripsWithItsTypeSizeAndName) {
+  auto key = Create();
+  ASSERT_TRUE(key);
+  ASSERT_EQ(key.key->SetValue("Agent", kRegSz, StringBytes("C:\\a.exe")), kSuccess);
+  ASSERT_EQ(key.key->SetValue("Other", kRegExpandSz, StringBytes("%SystemRoot%\\x.exe")), kSuccess);
+
+  KeyInfo info;
+  ASSERT_EQ(key.key->QueryInfo(info), kSuccess);
+  EXPECT_EQ(info.valueCount, 2u);
+  EXPECT_EQ(info.maxValueNameChars, 5u);
+
+  std::uint32_t type = 0, size = 0;
+  ASSERT_EQ(key.key->QueryValueInfo("agent", type, size), kSuccess);  // names ignore letter case
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(size, 9u);  // the text and its NUL
+
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(ReadValueBytes(*key.key, "Other", type, bytes), kSuccess);
+  EXPECT_EQ(type, kRegExpandSz);
+  EXPECT_EQ(TextOfBytes(bytes), "%SystemRoot%\\x.exe");
+}
+
+TEST_P(RegistryContract, ReadingIntoATooSmallBufferAsksForMoreAndTellsTheSize) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("V", kRegSz, StringBytes("0123456789")), kSuccess);
+  std::vector<std::uint8_t> buffer(4);
+  std::uint32_t type = 0, size = 4;
+  EXPECT_EQ(key.key->ReadValue("V", type, buffer, size), kErrorMoreData);
+  EXPECT_EQ(size, 11u);
+}
+
+TEST_P(RegistryContract, StringStoredWithoutItsNulComesBackAsStored) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("NoNul", kRegSz, Bytes("abc")), kSuccess);
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(ReadValueBytes(*key.key, "NoNul", type, bytes), kSuccess);
+  // The system may add the missing NUL when there is room; it never adds anything else.
+  ASSERT_GE(bytes.size(), 3u);
+  ASSERT_LE(bytes.size(), 4u);
+  if (bytes.size() == 4) {
+    EXPECT_EQ(bytes[3], 0);
+  }
+  EXPECT_EQ(TextOfBytes(bytes), "abc");
+}
+
+TEST_P(RegistryContract, OddByteCountsAndEmptyDataAreKeptExactly) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("Odd", kRegBinary, {1, 2, 3, 4, 5}), kSuccess);
+  ASSERT_EQ(key.key->SetValue("Empty", kRegSz, {}), kSuccess);
+  std::uint32_t type = 0, size = 99;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(ReadValueBytes(*key.key, "Odd", type, bytes), kSuccess);
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+  ASSERT_EQ(key.key->QueryValueInfo("Empty", type, size), kSuccess);
+  EXPECT_EQ(size, 0u);
+}
+
+TEST_P(RegistryContract, EnumerationListsEveryNameOnceAndEndsWithNoMoreItems) {
+  auto key = Create();
+  for (const char* name : {"B", "a", "", "C"}) ASSERT_EQ(key.key->SetValue(name, kRegSz, StringBytes("x")), kSuccess);
+  std::vector<std::string> names;
+  ASSERT_EQ(ReadValueNames(*key.key, names), kSuccess);
+  std::sort(names.begin(), names.end());  // the two systems enumerate in different orders
+  EXPECT_EQ(names, (std::vector<std::string>{"", "B", "C", "a"}));
+  std::string name;
+  EXPECT_EQ(key.key->EnumValueName(4, 10, name), kErrorNoMoreItems);
+}
+
+TEST_P(RegistryContract, EnumeratingIntoATooSmallNameBufferAsksForMore) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("LongName", kRegSz, StringBytes("x")), kSuccess);
+  std::string name;
+  EXPECT_EQ(key.key->EnumValueName(0, 8, name), kErrorMoreData);  // 8 characters need 9 with the NUL
+  EXPECT_EQ(key.key->EnumValueName(0, 9, name), kSuccess);
+  EXPECT_EQ(name, "LongName");
+}
+
+TEST_P(RegistryContract, ANameAtTheRegistryLimitIsWrittenAndListed) {
+  auto key = Create();
+  const std::string longest(kMaxValueNameChars, 'n');
+  ASSERT_EQ(key.key->SetValue(longest, kRegSz, StringBytes("x")), kSuccess);
+  std::vector<std::string> names;
+  ASSERT_EQ(ReadValueNames(*key.key, names), kSuccess);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0], longest);
+}
+
+TEST_P(RegistryContract, SettingAValueReplacesItsTypeAndDeletingTwiceReportsTheMissingValue) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("V", kRegExpandSz, StringBytes("a")), kSuccess);
+  ASSERT_EQ(key.key->SetValue("v", kRegSz, StringBytes("b")), kSuccess);
+  std::uint32_t type = 0, size = 0;
+  ASSERT_EQ(key.key->QueryValueInfo("V", type, size), kSuccess);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(key.key->DeleteValue("V"), kSuccess);
+  EXPECT_EQ(key.key->DeleteValue("V"), kErrorFileNotFound);
+  EXPECT_EQ(key.key->QueryValueInfo("V", type, size), kErrorFileNotFound);
+}
+
+TEST_P(RegistryContract, AKeyOpenedForReadingRefusesWrites) {
+  ASSERT_TRUE(Create());
+  auto readOnly = platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Read);
+  ASSERT_TRUE(readOnly);
+  EXPECT_EQ(readOnly.key->SetValue("V", kRegSz, StringBytes("a")), kErrorAccessDenied);
+}
+
+TEST_P(RegistryContract, AHandleOfADeletedKeyAnswersKeyDeleted) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("V", kRegSz, StringBytes("a")), kSuccess);
+  ASSERT_EQ(platform().registry.DeleteTree(RootKey::CurrentUser, world().ScratchKey()), kSuccess);
+  KeyInfo info;
+  EXPECT_EQ(key.key->QueryInfo(info), kErrorKeyDeleted);
+  EXPECT_EQ(platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Read).status,
+            kErrorFileNotFound);
+}
+
+TEST_P(RegistryContract, AWatchFiresOnAChangedValueAndNotBefore) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("V", kRegSz, StringBytes("a")), kSuccess);
+  std::unique_ptr<ChangeWatch> watch;
+  ASSERT_EQ(key.key->Watch(watch), kSuccess);
+  EXPECT_FALSE(watch->Signaled());
+  auto other = platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Write);
+  ASSERT_EQ(other.key->SetValue("V", kRegSz, StringBytes("b")), kSuccess);
+  EXPECT_TRUE(watch->Signaled());
+}
+
+TEST_P(RegistryContract, AWatchOnTheParentFiresWhenTheKeyIsCreated) {
+  auto parent = Create();
+  std::unique_ptr<ChangeWatch> watch;
+  ASSERT_EQ(parent.key->Watch(watch), kSuccess);
+  ASSERT_TRUE(platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey() + "\\Child", KeyAccess::All));
+  EXPECT_TRUE(watch->Signaled());
+}
+
+KORVALIS_INSTANTIATE_CONTRACT(RegistryContract);
+
+}  // namespace korvalis::contract

@@ -1,0 +1,48 @@
+#pragma once
+// One Windows for the contract suite: the in-memory one, or the real one under Wine. Every
+// case runs against each, so the in-memory world stays faithful to the real one.
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/Platform.h"
+
+namespace korvalis::contract {
+
+class World {
+ public:
+  virtual ~World() = default;
+  virtual platform::Platform Platform() = 0;
+  // A key path under HKEY_CURRENT_USER of this case's own, removed afterwards.
+  virtual std::string ScratchKey() = 0;
+  // An existing empty folder of this case's own (absolute path).
+  virtual std::string ScratchFolder() = 0;
+  virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+};
+
+struct WorldKind {
+  const char* name;
+  std::function<std::unique_ptr<World>()> make;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const WorldKind& kind) { return out << kind.name; }
+
+class ContractTest : public ::testing::TestWithParam<WorldKind> {
+ protected:
+  void SetUp() override { world_ = GetParam().make(); }
+  World& world() { return *world_; }
+  platform::Platform platform() { return world_->Platform(); }
+
+ private:
+  std::unique_ptr<World> world_;
+};
+
+WorldKind MemoryWorldKind();
+#ifdef _WIN32
+WorldKind Win32WorldKind();
+#endif
+
+}  // namespace korvalis::contract

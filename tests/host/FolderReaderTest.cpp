@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/Startups.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+
+namespace korvalis::catalogue {
+
+using platform::memory::LinkFields;
+using platform::memory::MemoryShell;
+
+class FolderReaderTest : public ::testing::Test {
+ protected:
+  platform::memory::MemoryWindows windows;
+  TStartups catalogue{0x42, windows.platform()};
+  const std::string userFolder = windows.shell.SpecialFolderPath(platform::kCsidlStartup, 0);
+  const std::string commonFolder = windows.shell.SpecialFolderPath(platform::kCsidlCommonStartup, 0);
+
+  std::vector<std::uint8_t> PutLink(const std::string& path, const std::string& target, const std::string& arguments) {
+    LinkFields fields;
+    fields.path = target;
+    fields.arguments = arguments;
+    auto bytes = MemoryShell::Encode(fields);
+    windows.files.AddFile(path, bytes);
+    return bytes;
+  }
+};
+
+TEST_F(FolderReaderTest, AShortcutBecomesAnEntryWithItsQuotedTargetArgumentsAndBytes) {
+  const auto bytes = PutLink(userFolder + "\\Agent.lnk", "C:\\Tools\\agent.exe", "-quiet");
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  ASSERT_EQ(catalogue.Count(), 1);
+  const TStartup& entry = catalogue.Items(0);
+  EXPECT_EQ(entry.Name(), "Agent");
+  EXPECT_EQ(entry.Command(), "\"C:\\Tools\\agent.exe\" -quiet");
+  EXPECT_EQ(entry.Title(), "agent.exe\" -quiet");
+  EXPECT_EQ(entry.GetSection(), kCurrentUserStartupFolder);
+  EXPECT_EQ(entry.LinkData(), bytes);
+  EXPECT_EQ(entry.ProgramFile(), "C:\\Tools\\agent.exe");
+}
+
+TEST_F(FolderReaderTest, AShortcutWithoutArgumentsEndsInAQuoteAndABlank) {
+  PutLink(commonFolder + "\\Plain.lnk", "C:\\p.exe", "");
+  catalogue.LoadSections(SectionSet::Of(kLocalMachineStartupFolder));
+  ASSERT_EQ(catalogue.Count(), 1);
+  EXPECT_EQ(catalogue.Items(0).Command(), "\"C:\\p.exe\" ");
+}
+
+TEST_F(FolderReaderTest, OnlyShortcutFilesAreReadAndDamagedOnesAreSkipped) {
+  PutLink(userFolder + "\\AGENT.LNK", "C:\\a.exe", "");
+  windows.files.AddTextFile(userFolder + "\\Notes.txt", "notes");
+  windows.files.AddTextFile(userFolder + "\\Damaged.lnk", "garbage");
+  PutLink(userFolder + "\\Last.lnk", "C:\\l.exe", "");
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(catalogue.Items(0).Name(), "AGENT");
+  EXPECT_EQ(catalogue.Items(1).Name(), "Last");
+}
+
+TEST_F(FolderReaderTest, TheUserFolderComesFirstThenTheCommonOneThenTheRegistry) {
+  PutLink(commonFolder + "\\Common.lnk", "C:\\c.exe", "");
+  PutLink(userFolder + "\\User.lnk", "C:\\u.exe", "");
+  windows.registry.PutString(platform::RootKey::CurrentUser, testing::kRunKey, "Reg", "r.exe");
+  catalogue.Refresh();
+  ASSERT_EQ(catalogue.Count(), 3);
+  EXPECT_EQ(catalogue.Items(0).Name(), "User");
+  EXPECT_EQ(catalogue.Items(1).Name(), "Common");
+  EXPECT_EQ(catalogue.Items(2).Name(), "Reg");
+}
+
+TEST_F(FolderReaderTest, ReadingAFolderTwiceAddsEachShortcutOnce) {
+  PutLink(userFolder + "\\Agent.lnk", "C:\\a.exe", "");
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  EXPECT_EQ(catalogue.Count(), 1);
+}
+
+TEST_F(FolderReaderTest, WithOnlyTheCommonFolderAskedTheUserFolderIsNotSearched) {
+  PutLink(userFolder + "\\User.lnk", "C:\\u.exe", "");
+  int searched = 0;
+  windows.files.SetHook([&](const platform::memory::FileOperation& op) {
+    if (op.kind == platform::memory::FileOperation::Kind::SetCurrentFolder && op.path == userFolder) ++searched;
+    return true;
+  });
+  catalogue.LoadSections(SectionSet::Of(kLocalMachineStartupFolder));
+  EXPECT_EQ(searched, 0);
+  EXPECT_EQ(catalogue.Count(), 0);
+}
+
+TEST_F(FolderReaderTest, AnUnresolvableShortcutIsRecordedFromItsOwnEmptyFieldsNeverTheLastOnes) {
+  PutLink(userFolder + "\\First.lnk", "C:\\first.exe", "-f");
+  PutLink(userFolder + "\\Second.lnk", "C:\\second.exe", "");
+  windows.shell.FailLinkCall("Resolve", platform::kS_FALSE);
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(catalogue.Items(0).Command(), "\"\" ");
+  EXPECT_EQ(catalogue.Items(1).Command(), "\"\" ");
+  EXPECT_EQ(catalogue.Items(1).Name(), "Second");
+}
+
+TEST_F(FolderReaderTest, ABytesReadFailureKeepsTheEntryWithoutBytes) {
+  PutLink(userFolder + "\\Agent.lnk", "C:\\a.exe", "");
+  int reads = 0;
+  windows.files.SetHook([&](const platform::memory::FileOperation& op) {
+    // The link object's own read succeeds; the copy into the entry fails.
+    return !(op.kind == platform::memory::FileOperation::Kind::Read && ++reads == 2);
+  });
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  ASSERT_EQ(catalogue.Count(), 1);
+  EXPECT_TRUE(catalogue.Items(0).LinkData().empty());
+}
+
+TEST_F(FolderReaderTest, AFolderTheShellCannotNameYieldsNothing) {
+  windows.shell.SetSpecialFolder(platform::kCsidlStartup, "");
+  PutLink("C:\\Agent.lnk", "C:\\a.exe", "");
+  ASSERT_TRUE(windows.files.SetCurrentFolder("C:\\"));
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  EXPECT_EQ(catalogue.Count(), 0);
+}
+
+}  // namespace korvalis::catalogue
