@@ -1,0 +1,49 @@
+#pragma once
+// Compares fresh readings of the registry startup sections with the snapshot, asks the user
+// about every difference, and puts refused ones back.
+#include <array>
+#include <set>
+#include <string>
+
+#include "app/MonitorHost.h"
+#include "app/Switches.h"
+#include "catalogue/Startups.h"
+
+namespace korvalis::app {
+
+class TChangeMonitor {
+ public:
+  TChangeMonitor(platform::WindowHandle owner, const platform::Platform& platform, const TSwitches& switches,
+                 MonitorHost& host);
+
+  // Takes the whole snapshot anew, accepting the present state; while a check is walking the
+  // snapshot the renewal waits until the check has ended.
+  void TakeSnapshot();
+  // One sweep over the registry sections, current user's first.
+  void CheckAllSections();
+  void CheckSection(catalogue::Section section);
+  bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
+
+  const catalogue::TStartups& Snapshot() const { return snapshot_; }
+  bool Checking() const { return checking_ > 0; }
+
+ private:
+  void LoadSection(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
+  void ReportNewProblems(catalogue::Section section, const catalogue::ReadProblems& problems);
+  const catalogue::TStartup* SnapshotEntry(catalogue::Section section, const std::string& name) const;
+  void WriteBack(const catalogue::TStartups& restore);
+  void RenewSection(catalogue::Section section, const catalogue::ReadProblems& problems);
+  void RenewAll();
+
+  platform::WindowHandle owner_;
+  platform::Platform platform_;
+  const TSwitches& switches_;
+  MonitorHost& host_;
+  catalogue::TStartups snapshot_;
+  int checking_ = 0;
+  bool renewalPending_ = false;
+  // The reading problems already shown, per section, so each is shown once while it lasts.
+  std::array<std::set<std::string>, catalogue::kSectionCount> shownProblems_;
+};
+
+}  // namespace korvalis::app

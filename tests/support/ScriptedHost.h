@@ -1,0 +1,40 @@
+#pragma once
+// A monitor host that answers from a script and records every question, log line and error.
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/MonitorHost.h"
+
+namespace korvalis::testing {
+
+struct Question {
+  std::string name;
+  std::string command;
+  catalogue::Section section;
+  catalogue::ChangeKind kind;
+};
+
+class ScriptedHost : public app::MonitorHost {
+ public:
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override {
+    questions.push_back(Question{entry.Name(), entry.Command(), entry.GetSection(), kind});
+    if (whileAsking) whileAsking(questions.back());
+    if (answers.empty()) return defaultAnswer;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void WriteLog(const std::string& line) override { log.push_back(line); }
+  void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
+
+  std::deque<bool> answers;
+  bool defaultAnswer = true;
+  std::function<void(const Question&)> whileAsking;  // runs while the question is open
+  std::vector<Question> questions;
+  std::vector<std::string> log;
+  std::vector<std::string> errors;
+};
+
+}  // namespace korvalis::testing
