@@ -1,0 +1,77 @@
+#include "eventlog/zelEventLog.h"
+
+#include <exception>
+#include <vector>
+
+#include "eventlog/EventLogHandle.h"
+#include "platform/RegistryValues.h"
+
+namespace korvalis::eventlog {
+
+namespace {
+
+constexpr const char* kSourcesKey = "\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+// The longest user name Windows allows (UNLEN) and its NUL: a shorter buffer would turn
+// perfectly valid long names into "N/A".
+constexpr std::uint32_t kUserNameChars = 256 + 1;
+constexpr std::uint32_t kSignBit = 0x80000000u;
+
+}  // namespace
+
+std::uint16_t EventTypeCode(TEventType type) {
+  // A value cast in from outside the enumeration must not shift past the word.
+  if (type > etAuditFailure) return EventTypeCode(etInformation);
+  return static_cast<std::uint16_t>(1u << type);
+}
+
+TzelEventLog::TzelEventLog(const platform::Platform& platform) : platform_(platform) {}
+
+void TzelEventLog::SetApplicationName(const std::string& name) {
+  if (name != applicationName_) applicationName_ = name;
+}
+
+void TzelEventLog::SetEventID(std::uint32_t id) {
+  if (id == eventId_) return;
+  eventId_ = id > kSignBit ? 0u - id : id;
+}
+
+void TzelEventLog::SetEventCategory(std::uint16_t category) {
+  if (category != eventCategory_) eventCategory_ = category;
+}
+
+void TzelEventLog::LogMessage(const std::string& message) noexcept {
+  // The closing record is written while the main window is being destroyed, where an error
+  // would have nowhere to go.
+  try {
+    std::uint32_t platformId = 0;
+    if (!platform_.environment.PlatformId(platformId) || platformId < platform::kVerPlatformWin32Nt) return;
+    if (registerApplication_) RegisterSource();
+    Report(message);
+  } catch (const std::exception&) {
+  }
+}
+
+void TzelEventLog::RegisterSource() {
+  // The key only has to exist; a user without rights under HKEY_LOCAL_MACHINE still reports.
+  try {
+    platform_.registry.CreateKey(platform::RootKey::LocalMachine,
+                                 platform::PathFromRoot(kSourcesKey + applicationName_), platform::KeyAccess::All);
+  } catch (const std::exception&) {
+  }
+}
+
+std::string TzelEventLog::Header() {
+  if (!includeUserName_) return "\r\n";
+  std::string user;
+  if (!platform_.environment.UserName(kUserNameChars, user)) user = "N/A";
+  return "\r\nUser: " + user + "\r\n";
+}
+
+void TzelEventLog::Report(const std::string& message) {
+  const EventLogHandle log(platform_.eventLog, applicationName_);
+  if (!log) return;
+  const std::vector<std::string> strings{Header() + message};
+  platform_.eventLog.Report(log.Get(), EventTypeCode(eventType_), eventCategory_, eventId_, strings);
+}
+
+}  // namespace korvalis::eventlog

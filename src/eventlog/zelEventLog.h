@@ -1,0 +1,54 @@
+#pragma once
+// Reports text messages as records of the Application event log under a source name of its
+// own, making sure first that the source has its key in the event-log branch of the registry.
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace korvalis::eventlog {
+
+enum TEventType : std::uint8_t { etError, etWarning, etInformation, etAuditSuccess, etAuditFailure };
+
+// The type code the event log takes for each kind of record: 1, 2, 4, 8, 16.
+std::uint16_t EventTypeCode(TEventType type);
+
+class TzelEventLog {
+ public:
+  explicit TzelEventLog(const platform::Platform& platform);
+  TzelEventLog(const TzelEventLog&) = delete;
+  TzelEventLog& operator=(const TzelEventLog&) = delete;
+
+  const std::string& ApplicationName() const { return applicationName_; }
+  void SetApplicationName(const std::string& name);
+  bool RegisterApplication() const { return registerApplication_; }
+  void SetRegisterApplication(bool value) { registerApplication_ = value; }
+  bool IncludeUserName() const { return includeUserName_; }
+  void SetIncludeUserName(bool value) { includeUserName_ = value; }
+  TEventType EventType() const { return eventType_; }
+  void SetEventType(TEventType type) { eventType_ = type; }
+  std::uint32_t EventID() const { return eventId_; }
+  // Stores the magnitude of the value read as a signed 32-bit number; 2^31 has none and stays.
+  void SetEventID(std::uint32_t id);
+  std::uint16_t EventCategory() const { return eventCategory_; }
+  void SetEventCategory(std::uint16_t category);
+
+  // Reports the message as one record on NT systems and does nothing elsewhere. Best effort:
+  // nothing is shown and no failure reaches the caller.
+  void LogMessage(const std::string& message) noexcept;
+
+ private:
+  void RegisterSource();
+  std::string Header();
+  void Report(const std::string& message);
+
+  platform::Platform platform_;
+  std::string applicationName_ = "!MyApp";
+  bool registerApplication_ = true;
+  bool includeUserName_ = true;
+  TEventType eventType_ = etInformation;
+  std::uint32_t eventId_ = 0;
+  std::uint16_t eventCategory_ = 0;
+};
+
+}  // namespace korvalis::eventlog
