@@ -21,4 +21,9 @@ std::string FormatText(const std::string& pattern, long long argument) {
   return Substitute(pattern, std::to_string(argument), "%d");
 }
 
+std::string ErrorReportText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
 }  // namespace korvalis

@@ -25,4 +25,8 @@ class InvalidDataTypeError : public Error {
 std::string FormatText(const std::string& pattern, const std::string& argument);
 std::string FormatText(const std::string& pattern, long long argument);
 
+// The text the central error report shows: the message, with a full stop added when its last
+// character sorts after the full stop.
+std::string ErrorReportText(const std::string& message);
+
 }  // namespace korvalis

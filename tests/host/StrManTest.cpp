@@ -104,3 +104,19 @@ TEST(AsciiCase, OnlyTheLettersAToZAreFolded) {
 }
 
 }  // namespace korvalis::text
+
+#include "platform/Error.h"
+
+namespace korvalis {
+
+TEST(ErrorReportText, AddsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
+  EXPECT_EQ(ErrorReportText("Invalid data type for 'Logs'"), "Invalid data type for 'Logs'");  // ' sorts before .
+  EXPECT_EQ(ErrorReportText("Unable to create .lnk file"), "Unable to create .lnk file.");
+  EXPECT_EQ(ErrorReportText("Done."), "Done.");
+  EXPECT_EQ(ErrorReportText("Really?"), "Really?.");  // '?' sorts after '.'
+  EXPECT_EQ(ErrorReportText("Stop!"), "Stop!");       // '!' sorts before '.'
+  EXPECT_EQ(ErrorReportText("Path C:\\x-"), "Path C:\\x-");  // '-' sorts before '.'
+  EXPECT_EQ(ErrorReportText(""), "");
+}
+
+}  // namespace korvalis

@@ -1,0 +1,115 @@
+#include "dialogs/StartupItemChangeDlg.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "catalogue/Sections.h"
+#include "dialogs/InfoLinks.h"
+#include "ui/Application.h"
+
+namespace korvalis::dialogs {
+
+using namespace ui;
+
+namespace {
+
+const char* ActionText(catalogue::ChangeKind kind) {
+  switch (kind) {
+    case catalogue::ChangeKind::Added: return "has been added";
+    case catalogue::ChangeKind::Removed: return "has been removed";
+    case catalogue::ChangeKind::Changed: return "has been changed";
+  }
+  return "";
+}
+
+UniqueIcon LoadSmallIcon(const char* name) {
+  return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+}
+
+}  // namespace
+
+TfrmChangeDlg::TfrmChangeDlg(HWND owner, const platform::Platform& platform, const catalogue::SearchPath& searchPath)
+    : TForm(owner, TFormDesign{"Startup Programs Changed", 364, 309, TBorderStyle::Dialog, TPosition::DesktopCenter}),
+      platform_(platform),
+      searchPath_(searchPath) {}
+
+TfrmChangeDlg::~TfrmChangeDlg() { DestroyForm(); }
+
+void TfrmChangeDlg::BuildControls() {
+  warningIcon_ = LoadSmallIcon("WARNINGICON");
+  folderGlyph_ = LoadSmallIcon("FOLDERICON");
+  const TLabel::Options onWindow{false, false, TColor::Window, TColor::WindowText};
+  const TLabel::Options boldOnWindow{true, false, TColor::Window, TColor::WindowText};
+
+  Add<TShape>("Shape1", TBounds{8, 4, 353, 57}, TColor::InfoBk);
+  Add<TImage>("Image2", TBounds{14, 16, 32, 32}, 16).SetIcon(warningIcon_.get());
+  Add<TLabel>("Label3", TBounds{36, 12, 308, 39},
+              "Warning: prevent changes may cause some applications to crash\r\n"
+              "and may even cause system instability. \r\n"
+              "Make sure you know what you are doing!",
+              TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
+  Add<TLabel>("Label1", TBounds{8, 76, 0, 0}, "Would you allow the following", TLabel::Options{});
+  Add<TShape>("Shape2", TBounds{0, 96, 365, 149}, TColor::Window);
+  Image1 = &Add<TImage>("Image1", TBounds{8, 104, 32, 32}, 32);
+  lblProgramTitle = &Add<TLabel>("lblProgramTitle", TBounds{48, 104, 0, 0}, "lblProgramTitle", boldOnWindow);
+  lblValue = &Add<TLabel>("lblValue", TBounds{48, 124, 305, 37}, "lblValue",
+                          TLabel::Options{true, true, TColor::Window, TColor::WindowText});
+  lblLocation = &Add<TLabel>("lblLocation", TBounds{48, 168, 0, 0}, "lblLocation", onWindow);
+  auto& showFolder =
+      Add<TSpeedButton>("btnShowFolder", TBounds{328, 176, 27, 29}, folderGlyph_.get(), "Locate program ...");
+  showFolder.OnClick = [this] { btnShowFolderClick(); };
+  lblAction = &Add<TLabel>("lblAction", TBounds{8, 216, 0, 0}, "lblAction", TLabel::Options{});
+  // The answer buttons come first in the tab order, as the panel holding them does.
+  Add<TButton>("Button1", TBounds{4, 248, 75, 25}, "&Yes", mrYes);
+  Add<TButton>("Button2", TBounds{88, 248, 75, 25}, "&No", mrNo);
+  auto& onlineInfo = Add<TButton>("btnShowOnlineInfo", TBounds{216, 216, 141, 21}, "Show Online Information ...");
+  onlineInfo.OnClick = [this] { btnShowOnlineInfoClick(); };
+  Add<TLabel>("Label2", TBounds{4, 279, 357, 26},
+              "Yes - Allow the changes\r\nNo - Restore to the original state, if its added it will be remove, so on.",
+              TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
+}
+
+void TfrmChangeDlg::FormCreate() {
+  SHFILEINFOA info{};
+  ImageList1 = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX));
+}
+
+void TfrmChangeDlg::FormShow() {}
+
+bool TfrmChangeDlg::FormCloseQuery() { return true; }
+
+void TfrmChangeDlg::FormDestroy() {}
+
+bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
+  entry_ = &entry;
+  lblProgramTitle->SetCaption(entry.Name());
+  lblValue->SetCaption(entry.Command());
+  lblAction->SetCaption(ActionText(kind));
+  lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
+  ShowProgramIcon(entry);
+  return ShowModal() == mrYes;
+}
+
+void TfrmChangeDlg::ShowProgramIcon(const catalogue::TStartup& entry) {
+  const std::string path =
+      catalogue::FindProgramFile(platform_.files, platform_.environment, searchPath_, entry.ProgramFile());
+  SHFILEINFOA info{};
+  SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_LARGEICON);
+  // The shell hands over an icon of its own with the index; it is ours to destroy.
+  UniqueIcon shellIcon(info.hIcon);
+  if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, info.iIcon, ILD_NORMAL)));
+}
+
+void TfrmChangeDlg::btnShowFolderClick() {
+  if (!entry_) return;
+  platform_.shell.Execute(reinterpret_cast<platform::WindowHandle>(Handle()), "open", "explorer.exe",
+                          LocateFolderArgument(entry_->Command()), "", SW_SHOWNORMAL);
+}
+
+void TfrmChangeDlg::btnShowOnlineInfoClick() {
+  if (!entry_) return;
+  platform_.shell.Execute(reinterpret_cast<platform::WindowHandle>(Handle()), "open",
+                          OnlineInfoAddress(entry_->Command(), entry_->Name()), "", "", SW_SHOWNORMAL);
+}
+
+}  // namespace korvalis::dialogs

@@ -1,0 +1,51 @@
+#pragma once
+// "Startup Programs Changed": shows one difference with the program's icon and location and
+// returns the user's answer.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "catalogue/SearchPath.h"
+#include "catalogue/Startup.h"
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace korvalis::dialogs {
+
+class TfrmChangeDlg : public ui::TForm {
+ public:
+  TfrmChangeDlg(HWND owner, const platform::Platform& platform, const catalogue::SearchPath& searchPath);
+  ~TfrmChangeDlg() override;
+
+  // Shows the entry modally; true only when the user answered Yes.
+  bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
+
+  void btnShowFolderClick();
+  void btnShowOnlineInfoClick();
+
+ protected:
+  void BuildControls() override;
+  void FormCreate() override;
+  void FormShow() override;
+  bool FormCloseQuery() override;
+  void FormDestroy() override;
+
+ private:
+  void ShowProgramIcon(const catalogue::TStartup& entry);
+
+  platform::Platform platform_;
+  const catalogue::SearchPath& searchPath_;
+  const catalogue::TStartup* entry_ = nullptr;
+  HIMAGELIST ImageList1 = nullptr;  // the shell's, never destroyed here
+  ui::UniqueIcon warningIcon_;
+  ui::UniqueIcon folderGlyph_;
+  ui::TImage* Image1 = nullptr;
+  ui::TLabel* lblProgramTitle = nullptr;
+  ui::TLabel* lblValue = nullptr;
+  ui::TLabel* lblLocation = nullptr;
+  ui::TLabel* lblAction = nullptr;
+};
+
+}  // namespace korvalis::dialogs
