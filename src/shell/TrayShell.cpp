@@ -1,0 +1,114 @@
+#include "shell/TrayShell.h"
+
+#include <algorithm>
+
+namespace korvalis::shell {
+
+std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
+
+TTrayIcon::TTrayIcon(TrayApi& api, ErrorReporter reportError)
+    : api_(api), reportError_(std::move(reportError)), window_(api.CreateHiddenWindow(*this)) {
+  timer_ = api_.CreateTimer([this] { Guarded([this] { AnimationStep(); }); });
+  iconsChanged_ = icons_.SubscribeChanged([this] { RefreshIcon(); });
+}
+
+TTrayIcon::~TTrayIcon() {
+  enabled_ = false;
+  iconsChanged_.Reset();
+  menuFreed_.Reset();
+  Guarded([this] {
+    StopAnimation();
+    RemoveIcon();
+  });
+}
+
+void TTrayIcon::Loaded() {
+  if (active_) AddIcon();
+}
+
+void TTrayIcon::SetActive(bool active) {
+  if (active == active_) return;
+  active_ = active;
+  if (active_)
+    AddIcon();
+  else
+    RemoveIcon();
+}
+
+void TTrayIcon::SetHint(const std::string& hint) {
+  if (hint == hint_) return;
+  hint_ = hint;
+  RefreshIcon();
+}
+
+void TTrayIcon::SetIcon(IconHandle icon) {
+  icon_ = icon;
+  RefreshIcon();
+}
+
+void TTrayIcon::SetPopupMenu(TrayMenu* menu) {
+  popupMenu_ = menu;
+  menuFreed_ = menu ? menu->SubscribeFreed([this] { popupMenu_ = nullptr; }) : Subscription();
+}
+
+IconHandle TTrayIcon::CurrentIcon() const {
+  if (!animating_ || icons_.Count() == 0) return icon_;
+  return icons_.Items(std::clamp(animationIndex_, 0, icons_.Count() - 1));
+}
+
+void TTrayIcon::FillIconData() {
+  iconData_.window = window_->Handle();
+  iconData_.id = 0;
+  iconData_.flags = kNifMessage | kNifIcon | kNifTip;
+  iconData_.callbackMessage = kTrayCallbackMessage;
+  iconData_.icon = CurrentIcon();
+  iconData_.tip = ShortHint(hint_).substr(0, kMaxTipChars);
+}
+
+void TTrayIcon::AddIcon() {
+  RemoveIcon();
+  if (CurrentIcon() == 0) return;
+  pressed_ = 0;
+  FillIconData();
+  shown_ = api_.Notify(NotifyAction::Add, iconData_);
+  if (shown_ && ShortHint(hint_).empty()) api_.Notify(NotifyAction::Modify, iconData_);
+  // Even after a failed add, so that each step tries the add again.
+  if (animating_) timer_->Start(interval_);
+}
+
+void TTrayIcon::RemoveIcon() {
+  api_.Notify(NotifyAction::Delete, iconData_);
+  shown_ = false;
+  pressed_ = 0;
+  if (animating_) timer_->Stop();
+}
+
+void TTrayIcon::RefreshIcon() {
+  if (icons_.Count() == 0) StopAnimation();
+  if (shown_) {
+    if (CurrentIcon() == 0) {
+      RemoveIcon();
+    } else {
+      FillIconData();
+      api_.Notify(NotifyAction::Modify, iconData_);
+    }
+  } else if (active_) {
+    AddIcon();
+  }
+}
+
+void TTrayIcon::TaskbarCreated() {
+  Guarded([this] {
+    if (active_) AddIcon();
+  });
+}
+
+void TTrayIcon::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (...) {
+    if (reportError_) reportError_(std::current_exception());
+  }
+}
+
+}  // namespace korvalis::shell
