@@ -5,6 +5,7 @@
 
 #include "catalogue/Sections.h"
 #include "dialogs/InfoLinks.h"
+#include "shell/ChangeDialogStorage.h"
 #include "ui/Application.h"
 
 namespace korvalis::dialogs {
@@ -31,7 +32,11 @@ UniqueIcon LoadSmallIcon(const char* name) {
 TfrmChangeDlg::TfrmChangeDlg(HWND owner, const platform::Platform& platform, const catalogue::SearchPath& searchPath)
     : TForm(owner, TFormDesign{"Startup Programs Changed", 364, 309, TBorderStyle::Dialog, TPosition::DesktopCenter}),
       platform_(platform),
-      searchPath_(searchPath) {}
+      FormStorage(placementWindow_, platform_.registry,
+                  [](const std::exception& error) { Application().HandleException(error); }),
+      searchPath_(searchPath) {
+  shell::SetUpChangeDialogStorage(FormStorage);
+}
 
 TfrmChangeDlg::~TfrmChangeDlg() { DestroyForm(); }
 
@@ -74,11 +79,16 @@ void TfrmChangeDlg::FormCreate() {
   ImageList1 = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX));
 }
 
-void TfrmChangeDlg::FormShow() {}
+// The stored placement comes back before the dialog is shown and is kept when it closes, or
+// when it is freed without closing because the program is ending.
+void TfrmChangeDlg::FormShow() { FormStorage.BeforeFormShow(); }
 
-bool TfrmChangeDlg::FormCloseQuery() { return true; }
+bool TfrmChangeDlg::FormCloseQuery() {
+  FormStorage.AfterFormCloseQuery(true, Handle() != nullptr);
+  return true;
+}
 
-void TfrmChangeDlg::FormDestroy() {}
+void TfrmChangeDlg::FormDestroy() { FormStorage.BeforeFormDestroy(); }
 
 bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
   entry_ = &entry;

@@ -10,7 +10,9 @@
 #include "catalogue/SearchPath.h"
 #include "catalogue/Startup.h"
 #include "platform/Platform.h"
+#include "shell/Placement.h"
 #include "ui/Form.h"
+#include "ui/FormPlacementWindow.h"
 
 namespace korvalis::dialogs {
 
@@ -36,6 +38,8 @@ class TfrmChangeDlg : public ui::TForm {
   void ShowProgramIcon(const catalogue::TStartup& entry);
 
   platform::Platform platform_;
+  ui::TFormPlacementWindow placementWindow_{*this};
+  shell::TFormStorage FormStorage;
   const catalogue::SearchPath& searchPath_;
   const catalogue::TStartup* entry_ = nullptr;
   HIMAGELIST ImageList1 = nullptr;  // the shell's, never destroyed here
