@@ -1,0 +1,31 @@
+#pragma once
+// A small text log of what the program did and decided, in the user's local application-data
+// folder. It never fails: a log that cannot be written is simply not written.
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace korvalis::app {
+
+class TActivityLog {
+ public:
+  using Clock = std::function<std::string()>;  // the time stamp put before each line
+  static constexpr std::size_t kDefaultLimit = 64 * 1024;
+
+  TActivityLog(const platform::Platform& platform, Clock clock = LocalTime, std::size_t limit = kDefaultLimit);
+
+  void Write(const std::string& line) noexcept;
+  // Korvalis\korvalis.log in the local application-data folder; empty when there is none.
+  std::string Path() const;
+
+  static std::string LocalTime();
+
+ private:
+  platform::Platform platform_;
+  Clock clock_;
+  std::size_t limit_;
+};
+
+}  // namespace korvalis::app

@@ -1,0 +1,99 @@
+#include "app/KorvalisMain.h"
+
+#include "platform/Error.h"
+#include "platform/RegistrySettings.h"
+
+namespace korvalis::app {
+
+TKorvalisMain::TKorvalisMain(platform::WindowHandle owner, const platform::Platform& platform, MainHost& host,
+                             TActivityLog::Clock clock)
+    : platform_(platform), host_(host), monitor_(owner, platform, switches_, *this), log_(platform, std::move(clock)) {}
+
+TKorvalisMain::~TKorvalisMain() = default;
+
+void TKorvalisMain::FormCreate() {
+  monitor_.TakeSnapshot();
+  EventLog = std::make_unique<eventlog::TzelEventLog>(platform_);
+  EventLog->SetApplicationName("Korvalis");
+  EventLog->SetIncludeUserName(true);
+  WriteLog("Korvalis started");
+  LoadSettings();
+  WriteLog("Setting loaded successfully");
+}
+
+void TKorvalisMain::FormDestroy() {
+  host_.SetTimerEnabled(false);
+  // Switches that were never read are not written over what the registry holds.
+  if (settingsLoaded_) {
+    try {
+      SaveSettings();
+      WriteLog("Setting saved successfully");
+    } catch (const std::exception& error) {
+      host_.ReportError(error);  // the closing record is still written
+    }
+  }
+  if (EventLog) EventLog->LogMessage("Korvalis closed");
+  EventLog.reset();
+}
+
+bool TKorvalisMain::ReadSwitch(platform::TRegistrySettings& settings, const char* name) {
+  // A value of the wrong type is reported and leaves the switch on, so a planted value
+  // cannot switch the guard off.
+  try {
+    return settings.ReadBool(kSettingsSection, name, true);
+  } catch (const Error& error) {
+    host_.ReportError(error);
+    return true;
+  }
+}
+
+void TKorvalisMain::LoadSettings() {
+  platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
+  switches_.Notification = ReadSwitch(settings, "Notification");
+  SetLogs(ReadSwitch(settings, "Logs"));
+  SetMonitoring(ReadSwitch(settings, "Monitoring"));
+  settingsLoaded_ = true;
+}
+
+void TKorvalisMain::SaveSettings() {
+  platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
+  settings.WriteBool(kSettingsSection, "Notification", switches_.Notification);
+  settings.WriteBool(kSettingsSection, "Logs", switches_.Logs);
+  settings.WriteBool(kSettingsSection, "Monitoring", switches_.Monitoring);
+}
+
+void TKorvalisMain::SetMonitoring(bool monitoring) {
+  switches_.Monitoring = monitoring;
+  host_.SetTimerEnabled(monitoring);
+  if (monitoring) monitor_.TakeSnapshot();
+}
+
+void TKorvalisMain::AcceptOwnChange() {
+  if (switches_.Monitoring) monitor_.TakeSnapshot();
+}
+
+void TKorvalisMain::CheckRegTimerTimer() {
+  host_.SetTimerEnabled(false);
+  WriteLog("Checking for startup changes...");
+  try {
+    monitor_.CheckAllSections();
+    lastTickError_.clear();
+  } catch (const std::exception& error) {
+    // Shown once while it lasts; the guard keeps running.
+    if (error.what() != lastTickError_) host_.ReportError(error);
+    lastTickError_ = error.what();
+  }
+  if (switches_.Monitoring) host_.SetTimerEnabled(true);
+}
+
+void TKorvalisMain::WriteLog(const std::string& line) {
+  // The once-a-second progress line would only bury the decisions.
+  if (line == "Checking for startup changes...") return;
+  log_.Write(line);
+}
+
+bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
+  return host_.AskUser(entry, kind);
+}
+
+}  // namespace korvalis::app

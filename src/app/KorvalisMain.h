@@ -1,0 +1,61 @@
+#pragma once
+// The resident program apart from its windows: the snapshot and the check it drives, the three
+// switches and their place in the registry, the closing record, and the activity log.
+#include <memory>
+#include <string>
+
+#include "app/ActivityLog.h"
+#include "app/ChangeMonitor.h"
+#include "app/MainHost.h"
+#include "app/Switches.h"
+#include "eventlog/zelEventLog.h"
+#include "platform/RegistrySettings.h"
+
+namespace korvalis::app {
+
+constexpr const char* kSettingsKey = "Software\\Brenmoor";
+constexpr const char* kSettingsSection = "Korvalis";
+
+class TKorvalisMain : private MonitorHost {
+ public:
+  TKorvalisMain(platform::WindowHandle owner, const platform::Platform& platform, MainHost& host,
+                TActivityLog::Clock clock = TActivityLog::LocalTime);
+  ~TKorvalisMain() override;
+
+  // The main window's creation: first snapshot, event log writer, switches.
+  void FormCreate();
+  // The main window's destruction: switches saved, the closing record written.
+  void FormDestroy();
+  // One tick of the check timer.
+  void CheckRegTimerTimer();
+  void FormClose() { host_.SetTimerEnabled(false); }
+
+  void LoadSettings();
+  void SaveSettings();
+  void SetMonitoring(bool monitoring);
+  void SetLogs(bool logs) { switches_.Logs = logs; }
+  void SetNotification(bool notification) { switches_.Notification = notification; }
+  // Takes the program's own writes into the snapshot, so it never asks about them.
+  void AcceptOwnChange();
+  void WriteLog(const std::string& line) override;
+
+  const TSwitches& Switches() const { return switches_; }
+  const TChangeMonitor& Monitor() const { return monitor_; }
+  const platform::Platform& Platform() const { return platform_; }
+
+ private:
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override;
+  void ReportError(const std::exception& error) override { host_.ReportError(error); }
+  bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
+
+  platform::Platform platform_;
+  MainHost& host_;
+  TSwitches switches_;
+  TChangeMonitor monitor_;
+  TActivityLog log_;
+  std::unique_ptr<eventlog::TzelEventLog> EventLog;
+  bool settingsLoaded_ = false;
+  std::string lastTickError_;
+};
+
+}  // namespace korvalis::app

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "app/KorvalisMain.h"
+#include "platform/Error.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+
+namespace korvalis::app {
+
+using platform::RootKey;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr const char* kSwitchesKey = "Software\\Brenmoor\\Korvalis";
+
+class RecordingHost : public MainHost {
+ public:
+  void SetTimerEnabled(bool enabled) override {
+    timerEnabled = enabled;
+    ++timerSwitches;
+  }
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind) override {
+    asked.push_back(entry.Name());
+    if (whileAsking) whileAsking();
+    return answer;
+  }
+  void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
+
+  bool timerEnabled = false;
+  int timerSwitches = 0;
+  bool answer = true;
+  std::function<void()> whileAsking;
+  std::vector<std::string> asked;
+  std::vector<std::string> errors;
+};
+
+class KorvalisMainTest : public ::testing::Test {
+ protected:
+  std::optional<std::string> Switch(const char* name) {
+    return windows.registry.GetString(RootKey::CurrentUser, kSwitchesKey, name);
+  }
+  std::string LogText() {
+    const auto bytes = windows.files.Contents(windows.environment.localAppData + "\\Korvalis\\korvalis.log");
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  }
+
+  platform::memory::MemoryWindows windows;
+  RecordingHost host;
+  std::unique_ptr<TKorvalisMain> main =
+      std::make_unique<TKorvalisMain>(0x10, windows.platform(), host, [] { return std::string("T"); });
+};
+
+}  // namespace
+
+TEST_F(KorvalisMainTest, AFirstStartTurnsEverySwitchOnAndTheClosingWritesThemAndTheRecord) {
+  main->FormCreate();
+  EXPECT_TRUE(windows.registry.HasKey(RootKey::CurrentUser, "Software\\Brenmoor"));
+  EXPECT_TRUE(main->Switches().Monitoring);
+  EXPECT_TRUE(main->Switches().Notification);
+  EXPECT_TRUE(main->Switches().Logs);
+  EXPECT_TRUE(host.timerEnabled);
+  main->FormClose();
+  main->FormDestroy();
+  EXPECT_FALSE(host.timerEnabled);
+  EXPECT_EQ(Switch("Notification"), "1");
+  EXPECT_EQ(Switch("Logs"), "1");
+  EXPECT_EQ(Switch("Monitoring"), "1");
+  ASSERT_EQ(windows.eventLog.records.size(), 1u);
+  EXPECT_EQ(windows.eventLog.records[0].source, "Korvalis");
+  EXPECT_EQ(windows.eventLog.records[0].strings, (std::vector<std::string>{"\r\nUser: alice\r\nKorvalis closed"}));
+  EXPECT_EQ(LogText(), "T Korvalis started\r\nT Setting loaded successfully\r\nT Setting saved successfully\r\n");
+}
+
+TEST_F(KorvalisMainTest, AZeroSwitchStaysOffAndTextThatIsNoNumberCountsAsOn) {
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Monitoring", "0");
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Logs", "yes");
+  main->FormCreate();
+  EXPECT_FALSE(main->Switches().Monitoring);
+  EXPECT_FALSE(host.timerEnabled);
+  EXPECT_TRUE(main->Switches().Logs);
+  main->FormDestroy();
+  EXPECT_EQ(Switch("Monitoring"), "0");
+  EXPECT_EQ(Switch("Logs"), "1");
+}
+
+TEST_F(KorvalisMainTest, APlantedSwitchOfAnotherTypeIsReportedAndCannotTurnTheGuardOff) {
+  windows.registry.PutDword(RootKey::CurrentUser, kSwitchesKey, "Monitoring", 0);
+  main->FormCreate();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Invalid data type for 'Monitoring'"}));
+  EXPECT_TRUE(main->Switches().Monitoring);
+  EXPECT_TRUE(host.timerEnabled);
+  main->FormDestroy();
+  EXPECT_EQ(Switch("Monitoring"), "1");
+}
+
+TEST_F(KorvalisMainTest, ACreationThatFailsAtTheFirstSnapshotWritesNoSwitchesAndNoRecord) {
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) -> platform::Status {
+    if (op.kind == platform::memory::RegistryOperation::Kind::Open) throw Error("Registry unavailable");
+    return platform::kSuccess;
+  });
+  EXPECT_THROW(main->FormCreate(), Error);
+  windows.registry.SetHook(nullptr);
+  main->FormDestroy();
+  EXPECT_FALSE(Switch("Monitoring"));
+  EXPECT_TRUE(windows.eventLog.records.empty());
+}
+
+TEST_F(KorvalisMainTest, SwitchesThatCannotBeSavedAreReportedAndTheClosingRecordIsStillWritten) {
+  main->FormCreate();
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
+    return op.kind == platform::memory::RegistryOperation::Kind::SetValue ? platform::kErrorAccessDenied
+                                                                          : platform::kSuccess;
+  });
+  main->FormDestroy();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Failed to set data for 'Notification'"}));
+  EXPECT_EQ(windows.eventLog.records.size(), 1u);
+}
+
+TEST_F(KorvalisMainTest, SwitchingMonitoringOffStopsTheChecksAndOnTakesANewSnapshot) {
+  main->FormCreate();
+  main->SetMonitoring(false);
+  EXPECT_FALSE(host.timerEnabled);
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "WhileOff", "C:\\w.exe");
+  main->SetMonitoring(true);
+  EXPECT_TRUE(host.timerEnabled);
+  main->CheckRegTimerTimer();
+  EXPECT_TRUE(host.asked.empty());  // taken into the new snapshot, never asked
+}
+
+TEST_F(KorvalisMainTest, ATickAsksAboutChangesAndRestartsTheTimerOnlyWhileMonitoring) {
+  main->FormCreate();
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Updater", "C:\\upd.exe");
+  host.whileAsking = [&] {
+    EXPECT_FALSE(host.timerEnabled);  // no second check while a question is open
+    main->SetMonitoring(false);
+  };
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(host.asked, (std::vector<std::string>{"Updater"}));
+  EXPECT_FALSE(host.timerEnabled);
+  EXPECT_NE(LogText().find("T Add: Updater C:\\upd.exe\r\n"), std::string::npos);
+  EXPECT_EQ(LogText().find("Checking for startup changes"), std::string::npos);
+}
+
+TEST_F(KorvalisMainTest, AnErrorInATickIsReportedOnceAndTheGuardKeepsRunning) {
+  main->FormCreate();
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
+    if (op.kind == platform::memory::RegistryOperation::Kind::QueryInfo) throw Error("Registry unavailable");
+    return platform::kSuccess;
+  });
+  main->CheckRegTimerTimer();
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Registry unavailable"}));
+  EXPECT_TRUE(host.timerEnabled);
+  windows.registry.SetHook(nullptr);
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(host.errors.size(), 1u);
+}
+
+TEST_F(KorvalisMainTest, TheProgramsOwnChangeIsNotAskedAbout) {
+  main->FormCreate();
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Korvalis", "\"C:\\k.exe\"");
+  main->AcceptOwnChange();
+  main->CheckRegTimerTimer();
+  EXPECT_TRUE(host.asked.empty());
+}
+
+}  // namespace korvalis::app
