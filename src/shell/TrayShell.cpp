@@ -6,7 +6,7 @@ namespace korvalis::shell {
 
 std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
 
-TTrayIcon::TTrayIcon(TrayApi& api, ErrorReporter reportError)
+TTrayIcon::TTrayIcon(TrayApi& api, TrayErrorReporter reportError)
     : api_(api), reportError_(std::move(reportError)), window_(api.CreateHiddenWindow(*this)) {
   timer_ = api_.CreateTimer([this] { Guarded([this] { AnimationStep(); }); });
   iconsChanged_ = icons_.SubscribeChanged([this] { RefreshIcon(); });

@@ -16,7 +16,7 @@
 namespace korvalis::shell {
 
 // Receives errors that escape the handling of a window message, so the message loop goes on.
-using ErrorReporter = std::function<void(std::exception_ptr)>;
+using TrayErrorReporter = std::function<void(std::exception_ptr)>;
 
 class TTrayIcon : public TrayMessageTarget {
  public:
@@ -25,7 +25,7 @@ class TTrayIcon : public TrayMessageTarget {
   using NotifyEvent = std::function<void(TTrayIcon& sender)>;
 
   // Creates the hidden window; nothing is shown before Loaded or SetActive.
-  TTrayIcon(TrayApi& api, ErrorReporter reportError);
+  TTrayIcon(TrayApi& api, TrayErrorReporter reportError);
   ~TTrayIcon() override;
   TTrayIcon(const TTrayIcon&) = delete;
   TTrayIcon& operator=(const TTrayIcon&) = delete;
@@ -96,7 +96,7 @@ class TTrayIcon : public TrayMessageTarget {
   void Guarded(const std::function<void()>& action);
 
   TrayApi& api_;
-  ErrorReporter reportError_;
+  TrayErrorReporter reportError_;
   std::unique_ptr<TrayWindow> window_;
   bool active_ = true;
   bool shown_ = false;

@@ -16,7 +16,7 @@ TMenuItem& TPopupMenu::Item(const std::string& name) {
   throw std::out_of_range("No menu item " + name);
 }
 
-bool TPopupMenu::Popup(HWND owner, int x, int y) {
+void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup();
   UniqueMenu menu(CreatePopupMenu());
   for (std::size_t i = 0; i < Items.size(); ++i) {
@@ -25,22 +25,15 @@ bool TPopupMenu::Popup(HWND owner, int x, int y) {
       AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    UINT flags = MF_STRING | (item.Checked ? MF_CHECKED : 0) | (item.Enabled ? 0 : MF_GRAYED);
+    const UINT flags = MF_STRING | (item.Checked ? MF_CHECKED : 0) | (item.IsEnabled ? 0 : MF_GRAYED);
     AppendMenuA(menu.get(), flags, kFirstCommand + i, item.Caption.c_str());
     if (item.Default) SetMenuDefaultItem(menu.get(), kFirstCommand + static_cast<UINT>(i), FALSE);
   }
   const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                                       x, y, 0, owner, nullptr));
-  // Lets the menu close properly when the user clicks elsewhere next time.
-  PostMessageA(owner, WM_NULL, 0, 0);
-  if (chosen < kFirstCommand || chosen >= kFirstCommand + Items.size()) return false;
-  Click(chosen - kFirstCommand);
-  return true;
-}
-
-void TPopupMenu::Click(std::size_t index) {
-  const TMenuItem& item = Items.at(index);
-  if (item.Enabled && item.OnClick) item.OnClick();
+                                                       x, y, 0, owner_, nullptr));
+  // Lets the menu close properly when the user clicks elsewhere the next time.
+  if (owner_) PostMessageA(owner_, WM_NULL, 0, 0);
+  if (chosen >= kFirstCommand && chosen < kFirstCommand + Items.size()) Items[chosen - kFirstCommand].Click();
 }
 
 }  // namespace korvalis::ui

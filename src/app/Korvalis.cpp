@@ -1,0 +1,129 @@
+#include "app/Korvalis.h"
+
+#include "dialogs/KorvalisOpt.h"
+#include "dialogs/StartupItemChangeDlg.h"
+#include "ui/Application.h"
+
+namespace korvalis::app {
+
+using namespace ui;
+
+namespace {
+constexpr UINT_PTR kCheckTimerId = 1;
+}
+
+TfrmMain::TfrmMain(const platform::Platform& platform, const catalogue::SearchPath& searchPath)
+    : TForm(nullptr, TFormDesign{"Korvalis", 200, 100, TBorderStyle::Sizeable, TPosition::Default}),
+      platform_(platform),
+      searchPath_(searchPath),
+      core_(0, platform, *this) {}
+
+TfrmMain::~TfrmMain() { DestroyForm(); }
+
+void TfrmMain::BuildControls() {
+  CheckRegTimer = std::make_unique<TTimer>(Handle(), kCheckTimerId, 1000);
+  CheckRegTimer->OnTimer = [this] { CheckRegTimerTimer(); };
+  AddTimer(*CheckRegTimer);
+  BuildMenu();
+  trayIcon_.reset(
+      static_cast<HICON>(LoadImageA(Application().Handle(), "TRAYICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+  TrayIcon1 = std::make_unique<shell::TTrayIcon>(trayApi_, [](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      Application().HandleException(e);
+    } catch (...) {
+      Application().HandleException(std::runtime_error("Unexpected error"));
+    }
+  });
+  PopupMenu1.SetOwner(reinterpret_cast<HWND>(TrayIcon1->Handle()));
+  TrayIcon1->SetActive(false);  // nothing in the notification area before the window is loaded
+  TrayIcon1->SetIcon(reinterpret_cast<shell::IconHandle>(trayIcon_.get()));
+  TrayIcon1->SetPopupMenu(&PopupMenu1);
+}
+
+void TfrmMain::BuildMenu() {
+  PopupMenu1.OnPopup = [this] { PopupMenu1Popup(); };
+  auto& items = PopupMenu1.Items;
+  items.emplace_back("KorvalisOptions1", "&Korvalis Options ...", [this] { KorvalisOptions1Click(); });
+  items.back().Default = true;
+  items.emplace_back("LaunchBrenmoor1", "Launch &Brenmoor ...", [this] { ShowBrenmoor1Click(); });
+  items.emplace_back("N01", "-");
+  items.emplace_back("EnableKorvalis1", "Enable &Monitoring", [this] { EnableKorvalis1Click(); });
+  items.emplace_back("EnableNotification1", "Enable &Notification", [this] { EnableNotification1Click(); });
+  items.emplace_back("EnableLogs1", "Enable &Logs", [this] { EnableLogs1Click(); });
+  items.emplace_back("ViewLogs1", "&View Logs ...", [this] { ViewLogs1Click(); });
+  items.emplace_back("N1", "-");
+  items.emplace_back("Exit1", "&Close Korvalis", [this] { Exit1Click(); });
+}
+
+void TfrmMain::FormCreate() {
+  core_.FormCreate();
+  // Loaded: the icon goes into the notification area once the window is complete.
+  TrayIcon1->SetActive(true);
+}
+
+void TfrmMain::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  core_.FormDestroy();
+  TrayIcon1.reset();  // takes the icon out of the notification area
+}
+
+LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Windows is ending the session: the closing steps run now, as the process will not get to them.
+  if (message == WM_ENDSESSION && wParam) {
+    FormDestroy();
+    return 0;
+  }
+  return TForm::HandleMessage(message, wParam, lParam);
+}
+
+void TfrmMain::PopupMenu1Popup() {
+  const TSwitches& switches = core_.Switches();
+  PopupMenu1.Item("EnableKorvalis1").Checked = switches.Monitoring;
+  PopupMenu1.Item("EnableNotification1").Checked = switches.Notification;
+  PopupMenu1.Item("EnableLogs1").Checked = switches.Logs;
+}
+
+void TfrmMain::EnableKorvalis1Click() {
+  TMenuItem& item = PopupMenu1.Item("EnableKorvalis1");
+  item.Checked = !item.Checked;
+  core_.SetMonitoring(item.Checked);
+}
+
+void TfrmMain::EnableNotification1Click() {
+  TMenuItem& item = PopupMenu1.Item("EnableNotification1");
+  item.Checked = !item.Checked;
+  core_.SetNotification(item.Checked);
+}
+
+void TfrmMain::EnableLogs1Click() {
+  TMenuItem& item = PopupMenu1.Item("EnableLogs1");
+  item.Checked = !item.Checked;
+  core_.SetLogs(item.Checked);
+}
+
+void TfrmMain::ViewLogs1Click() { dialogs::ShowEventViewer(platform_, Handle()); }
+
+void TfrmMain::KorvalisOptions1Click() {
+  dialogs::TfrmKorvalisOpt options(Handle(), core_);
+  options.Create();
+  options.Execute();
+}
+
+void TfrmMain::SetTimerEnabled(bool enabled) {
+  if (CheckRegTimer) CheckRegTimer->SetEnabled(enabled);
+}
+
+bool TfrmMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
+  // Once the program is ending, every further question is answered No at once.
+  if (Application().Terminated()) return false;
+  dialogs::TfrmChangeDlg dialog(Handle(), platform_, searchPath_);
+  dialog.Create();
+  return dialog.Confirm(entry, kind);
+}
+
+void TfrmMain::ReportError(const std::exception& error) { Application().HandleException(error); }
+
+}  // namespace korvalis::app

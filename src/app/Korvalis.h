@@ -1,0 +1,59 @@
+#pragma once
+// The hidden main window: the check timer, the tray icon and its menu, and the resident
+// program's logic behind them. It is never shown.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/KorvalisMain.h"
+#include "catalogue/SearchPath.h"
+#include "shell/TrayShell.h"
+#include "ui/Form.h"
+#include "ui/Menu.h"
+#include "ui/Timer.h"
+#include "ui/TrayWin32.h"
+
+namespace korvalis::app {
+
+class TfrmMain : public ui::TForm, private MainHost {
+ public:
+  TfrmMain(const platform::Platform& platform, const catalogue::SearchPath& searchPath);
+  ~TfrmMain() override;
+
+  TKorvalisMain& Core() { return core_; }
+
+  void KorvalisOptions1Click();
+  void ShowBrenmoor1Click() {}
+  void EnableKorvalis1Click();
+  void EnableNotification1Click();
+  void EnableLogs1Click();
+  void ViewLogs1Click();
+  void Exit1Click() { Close(); }
+  void PopupMenu1Popup();
+  void CheckRegTimerTimer() { core_.CheckRegTimerTimer(); }
+
+ protected:
+  void BuildControls() override;
+  void FormCreate() override;
+  void FormClose() override { core_.FormClose(); }
+  void FormDestroy() override;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void SetTimerEnabled(bool enabled) override;
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override;
+  void ReportError(const std::exception& error) override;
+  void BuildMenu();
+
+  platform::Platform platform_;
+  const catalogue::SearchPath& searchPath_;
+  TKorvalisMain core_;
+  std::unique_ptr<ui::TTimer> CheckRegTimer;
+  ui::TPopupMenu PopupMenu1;
+  ui::UniqueIcon trayIcon_;
+  ui::TWin32TrayApi trayApi_;
+  std::unique_ptr<shell::TTrayIcon> TrayIcon1;
+  bool destroyed_ = false;
+};
+
+}  // namespace korvalis::app

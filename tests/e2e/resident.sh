@@ -1,0 +1,99 @@
+# The resident program in a fresh Wine prefix, driven from another process as a user would:
+# changes made with Wine's own reg.exe are put to the "user", the tray opens the options, and
+# "Close Korvalis" ends it with its switches saved and the closing record reported.
+source "$(dirname "$0")/lib.sh"
+KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3
+RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+DIALOG="Startup Programs Changed"
+OPTIONS="Korvalis Options"
+
+# A prefix of this test's own, so the first start is a first start.
+PREFIX=$(realpath -m "$BUILD_DIR/e2e-prefix")
+export WINEPREFIX=$PREFIX
+rm -rf "$PREFIX" "$PREFIX.ready"
+trap 'wineserver -k >/dev/null 2>&1' EXIT
+"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
+# Inside Wine's own desktop windows have their captions and the tray its taskbar; it is
+# started first so that no later process inherits it with this script's output.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+sleep 2
+
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
+  local what=$1; shift
+  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
+  echo "timed out waiting for: $what"; return 1
+}
+has_value() { [ -n "$(reg_value "$1" "$2")" ]; }
+no_value() { [ -z "$(reg_value "$1" "$2")" ]; }
+drive() { win "$DRIVER" "$@"; }
+screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
+
+KORVALIS_WINEDEBUG=+eventlog "$WINE_RUN" "$PREFIX" "$KORVALIS" 2>"$BUILD_DIR/e2e-korvalis.log" &
+korvalis_pid=$!
+wait_for "the settings key" wine reg query 'HKCU\Software\Brenmoor' >/dev/null 2>&1
+check "the first start creates the settings key" "yes" "$(wine reg query 'HKCU\Software\Brenmoor' >/dev/null 2>&1 && echo yes)"
+sleep 1.5   # the first snapshot and the first tick
+
+# An added value refused: it is deleted again.
+wine reg add "$RUN" /v Updater /d 'C:\Tools\upd.exe /q' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+labels=$(drive labels "$DIALOG")
+for text in "Updater" 'C:\Tools\upd.exe /q' "in Current User Run" "has been added"; do
+  check "the dialog shows \"$text\"" "$text" "$(grep -Fx -- "$text" <<<"$labels")"
+done
+screenshot change-dialog
+drive press "$DIALOG" "&No"
+drive gone "$DIALOG"
+wait_for "the refused value to go" no_value "$RUN" Updater
+check "a refused addition is deleted" "" "$(reg_value "$RUN" Updater)"
+
+# An added value allowed: it stays.
+wine reg add "$RUN" /v Allowed /d 'C:\Tools\ok.exe' /f >/dev/null
+drive wait "$DIALOG" && drive press "$DIALOG" "&Yes"
+drive gone "$DIALOG"; sleep 2
+check "an allowed addition stays" 'C:\Tools\ok.exe' "$(reg_value "$RUN" Allowed)"
+
+# A removal refused: the value is written back with its command.
+wine reg delete "$RUN" /v Allowed /f >/dev/null
+drive wait "$DIALOG"
+check "the removal is announced" "has been removed" "$(drive labels "$DIALOG" | grep -Fx 'has been removed')"
+drive press "$DIALOG" "&No"
+wait_for "the removed value to come back" has_value "$RUN" Allowed
+check "a refused removal is written back" 'C:\Tools\ok.exe' "$(reg_value "$RUN" Allowed)"
+
+# The tray: a double click opens the options; notification off and autostart on.
+drive tray 201 202 203 202
+drive wait "$OPTIONS" || failures=$((failures + 1))
+check "the options show the switches" "Enable Startup &Mointoring=1 Enable &Notification=1 Enable &Logs=1" \
+  "$(drive checks "$OPTIONS" | grep -v Automatically | tr '\n' ' ' | sed 's/ $//')"
+screenshot options-dialog
+drive check "$OPTIONS" "Enable &Notification" 0
+drive check "$OPTIONS" "&Automatically start with Windows" 1
+drive press "$OPTIONS" "&OK"
+drive gone "$OPTIONS"
+wait_for "the autostart value" has_value "$RUN" Korvalis
+check "autostart names the program" "korvalis.exe\"" "$(reg_value "$RUN" Korvalis | grep -o 'korvalis.exe"$')"
+sleep 2
+check "Korvalis does not ask about its own autostart value" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+
+# With notification off a change is allowed without a question.
+wine reg add "$RUN" /v Quiet /d 'C:\q.exe' /f >/dev/null
+check "no dialog with notification off" "1" "$(drive wait "$DIALOG" 3000; echo $?)"
+check "the silent change stays" 'C:\q.exe' "$(reg_value "$RUN" Quiet)"
+
+# The tray menu: a right click opens it; Up then Enter chooses "Close Korvalis".
+drive tray 204 205 &
+sleep 1
+screenshot tray-menu
+drive menu 38 13
+wait
+for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
+check "Close Korvalis ends the program" "ended" "$(kill -0 "$korvalis_pid" 2>/dev/null && echo running || echo ended)"
+check "Notification is saved off" "0" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Notification)"
+check "Logs is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Logs)"
+check "Monitoring is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Monitoring)"
+check "the closing record was reported" "yes" "$(grep -q 'Korvalis closed' "$BUILD_DIR/e2e-korvalis.log" && echo yes)"
+finish
