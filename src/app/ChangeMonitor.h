@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/MonitorHost.h"
+#include "app/SectionWatches.h"
 #include "app/Switches.h"
 #include "catalogue/Startups.h"
 
@@ -14,12 +15,13 @@ namespace korvalis::app {
 class TChangeMonitor {
  public:
   TChangeMonitor(platform::WindowHandle owner, const platform::Platform& platform, const TSwitches& switches,
-                 MonitorHost& host);
+                 MonitorHost& host, TSectionWatches::Clock clock = std::chrono::steady_clock::now);
 
   // Takes the whole snapshot anew, accepting the present state; while a check is walking the
   // snapshot the renewal waits until the check has ended.
   void TakeSnapshot();
-  // One sweep over the registry sections, current user's first.
+  // One sweep over the registry sections, current user's first; only the sections whose keys
+  // changed (or that are due for their safety read) are read.
   void CheckAllSections();
   void CheckSection(catalogue::Section section);
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
@@ -29,10 +31,14 @@ class TChangeMonitor {
 
  private:
   void LoadSection(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
+  // Reads the section afresh, again when it changed while being read (a few times at most).
+  void ReadSettled(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
   void ReportNewProblems(catalogue::Section section, const catalogue::ReadProblems& problems);
-  const catalogue::TStartup* SnapshotEntry(catalogue::Section section, const std::string& name) const;
-  void WriteBack(const catalogue::TStartups& restore);
-  void RenewSection(catalogue::Section section, const catalogue::ReadProblems& problems);
+  // The entries of the restore list whose write-back failed.
+  std::vector<const catalogue::TStartup*> WriteBack(const catalogue::TStartups& restore);
+  struct Outcome;
+  void RenewSection(catalogue::Section section, const std::vector<Outcome>& outcomes,
+                    const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
 
   platform::WindowHandle owner_;
@@ -40,6 +46,7 @@ class TChangeMonitor {
   const TSwitches& switches_;
   MonitorHost& host_;
   catalogue::TStartups snapshot_;
+  TSectionWatches watches_;
   int checking_ = 0;
   bool renewalPending_ = false;
   // The reading problems already shown, per section, so each is shown once while it lasts.

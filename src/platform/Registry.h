@@ -31,6 +31,11 @@ class RegistryKey {
   // The name at index. kErrorMoreData when the name and its NUL need more than
   // bufferChars; kErrorNoMoreItems past the last value.
   virtual Status EnumValueName(std::uint32_t index, std::uint32_t bufferChars, std::string& name) = 0;
+  // The name, type and data of the value at index in one call. kErrorMoreData when the name
+  // needs more than nameChars (NUL included) or the data more than data.size() bytes; on
+  // success size is the number of bytes written.
+  virtual Status EnumValue(std::uint32_t index, std::uint32_t nameChars, std::string& name, std::uint32_t& type,
+                           std::vector<std::uint8_t>& data, std::uint32_t& size) = 0;
   virtual Status QueryValueInfo(const std::string& name, std::uint32_t& type, std::uint32_t& size) = 0;
   // Fills at most buffer.size() bytes. On success size is the number of bytes written;
   // with kErrorMoreData it is the size the value needs now.
@@ -65,6 +70,8 @@ class Registry {
   virtual OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) = 0;
   // Deletes a key with everything below it.
   virtual Status DeleteTree(RootKey root, const std::string& path) = 0;
+  // Which of the watches have fired, bit i for watches[i] (at most 32), in one look.
+  virtual std::uint32_t PollWatches(const std::vector<ChangeWatch*>& watches);
 };
 
 }  // namespace korvalis::platform

@@ -8,6 +8,13 @@ namespace {
 constexpr int kReadAttempts = 8;
 }
 
+std::uint32_t Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
+  std::uint32_t fired = 0;
+  for (std::size_t i = 0; i < watches.size() && i < 32; ++i)
+    if (watches[i] && watches[i]->Signaled()) fired |= 1u << i;
+  return fired;
+}
+
 std::string PathFromRoot(const std::string& path) {
   if (!path.empty() && path[0] == '\\') return path.substr(1);
   return path;

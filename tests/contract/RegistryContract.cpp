@@ -101,6 +101,26 @@ TEST_P(RegistryContract, EnumeratingIntoATooSmallNameBufferAsksForMore) {
   EXPECT_EQ(name, "LongName");
 }
 
+TEST_P(RegistryContract, OneEnumerationCallGivesNameTypeAndDataOrAsksForMoreRoom) {
+  auto key = Create();
+  ASSERT_EQ(key.key->SetValue("Agent", kRegExpandSz, StringBytes("C:\\a.exe")), kSuccess);
+  KeyInfo info;
+  ASSERT_EQ(key.key->QueryInfo(info), kSuccess);
+  std::vector<std::uint8_t> data(info.maxValueDataBytes);
+  std::string name;
+  std::uint32_t type = 0, size = 0;
+  ASSERT_EQ(key.key->EnumValue(0, info.maxValueNameChars + 1, name, type, data, size), kSuccess);
+  EXPECT_EQ(name, "Agent");
+  EXPECT_EQ(type, kRegExpandSz);
+  data.resize(size);
+  EXPECT_EQ(TextOfBytes(data), "C:\\a.exe");
+  std::vector<std::uint8_t> small(3);
+  EXPECT_EQ(key.key->EnumValue(0, 10, name, type, small, size), kErrorMoreData);
+  std::vector<std::uint8_t> roomy(64);
+  EXPECT_EQ(key.key->EnumValue(0, 5, name, type, roomy, size), kErrorMoreData);  // "Agent" needs 6
+  EXPECT_EQ(key.key->EnumValue(1, 10, name, type, roomy, size), kErrorNoMoreItems);
+}
+
 TEST_P(RegistryContract, ANameAtTheRegistryLimitIsWrittenAndListed) {
   auto key = Create();
   const std::string longest(kMaxValueNameChars, 'n');
@@ -149,6 +169,19 @@ TEST_P(RegistryContract, AWatchFiresOnAChangedValueAndNotBefore) {
   auto other = platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Write);
   ASSERT_EQ(other.key->SetValue("V", kRegSz, StringBytes("b")), kSuccess);
   EXPECT_TRUE(watch->Signaled());
+}
+
+TEST_P(RegistryContract, OneLookTellsWhichOfSeveralWatchesFired) {
+  auto first = Create();
+  auto second = platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey() + "\\Two", KeyAccess::All);
+  ASSERT_TRUE(second);
+  std::unique_ptr<ChangeWatch> a, b;
+  ASSERT_EQ(first.key->Watch(a), kSuccess);
+  ASSERT_EQ(second.key->Watch(b), kSuccess);
+  EXPECT_EQ(platform().registry.PollWatches({a.get(), b.get()}), 0u);
+  ASSERT_EQ(second.key->SetValue("V", kRegSz, StringBytes("x")), kSuccess);
+  EXPECT_EQ(platform().registry.PollWatches({a.get(), b.get()}), 2u);
+  EXPECT_EQ(platform().registry.PollWatches({nullptr, b.get()}), 2u);
 }
 
 TEST_P(RegistryContract, AWatchOnTheParentFiresWhenTheKeyIsCreated) {

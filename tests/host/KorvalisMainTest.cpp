@@ -144,6 +144,7 @@ TEST_F(KorvalisMainTest, ATickAsksAboutChangesAndRestartsTheTimerOnlyWhileMonito
 
 TEST_F(KorvalisMainTest, AnErrorInATickIsReportedOnceAndTheGuardKeepsRunning) {
   main->FormCreate();
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Updater", "C:\\upd.exe");
   windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
     if (op.kind == platform::memory::RegistryOperation::Kind::QueryInfo) throw Error("Registry unavailable");
     return platform::kSuccess;
@@ -155,6 +156,7 @@ TEST_F(KorvalisMainTest, AnErrorInATickIsReportedOnceAndTheGuardKeepsRunning) {
   windows.registry.SetHook(nullptr);
   main->CheckRegTimerTimer();
   EXPECT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.asked, (std::vector<std::string>{"Updater"}));  // the section was read once it could be
 }
 
 TEST_F(KorvalisMainTest, TheProgramsOwnChangeIsNotAskedAbout) {

@@ -18,12 +18,37 @@ class RegistryReaderTest : public ::testing::Test {
   void PutRun(RootKey root, const char* key, const std::string& name, const std::string& command) {
     windows.registry.PutString(root, key, name, command);
   }
+  // Makes every value look as if it outgrew the sizes its key reported, so it is read by name.
+  static bool ByName(const RegistryOperation& op) { return op.kind == RegistryOperation::Kind::EnumValue; }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (int i = 0; i < catalogue.Count(); ++i) names.push_back(catalogue.Items(i).Name());
     return names;
   }
 };
+
+TEST_F(RegistryReaderTest, EachValueIsReadWithOneCallWhileItFitsTheSizesTheKeyReported) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "A", "C:\\a.exe");
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "B", "C:\\b.exe /x");
+  catalogue.LoadSections(SectionSet::Of(8));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::EnumValue), 2);
+  EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::ReadValue), 0);
+}
+
+TEST_F(RegistryReaderTest, AValueGrownPastTheReportedSizeIsReadAgainByName) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Short", "s.exe");
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Grows", "g.exe");
+  windows.registry.SetHook([this](const RegistryOperation& op) {
+    // Between the key's report and the enumeration the value became longer than any other.
+    if (op.kind == RegistryOperation::Kind::EnumValue && windows.registry.Count(op.kind) == 2)
+      windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Grows", "C:\\" + std::string(500, 'g') + ".exe");
+    return platform::kSuccess;
+  });
+  catalogue.LoadSections(SectionSet::Of(8));
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(catalogue.Items(1).Command(), "C:\\" + std::string(500, 'g') + ".exe");
+}
 
 TEST_F(RegistryReaderTest, ReadsTheSixKeysInTheirFixedOrderWithTheirIconIndexes) {
   PutRun(RootKey::CurrentUser, kRunKey, "UserRun", "u.exe");
@@ -90,6 +115,7 @@ TEST_F(RegistryReaderTest, ATolerantReadingSkipsTheWrongValueAndListsIt) {
 TEST_F(RegistryReaderTest, AFailingReadIsReportedWithTheValueName) {
   PutRun(RootKey::CurrentUser, kRunKey, "Broken", "b.exe");
   windows.registry.SetHook([](const RegistryOperation& op) {
+    if (ByName(op)) return platform::kErrorMoreData;
     return op.kind == RegistryOperation::Kind::ReadValue ? platform::kErrorAccessDenied : platform::kSuccess;
   });
   EXPECT_THROW(
@@ -111,6 +137,7 @@ TEST_F(RegistryReaderTest, AValueThatVanishesBetweenEnumerationAndReadingIsSkipp
   PutRun(RootKey::CurrentUser, kRunKey, "Gone", "g.exe");
   PutRun(RootKey::CurrentUser, kRunKey, "Stays", "s.exe");
   windows.registry.SetHook([this](const RegistryOperation& op) {
+    if (ByName(op)) return platform::kErrorMoreData;
     if (op.kind == RegistryOperation::Kind::QueryValueInfo && op.name == "Gone")
       windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Gone");
     return platform::kSuccess;
@@ -123,6 +150,7 @@ TEST_F(RegistryReaderTest, AValueThatGrowsBeforeTheReadIsReadWhole) {
   PutRun(RootKey::CurrentUser, kRunKey, "Grows", "short.exe");
   int grown = 0;
   windows.registry.SetHook([&](const RegistryOperation& op) {
+    if (ByName(op)) return platform::kErrorMoreData;
     if (op.kind == RegistryOperation::Kind::ReadValue && grown++ < 3)
       windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Grows",
                                  "C:\\" + std::string(100 * grown, 'x') + "\\long.exe");
@@ -137,6 +165,7 @@ TEST_F(RegistryReaderTest, AValueThatNeverStopsGrowingFailsInsteadOfLooping) {
   PutRun(RootKey::CurrentUser, kRunKey, "Grows", "short.exe");
   std::string data = "x";
   windows.registry.SetHook([&](const RegistryOperation& op) {
+    if (ByName(op)) return platform::kErrorMoreData;
     if (op.kind == RegistryOperation::Kind::ReadValue) {
       data += std::string(1000, 'y');
       windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Grows", data);

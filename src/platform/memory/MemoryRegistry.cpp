@@ -85,6 +85,24 @@ class MemoryKey : public RegistryKey {
     return kSuccess;
   }
 
+  Status EnumValue(std::uint32_t index, std::uint32_t nameChars, std::string& name, std::uint32_t& type,
+                   std::vector<std::uint8_t>& data, std::uint32_t& size) override {
+    if (Status hooked = Hook(RegistryOperation::Kind::EnumValue, {})) return hooked;
+    if (node_->deleted) return kErrorKeyDeleted;
+    if (!CanRead()) return kErrorAccessDenied;
+    if (index >= node_->values.size()) return kErrorNoMoreItems;
+    const StoredValue& value = node_->values[index];
+    if (value.name.size() + 1 > nameChars || value.data.size() > data.size()) {
+      size = static_cast<std::uint32_t>(value.data.size());
+      return kErrorMoreData;
+    }
+    name = value.name;
+    type = value.type;
+    size = static_cast<std::uint32_t>(value.data.size());
+    std::copy(value.data.begin(), value.data.end(), data.begin());
+    return kSuccess;
+  }
+
   Status QueryValueInfo(const std::string& name, std::uint32_t& type, std::uint32_t& size) override {
     if (Status hooked = Hook(RegistryOperation::Kind::QueryValueInfo, name)) return hooked;
     if (node_->deleted) return kErrorKeyDeleted;

@@ -13,7 +13,7 @@
 namespace korvalis::platform::memory {
 
 struct RegistryOperation {
-  enum class Kind { Open, Create, QueryInfo, EnumValueName, QueryValueInfo, ReadValue, SetValue, DeleteValue, DeleteTree };
+  enum class Kind { Open, Create, QueryInfo, EnumValueName, EnumValue, QueryValueInfo, ReadValue, SetValue, DeleteValue, DeleteTree };
   Kind kind;
   RootKey root;
   std::string path;  // of the key, as opened

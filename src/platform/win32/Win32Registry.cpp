@@ -60,6 +60,24 @@ class Win32Key : public RegistryKey {
     return status;
   }
 
+  Status EnumValue(std::uint32_t index, std::uint32_t nameChars, std::string& name, std::uint32_t& type,
+                   std::vector<std::uint8_t>& data, std::uint32_t& size) override {
+    std::string buffer(std::max<std::uint32_t>(nameChars, 1), '\0');
+    DWORD nameLength = nameChars;
+    DWORD valueType = 0;
+    DWORD dataSize = static_cast<DWORD>(data.size());
+    std::uint8_t spare = 0;
+    const LONG status = RegEnumValueA(key_.get(), index, buffer.data(), &nameLength, nullptr, &valueType,
+                                      data.empty() ? &spare : data.data(), &dataSize);
+    size = dataSize;
+    if (status == ERROR_SUCCESS) {
+      name.assign(buffer.data(), std::min<std::size_t>(nameLength, buffer.size()));
+      type = valueType;
+      size = std::min<DWORD>(dataSize, static_cast<DWORD>(data.size()));
+    }
+    return status;
+  }
+
   Status QueryValueInfo(const std::string& name, std::uint32_t& type, std::uint32_t& size) override {
     DWORD valueType = 0, valueSize = 0;
     const LONG status = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &valueType, nullptr, &valueSize);
@@ -140,6 +158,30 @@ LONG DeleteRecursively(HKEY parent, const std::string& name) {
   return RegDeleteKeyA(parent, name.c_str());
 }
 }  // namespace
+
+std::uint32_t Win32Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
+  // One look at every event: a quiet tick costs a single wait, whatever the number of keys.
+  std::vector<HANDLE> events;
+  std::vector<std::size_t> indexes;
+  for (std::size_t i = 0; i < watches.size() && i < 32; ++i) {
+    if (watches[i] && watches[i]->NativeEvent()) {
+      events.push_back(reinterpret_cast<HANDLE>(watches[i]->NativeEvent()));
+      indexes.push_back(i);
+    }
+  }
+  std::uint32_t fired = 0;
+  if (!events.empty()) {
+    const DWORD first = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0);
+    if (first < WAIT_OBJECT_0 + events.size()) {
+      // Something fired: find every one that did.
+      for (std::size_t j = first - WAIT_OBJECT_0; j < events.size(); ++j)
+        if (WaitForSingleObject(events[j], 0) == WAIT_OBJECT_0) fired |= 1u << indexes[j];
+    }
+  }
+  for (std::size_t i = 0; i < watches.size() && i < 32; ++i)
+    if (watches[i] && !watches[i]->NativeEvent() && watches[i]->Signaled()) fired |= 1u << i;
+  return fired;
+}
 
 Status Win32Registry::DeleteTree(RootKey root, const std::string& path) {
   return DeleteRecursively(RootHandle(root), path);

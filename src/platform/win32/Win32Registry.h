@@ -8,6 +8,7 @@ class Win32Registry : public Registry {
   OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
   OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) override;
   Status DeleteTree(RootKey root, const std::string& path) override;
+  std::uint32_t PollWatches(const std::vector<ChangeWatch*>& watches) override;
 };
 
 }  // namespace korvalis::platform::win32

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using platform::RootKey;
+using platform::memory::RegistryOperation;
+using namespace korvalis::testing;
+using namespace std::chrono_literals;
+
+class SectionWatchesTest : public ::testing::Test {
+ protected:
+  SectionWatchesTest() {
+    switches.Notification = true;
+    monitor.TakeSnapshot();
+  }
+  int Reads() const { return windows.registry.Count(RegistryOperation::Kind::QueryInfo); }
+  std::vector<std::string> Asked() const {
+    std::vector<std::string> asked;
+    for (const auto& q : host.questions)
+      asked.push_back(std::string(catalogue::ChangeKindNames[static_cast<int>(q.kind)]) + " " + q.name);
+    return asked;
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  ScriptedHost host;
+  std::chrono::steady_clock::time_point now{};
+  TChangeMonitor monitor{0, windows.platform(), switches, host, [this] { return now; }};
+};
+
+TEST_F(SectionWatchesTest, AQuietTickReadsNoKeyAtAll) {
+  const int before = Reads();
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  EXPECT_EQ(Reads(), before);
+}
+
+TEST_F(SectionWatchesTest, OnlyTheKeyThatChangedIsRead) {
+  const int opens = windows.registry.Count(RegistryOperation::Kind::Open);
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "New", "C:\\n.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add New"}));
+  // Arming and reading the one section: two openings of its key.
+  EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::Open) - opens, 2);
+}
+
+TEST_F(SectionWatchesTest, EverySectionIsReadAgainOnceAMinuteRegardless) {
+  const int before = Reads();
+  now += 59s;
+  monitor.CheckAllSections();
+  EXPECT_EQ(Reads(), before);
+  now += 1s;
+  monitor.CheckAllSections();
+  EXPECT_EQ(Reads() - before, 4);  // the four keys that exist; the missing services keys have none
+}
+
+TEST_F(SectionWatchesTest, AKeyCreatedAfterTheStartIsSeenThroughItsParent) {
+  ASSERT_FALSE(windows.registry.HasKey(RootKey::LocalMachine, kRunServicesKey));
+  windows.registry.PutString(RootKey::LocalMachine, kRunServicesKey, "Service", "C:\\s.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Service"}));
+}
+
+TEST_F(SectionWatchesTest, AKeyDeletedWhileWatchedAndCreatedAgainIsFollowed) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Agent", "C:\\a.exe");
+  monitor.TakeSnapshot();
+  host.defaultAnswer = false;
+  windows.registry.DeleteTree(RootKey::CurrentUser, kRunKey);
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Remove Agent"}));
+  EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, kRunKey, "Agent"), "C:\\a.exe");  // refused: back
+  host.questions.clear();
+  windows.registry.DeleteTree(RootKey::CurrentUser, kRunKey);
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Other", "C:\\o.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Other", "Remove Agent"}));
+}
+
+TEST_F(SectionWatchesTest, TheProgramsOwnWriteBackIsReadOnceAndNotAskedAbout) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Updater", "C:\\u.exe");
+  host.defaultAnswer = false;
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 1u);
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 1u);
+}
+
+TEST_F(SectionWatchesTest, AChangeToTheSameKeyWhileAQuestionIsOpenIsAskedNotSwallowed) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Decoy", "C:\\d.exe");
+  host.whileAsking = [&](const Question& q) {
+    if (q.name == "Decoy") windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Payload", "C:\\p.exe");
+  };
+  host.defaultAnswer = false;
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Decoy", "Add Payload"}));
+  EXPECT_FALSE(windows.registry.Get(RootKey::CurrentUser, kRunKey, "Payload"));
+}
+
+TEST_F(SectionWatchesTest, AKeyThatCannotBeWatchedIsReadEveryTick) {
+  windows.registry.SetRights(RootKey::LocalMachine, kRunOnceKey, {false, false});
+  monitor.TakeSnapshot();
+  const int opens = windows.registry.Count(RegistryOperation::Kind::Open);
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  // Each tick tries to arm and to read the unreadable key.
+  EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::Open) - opens, 4);
+}
+
+}  // namespace korvalis::app

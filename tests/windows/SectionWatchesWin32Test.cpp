@@ -1,0 +1,70 @@
+// Change notifications on the real registry, changed by another process (Wine's reg.exe).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/SectionWatches.h"
+#include "platform/win32/Win32Windows.h"
+
+namespace korvalis::app {
+
+namespace {
+
+// Runs reg.exe with the arguments and waits for it, as another program changing the registry.
+bool Reg(const std::string& arguments) {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  std::string command = std::string("\"") + system + "\\reg.exe\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process))
+    return false;
+  WaitForSingleObject(process.hProcess, 20000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return exitCode == 0;
+}
+
+constexpr char kUserRun[] = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kServicesOnce[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce";
+
+}  // namespace
+
+TEST(SectionWatchesWin32, AValueAddedByAnotherProgramMakesOnlyItsSectionDue) {
+  platform::win32::Win32Windows windows;
+  TSectionWatches watches(windows.registry);
+  for (catalogue::Section section : {4, 5, 6, 7, 8, 9}) watches.Arm(section);
+  EXPECT_FALSE(watches.Due().Contains(8));
+  ASSERT_TRUE(Reg(std::string("add ") + kUserRun + " /v KorvalisWatchTest /d C:\\w.exe /f"));
+  const catalogue::SectionSet due = watches.Due();
+  EXPECT_TRUE(due.Contains(8));
+  EXPECT_FALSE(due.Contains(9));
+  EXPECT_FALSE(due.Contains(4));
+  Reg(std::string("delete ") + kUserRun + " /v KorvalisWatchTest /f");
+}
+
+TEST(SectionWatchesWin32, AKeyCreatedDeletedAndCreatedAgainIsFollowedThroughItsParent) {
+  platform::win32::Win32Windows windows;
+  Reg(std::string("delete ") + kServicesOnce + " /f");
+  TSectionWatches watches(windows.registry);
+  watches.Arm(7);  // the key does not exist: its parent is watched
+  EXPECT_FALSE(watches.Due().Contains(7));
+  ASSERT_TRUE(Reg(std::string("add ") + kServicesOnce + " /v Once /d C:\\o.exe /f"));
+  EXPECT_TRUE(watches.Due().Contains(7));
+
+  watches.Arm(7);  // now the key itself
+  EXPECT_FALSE(watches.Due().Contains(7));
+  ASSERT_TRUE(Reg(std::string("delete ") + kServicesOnce + " /f"));
+  EXPECT_TRUE(watches.Due().Contains(7));
+
+  watches.Arm(7);  // gone again: back to the parent
+  ASSERT_TRUE(Reg(std::string("add ") + kServicesOnce + " /v Again /d C:\\a.exe /f"));
+  EXPECT_TRUE(watches.Due().Contains(7));
+  Reg(std::string("delete ") + kServicesOnce + " /f");
+}
+
+}  // namespace korvalis::app
