@@ -1,8 +1,9 @@
 #include "app/ChangeMonitor.h"
 
-#include "app/NameIndex.h"
+#include "app/CompareSection.h"
 
 #include <algorithm>
+#include <map>
 
 #include "platform/Error.h"
 #include "text/StrMan.h"
@@ -21,10 +22,6 @@ namespace {
 constexpr Section kSweepOrder[] = {8, 9, 4, 5, 6, 7};
 // The order in which a whole snapshot is read: folders, then the registry.
 constexpr Section kSnapshotOrder[] = {10, 0, 7, 6, 5, 4, 9, 8};
-
-bool Contains(const std::vector<std::string>& names, const std::string& name) {
-  return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return text::SameTextAscii(n, name); });
-}
 
 // Holds the count of checks under way, so renewals asked for meanwhile wait.
 class CheckScope {
@@ -128,47 +125,41 @@ void TChangeMonitor::CheckSection(Section section) {
   TStartups fresh(owner_, platform_);
   ReadProblems problems;
   ReadSettled(fresh, section, problems);
+  const TSectionComparison comparison = CompareSection(snapshot_, fresh, section, problems.unreadableNames);
+  if (comparison.differences.empty()) return;
+
+  // All questions of the section are asked before anything of it is written back.
   TStartups restore(owner_, platform_);
+  std::map<const TStartup*, Outcome> decided;  // by fresh entry
+  std::vector<Outcome> removals;
+  for (const TDifference& difference : comparison.differences) {
+    const TStartup& shown = difference.now ? *difference.now : *difference.before;
+    Outcome outcome{difference.now, difference.now, nullptr};
+    if (!ConfirmChange(shown, difference.kind)) {
+      if (difference.kind == ChangeKind::Added) {
+        TStartup* removal = restore.AddCopy(*difference.now);
+        if (removal) removal->SetEnabled(false);
+        outcome = Outcome{nullptr, difference.now, removal};
+      } else {
+        outcome = Outcome{difference.before, difference.now, restore.AddCopy(*difference.before)};
+      }
+    }
+    if (difference.now)
+      decided[difference.now] = outcome;
+    else
+      removals.push_back(outcome);
+  }
+  // The renewed section keeps the order of the reading, then what came back.
   std::vector<Outcome> outcomes;
-  bool differs = false;
-  const TNameIndex snapshotNames(snapshot_, section);
-  const TNameIndex freshNames(fresh, section);
-
   for (int i = 0; i < fresh.Count(); ++i) {
-    const TStartup& now = fresh.Items(i);
-    const TStartup* before = snapshotNames.Find(now.Name());
-    if (before && text::SameTextAscii(before->Command(), now.Command())) {
-      outcomes.push_back(Outcome{&now, &now, nullptr});
-      continue;
-    }
-    differs = true;
-    if (before) {
-      if (ConfirmChange(now, ChangeKind::Changed))
-        outcomes.push_back(Outcome{&now, &now, nullptr});
-      else
-        outcomes.push_back(Outcome{before, &now, restore.AddCopy(*before)});
-    } else if (ConfirmChange(now, ChangeKind::Added)) {
-      outcomes.push_back(Outcome{&now, &now, nullptr});
-    } else {
-      TStartup* removal = restore.AddCopy(now);
-      if (removal) removal->SetEnabled(false);
-      outcomes.push_back(Outcome{nullptr, &now, removal});
-    }
+    const TStartup* now = &fresh.Items(i);
+    const auto it = decided.find(now);
+    outcomes.push_back(it != decided.end() ? it->second : Outcome{now, now, nullptr});
   }
-  for (int i = 0; i < snapshot_.Count(); ++i) {
-    const TStartup& before = snapshot_.Items(i);
-    if (before.GetSection() != section || freshNames.Find(before.Name())) continue;
-    // A value that is there but could not be read has not been removed.
-    if (Contains(problems.unreadableNames, before.Name())) {
-      outcomes.push_back(Outcome{&before, &before, nullptr});
-      continue;
-    }
-    differs = true;
-    if (!ConfirmChange(before, ChangeKind::Removed)) outcomes.push_back(Outcome{&before, nullptr, restore.AddCopy(before)});
-  }
-
+  for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
+  outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
-  if (differs) RenewSection(section, outcomes, failed);
+  RenewSection(section, outcomes, failed);
 }
 
 std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore) {

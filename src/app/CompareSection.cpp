@@ -1,0 +1,42 @@
+#include "app/CompareSection.h"
+
+#include <algorithm>
+
+#include "app/NameIndex.h"
+#include "text/StrMan.h"
+
+namespace korvalis::app {
+
+using catalogue::ChangeKind;
+using catalogue::TStartup;
+
+TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
+                                  catalogue::Section section, const std::vector<std::string>& unreadableNames) {
+  TSectionComparison result;
+  const TNameIndex snapshotNames(snapshot, section);
+  const TNameIndex freshNames(fresh, section);
+  for (int i = 0; i < fresh.Count(); ++i) {
+    const TStartup& now = fresh.Items(i);
+    const TStartup* before = snapshotNames.Find(now.Name());
+    if (!before)
+      result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
+    else if (text::SameTextAscii(before->Command(), now.Command()))
+      result.unchanged.push_back(&now);
+    else
+      result.differences.push_back(TDifference{ChangeKind::Changed, &now, before});
+  }
+  for (int i = 0; i < snapshot.Count(); ++i) {
+    const TStartup& before = snapshot.Items(i);
+    if (before.GetSection() != section || freshNames.Find(before.Name())) continue;
+    const bool unreadable = std::any_of(unreadableNames.begin(), unreadableNames.end(), [&](const std::string& name) {
+      return text::SameTextAscii(name, before.Name());
+    });
+    if (unreadable)
+      result.unreadable.push_back(&before);
+    else
+      result.differences.push_back(TDifference{ChangeKind::Removed, nullptr, &before});
+  }
+  return result;
+}
+
+}  // namespace korvalis::app
