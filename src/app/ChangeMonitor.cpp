@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "platform/Error.h"
 #include "text/StrMan.h"
@@ -159,7 +160,7 @@ void TChangeMonitor::CheckSection(Section section) {
   for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
-  RenewSection(section, outcomes, failed);
+  RenewSection(section, fresh, outcomes, failed);
 }
 
 std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore) {
@@ -176,19 +177,24 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore)
   return failed;
 }
 
-void TChangeMonitor::RenewSection(Section section, const std::vector<Outcome>& outcomes,
+void TChangeMonitor::RenewSection(Section section, TStartups& fresh, const std::vector<Outcome>& outcomes,
                                   const std::vector<const TStartup*>& failed) {
   // The section is taken anew from the answers, not read again: a change made while a question
   // was open is still a difference, to be asked about at the next tick. A refused change that
-  // could not be put back is taken as it stands, so it is not asked again and again.
-  TStartups renewed(owner_, platform_);
+  // could not be put back is taken as it stands, so it is not asked again and again. The
+  // entries kept are handed over, not copied.
+  std::unordered_map<const TStartup*, std::unique_ptr<TStartup>> available;
+  for (auto& entry : fresh.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
+  for (auto& entry : snapshot_.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
+  std::vector<std::unique_ptr<TStartup>> renewed;
   for (const Outcome& outcome : outcomes) {
     const bool writeFailed =
         outcome.writeBack && std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end();
-    if (const TStartup* kept = writeFailed ? outcome.ifFailed : outcome.ifWritten) renewed.AddCopy(*kept);
+    const TStartup* kept = writeFailed ? outcome.ifFailed : outcome.ifWritten;
+    const auto it = kept ? available.find(kept) : available.end();
+    if (it != available.end() && it->second) renewed.push_back(std::move(it->second));
   }
-  snapshot_.RemoveSection(section);
-  for (int i = 0; i < renewed.Count(); ++i) snapshot_.AddCopy(renewed.Items(i));
+  snapshot_.Adopt(std::move(renewed));
 }
 
 bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind) {

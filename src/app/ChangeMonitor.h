@@ -37,7 +37,7 @@ class TChangeMonitor {
   // The entries of the restore list whose write-back failed.
   std::vector<const catalogue::TStartup*> WriteBack(const catalogue::TStartups& restore);
   struct Outcome;
-  void RenewSection(catalogue::Section section, const std::vector<Outcome>& outcomes,
+  void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, const std::vector<Outcome>& outcomes,
                     const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
 

@@ -1,21 +1,40 @@
 #include "catalogue/Startup.h"
 
 #include "catalogue/CommandLine.h"
+#include "catalogue/Startups.h"
 
 namespace korvalis::catalogue {
 
 void TStartup::SetTitle(const std::string& title) { title_ = title; }
 
 void TStartup::SetCommand(const std::string& command) {
+  // The derivation starts from the program file of the previous command, so that one is
+  // settled first.
+  ProgramFile();
   command_ = command;
-  DeriveProgramFile(command_, programFile_);
+  programFileDerived_ = false;
+  if (owner_) owner_->EntryChanged();
+}
+
+const std::string& TStartup::ProgramFile() const {
+  if (!programFileDerived_) {
+    DeriveProgramFile(command_, programFile_);
+    programFileDerived_ = true;
+  }
+  return programFile_;
 }
 
 void TStartup::SetIconIndex(std::int32_t iconIndex) { iconIndex_ = iconIndex; }
 
-void TStartup::SetSection(Section section) { section_ = section; }
+void TStartup::SetSection(Section section) {
+  section_ = section;
+  if (owner_) owner_->EntryChanged();
+}
 
-void TStartup::SetName(const std::string& name) { name_ = name; }
+void TStartup::SetName(const std::string& name) {
+  name_ = name;
+  if (owner_) owner_->EntryChanged();
+}
 
 void TStartup::Apply() const {
   if (IsRegistrySection(section_)) {

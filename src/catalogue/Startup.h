@@ -29,7 +29,9 @@ class TStartup {
   Section GetSection() const { return section_; }
   bool Enabled() const { return enabled_; }
   TStartups* Owner() const { return owner_; }
-  const std::string& ProgramFile() const { return programFile_; }
+  // Derived from Command when it is first asked for: a tick reads every entry of a changed key,
+  // but only an entry shown to the user needs its program file.
+  const std::string& ProgramFile() const;
   const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
   std::vector<std::uint8_t>& LinkData() { return linkData_; }
 
@@ -56,7 +58,8 @@ class TStartup {
   Section section_ = 0;
   bool enabled_ = true;
   TStartups* owner_ = nullptr;
-  std::string programFile_;
+  mutable std::string programFile_;
+  mutable bool programFileDerived_ = true;
   std::vector<std::uint8_t> linkData_;
 };
 

@@ -24,21 +24,46 @@ TStartup& TStartups::Items(int index) const {
   return *entries_[static_cast<std::size_t>(index)];
 }
 
-void TStartups::Clear() { entries_.clear(); }
+void TStartups::Clear() {
+  entries_.clear();
+  byIdentity_.clear();
+  indexStale_ = false;
+}
+
+std::size_t TStartups::IdentityOf(const std::string& name, const std::string& command, Section section) {
+  const std::hash<std::string> hash;
+  return hash(name) ^ (hash(command) * 31) ^ (static_cast<std::size_t>(section) << 7);
+}
+
+void TStartups::Index(TStartup* entry) {
+  byIdentity_.emplace(IdentityOf(entry->Name(), entry->Command(), entry->GetSection()), entry);
+}
+
+void TStartups::RebuildIndex() {
+  byIdentity_.clear();
+  for (const auto& entry : entries_) Index(entry.get());
+  indexStale_ = false;
+}
 
 TStartup* TStartups::Add(const std::string& name, const std::string& title, const std::string& command,
                          Section section, std::int32_t iconIndex) {
-  for (const auto& entry : entries_)
-    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name) return entry.get();
+  if (indexStale_) RebuildIndex();
+  // The hash only narrows the search; equal hashes are kept in insertion order.
+  const auto [from, to] = byIdentity_.equal_range(IdentityOf(name, command, section));
+  for (auto it = from; it != to; ++it) {
+    TStartup* entry = it->second;
+    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name) return entry;
+  }
   if (command.empty()) return nullptr;
   auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
-  entry->SetOwner(this);
   entry->SetEnabled(true);
   entry->SetCommand(command);
   entry->SetTitle(title.empty() ? text::FileNamePart(entry->Command()) : title);
   entry->SetName(name.empty() ? TitleWithoutExtension(entry->Title()) : name);
   entry->SetSection(section);
   entry->SetIconIndex(iconIndex);
+  entry->SetOwner(this);
+  Index(entry.get());
   entries_.push_back(std::move(entry));
   return entries_.back().get();
 }
@@ -68,10 +93,28 @@ void TStartups::ApplyAll() {
   for (const auto& entry : entries_) entry->Apply();
 }
 
+std::vector<std::unique_ptr<TStartup>> TStartups::TakeSection(Section section) {
+  std::vector<std::unique_ptr<TStartup>> taken, kept;
+  for (auto& entry : entries_) (entry->GetSection() == section ? taken : kept).push_back(std::move(entry));
+  entries_ = std::move(kept);
+  RebuildIndex();
+  for (auto& entry : taken) entry->SetOwner(nullptr);
+  return taken;
+}
+
+void TStartups::Adopt(std::vector<std::unique_ptr<TStartup>> entries) {
+  for (auto& entry : entries) {
+    entry->SetOwner(this);
+    Index(entry.get());
+    entries_.push_back(std::move(entry));
+  }
+}
+
 void TStartups::RemoveSection(Section section) {
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                 [section](const auto& entry) { return entry->GetSection() == section; }),
                  entries_.end());
+  RebuildIndex();
 }
 
 }  // namespace korvalis::catalogue

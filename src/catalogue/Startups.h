@@ -3,6 +3,7 @@
 // writing of their locations.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/ReadProblems.h"
@@ -39,8 +40,14 @@ class TStartups {
   void ApplyAll();
   // Releases the entries of one section, keeping the order of the others.
   void RemoveSection(Section section);
+  // Hands over the entries of one section, keeping the order of the others.
+  std::vector<std::unique_ptr<TStartup>> TakeSection(Section section);
+  // Appends entries handed over by another catalogue, as they are.
+  void Adopt(std::vector<std::unique_ptr<TStartup>> entries);
 
   platform::WindowHandle OwnerWindow() const { return ownerWindow_; }
+  // An entry's name, command or section changed: the look-up of existing entries is rebuilt.
+  void EntryChanged() { indexStale_ = true; }
   const platform::Platform& Platform() const { return platform_; }
 
  private:
@@ -48,7 +55,14 @@ class TStartups {
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
   void LoadKey(Section section, ReadProblems* problems);
 
+  static std::size_t IdentityOf(const std::string& name, const std::string& command, Section section);
+  void Index(TStartup* entry);
+  void RebuildIndex();
+
   std::vector<std::unique_ptr<TStartup>> entries_;
+  // The entries by a hash of name, command and section, so a large key is read in linear time.
+  std::unordered_multimap<std::size_t, TStartup*> byIdentity_;
+  bool indexStale_ = false;
   platform::WindowHandle ownerWindow_;
   platform::Platform platform_;
 };

@@ -31,6 +31,18 @@ TEST_F(CatalogueTest, ANameOrCommandDifferingOnlyInLetterCaseOrAnotherSectionMak
   EXPECT_EQ(catalogue.Count(), 4);
 }
 
+TEST_F(CatalogueTest, AnEntryChangedAfterItWasAddedIsFoundAsItIsNow) {
+  TStartup* entry = catalogue.Add("Old", "", "a.exe", 8, 0);
+  entry->SetName("New");
+  EXPECT_EQ(catalogue.Add("New", "", "a.exe", 8, 0), entry);
+  TStartup* again = catalogue.Add("Old", "", "a.exe", 8, 0);
+  EXPECT_NE(again, entry);
+  again->SetCommand("b.exe");
+  again->SetSection(9);
+  EXPECT_EQ(catalogue.Add("Old", "", "b.exe", 9, 0), again);
+  EXPECT_EQ(catalogue.Count(), 2);
+}
+
 TEST_F(CatalogueTest, AnEmptyCommandAddsNothing) {
   EXPECT_EQ(catalogue.Add("Agent", "", "", 8, 0), nullptr);
   EXPECT_EQ(catalogue.Count(), 0);

@@ -1,0 +1,111 @@
+// The comparison of a fresh reading with the snapshot against the plain walk it replaces and
+// against reading the section, and the resident set over many quiet ticks; all in memory.
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "Timing.h"
+#include "app/ChangeMonitor.h"
+#include "app/CompareSection.h"
+#include "platform/memory/MemoryWindows.h"
+#include "text/StrMan.h"
+
+using namespace korvalis;
+
+namespace {
+
+constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The walk: for every fresh entry the snapshot from its start, for every snapshot entry the
+// fresh reading from its start.
+std::size_t WalkDifferences(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
+                            catalogue::Section section) {
+  std::size_t differences = 0;
+  for (int i = 0; i < fresh.Count(); ++i) {
+    const catalogue::TStartup* before = nullptr;
+    for (int j = 0; j < snapshot.Count() && !before; ++j)
+      if (snapshot.Items(j).GetSection() == section && text::SameTextAscii(snapshot.Items(j).Name(), fresh.Items(i).Name()))
+        before = &snapshot.Items(j);
+    if (!before || !text::SameTextAscii(before->Command(), fresh.Items(i).Command())) ++differences;
+  }
+  for (int j = 0; j < snapshot.Count(); ++j) {
+    bool found = false;
+    for (int i = 0; i < fresh.Count() && !found; ++i)
+      found = text::SameTextAscii(snapshot.Items(j).Name(), fresh.Items(i).Name());
+    if (!found) ++differences;
+  }
+  return differences;
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+class QuietHost : public app::MonitorHost {
+ public:
+  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind) override { return true; }
+  void WriteLog(const std::string&) override {}
+  void ReportError(const std::exception&) override {}
+};
+
+void Comparison() {
+  std::printf("\nComparison of one section (in-memory registry; medians)\n");
+  for (int entries : {10, 100, 1000, 10000}) {
+    platform::memory::MemoryWindows windows;
+    for (int i = 0; i < entries; ++i)
+      windows.registry.PutString(platform::RootKey::CurrentUser, kRun, "Value" + std::to_string(i),
+                                 "C:\\Program Files\\Bench\\tool" + std::to_string(i) + ".exe /q");
+    catalogue::TStartups snapshot(0, windows.platform());
+    snapshot.LoadSections(catalogue::SectionSet::Of(8));
+    catalogue::TStartups fresh(0, windows.platform());
+    const int repetitions = entries >= 10000 ? 5 : 51;
+    const double reading = bench::MedianMicros(repetitions, [&] {
+      fresh.Clear();
+      fresh.LoadSections(catalogue::SectionSet::Of(8));
+    });
+    std::size_t found = 0;
+    const double indexed = bench::MedianMicros(repetitions, [&] {
+      found += app::CompareSection(snapshot, fresh, 8, {}).differences.size();
+    });
+    const double walk = bench::MedianMicros(entries >= 10000 ? 3 : repetitions,
+                                            [&] { found += WalkDifferences(snapshot, fresh, 8); });
+    std::printf(" %6d entries\n", entries);
+    bench::Row("reading the section", reading);
+    bench::Row("comparison (index)", indexed, "walk/index " + bench::Ratio(walk, indexed) +
+                                                   ", index/reading " + bench::Ratio(indexed, reading));
+    bench::Row("comparison (plain walk)", walk);
+    if (found != 0) std::printf("  (unexpected differences: %zu)\n", found);
+  }
+}
+
+void QuietTicks() {
+  platform::memory::MemoryWindows windows;
+  for (int i = 0; i < 10; ++i)
+    windows.registry.PutString(platform::RootKey::CurrentUser, kRun, "Value" + std::to_string(i), "C:\\v.exe");
+  app::TSwitches switches;
+  switches.Notification = true;
+  QuietHost host;
+  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  monitor.TakeSnapshot();
+  for (int i = 0; i < 1000; ++i) monitor.CheckAllSections();  // settle allocator pools
+  const long before = ResidentKiB();
+  const double tick = bench::MedianMicros(100000, [&] { monitor.CheckAllSections(); });
+  const long after = ResidentKiB();
+  std::printf("\nQuiet ticks against the in-memory Windows\n");
+  bench::Row("quiet tick (median of 100,000)", tick);
+  std::printf("  resident set before %ld KiB, after 100,000 ticks %ld KiB, growth %ld KiB\n", before, after,
+              after - before);
+}
+
+}  // namespace
+
+int main() {
+  std::printf("Korvalis host benchmarks\n");
+  Comparison();
+  QuietTicks();
+  return 0;
+}
