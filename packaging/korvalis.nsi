@@ -1,0 +1,210 @@
+; Korvalis installer: a per-user install that needs no administrator rights.
+;
+; Built by the CMake target korvalis_package (scripts/package); by hand:
+;   makensis -DARCH=win64 -DVERSION=1.0.0 -DSTAGE=<folder with korvalis.exe and README.txt>
+;            -DICON=res/korvalis.ico -DOUTFILE=korvalis-1.0.0-win64-setup.exe packaging/korvalis.nsi
+;
+; Command line of the installer:    /S (silent)  /D=C:\Folder (install folder, must come last)
+; Command line of the uninstaller:  /S (silent)  /REMOVESETTINGS (also remove settings and log)
+
+!macro REQUIRE NAME
+  !ifndef ${NAME}
+    !error "define ${NAME} (makensis -D${NAME}=...)"
+  !endif
+!macroend
+!insertmacro REQUIRE ARCH
+!insertmacro REQUIRE VERSION
+!insertmacro REQUIRE STAGE
+!insertmacro REQUIRE ICON
+!insertmacro REQUIRE OUTFILE
+
+; The default stub is 32-bit; each program gets an installer of its own architecture, since a
+; 32-bit installer cannot start where only 64-bit programs run (as under the tests' Wine).
+!if "${ARCH}" == "win64"
+  Target amd64-unicode
+!else if "${ARCH}" == "win32"
+  Target x86-unicode
+!else
+  !error "ARCH must be win64 or win32"
+!endif
+
+!define PRODUCT "Korvalis"
+!define PUBLISHER "Brenmoor"
+!define EXE "korvalis.exe"
+!define UNINSTALLER "uninstall.exe"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalis"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; What the program's hidden main window is called; closing it ends the program normally.
+!define FORM_CLASS "KorvalisForm"
+!define FORM_CAPTION "Korvalis"
+!define CLOSE_WAIT_MS 5000
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
+!include "WinMessages.nsh"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+; The only choice on the uninstaller's components page is about settings, which take no room.
+SpaceTexts none
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${PRODUCT} ${VERSION} setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "(c) ${PUBLISHER}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone, into a folder of your own; it needs no administrator rights.$\r$\n$\r$\nIf ${PRODUCT} is running, Setup closes it before it replaces the program.$\r$\n$\r$\n$_CLICK"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_PAGE_HEADER_TEXT "Your settings"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose whether ${PRODUCT} should also forget your settings."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "${PRODUCT} keeps its switches, its window places and its activity log apart from the program, so that a later install finds them again. Tick the box to remove them as well."
+!define MUI_COMPONENTSPAGE_TEXT_COMPLIST "Also remove:"
+!define MUI_COMPONENTSPAGE_NODESC
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+Var ClosedRunningCopy
+
+; Asks a running Korvalis to end as its own menu would, so that it saves its switches and
+; writes its closing record, and waits for the process to exit: its file can be replaced or
+; deleted only then. Sets $ClosedRunningCopy to 1 when a copy was closed.
+!macro DEFINE_CLOSE_KORVALIS PREFIX
+Function ${PREFIX}CloseKorvalis
+  StrCpy $ClosedRunningCopy 0
+  retry:
+  FindWindow $0 "${FORM_CLASS}" "${FORM_CAPTION}"
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  DetailPrint "Closing the running ${PRODUCT}..."
+  System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+  ; SYNCHRONIZE: enough to wait for the end, and granted for one's own processes.
+  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
+  System::Call 'user32::PostMessage(p r0, i ${WM_CLOSE}, p 0, p 0)'
+  ${If} $2 P<> 0
+    System::Call 'kernel32::WaitForSingleObject(p r2, i ${CLOSE_WAIT_MS}) i .r3'
+    System::Call 'kernel32::CloseHandle(p r2)'
+  ${Else}
+    ; Without a handle the window's end is the best sign there is.
+    StrCpy $3 0
+    ${DoWhile} $3 < ${CLOSE_WAIT_MS}
+      IsWindow $0 0 closed
+      Sleep 100
+      IntOp $3 $3 + 100
+    ${Loop}
+    closed:
+  ${EndIf}
+  FindWindow $0 "${FORM_CLASS}" "${FORM_CAPTION}"
+  ${If} $0 <> 0
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "${PRODUCT} is still running and did not close when asked.$\r$\n$\r$\nClose it from its icon in the notification area (Close ${PRODUCT}) and choose Retry." \
+      /SD IDCANCEL IDRETRY retry
+    DetailPrint "${PRODUCT} is still running."
+    Abort
+  ${EndIf}
+  StrCpy $ClosedRunningCopy 1
+FunctionEnd
+!macroend
+!insertmacro DEFINE_CLOSE_KORVALIS ""
+!insertmacro DEFINE_CLOSE_KORVALIS "un."
+
+Section "${PRODUCT}" SecProgram
+  SectionIn RO
+  SetShellVarContext current
+  Call CloseKorvalis
+
+  SetOutPath "$INSTDIR"
+  File "${STAGE}/${EXE}"
+  File "${STAGE}/README.txt"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0 SW_SHOWNORMAL "" \
+    "Asks before a program makes itself start with Windows"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntOp $0 $0 + 1  ; GetSize rounds down
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; A silent update must not leave the guard off; interactively the finish page offers the start.
+  ${If} ${Silent}
+  ${AndIf} $ClosedRunningCopy == 1
+    Exec '"$INSTDIR\${EXE}"'
+  ${EndIf}
+SectionEnd
+
+Section "-un.${PRODUCT}"
+  SetShellVarContext current
+  ; First, so that the program neither sees its autostart value go nor writes its settings
+  ; back after they have been removed.
+  Call un.CloseKorvalis
+
+  ; The program writes its own full path in quotes; a value naming another copy is not ours.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} $0 == '"$INSTDIR\${EXE}"'
+  ${OrIf} $0 == "$INSTDIR\${EXE}"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${EndIf}
+
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  ; Only when empty: the folder may have been chosen by hand and hold other files.
+  RMDir "$INSTDIR"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+Section /o "un.Settings and activity log" SecSettings
+  DeleteRegKey HKCU "Software\Brenmoor\${PRODUCT}"
+  DeleteRegKey /ifempty HKCU "Software\Brenmoor"
+  DeleteRegKey HKCU "Software\Windows Brenmoor\${PRODUCT}"
+  DeleteRegKey /ifempty HKCU "Software\Windows Brenmoor"
+  Delete "$LOCALAPPDATA\${PRODUCT}\korvalis.log"
+  RMDir "$LOCALAPPDATA\${PRODUCT}"
+SectionEnd
+
+Function un.onInit
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/REMOVESETTINGS" $1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecSettings}
+  ${EndIf}
+FunctionEnd
