@@ -1,5 +1,7 @@
 #include "app/NameIndex.h"
 
+#include <cstdint>
+
 #include "text/StrMan.h"
 
 namespace korvalis::app {
@@ -12,9 +14,9 @@ unsigned char Folded(char c) {
 }  // namespace
 
 std::size_t TNameIndex::FoldedHash::operator()(std::string_view text) const {
-  std::size_t hash = 1469598103934665603ull;  // FNV-1a
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
   for (const char c : text) hash = (hash ^ Folded(c)) * 1099511628211ull;
-  return hash;
+  return static_cast<std::size_t>(hash);
 }
 
 bool TNameIndex::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
