@@ -26,7 +26,7 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 bool HasName(const TStartups& catalogue, const std::string& name) {
   for (int i = 0; i < catalogue.Count(); ++i)
-    if (text::SameTextAscii(catalogue.Items(i).Name(), name)) return true;
+    if (text::SameTextAscii(catalogue.Items(i).ValueName(), name)) return true;
   return false;
 }
 
@@ -89,7 +89,7 @@ void TChangeMonitor::ReportNewProblems(Section section, const ReadProblems& prob
 const TStartup* TChangeMonitor::SnapshotEntry(Section section, const std::string& name) const {
   for (int i = 0; i < snapshot_.Count(); ++i) {
     const TStartup& entry = snapshot_.Items(i);
-    if (entry.GetSection() == section && text::SameTextAscii(entry.Name(), name)) return &entry;
+    if (entry.GetSection() == section && text::SameTextAscii(entry.ValueName(), name)) return &entry;
   }
   return nullptr;
 }
@@ -104,7 +104,7 @@ void TChangeMonitor::CheckSection(Section section) {
 
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup& now = fresh.Items(i);
-    const TStartup* before = SnapshotEntry(section, now.Name());
+    const TStartup* before = SnapshotEntry(section, now.ValueName());
     if (before && text::SameTextAscii(before->Command(), now.Command())) continue;
     differs = true;
     if (before) {
@@ -115,9 +115,9 @@ void TChangeMonitor::CheckSection(Section section) {
   }
   for (int i = 0; i < snapshot_.Count(); ++i) {
     const TStartup& before = snapshot_.Items(i);
-    if (before.GetSection() != section || HasName(fresh, before.Name())) continue;
+    if (before.GetSection() != section || HasName(fresh, before.ValueName())) continue;
     // A value that is there but could not be read has not been removed.
-    if (Contains(problems.unreadableNames, before.Name())) continue;
+    if (Contains(problems.unreadableNames, before.ValueName())) continue;
     differs = true;
     if (!ConfirmChange(before, ChangeKind::Removed)) restore.AddCopy(before);
   }
@@ -143,13 +143,13 @@ void TChangeMonitor::RenewSection(Section section, const ReadProblems& problems)
   TStartups kept(owner_, platform_);
   for (int i = 0; i < snapshot_.Count(); ++i) {
     const TStartup& entry = snapshot_.Items(i);
-    if (entry.GetSection() == section && Contains(problems.unreadableNames, entry.Name())) kept.AddCopy(entry);
+    if (entry.GetSection() == section && Contains(problems.unreadableNames, entry.ValueName())) kept.AddCopy(entry);
   }
   snapshot_.RemoveSection(section);
   ReadProblems renewed;
   LoadSection(snapshot_, section, renewed);
   for (int i = 0; i < kept.Count(); ++i)
-    if (Contains(renewed.unreadableNames, kept.Items(i).Name())) snapshot_.AddCopy(kept.Items(i));
+    if (Contains(renewed.unreadableNames, kept.Items(i).ValueName())) snapshot_.AddCopy(kept.Items(i));
 }
 
 bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind) {

@@ -28,8 +28,15 @@ void TStartups::Clear() { entries_.clear(); }
 
 TStartup* TStartups::Add(const std::string& name, const std::string& title, const std::string& command,
                          Section section, std::int32_t iconIndex) {
+  return AddEntry(name, name, title, command, section, iconIndex);
+}
+
+TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+                              const std::string& command, Section section, std::int32_t iconIndex) {
   for (const auto& entry : entries_)
-    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name) return entry.get();
+    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name &&
+        entry->ValueName() == valueName)
+      return entry.get();
   if (command.empty()) return nullptr;
   auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
   entry->SetOwner(this);
@@ -37,6 +44,7 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
   entry->SetCommand(command);
   entry->SetTitle(title.empty() ? text::FileNamePart(entry->Command()) : title);
   entry->SetName(name.empty() ? TitleWithoutExtension(entry->Title()) : name);
+  entry->SetValueName(valueName);
   entry->SetSection(section);
   entry->SetIconIndex(iconIndex);
   entries_.push_back(std::move(entry));
@@ -44,7 +52,9 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
 }
 
 TStartup* TStartups::AddCopy(const TStartup& entry) {
-  return Add(entry.Name(), entry.Title(), entry.Command(), entry.GetSection(), entry.IconIndex());
+  // A copy of the default value's entry must still write to the default value.
+  return AddEntry(entry.Name(), entry.ValueName(), entry.Title(), entry.Command(), entry.GetSection(),
+                  entry.IconIndex());
 }
 
 void TStartups::LoadSections(SectionSet sections) {
