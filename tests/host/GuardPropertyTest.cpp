@@ -98,8 +98,8 @@ std::string Show(const std::vector<std::uint8_t>& data) { return Show(std::strin
 const char* KindWord(ChangeKind kind) { return catalogue::ChangeKindNames[static_cast<int>(kind)]; }
 
 std::string Show(const Question& q) {
-  return std::string(KindWord(q.kind)) + " " + Show(q.name) + " " + Show(q.command) + " in " +
-         LocationOf(q.section).label;
+  return std::string(KindWord(q.kind)) + " " + Show(q.name) + (q.valueName == q.name ? "" : " (default value)") + " " +
+         Show(q.command) + " in " + LocationOf(q.section).label;
 }
 
 // ---- What the registry should hold ---------------------------------------------------------
@@ -207,10 +207,20 @@ struct Mutation {
 
 // ---- What the guard should have accepted, asked and reported -------------------------------
 
+// A value as the guard sees it: the unnamed default value is shown under a name made from its
+// command, the text after the last "\\" or ":" without its extension.
 struct Entry {
+  std::string value;
   std::string name;
   std::string command;
 };
+std::string ShownName(const std::string& value, const std::string& command) {
+  if (!value.empty()) return value;
+  const auto cut = command.find_last_of("\\:");
+  const std::string title = cut == std::string::npos ? command : command.substr(cut + 1);
+  const auto dot = title.find_last_of('.');
+  return dot == std::string::npos ? title : title.substr(0, dot);
+}
 
 // A section as the guard reads it: string values with a non-empty text are entries; a value of
 // another type with data is reported; everything else is not there.
@@ -227,14 +237,14 @@ Reading Read(const RegistryModel& model, Section section) {
       continue;
     }
     const std::string text = TextOf(value.data);
-    if (!text.empty()) reading.entries.push_back(Entry{value.name, text});
+    if (!text.empty()) reading.entries.push_back(Entry{value.name, ShownName(value.name, text), text});
   }
   return reading;
 }
 
-const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& name) {
+const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& value) {
   for (const Entry& entry : entries)
-    if (Same(entry.name, name)) return &entry;
+    if (Same(entry.value, value)) return &entry;
   return nullptr;
 }
 
@@ -308,8 +318,7 @@ class GuardModel {
  private:
   struct Restore {
     bool write;
-    std::string name;
-    std::string command;
+    Entry entry;
   };
 
   void CheckSection(Section section, const TickPlan& plan, const std::function<void(const Action&)>& perform,
@@ -326,7 +335,7 @@ class GuardModel {
         return true;
       }
       const std::size_t index = out.questions.size();
-      out.questions.push_back(Question{entry.name, entry.command, section, kind});
+      out.questions.push_back(Question{entry.name, entry.command, section, kind, entry.value});
       const auto actions = plan.whileAsking.find(index);
       if (actions != plan.whileAsking.end())
         for (const Action& action : actions->second) perform(action);
@@ -334,30 +343,30 @@ class GuardModel {
       return plan.AnswerTo(index);
     };
     for (const Entry& now : fresh.entries) {
-      const Entry* before = FindEntry(accepted, now.name);
+      const Entry* before = FindEntry(accepted, now.value);
       if (before && Same(before->command, now.command)) continue;
       if (before) {
         const Entry earlier = *before;
-        if (!confirm(now, ChangeKind::Changed)) restore.push_back({true, earlier.name, earlier.command});
+        if (!confirm(now, ChangeKind::Changed)) restore.push_back({true, earlier});
       } else if (!confirm(now, ChangeKind::Added)) {
-        restore.push_back({false, now.name, {}});
+        restore.push_back({false, now});
       }
     }
     for (const Entry& before : accepted) {
-      if (FindEntry(fresh.entries, before.name)) continue;
-      if (!confirm(before, ChangeKind::Removed)) restore.push_back({true, before.name, before.command});
+      if (FindEntry(fresh.entries, before.value)) continue;
+      if (!confirm(before, ChangeKind::Removed)) restore.push_back({true, before});
     }
     // A restore re-creates a deleted key; a removal from a missing key has nothing to do; a
     // write-back the key refuses is reported, and the others still go ahead.
     for (const Restore& r : restore) {
       const ModelKey& key = registry_.Key(section);
       if (key.exists && !key.writable) {
-        out.errors.push_back(r.write ? "Failed to set data for '" + r.name + "'" : "Failed to delete value '" + r.name + "'");
+        out.errors.push_back((r.write ? "Failed to set data for '" : "Failed to delete value '") + r.entry.name + "'");
         ++out.failedWriteBacks;
       } else if (r.write) {
-        registry_.Put(section, r.name, platform::kRegSz, SzBytes(r.command));
+        registry_.Put(section, r.entry.value, platform::kRegSz, SzBytes(r.entry.command));
       } else {
-        registry_.Remove(section, r.name);
+        registry_.Remove(section, r.entry.value);
       }
     }
     if (differs) Renew(section, out);
@@ -632,7 +641,7 @@ class Sequence {
     host_.defaultAnswer = plan.defaultAnswer;
     std::set<Section> touchedWhileAsking;
     host_.whileAsking = [&](const Question& q) {
-      if (answered_.count({q.section, Fold(q.name)}))
+      if (answered_.count({q.section, Fold(q.valueName)}))
         Fail("asked again about a value unchanged since it was answered: " + Show(q));
       const auto actions = plan.whileAsking.find(host_.questions.size() - 1);
       if (actions == plan.whileAsking.end()) return;
@@ -661,6 +670,7 @@ class Sequence {
     for (std::size_t i = 0; i < host_.questions.size(); ++i) {
       const Question& q = host_.questions[i];
       coverage_.Add(std::string(KindWord(q.kind)) + (plan.AnswerTo(i) ? " allowed" : " refused"));
+      if (q.valueName.empty()) coverage_.Add("default value asked");
       if (!plan.AnswerTo(i) && q.kind == ChangeKind::Removed && !before[q.section - 4].exists)
         coverage_.Add("key re-created by a refused removal");
     }
@@ -674,7 +684,7 @@ class Sequence {
     CompareAccepted();
     if (!failure_.empty()) return;
     for (const Question& q : host_.questions)
-      if (!touchedWhileAsking.count(q.section)) answered_.insert({q.section, Fold(q.name)});
+      if (!touchedWhileAsking.count(q.section)) answered_.insert({q.section, Fold(q.valueName)});
   }
 
   // ---- checks
@@ -692,7 +702,8 @@ class Sequence {
 
   void CompareQuestions(const Outcome& expected) {
     auto same = [](const Question& a, const Question& b) {
-      return a.kind == b.kind && a.name == b.name && a.command == b.command && a.section == b.section;
+      return a.kind == b.kind && a.name == b.name && a.command == b.command && a.section == b.section &&
+             a.valueName == b.valueName;
     };
     if (!std::equal(host_.questions.begin(), host_.questions.end(), expected.questions.begin(),
                     expected.questions.end(), same)) {
@@ -740,13 +751,13 @@ class Sequence {
       const catalogue::TStartups& snapshot = monitor_.Snapshot();
       for (int i = 0; i < snapshot.Count(); ++i)
         if (snapshot.Items(i).GetSection() == section)
-          real.push_back(Entry{snapshot.Items(i).Name(), snapshot.Items(i).Command()});
+          real.push_back(Entry{snapshot.Items(i).ValueName(), snapshot.Items(i).Name(), snapshot.Items(i).Command()});
       const auto& want = guard_.Accepted(section);
       const bool same = std::equal(real.begin(), real.end(), want.begin(), want.end(), [](const Entry& a, const Entry& b) {
-        return a.name == b.name && a.command == b.command;
+        return a.value == b.value && a.name == b.name && a.command == b.command;
       });
       if (same) continue;
-      auto show = [](const Entry& e) { return Show(e.name) + " = " + Show(e.command); };
+      auto show = [](const Entry& e) { return Show(e.value) + " (" + Show(e.name) + ") = " + Show(e.command); };
       Fail(std::string("accepted state of ") + LocationOf(section).label + ":" + List(real, show) +
            "\n  expected:" + List(want, show));
       return;
@@ -763,9 +774,9 @@ class Sequence {
     for (std::size_t i = 0; i < host_.questions.size(); ++i) {
       const Question& q = host_.questions[i];
       if (touched.count(q.section)) continue;
-      asked[q.section - 4].insert(Fold(q.name));
-      const StoredValue* now = FindIn(after[q.section - 4], q.name);
-      const StoredValue* was = FindIn(before[q.section - 4], q.name);
+      asked[q.section - 4].insert(Fold(q.valueName));
+      const StoredValue* now = FindIn(after[q.section - 4], q.valueName);
+      const StoredValue* was = FindIn(before[q.section - 4], q.valueName);
       // A key the user may not write keeps the change; the failure is reported instead.
       const bool allowed = plan.AnswerTo(i) || !model_.Key(q.section).writable;
       auto restoredAs = [&](const std::string& command) {
@@ -779,7 +790,7 @@ class Sequence {
       } else if (q.kind == ChangeKind::Removed) {
         if (!restoredAs(q.command)) Fail("a refused removal was not written back as REG_SZ: " + Show(q));
       } else {
-        const Entry* earlier = FindEntry(acceptedBefore[q.section - 4], q.name);
+        const Entry* earlier = FindEntry(acceptedBefore[q.section - 4], q.valueName);
         if (!earlier || !restoredAs(earlier->command)) Fail("a refused change did not get its earlier command: " + Show(q));
       }
     }
@@ -856,7 +867,7 @@ TEST_P(GuardPropertyTest, RandomRegistryChangesNeverGetPastTheGuardUnasked) {
                            "Change refused", "key re-created by a refused removal", "difference accepted silently",
                            "problem reported", "write-back refused by a locked key",
                            "something done while a question is open", "huge data", "name at the length limit",
-                           "rename in letter case only", "key deleted"})
+                           "rename in letter case only", "key deleted", "default value asked"})
     EXPECT_GT(coverage[what], 0) << what;
 }
 

@@ -42,13 +42,14 @@ class RegistryGenerator {
  public:
   explicit RegistryGenerator(Random& random) : random_(random) {}
 
-  // A value name: never empty (the unnamed default value takes its name from its command) and
-  // never longer than the registry allows.
+  // A value name, now and then the empty name of the key's default value; never longer than the
+  // registry allows.
   std::string Name() {
     static const std::vector<std::string> pool = {"Agent", "Updater", "Tray", "Sync", "a", "B", "Helper 2", "x.exe",
                                                   "\xE9t\xE9", "\xC9T\xC9", "na\xEFve", "\x80\xFF"};
-    switch (random_.Weighted({50, 15, 15, 1})) {
+    switch (random_.Weighted({50, 15, 15, 1, 4})) {
       case 0: return CaseVariant(random_.Pick(pool));
+      case 4: return std::string();
       case 1: return Bytes(1 + random_.Below(12), 1, 255);
       case 2: return Bytes(1 + random_.Below(20), 32, 126);
       default: return LongName();
