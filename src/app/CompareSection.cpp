@@ -17,7 +17,7 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   const TNameIndex freshNames(fresh, section);
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup& now = fresh.Items(i);
-    const TStartup* before = snapshotNames.Find(now.Name());
+    const TStartup* before = snapshotNames.Find(now.ValueName());
     if (!before)
       result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
     else if (text::SameTextAscii(before->Command(), now.Command()))
@@ -27,9 +27,9 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   }
   for (int i = 0; i < snapshot.Count(); ++i) {
     const TStartup& before = snapshot.Items(i);
-    if (before.GetSection() != section || freshNames.Find(before.Name())) continue;
+    if (before.GetSection() != section || freshNames.Find(before.ValueName())) continue;
     const bool unreadable = std::any_of(unreadableNames.begin(), unreadableNames.end(), [&](const std::string& name) {
-      return text::SameTextAscii(name, before.Name());
+      return text::SameTextAscii(name, before.ValueName());
     });
     if (unreadable)
       result.unreadable.push_back(&before);

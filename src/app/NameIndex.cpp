@@ -31,7 +31,7 @@ TNameIndex::TNameIndex(const catalogue::TStartups& catalogue, catalogue::Section
     if (catalogue.Items(i).GetSection() == section) entries_.push_back(&catalogue.Items(i));
   if (entries_.size() < kIndexFrom) return;
   first_.reserve(entries_.size());
-  for (const catalogue::TStartup* entry : entries_) first_.emplace(entry->Name(), entry);
+  for (const catalogue::TStartup* entry : entries_) first_.emplace(entry->ValueName(), entry);
 }
 
 const catalogue::TStartup* TNameIndex::Find(const std::string& name) const {
@@ -40,7 +40,7 @@ const catalogue::TStartup* TNameIndex::Find(const std::string& name) const {
     return it == first_.end() ? nullptr : it->second;
   }
   for (const catalogue::TStartup* entry : entries_)
-    if (text::SameTextAscii(entry->Name(), name)) return entry;
+    if (text::SameTextAscii(entry->ValueName(), name)) return entry;
   return nullptr;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The first entry of a section with a given name, names compared with ASCII letters folded.
+// The first entry of a section with a given registry value name, compared with ASCII letters folded.
 // A hash index for large sections; a plain walk for the handful of entries a key usually has.
 #include <string>
 #include <string_view>

@@ -1,5 +1,7 @@
 #include "catalogue/CommandLine.h"
 
+#include <algorithm>
+
 #include "text/StrMan.h"
 
 namespace korvalis::catalogue {
@@ -9,16 +11,13 @@ namespace {
 enum class Quoting { Outside, Double, Single };
 enum class TokenEnd { None, Blank, Comma, ClosingQuote };
 
-// The text from the last "." to the end, unless a "\" or ":" follows that ".".
-std::string Extension(const std::string& token) {
-  const auto dot = token.find_last_of('.');
-  if (dot == std::string::npos) return std::string();
-  if (token.find_first_of("\\:", dot) != std::string::npos) return std::string();
-  return token.substr(dot);
-}
-
-bool IsProgramExtension(const std::string& token) {
-  const std::string extension = text::UpperAscii(Extension(token));
+// Whether text[start, end) has a program extension. The extension runs from the token's last "."
+// and is none when a "\\" or ":" follows that ".", so ".EXE", ".BAT" and ".COM" are exactly the
+// tokens ending in those four characters. Judged in place: a token that is not a program keeps
+// growing, and copying it at every separator made long commands cost quadratic time.
+bool HasProgramExtension(const std::string& text, std::size_t start, std::size_t end) {
+  if (end < start + 4) return false;
+  const std::string extension = text::UpperAscii(text.substr(end - 4, 4));
   return extension == ".EXE" || extension == ".BAT" || extension == ".COM";
 }
 
@@ -57,9 +56,10 @@ void ExtractProgram(const std::string& text, std::string& programFile) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const TokenEnd end = Scan(text[i], state, tokenStart);
     if (end == TokenEnd::None) continue;
-    const std::string token = tokenStart < i ? text.substr(tokenStart, i - tokenStart) : std::string();
+    const std::size_t tokenEnd = std::max(tokenStart, i);
     state = Quoting::Outside;
-    if (!rundll && !IsProgramExtension(token)) continue;  // the token may still grow past this point
+    if (!rundll && !HasProgramExtension(text, tokenStart, tokenEnd)) continue;  // the token may still grow
+    const std::string token = text.substr(tokenStart, tokenEnd - tokenStart);
     if (rundll && (end == TokenEnd::Blank || end == TokenEnd::ClosingQuote)) {
       tokenStart = i + 1;
     } else if (text::UpperAscii(token) == "RUNDLL32.EXE") {

@@ -15,14 +15,14 @@ void TStartup::ApplyToRegistry() const {
   if (enabled_) {
     // A refused deletion of the whole key must still bring its entries back.
     platform::OpenedKey opened = registry.CreateKey(root, path, platform::KeyAccess::Write);
-    if (!opened || opened.key->SetValue(name_, platform::kRegSz, platform::StringBytes(command_)) != platform::kSuccess)
+    if (!opened || opened.key->SetValue(valueName_, platform::kRegSz, platform::StringBytes(command_)) != platform::kSuccess)
       throw Error(FormatText("Failed to set data for '%s'", name_));
     return;
   }
   platform::OpenedKey opened = registry.OpenKey(root, path, platform::KeyAccess::Write);
   if (opened.status == platform::kErrorFileNotFound) return;  // no key, so no value to remove
   const platform::Status deleted =
-      opened ? opened.key->DeleteValue(name_) : opened.status;
+      opened ? opened.key->DeleteValue(valueName_) : opened.status;
   if (deleted != platform::kSuccess && deleted != platform::kErrorFileNotFound)
     throw Error(FormatText("Failed to delete value '%s'", name_));
 }

@@ -32,6 +32,8 @@ void TStartup::SetSection(Section section) {
 }
 
 void TStartup::SetName(const std::string& name) {
+  // A renamed entry stands for the value of its new name; the default value keeps no name.
+  if (valueName_ == name_) valueName_ = name;
   name_ = name;
   if (owner_) owner_->EntryChanged();
 }

@@ -25,6 +25,9 @@ class TStartup {
   std::int32_t IconIndex() const { return iconIndex_; }
   const std::string& Title() const { return title_; }
   const std::string& Name() const { return name_; }
+  // The registry value the entry stands for: Name, except for a key's unnamed default value,
+  // whose Name is made from its command for display while this stays empty.
+  const std::string& ValueName() const { return valueName_; }
   const std::string& Command() const { return command_; }
   Section GetSection() const { return section_; }
   bool Enabled() const { return enabled_; }
@@ -43,6 +46,7 @@ class TStartup {
   virtual void SetName(const std::string& name);
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   void SetOwner(TStartups* owner) { owner_ = owner; }
+  void SetValueName(const std::string& valueName) { valueName_ = valueName; }
 
   // Makes the entry's location agree with it: written when enabled, removed when not.
   void Apply() const;
@@ -54,6 +58,7 @@ class TStartup {
   std::int32_t iconIndex_ = 0;
   std::string title_;
   std::string name_;
+  std::string valueName_;
   std::string command_;
   Section section_ = 0;
   bool enabled_ = true;

@@ -47,12 +47,19 @@ void TStartups::RebuildIndex() {
 
 TStartup* TStartups::Add(const std::string& name, const std::string& title, const std::string& command,
                          Section section, std::int32_t iconIndex) {
+  return AddEntry(name, name, title, command, section, iconIndex);
+}
+
+TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+                              const std::string& command, Section section, std::int32_t iconIndex) {
   if (indexStale_) RebuildIndex();
   // The hash only narrows the search; equal hashes are kept in insertion order.
   const auto [from, to] = byIdentity_.equal_range(IdentityOf(name, command, section));
   for (auto it = from; it != to; ++it) {
     TStartup* entry = it->second;
-    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name) return entry;
+    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name &&
+        entry->ValueName() == valueName)
+      return entry;
   }
   if (command.empty()) return nullptr;
   auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
@@ -60,6 +67,7 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
   entry->SetCommand(command);
   entry->SetTitle(title.empty() ? text::FileNamePart(entry->Command()) : title);
   entry->SetName(name.empty() ? TitleWithoutExtension(entry->Title()) : name);
+  entry->SetValueName(valueName);
   entry->SetSection(section);
   entry->SetIconIndex(iconIndex);
   entry->SetOwner(this);
@@ -69,7 +77,9 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
 }
 
 TStartup* TStartups::AddCopy(const TStartup& entry) {
-  return Add(entry.Name(), entry.Title(), entry.Command(), entry.GetSection(), entry.IconIndex());
+  // A copy of the default value's entry must still write to the default value.
+  return AddEntry(entry.Name(), entry.ValueName(), entry.Title(), entry.Command(), entry.GetSection(),
+                  entry.IconIndex());
 }
 
 void TStartups::LoadSections(SectionSet sections) {

@@ -51,6 +51,9 @@ class TStartups {
   const platform::Platform& Platform() const { return platform_; }
 
  private:
+  // Add, with the registry value name kept apart from the Name it may be shown under.
+  TStartup* AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+                     const std::string& command, Section section, std::int32_t iconIndex);
   void LoadFolders(SectionSet sections);
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
   void LoadKey(Section section, ReadProblems* problems);

@@ -301,4 +301,42 @@ TEST_F(ChangeMonitorTest, AUserWhoMayNotWriteTheMachineKeysIsStillGuardedThere) 
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Added in 4"}));
 }
 
+// The unnamed default value of a key is shown under a Name made from its command, but it is
+// still the default value that is compared and written back.
+TEST_F(ChangeMonitorTest, ADefaultValueNamedLikeAnotherValueIsAskedOnceNotAtEveryTick) {
+  UserRun("agent", "C:\\Other\\x.exe");
+  monitor.TakeSnapshot();
+  UserRun("", "C:\\Tools\\agent.exe");
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add agent in 8"}));
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].command, "C:\\Tools\\agent.exe");
+}
+
+TEST_F(ChangeMonitorTest, ARefusedDefaultValueIsDeletedAndTheValueItIsNamedAfterStays) {
+  UserRun("agent", "C:\\Other\\x.exe");
+  monitor.TakeSnapshot();
+  UserRun("", "C:\\Tools\\agent.exe");
+  host.defaultAnswer = false;
+  monitor.CheckAllSections();
+  EXPECT_FALSE(UserRunValue(""));
+  EXPECT_EQ(UserRunValue("agent"), "C:\\Other\\x.exe");
+  host.questions.clear();
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+}
+
+TEST_F(ChangeMonitorTest, ARefusedRemovalOfTheDefaultValueWritesTheDefaultValueBack) {
+  UserRun("", "C:\\Tools\\agent.exe");
+  monitor.TakeSnapshot();
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "");
+  host.defaultAnswer = false;
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Remove agent in 8"}));
+  EXPECT_EQ(UserRunValue(""), "C:\\Tools\\agent.exe");
+  EXPECT_FALSE(UserRunValue("agent"));
+}
+
 }  // namespace korvalis::app

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "catalogue/CommandLine.h"
 
 namespace korvalis::catalogue {
@@ -59,6 +61,18 @@ TEST(ExtractProgram, AnEmptyChosenTokenFallsBackToTheWholeText) {
   std::string programFile;
   ExtractProgram("\"\" x", programFile);  // the empty quoted token has no program extension
   EXPECT_EQ(programFile, "\"\" x");
+}
+
+TEST(ExtractProgram, ALongCommandFullOfSeparatorsIsSplitInLinearTime) {
+  // Every startup value is split at every tick, on the window thread: a value planted with a
+  // quarter of a megabyte of blanks and commas must not stall the guard. Copying the growing
+  // token at each separator took seconds here.
+  std::string command;
+  while (command.size() < 256 * 1024) command += "ab, ";
+  const std::string program = command + "C:\\x.exe";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Program(program + " -q"), program);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST(CommandProgramAndParams, SplitAShortcutCommandIntoTargetAndArguments) {

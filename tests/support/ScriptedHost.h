@@ -14,12 +14,13 @@ struct Question {
   std::string command;
   catalogue::Section section;
   catalogue::ChangeKind kind;
+  std::string valueName;  // of the registry value: empty for a key's default value
 };
 
 class ScriptedHost : public app::MonitorHost {
  public:
   bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override {
-    questions.push_back(Question{entry.Name(), entry.Command(), entry.GetSection(), kind});
+    questions.push_back(Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName()});
     if (whileAsking) whileAsking(questions.back());
     if (answers.empty()) return defaultAnswer;
     const bool answer = answers.front();
