@@ -84,6 +84,13 @@ wine reg add "$RUN" /v Quiet /d 'C:\q.exe' /f >/dev/null
 check "no dialog with notification off" "1" "$(drive wait "$DIALOG" 3000; echo $?)"
 check "the silent change stays" 'C:\q.exe' "$(reg_value "$RUN" Quiet)"
 
+# Closing while a question is open: the tray menu still works, "Close Korvalis" ends the
+# dialog as a No, and the refused addition is undone before the program ends.
+drive tray 201 202 203 202
+drive wait "$OPTIONS" && drive check "$OPTIONS" "Enable &Notification" 1 && drive press "$OPTIONS" "&OK"
+drive gone "$OPTIONS"
+wine reg add "$RUN" /v LastMinute /d 'C:\Tools\late.exe' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
 # The tray menu: a right click opens it; Up then Enter chooses "Close Korvalis".
 drive tray 204 205 &
 sleep 1
@@ -92,7 +99,8 @@ drive menu 38 13
 wait
 for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
 check "Close Korvalis ends the program" "ended" "$(kill -0 "$korvalis_pid" 2>/dev/null && echo running || echo ended)"
-check "Notification is saved off" "0" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Notification)"
+check "the question open at closing counts as No" "" "$(reg_value "$RUN" LastMinute)"
+check "Notification is saved on again" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Notification)"
 check "Logs is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Logs)"
 check "Monitoring is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Monitoring)"
 check "the closing record was reported" "yes" "$(grep -q 'Korvalis closed' "$BUILD_DIR/e2e-korvalis.log" && echo yes)"
