@@ -30,10 +30,7 @@ void SetAutostart(const Platform& platform, bool enabled) {
       throw Error(FormatText("Failed to set data for '%s'", kAutostartValue));
     return;
   }
-  OpenedKey key = platform.registry.OpenKey(RootKey::CurrentUser, kUserRunKey, KeyAccess::Write);
-  if (key.status == kErrorFileNotFound) return;
-  const Status deleted = key ? key.key->DeleteValue(kAutostartValue) : key.status;
-  if (deleted != kSuccess && deleted != kErrorFileNotFound)
+  if (!DeleteValueIfPresent(platform.registry, RootKey::CurrentUser, kUserRunKey, kAutostartValue))
     throw Error(FormatText("Failed to delete value '%s'", kAutostartValue));
 }
 

@@ -57,7 +57,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const catalogue::SearchPath searchPath = catalogue::BuildSearchPath(windows.environment);
   ui::TApplication& application = ui::Application();
   application.Initialize(instance);
-  application.ShowMainForm = false;
   application.Title = "Korvalis";
   {
     app::TfrmMain main(windows.platform(), searchPath);

@@ -19,11 +19,7 @@ void TStartup::ApplyToRegistry() const {
       throw Error(FormatText("Failed to set data for '%s'", name_));
     return;
   }
-  platform::OpenedKey opened = registry.OpenKey(root, path, platform::KeyAccess::Write);
-  if (opened.status == platform::kErrorFileNotFound) return;  // no key, so no value to remove
-  const platform::Status deleted =
-      opened ? opened.key->DeleteValue(valueName_) : opened.status;
-  if (deleted != platform::kSuccess && deleted != platform::kErrorFileNotFound)
+  if (!platform::DeleteValueIfPresent(registry, root, path, valueName_))
     throw Error(FormatText("Failed to delete value '%s'", name_));
 }
 

@@ -120,11 +120,4 @@ void TStartups::Adopt(std::vector<std::unique_ptr<TStartup>> entries) {
   }
 }
 
-void TStartups::RemoveSection(Section section) {
-  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                [section](const auto& entry) { return entry->GetSection() == section; }),
-                 entries_.end());
-  RebuildIndex();
-}
-
 }  // namespace korvalis::catalogue

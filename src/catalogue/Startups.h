@@ -38,8 +38,6 @@ class TStartups {
   void Refresh() { LoadSections(AllSections); }
   // Writes back every entry in order; the first error ends it.
   void ApplyAll();
-  // Releases the entries of one section, keeping the order of the others.
-  void RemoveSection(Section section);
   // Hands over the entries of one section, keeping the order of the others.
   std::vector<std::unique_ptr<TStartup>> TakeSection(Section section);
   // Appends entries handed over by another catalogue, as they are.

@@ -20,21 +20,6 @@ std::string PathFromRoot(const std::string& path) {
   return path;
 }
 
-Status ReadValueNames(RegistryKey& key, std::vector<std::string>& names) {
-  KeyInfo info;
-  const Status status = key.QueryInfo(info);
-  if (status != kSuccess) return status;
-  for (std::uint32_t index = 0; index < info.valueCount; ++index) {
-    std::string name;
-    Status got = key.EnumValueName(index, info.maxValueNameChars + 1, name);
-    if (got == kErrorMoreData) got = key.EnumValueName(index, kMaxValueNameChars + 1, name);
-    if (got == kErrorNoMoreItems) break;
-    if (got != kSuccess) continue;
-    names.push_back(std::move(name));
-  }
-  return kSuccess;
-}
-
 Status ReadValueBytes(RegistryKey& key, const std::string& name, std::uint32_t& type,
                       std::vector<std::uint8_t>& bytes) {
   std::uint32_t size = 0;
@@ -60,6 +45,13 @@ bool IsStringType(std::uint32_t type) { return type == kRegSz || type == kRegExp
 std::string TextOfBytes(const std::vector<std::uint8_t>& bytes) {
   const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
   return std::string(bytes.begin(), end);
+}
+
+bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name) {
+  OpenedKey opened = registry.OpenKey(root, path, KeyAccess::Write);
+  if (opened.status == kErrorFileNotFound) return true;
+  const Status deleted = opened ? opened.key->DeleteValue(name) : opened.status;
+  return deleted == kSuccess || deleted == kErrorFileNotFound;
 }
 
 std::vector<std::uint8_t> StringBytes(const std::string& text) {

@@ -11,10 +11,6 @@ namespace korvalis::platform {
 // The path as the platform takes it: one leading backslash means "from the root".
 std::string PathFromRoot(const std::string& path);
 
-// Names of the key's values in enumeration order; names that vanish meanwhile are skipped
-// and names added after the count was taken are ignored.
-Status ReadValueNames(RegistryKey& key, std::vector<std::string>& names);
-
 // The value's bytes exactly as returned, retrying a few times when the value grows between
 // the size query and the read. kErrorFileNotFound when it is not there (any more).
 Status ReadValueBytes(RegistryKey& key, const std::string& name, std::uint32_t& type,
@@ -24,6 +20,10 @@ bool IsStringType(std::uint32_t type);
 
 // A string value's text: the bytes up to the first NUL, or all of them when there is none.
 std::string TextOfBytes(const std::vector<std::uint8_t>& bytes);
+
+// Deletes a value, never creating its key. True when the value is gone afterwards (also when
+// it or its key was not there); false when the key refused.
+bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name);
 
 // REG_SZ data: the text and its terminating NUL.
 std::vector<std::uint8_t> StringBytes(const std::string& text);

@@ -19,7 +19,6 @@ class TApplication {
   HINSTANCE Handle() const { return instance_; }
 
   std::string Title;
-  bool ShowMainForm = true;
 
   void SetMainForm(TForm* form) { mainForm_ = form; }
   TForm* MainForm() const { return mainForm_; }

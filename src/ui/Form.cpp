@@ -204,12 +204,6 @@ void TForm::Invalidate(const RECT& area) {
   if (window_) InvalidateRect(window_, &area, TRUE);
 }
 
-TControl* TForm::FindControl(const std::string& name) const {
-  for (const auto& control : controls_)
-    if (control->Name() == name) return control.get();
-  return nullptr;
-}
-
 TButton* TForm::ButtonWhere(bool (TButton::*test)() const) const {
   for (const auto& control : controls_)
     if (auto* button = dynamic_cast<TButton*>(control.get()); button && (button->*test)()) return button;

@@ -46,7 +46,6 @@ class TForm {
   int ShowModal();
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int result) { modalResult_ = result; }
-  bool IsModal() const { return modal_; }
   // Asks the close query; a modal form then ends with cancel, the main form ends the program.
   void Close();
 
@@ -62,7 +61,6 @@ class TForm {
   int ScaleY(int pixels) const;
   RECT ScaleRect(const TBounds& bounds) const;
   void Invalidate(const RECT& area);
-  TControl* FindControl(const std::string& name) const;
 
   // Runs FormDestroy and destroys the window; derived forms call it from their destructor so
   // their own FormDestroy is the one that runs.

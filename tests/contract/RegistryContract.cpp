@@ -13,6 +13,17 @@ class RegistryContract : public ContractTest {
   OpenedKey Create() { return platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::All); }
 };
 
+// Every value name of the key, by index until the registry says there are no more.
+Status ReadValueNames(RegistryKey& key, std::vector<std::string>& names) {
+  for (std::uint32_t index = 0;; ++index) {
+    std::string name;
+    const Status status = key.EnumValueName(index, kMaxValueNameChars + 1, name);
+    if (status == kErrorNoMoreItems) return kSuccess;
+    if (status != kSuccess) return status;
+    names.push_back(std::move(name));
+  }
+}
+
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
 }  // namespace

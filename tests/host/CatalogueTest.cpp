@@ -95,11 +95,11 @@ TEST_F(CatalogueTest, ACopyIsEnabledAndCarriesNoLinkData) {
   EXPECT_EQ(copy->Owner(), &other);
 }
 
-TEST_F(CatalogueTest, ClearAndRemoveSectionReleaseEntries) {
+TEST_F(CatalogueTest, ClearAndTakeSectionReleaseEntries) {
   catalogue.Add("A", "", "a.exe", 8, 0);
   catalogue.Add("B", "", "b.exe", 4, 0);
   catalogue.Add("C", "", "c.exe", 8, 0);
-  catalogue.RemoveSection(8);
+  EXPECT_EQ(catalogue.TakeSection(8).size(), 2u);
   ASSERT_EQ(catalogue.Count(), 1);
   EXPECT_EQ(catalogue.Items(0).Name(), "B");
   catalogue.Clear();
