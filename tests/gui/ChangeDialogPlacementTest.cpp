@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "catalogue/Startups.h"
-#include "dialogs/StartupItemChangeDlg.h"
+#include "dialogs/win32/StartupItemChangeDlg.h"
 #include "gui/GuiTest.h"
 #include "platform/RegistryValues.h"
 #include "platform/win32/Win32Windows.h"

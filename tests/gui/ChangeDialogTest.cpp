@@ -6,7 +6,7 @@
 
 #include "catalogue/Startups.h"
 #include "dialogs/InfoLinks.h"
-#include "dialogs/StartupItemChangeDlg.h"
+#include "dialogs/win32/StartupItemChangeDlg.h"
 #include "gui/GuiTest.h"
 #include "platform/memory/MemoryWindows.h"
 #include "platform/win32/Win32Windows.h"

@@ -1,4 +1,4 @@
-#include "dialogs/StartupItemChangeDlg.h"
+#include "dialogs/win32/StartupItemChangeDlg.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

@@ -5,7 +5,7 @@
 
 #include <commctrl.h>
 
-#include "app/Korvalis.h"
+#include "app/win32/Korvalis.h"
 #include "catalogue/SearchPath.h"
 #include "platform/win32/Win32Windows.h"
 #include "ui/Application.h"

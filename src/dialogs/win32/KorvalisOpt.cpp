@@ -1,4 +1,4 @@
-#include "dialogs/KorvalisOpt.h"
+#include "dialogs/win32/KorvalisOpt.h"
 
 #include "app/Autostart.h"
 #include "ui/Application.h"

@@ -1,7 +1,7 @@
-#include "app/Korvalis.h"
+#include "app/win32/Korvalis.h"
 
-#include "dialogs/KorvalisOpt.h"
-#include "dialogs/StartupItemChangeDlg.h"
+#include "dialogs/win32/KorvalisOpt.h"
+#include "dialogs/win32/StartupItemChangeDlg.h"
 #include "ui/Application.h"
 
 namespace korvalis::app {
