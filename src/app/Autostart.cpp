@@ -11,7 +11,8 @@ using namespace platform;
 std::string AutostartCommand(const std::string& programPath) { return "\"" + programPath + "\""; }
 
 bool IsAutostartSet(const Platform& platform) {
-  OpenedKey key = platform.registry.OpenKey(RootKey::CurrentUser, kUserRunKey, KeyAccess::Read);
+  // A value the user may not change is not shown as a choice the box could undo.
+  OpenedKey key = platform.registry.OpenKey(RootKey::CurrentUser, kUserRunKey, KeyAccess::ReadWrite);
   if (!key) return false;
   std::uint32_t type = 0;
   std::vector<std::uint8_t> bytes;

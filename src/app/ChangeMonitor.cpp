@@ -66,6 +66,9 @@ void TChangeMonitor::RenewAll() {
 }
 
 void TChangeMonitor::CheckAllSections() {
+  // A sweep started inside another one's question would ask it again and free the entries
+  // the outer sweep still points to.
+  if (Checking()) return;
   {
     CheckScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open

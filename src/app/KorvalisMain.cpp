@@ -64,7 +64,9 @@ void TKorvalisMain::SaveSettings() {
 
 void TKorvalisMain::SetMonitoring(bool monitoring) {
   switches_.Monitoring = monitoring;
-  host_.SetTimerEnabled(monitoring);
+  // During a tick the timer stays off: its tick would run a second check inside the open
+  // question of the first. The tick turns it on when it ends, if monitoring is on by then.
+  if (!ticking_) host_.SetTimerEnabled(monitoring);
   if (monitoring) monitor_.TakeSnapshot();
 }
 
@@ -73,6 +75,8 @@ void TKorvalisMain::AcceptOwnChange() {
 }
 
 void TKorvalisMain::CheckRegTimerTimer() {
+  if (ticking_) return;  // a tick dispatched by an open question's message loop
+  const TickScope tick(ticking_);
   host_.SetTimerEnabled(false);
   WriteLog("Checking for startup changes...");
   try {

@@ -16,6 +16,18 @@ namespace korvalis::app {
 constexpr const char* kSettingsKey = "Software\\Brenmoor";
 constexpr const char* kSettingsSection = "Korvalis";
 
+// Marks a tick under way for as long as it runs, also when it ends with an error.
+class TickScope {
+ public:
+  explicit TickScope(bool& ticking) : ticking_(ticking) { ticking_ = true; }
+  ~TickScope() { ticking_ = false; }
+  TickScope(const TickScope&) = delete;
+  TickScope& operator=(const TickScope&) = delete;
+
+ private:
+  bool& ticking_;
+};
+
 class TKorvalisMain : private MonitorHost {
  public:
   TKorvalisMain(platform::WindowHandle owner, const platform::Platform& platform, MainHost& host,
@@ -55,6 +67,7 @@ class TKorvalisMain : private MonitorHost {
   TActivityLog log_;
   std::unique_ptr<eventlog::TzelEventLog> EventLog;
   bool settingsLoaded_ = false;
+  bool ticking_ = false;
   std::string lastTickError_;
 };
 

@@ -35,7 +35,8 @@ struct RawValue {
   platform::Status status = platform::kSuccess;
   std::uint32_t type = 0;
   std::vector<std::uint8_t> bytes;
-  bool byName = false;  // to be read by its name after the enumeration
+  bool byName = false;       // to be read by its name after the enumeration
+  bool sizeUnknown = false;  // its size could not be queried: it reads as empty text
 };
 
 // Every value of the key, name, type and data read in one call each. A value that outgrew the
@@ -61,8 +62,15 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
     }
     values.push_back(std::move(value));
   }
-  for (RawValue& value : values)
-    if (value.byName) value.status = platform::ReadValueBytes(key, value.name, value.type, value.bytes);
+  for (RawValue& value : values) {
+    if (!value.byName) continue;
+    std::uint32_t size = 0;
+    if (key.QueryValueInfo(value.name, value.type, size) != platform::kSuccess) {
+      value.sizeUnknown = true;
+      continue;
+    }
+    value.status = platform::ReadValueBytes(key, value.name, value.type, value.bytes);
+  }
   return values;
 }
 
@@ -84,6 +92,11 @@ void TStartups::LoadKey(Section section, ReadProblems* problems) {
   if (!opened) return;
   for (const RawValue& value : ReadValues(*opened.key)) {
     const std::string& name = value.name;
+    if (value.sizeUnknown) {
+      // No text and nothing to report; but its absence from this reading is no removal either.
+      if (problems) problems->unreadableNames.push_back(name);
+      continue;
+    }
     std::string command;
     try {
       if (CommandOf(name, value.status, value.type, value.bytes, command) == ValueText::Nothing) continue;

@@ -52,14 +52,18 @@ void TShortcutLink::Save() {
   platform::CreatedLink created = shell_.CreateShellLink(false);
   if (created.result < 0 || !created.link) throw Error(ComponentError(created.result));
   platform::ShellLinkObject& link = *created.link;
-  link.SetPath(Target);
-  link.SetWorkingDirectory(WorkingDir);
-  link.SetArguments(Arguments);
-  link.SetDescription(Description);
+  // A field the link object refused would leave a shortcut that starts something else.
+  const auto set = [](platform::HResult result) {
+    if (result < 0) throw Error("Unable to create .lnk file");
+  };
+  set(link.SetPath(Target));
+  set(link.SetWorkingDirectory(WorkingDir));
+  set(link.SetArguments(Arguments));
+  set(link.SetDescription(Description));
   // A show command of 0 would start the program hidden; a link without one opens normally.
-  link.SetShowCmd(ShowCmd == 0 ? platform::kSwShowNormal : ShowCmd);
-  if (HotKey > 32) link.SetHotkey(static_cast<std::uint16_t>(HotKey | kHotkeyCtrlAlt));
-  link.SetIconLocation(IconLocation, static_cast<int>(IconIndex));
+  set(link.SetShowCmd(ShowCmd == 0 ? platform::kSwShowNormal : ShowCmd));
+  if (HotKey > 32) set(link.SetHotkey(static_cast<std::uint16_t>(HotKey | kHotkeyCtrlAlt)));
+  set(link.SetIconLocation(IconLocation, static_cast<int>(IconIndex)));
   if (link.Save(FileName) != kS_OK) throw Error("Unable to create .lnk file");
 }
 

@@ -36,7 +36,7 @@ std::size_t TStartups::IdentityOf(const std::string& name, const std::string& co
 }
 
 void TStartups::Index(TStartup* entry) {
-  byIdentity_.emplace(IdentityOf(entry->Name(), entry->Command(), entry->GetSection()), entry);
+  byIdentity_[IdentityOf(entry->Name(), entry->Command(), entry->GetSection())].push_back(entry);
 }
 
 void TStartups::RebuildIndex() {
@@ -53,14 +53,12 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
 TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
                               const std::string& command, Section section, std::int32_t iconIndex) {
   if (indexStale_) RebuildIndex();
-  // The hash only narrows the search; equal hashes are kept in insertion order.
-  const auto [from, to] = byIdentity_.equal_range(IdentityOf(name, command, section));
-  for (auto it = from; it != to; ++it) {
-    TStartup* entry = it->second;
-    if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name &&
-        entry->ValueName() == valueName)
-      return entry;
-  }
+  // The hash only narrows the search.
+  if (const auto found = byIdentity_.find(IdentityOf(name, command, section)); found != byIdentity_.end())
+    for (TStartup* entry : found->second)
+      if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name &&
+          entry->ValueName() == valueName)
+        return entry;
   if (command.empty()) return nullptr;
   auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
   entry->SetEnabled(true);

@@ -61,8 +61,9 @@ class TStartups {
   void RebuildIndex();
 
   std::vector<std::unique_ptr<TStartup>> entries_;
-  // The entries by a hash of name, command and section, so a large key is read in linear time.
-  std::unordered_multimap<std::size_t, TStartup*> byIdentity_;
+  // The entries by a hash of name, command and section, so a large key is read in linear time;
+  // each list keeps insertion order, so the first of several equal entries is the one found.
+  std::unordered_map<std::size_t, std::vector<TStartup*>> byIdentity_;
   bool indexStale_ = false;
   platform::WindowHandle ownerWindow_;
   platform::Platform platform_;

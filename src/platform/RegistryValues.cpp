@@ -50,7 +50,13 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& bytes) {
 bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name) {
   OpenedKey opened = registry.OpenKey(root, path, KeyAccess::Write);
   if (opened.status == kErrorFileNotFound) return true;
-  const Status deleted = opened ? opened.key->DeleteValue(name) : opened.status;
+  if (!opened) {
+    // A key the user may not write still has nothing to delete when the value is not there.
+    OpenedKey readable = registry.OpenKey(root, path, KeyAccess::Read);
+    std::uint32_t type = 0, size = 0;
+    return readable && readable.key->QueryValueInfo(name, type, size) == kErrorFileNotFound;
+  }
+  const Status deleted = opened.key->DeleteValue(name);
   return deleted == kSuccess || deleted == kErrorFileNotFound;
 }
 

@@ -57,12 +57,15 @@ TEST_F(AutostartTest, AValueOfAnotherTypeFailsWithItsName) {
   }
 }
 
-TEST_F(AutostartTest, ARunKeyThatMayNotBeWrittenIsReportedNotIgnored) {
+TEST_F(AutostartTest, ARunKeyThatMayNotBeWrittenShowedTheBoxTickedAndIsReportedNotIgnored) {
   windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Korvalis", program);
   windows.registry.SetRights(RootKey::CurrentUser, kRunKey, {true, false});
-  EXPECT_TRUE(IsAutostartSet(windows.platform()));
+  EXPECT_FALSE(IsAutostartSet(windows.platform()));
   EXPECT_THROW(SetAutostart(windows.platform(), true), Error);
   EXPECT_THROW(SetAutostart(windows.platform(), false), Error);
+  // Without the value there is nothing to undo, so confirming the clear box is no error.
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Korvalis");
+  EXPECT_NO_THROW(SetAutostart(windows.platform(), false));
 }
 
 TEST(ActivityLog, AppendsStampedLinesAndKeepsTheNewerHalfWhenFull) {

@@ -43,6 +43,17 @@ TEST_F(CatalogueTest, AnEntryChangedAfterItWasAddedIsFoundAsItIsNow) {
   EXPECT_EQ(catalogue.Count(), 2);
 }
 
+TEST_F(CatalogueTest, TheIndexFoundTheLastOfSeveralEqualEntriesWhereTheFirstIsMeant) {
+  TStartups other{0x1234, windows.platform()};
+  TStartup* first = other.Add("Agent", "", "C:\\a.exe", 8, 0);
+  TStartups third{0x1234, windows.platform()};
+  third.Add("Agent", "", "C:\\a.exe", 8, 0);
+  catalogue.Adopt(other.TakeSection(8));
+  catalogue.Adopt(third.TakeSection(8));
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(catalogue.Add("Agent", "", "C:\\a.exe", 8, 0), first);
+}
+
 TEST_F(CatalogueTest, AnEmptyCommandAddsNothing) {
   EXPECT_EQ(catalogue.Add("Agent", "", "", 8, 0), nullptr);
   EXPECT_EQ(catalogue.Count(), 0);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "app/Autostart.h"
 #include "app/KorvalisMain.h"
+#include "dialogs/InfoLinks.h"
 #include "platform/Error.h"
 #include "platform/memory/MemoryWindows.h"
 #include "support/Keys.h"
@@ -22,7 +24,10 @@ class RecordingHost : public MainHost {
   }
   bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind) override {
     asked.push_back(entry.Name());
+    const catalogue::TStartup* outer = asking;
+    asking = &entry;
     if (whileAsking) whileAsking();
+    asking = outer;
     return answer;
   }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
@@ -31,6 +36,7 @@ class RecordingHost : public MainHost {
   int timerSwitches = 0;
   bool answer = true;
   std::function<void()> whileAsking;
+  const catalogue::TStartup* asking = nullptr;  // the entry of the question open now
   std::vector<std::string> asked;
   std::vector<std::string> errors;
 };
@@ -157,6 +163,46 @@ TEST_F(KorvalisMainTest, AnErrorInATickIsReportedOnceAndTheGuardKeepsRunning) {
   main->CheckRegTimerTimer();
   EXPECT_EQ(host.errors.size(), 1u);
   EXPECT_EQ(host.asked, (std::vector<std::string>{"Updater"}));  // the section was read once it could be
+}
+
+TEST_F(KorvalisMainTest, ACheckStartedInsideAnOpenQuestionAskedItTwiceAndUsedFreedEntries) {
+  main->FormCreate();
+  // The two ways a user turns the timer on while a question is open: the tray menu's toggle,
+  // and OK in the options dialog.
+  const std::vector<std::function<void()>> turnOn = {
+      [&] {
+        main->SetMonitoring(false);
+        main->SetMonitoring(true);
+      },
+      [&] {
+        main->SetMonitoring(true);
+        main->SetLogs(true);
+        main->SetNotification(true);
+        SetAutostart(windows.platform(), true);
+        main->AcceptOwnChange();
+      }};
+  for (std::size_t round = 0; round < turnOn.size(); ++round) {
+    const std::string name = "Updater" + std::to_string(round);
+    windows.registry.PutString(RootKey::CurrentUser, kRunKey, name, "C:\\Tools\\upd.exe /q");
+    host.asked.clear();
+    bool toggled = false;
+    host.whileAsking = [&] {
+      if (std::exchange(toggled, true)) return;
+      const catalogue::TStartup& open = *host.asking;
+      const std::string folder = dialogs::LocateFolderArgument(open.Command());
+      const std::string address = dialogs::OnlineInfoAddress(open.Command(), open.Name());
+      turnOn[round]();
+      windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Another" + name, "C:\\another.exe");
+      // The question's message loop dispatches whatever timer tick is due.
+      if (host.timerEnabled) main->CheckRegTimerTimer();
+      // Locate and Online of the open question still read its entry.
+      EXPECT_EQ(dialogs::LocateFolderArgument(open.Command()), folder);
+      EXPECT_EQ(dialogs::OnlineInfoAddress(open.Command(), open.Name()), address);
+    };
+    main->CheckRegTimerTimer();
+    EXPECT_EQ(host.asked, (std::vector<std::string>{name})) << round;
+    EXPECT_TRUE(host.timerEnabled) << round;  // the outer tick turns the timer on as it ends
+  }
 }
 
 TEST_F(KorvalisMainTest, TheProgramsOwnChangeIsNotAskedAbout) {

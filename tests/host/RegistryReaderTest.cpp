@@ -133,6 +133,23 @@ TEST_F(RegistryReaderTest, AFailingReadIsReportedWithTheValueName) {
   EXPECT_EQ(problems.unreadableNames, (std::vector<std::string>{"Broken"}));
 }
 
+TEST_F(RegistryReaderTest, AFailingSizeQueryThrewWhereTheTextIsEmpty) {
+  PutRun(RootKey::CurrentUser, kRunKey, "Odd", "o.exe");
+  PutRun(RootKey::CurrentUser, kRunKey, "Plain", "p.exe");
+  windows.registry.SetHook([](const RegistryOperation& op) {
+    if (ByName(op)) return platform::kErrorMoreData;
+    return op.kind == RegistryOperation::Kind::QueryValueInfo && op.name == "Odd" ? platform::kErrorAccessDenied
+                                                                                   : platform::kSuccess;
+  });
+  EXPECT_NO_THROW(catalogue.LoadSections(SectionSet::Of(8)));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Plain"}));
+  catalogue.Clear();
+  ReadProblems problems;
+  catalogue.LoadSections(SectionSet::Of(8), problems);
+  EXPECT_TRUE(problems.messages.empty());
+  EXPECT_EQ(problems.unreadableNames, (std::vector<std::string>{"Odd"}));
+}
+
 TEST_F(RegistryReaderTest, AValueThatVanishesBetweenEnumerationAndReadingIsSkippedQuietly) {
   PutRun(RootKey::CurrentUser, kRunKey, "Gone", "g.exe");
   PutRun(RootKey::CurrentUser, kRunKey, "Stays", "s.exe");

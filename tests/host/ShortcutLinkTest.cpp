@@ -155,6 +155,19 @@ TEST_F(ShortcutLinkTest, SavingIntoAMissingFolderFails) {
       Error);
 }
 
+TEST_F(ShortcutLinkTest, SaveIgnoringARefusedFieldWouldWriteAWrongShortcut) {
+  windows.files.AddFolder("C:\\Links");
+  for (const char* call : {"SetPath", "SetArguments", "SetShowCmd", "SetIconLocation"}) {
+    MemoryShell shell(windows.files);
+    shell.FailLinkCall(call);
+    TShortcutLink refused(shell);
+    refused.FileName = "C:\\Links\\A.lnk";
+    refused.Target = "C:\\Tools\\agent.exe";
+    EXPECT_THROW(refused.Save(), Error) << call;
+    EXPECT_FALSE(windows.files.IsFile(refused.FileName)) << call;
+  }
+}
+
 TEST_F(ShortcutLinkTest, TheStartupFoldersAreAskedWithTheOwnerWindow) {
   link.OwnerWindow = 0x55;
   EXPECT_EQ(link.UserStartupFolder(), "C:\\users\\alice\\Start Menu\\Programs\\Startup");

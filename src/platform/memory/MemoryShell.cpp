@@ -66,19 +66,18 @@ class MemoryLink : public ShellLinkObject {
     return kS_OK;
   }
   HResult GetArguments(std::string& value) override { return Get("GetArguments", fields_.arguments, value); }
-  HResult SetPath(const std::string& value) override { return Set(fields_.path, value); }
-  HResult SetWorkingDirectory(const std::string& value) override { return Set(fields_.workingDirectory, value); }
-  HResult SetArguments(const std::string& value) override { return Set(fields_.arguments, value); }
-  HResult SetDescription(const std::string& value) override { return Set(fields_.description, value); }
-  HResult SetShowCmd(int value) override {
-    fields_.showCommand = value;
-    return kS_OK;
+  HResult SetPath(const std::string& value) override { return Set("SetPath", fields_.path, value); }
+  HResult SetWorkingDirectory(const std::string& value) override {
+    return Set("SetWorkingDirectory", fields_.workingDirectory, value);
   }
-  HResult SetHotkey(std::uint16_t value) override {
-    fields_.hotkey = value;
-    return kS_OK;
+  HResult SetArguments(const std::string& value) override { return Set("SetArguments", fields_.arguments, value); }
+  HResult SetDescription(const std::string& value) override {
+    return Set("SetDescription", fields_.description, value);
   }
+  HResult SetShowCmd(int value) override { return Set("SetShowCmd", fields_.showCommand, value); }
+  HResult SetHotkey(std::uint16_t value) override { return Set("SetHotkey", fields_.hotkey, value); }
   HResult SetIconLocation(const std::string& path, int index) override {
+    if (HResult failed = shell_.Failure("SetIconLocation")) return failed;
     fields_.iconPath = path;
     fields_.iconIndex = index;
     return kS_OK;
@@ -90,7 +89,9 @@ class MemoryLink : public ShellLinkObject {
     value = field;
     return kS_OK;
   }
-  static HResult Set(std::string& field, const std::string& value) {
+  template <typename Field>
+  HResult Set(const char* call, Field& field, const Field& value) {
+    if (HResult failed = shell_.Failure(call)) return failed;
     field = value;
     return kS_OK;
   }
