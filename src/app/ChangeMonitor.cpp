@@ -20,9 +20,14 @@ using catalogue::TStartups;
 namespace {
 
 // The sweep's order: the current user's sections first, then the local machine's.
-constexpr Section kSweepOrder[] = {8, 9, 4, 5, 6, 7};
+namespace c = catalogue;
+constexpr Section kSweepOrder[] = {c::kCurrentUserRun,      c::kCurrentUserRunOnce,   c::kLocalMachineRun,
+                                   c::kLocalMachineRunOnce, c::kLocalMachineServices, c::kLocalMachineServiceOnce};
 // The order in which a whole snapshot is read: folders, then the registry.
-constexpr Section kSnapshotOrder[] = {10, 0, 7, 6, 5, 4, 9, 8};
+constexpr Section kSnapshotOrder[] = {c::kCurrentUserStartupFolder, c::kLocalMachineStartupFolder,
+                                      c::kLocalMachineServiceOnce,  c::kLocalMachineServices,
+                                      c::kLocalMachineRunOnce,      c::kLocalMachineRun,
+                                      c::kCurrentUserRunOnce,       c::kCurrentUserRun};
 
 // Holds the count of checks under way, so renewals asked for meanwhile wait.
 class CheckScope {

@@ -7,7 +7,9 @@ namespace korvalis::app {
 using catalogue::Section;
 
 namespace {
-constexpr Section kWatched[] = {4, 5, 6, 7, 8, 9};
+constexpr Section kWatched[] = {catalogue::kLocalMachineRun,      catalogue::kLocalMachineRunOnce,
+                                catalogue::kLocalMachineServices, catalogue::kLocalMachineServiceOnce,
+                                catalogue::kCurrentUserRun,       catalogue::kCurrentUserRunOnce};
 
 std::string ParentOf(const std::string& path) {
   const auto cut = path.find_last_of('\\');

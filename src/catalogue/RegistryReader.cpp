@@ -15,7 +15,14 @@ struct ReadOrder {
   std::int32_t iconIndex;
 };
 
-constexpr std::array<ReadOrder, 6> kRegistryOrder = {{{7, 4}, {6, 4}, {5, 0}, {4, 0}, {9, 0}, {8, 0}}};
+// The services' entries carry their own display tag.
+constexpr std::int32_t kServiceIcon = 4;
+constexpr std::array<ReadOrder, 6> kRegistryOrder = {{{kLocalMachineServiceOnce, kServiceIcon},
+                                                      {kLocalMachineServices, kServiceIcon},
+                                                      {kLocalMachineRunOnce, 0},
+                                                      {kLocalMachineRun, 0},
+                                                      {kCurrentUserRunOnce, 0},
+                                                      {kCurrentUserRun, 0}}};
 
 enum class ValueText { Text, Nothing };
 
@@ -79,12 +86,11 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
   for (const ReadOrder& order : kRegistryOrder) {
     if (!sections.Contains(order.section)) continue;
-    LoadKey(order.section, problems);
+    LoadKey(order.section, order.iconIndex, problems);
   }
 }
 
-void TStartups::LoadKey(Section section, ReadProblems* problems) {
-  const int iconIndex = (section == 6 || section == 7) ? 4 : 0;
+void TStartups::LoadKey(Section section, std::int32_t iconIndex, ReadProblems* problems) {
   // Reading needs no more than the rights to query, enumerate and be notified, so a user who
   // may not write a key still sees what is in it.
   platform::OpenedKey opened = platform_.registry.OpenKey(

@@ -24,16 +24,18 @@ const std::array<const char*, 6> kSectionKeys = {
 
 const char* SectionName(Section section) { return section < kSectionCount ? SectionNames[section] : ""; }
 
-const char* SectionKey(Section section) { return IsRegistrySection(section) ? kSectionKeys[section - 4] : nullptr; }
+const char* SectionKey(Section section) {
+  return IsRegistrySection(section) ? kSectionKeys[section - kLocalMachineRun] : nullptr;
+}
 
-bool IsRegistrySection(Section section) { return section >= 4 && section <= 9; }
+bool IsRegistrySection(Section section) { return section >= kLocalMachineRun && section <= kCurrentUserRunOnce; }
 
 bool IsFolderSection(Section section) {
   return section == kLocalMachineStartupFolder || section == kCurrentUserStartupFolder;
 }
 
 platform::RootKey SectionRoot(Section section) {
-  return section >= 8 ? platform::RootKey::CurrentUser : platform::RootKey::LocalMachine;
+  return section >= kCurrentUserRun ? platform::RootKey::CurrentUser : platform::RootKey::LocalMachine;
 }
 
 SectionSet::SectionSet(std::initializer_list<Section> sections) {

@@ -54,7 +54,7 @@ class TStartups {
                      const std::string& command, Section section, std::int32_t iconIndex);
   void LoadFolders(SectionSet sections);
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
-  void LoadKey(Section section, ReadProblems* problems);
+  void LoadKey(Section section, std::int32_t iconIndex, ReadProblems* problems);
 
   static std::size_t IdentityOf(const std::string& name, const std::string& command, Section section);
   void Index(TStartup* entry);

@@ -26,7 +26,11 @@ class ChangeWatch;
 // An open key; closing it is destroying the object.
 class RegistryKey {
  public:
+  RegistryKey() = default;
   virtual ~RegistryKey() = default;
+  // Owns a system handle: a copy would close it twice.
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
   virtual Status QueryInfo(KeyInfo& info) = 0;
   // The name at index. kErrorMoreData when the name and its NUL need more than
   // bufferChars; kErrorNoMoreItems past the last value.
@@ -50,7 +54,11 @@ class RegistryKey {
 // A change notification armed on one key: Signaled() once the key changed.
 class ChangeWatch {
  public:
+  ChangeWatch() = default;
   virtual ~ChangeWatch() = default;
+  // Owns a system handle: a copy would close it twice.
+  ChangeWatch(const ChangeWatch&) = delete;
+  ChangeWatch& operator=(const ChangeWatch&) = delete;
   virtual bool Signaled() = 0;
   // The event handle of a real watch, for waiting on several at once; 0 otherwise.
   virtual std::uintptr_t NativeEvent() const { return 0; }

@@ -77,14 +77,20 @@ class TrayMessageTarget {
 // The hidden window; destroying the object destroys the window.
 class TrayWindow {
  public:
+  TrayWindow() = default;
   virtual ~TrayWindow() = default;
+  TrayWindow(const TrayWindow&) = delete;
+  TrayWindow& operator=(const TrayWindow&) = delete;
   virtual WindowHandle Handle() const = 0;
 };
 
 // A timer whose ticks arrive through the message loop of the user-interface thread.
 class UiTimer {
  public:
+  UiTimer() = default;
   virtual ~UiTimer() = default;
+  UiTimer(const UiTimer&) = delete;
+  UiTimer& operator=(const UiTimer&) = delete;
   // Starts or restarts the count.
   virtual void Start(std::uint16_t intervalMs) = 0;
   virtual void Stop() = 0;

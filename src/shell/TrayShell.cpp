@@ -8,7 +8,8 @@ std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find
 
 TTrayIcon::TTrayIcon(TrayApi& api, TrayErrorReporter reportError)
     : api_(api), reportError_(std::move(reportError)), window_(api.CreateHiddenWindow(*this)) {
-  timer_ = api_.CreateTimer([this] { Guarded([this] { AnimationStep(); }); });
+  // One timer steps the animation, or tries a refused add again while there is none.
+  timer_ = api_.CreateTimer([this] { Guarded([this] { TimerTick(); }); });
   iconsChanged_ = icons_.SubscribeChanged([this] { RefreshIcon(); });
 }
 
@@ -73,14 +74,26 @@ void TTrayIcon::AddIcon() {
   shown_ = api_.Notify(NotifyAction::Add, iconData_);
   if (shown_ && ShortHint(hint_).empty()) api_.Notify(NotifyAction::Modify, iconData_);
   // Even after a failed add, so that each step tries the add again.
-  if (animating_) timer_->Start(interval_);
+  if (animating_)
+    timer_->Start(interval_);
+  else if (!shown_)
+    timer_->Start(kAddRetryMs);
+}
+
+void TTrayIcon::TimerTick() {
+  if (animating_)
+    AnimationStep();
+  else if (active_ && !shown_)
+    AddIcon();
+  else
+    timer_->Stop();
 }
 
 void TTrayIcon::RemoveIcon() {
   api_.Notify(NotifyAction::Delete, iconData_);
   shown_ = false;
   pressed_ = 0;
-  if (animating_) timer_->Stop();
+  timer_->Stop();
 }
 
 void TTrayIcon::RefreshIcon() {

@@ -20,6 +20,9 @@ using TrayErrorReporter = std::function<void(std::exception_ptr)>;
 
 class TTrayIcon : public TrayMessageTarget {
  public:
+  // How often an add the notification area refused is tried again (at logon it may not be up).
+  static constexpr std::uint16_t kAddRetryMs = 2000;
+
   using MouseEvent = std::function<void(TTrayIcon& sender, MouseButton button, ShiftState shift, int x, int y)>;
   using MoveEvent = std::function<void(TTrayIcon& sender, ShiftState shift, int x, int y)>;
   using NotifyEvent = std::function<void(TTrayIcon& sender)>;
@@ -93,6 +96,7 @@ class TTrayIcon : public TrayMessageTarget {
   void StartAnimation();
   void StopAnimation();
   void AnimationStep();
+  void TimerTick();
   void Guarded(const std::function<void()>& action);
 
   TrayApi& api_;

@@ -51,13 +51,13 @@ void TLabel::SetCaption(const std::string& caption) {
 
 void TLabel::FitToText() {
   if (options_.wordWrap) return;
-  HDC dc = GetDC(Handle());
-  HGDIOBJ previous = SelectObject(dc, options_.bold ? form_.BoldFont() : form_.Font());
   RECT r{0, 0, 0, 0};
-  const std::string text = Caption();
-  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX);
-  SelectObject(dc, previous);
-  ReleaseDC(Handle(), dc);
+  {
+    const WindowDC dc(Handle());
+    const SelectedObject font(dc.get(), options_.bold ? form_.BoldFont() : form_.Font());
+    const std::string text = Caption();
+    DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX);
+  }
   const RECT at = ScaledRect();
   SetWindowPos(Handle(), nullptr, at.left, at.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -55,12 +55,10 @@ UniqueFont MakeFontOf(const char* face, bool bold) {
 }
 
 std::string FaceOf(HFONT font) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ previous = SelectObject(dc, font);
+  const WindowDC dc(nullptr);
+  const SelectedObject selected(dc.get(), font);
   char face[LF_FACESIZE] = {};
-  GetTextFaceA(dc, LF_FACESIZE, face);
-  SelectObject(dc, previous);
-  ReleaseDC(nullptr, dc);
+  GetTextFaceA(dc.get(), LF_FACESIZE, face);
   return face;
 }
 
@@ -77,12 +75,12 @@ UniqueFont MakeFont(bool bold) {
 // pixels at 8 point on a 96 dpi screen; never narrower than designed.
 double WidthFactor(HFONT font) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ previous = SelectObject(dc, font);
   SIZE size{};
-  GetTextExtentPoint32A(dc, kLetters, 52, &size);
-  SelectObject(dc, previous);
-  ReleaseDC(nullptr, dc);
+  {
+    const WindowDC dc(nullptr);
+    const SelectedObject selected(dc.get(), font);
+    GetTextExtentPoint32A(dc.get(), kLetters, 52, &size);
+  }
   const double designed = 5.75 * ScreenDpi() / 96.0;
   const double average = size.cx / 52.0;
   return average > designed ? average / designed : 1.0;

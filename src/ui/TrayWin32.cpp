@@ -5,8 +5,10 @@
 #include <shellapi.h>
 
 #include <map>
+#include <stdexcept>
 
 #include "ui/Application.h"
+#include "ui/GdiHandles.h"
 
 namespace korvalis::ui {
 
@@ -49,16 +51,15 @@ class Win32TrayWindow : public shell::TrayWindow {
     }();
     (void)registered;
     // A top-level window, not a message-only one: only those hear "TaskbarCreated".
-    window_ = CreateWindowExA(0, kTrayWindowClass, "Korvalis tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              Application().Handle(), &target);
+    window_.reset(CreateWindowExA(0, kTrayWindowClass, "Korvalis tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  Application().Handle(), &target));
+    // Without it no click could reach the program and no icon could be added.
+    if (!window_) throw std::runtime_error("Cannot create the tray icon's window");
   }
-  ~Win32TrayWindow() override {
-    if (window_) DestroyWindow(window_);
-  }
-  shell::WindowHandle Handle() const override { return reinterpret_cast<shell::WindowHandle>(window_); }
+  shell::WindowHandle Handle() const override { return reinterpret_cast<shell::WindowHandle>(window_.get()); }
 
  private:
-  HWND window_ = nullptr;
+  UniqueWindow window_;
 };
 
 // Thread timers report to a procedure without context; the map finds the timer again.

@@ -291,6 +291,21 @@ TEST_F(TrayIconTest, AFailedAddLeavesTheIconAbsentAndTheNextIconOrHintChangeTrie
   EXPECT_EQ(api.calls.back().data.icon, kIcon + 1);
 }
 
+TEST_F(TrayIconTest, AFirstAddThatFailedWasNeverTriedAgainWithoutATaskbarMessage) {
+  api.addSucceeds = false;
+  tray->SetIcon(kIcon);
+  tray->Loaded();
+  ASSERT_TRUE(api.timerRunning);
+  EXPECT_EQ(api.timerInterval, TTrayIcon::kAddRetryMs);
+  api.tick();
+  EXPECT_FALSE(tray->Shown());
+  EXPECT_TRUE(api.timerRunning);
+  api.addSucceeds = true;
+  api.tick();
+  EXPECT_TRUE(tray->Shown());
+  EXPECT_FALSE(api.timerRunning);  // nothing wakes the program once the icon is up
+}
+
 TEST_F(TrayIconTest, AnEmptyIconAddsNothingAndTakingTheIconAwayRemovesIt) {
   tray->Loaded();
   for (const auto action : api.Actions()) EXPECT_NE(action, NotifyAction::Add);

@@ -27,6 +27,9 @@ void TfrmMain::BuildControls() {
   BuildMenu();
   trayIcon_.reset(
       static_cast<HICON>(LoadImageA(Application().Handle(), "TRAYICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+  // Without an icon there would be nothing to click; the system's application icon stands in.
+  if (!trayIcon_)
+    trayIcon_.reset(static_cast<HICON>(CopyImage(LoadIcon(nullptr, IDI_APPLICATION), IMAGE_ICON, 16, 16, 0)));
   TrayIcon1 = std::make_unique<shell::TTrayIcon>(trayApi_, [](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
@@ -58,8 +61,9 @@ void TfrmMain::BuildMenu() {
 }
 
 void TfrmMain::FormCreate() {
-  core_.FormCreate();
-  // Loaded: the icon goes into the notification area once the window is complete.
+  // Whatever the first steps meet is reported, and the icon still goes up: the user must be
+  // able to see the program and close it.
+  Guarded([this] { core_.FormCreate(); });
   TrayIcon1->SetActive(true);
 }
 

@@ -21,6 +21,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   ~TfrmMain() override;
 
   TKorvalisMain& Core() { return core_; }
+  const shell::TTrayIcon& TrayIcon() const { return *TrayIcon1; }
 
   void KorvalisOptions1Click();
   void ShowBrenmoor1Click() {}

@@ -7,6 +7,7 @@
 
 #include "app/win32/Korvalis.h"
 #include "catalogue/SearchPath.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 #include "ui/Application.h"
 
@@ -31,15 +32,10 @@ class SingleInstance {
   SingleInstance() : mutex_(CreateMutexA(nullptr, FALSE, "Local\\Korvalis.Resident")) {
     alreadyRunning_ = GetLastError() == ERROR_ALREADY_EXISTS;
   }
-  ~SingleInstance() {
-    if (mutex_) CloseHandle(mutex_);
-  }
-  SingleInstance(const SingleInstance&) = delete;
-  SingleInstance& operator=(const SingleInstance&) = delete;
   bool AlreadyRunning() const { return alreadyRunning_; }
 
  private:
-  HANDLE mutex_;
+  korvalis::platform::win32::UniqueMutex mutex_;
   bool alreadyRunning_ = false;
 };
 
@@ -61,7 +57,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   {
     app::TfrmMain main(windows.platform(), searchPath);
     application.SetMainForm(&main);
-    ui::Guarded([&] { main.Create(); });
+    bool created = false;
+    ui::Guarded([&] {
+      main.Create();
+      created = true;
+    });
+    // Reported; a process without its window and icon could be neither seen nor closed, and
+    // would keep a new start from running.
+    if (!created) return 1;
     application.Run();
     application.SetMainForm(nullptr);
   }
