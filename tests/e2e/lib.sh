@@ -20,3 +20,10 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
   fi
 }
 finish() { [ "$failures" -eq 0 ]; exit $?; }
+# For a script with a prefix of its own: its wineserver, persistent or not, and every program
+# still running in it end with the script, however the script ends.
+stop_wine_on_exit() {
+  trap 'wineserver -k >/dev/null 2>&1' EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}

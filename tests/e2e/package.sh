@@ -13,7 +13,7 @@ PLACES='HKCU\Software\Windows Brenmoor'
 PREFIX=$(realpath -m "$BUILD_DIR/package-prefix")
 export WINEPREFIX=$PREFIX
 rm -rf "$PREFIX" "$BUILD_DIR"/package-test-*.log
-trap 'wineserver -k >/dev/null 2>&1' EXIT
+stop_wine_on_exit
 "$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
 wineserver -w
 # A persistent server makes each of the many reg.exe calls below start in a tenth of a second.

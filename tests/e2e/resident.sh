@@ -11,7 +11,7 @@ OPTIONS="Korvalis Options"
 PREFIX=$(realpath -m "$BUILD_DIR/e2e-prefix")
 export WINEPREFIX=$PREFIX
 rm -rf "$PREFIX" "$PREFIX.ready"
-trap 'wineserver -k >/dev/null 2>&1' EXIT
+stop_wine_on_exit
 "$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
 # Inside Wine's own desktop windows have their captions and the tray its taskbar; it is
 # started first so that no later process inherits it with this script's output.
