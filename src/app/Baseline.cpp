@@ -1,0 +1,300 @@
+#include "app/Baseline.h"
+
+#include <array>
+#include <limits>
+
+#include "catalogue/Startups.h"
+#include "text/Fileman.h"
+
+namespace korvalis::app {
+
+// The file: "KVBL", u32 version, u32 entry count, the entries, u32 refusal count, the
+// refusals, and last a u32 CRC-32 of everything before it. Integers are little-endian; texts
+// and bytes are a u32 length and the bytes.
+//   entry:   u8 section, u32 value type, i32 icon index, name, value name, command, data
+//   refusal: u8 section, i64 last reported, value name, command
+// Every version keeps the magic, the version and the closing checksum where they are, so that
+// a file of another version is told apart from a damaged one.
+
+namespace {
+
+constexpr std::array<std::uint8_t, 4> kMagic = {'K', 'V', 'B', 'L'};
+constexpr std::size_t kHeaderSize = 8;
+constexpr std::size_t kChecksumSize = 4;
+constexpr std::size_t kMinEntrySize = 1 + 4 + 4 + 4 * 4;
+constexpr std::size_t kMinRefusalSize = 1 + 8 + 2 * 4;
+constexpr int kMaxSameName = 1000;
+
+class Writer {
+ public:
+  void Bytes(const std::uint8_t* data, std::size_t size) { out_.insert(out_.end(), data, data + size); }
+  void U8(std::uint8_t value) { out_.push_back(value); }
+  void U32(std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out_.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
+  void U64(std::uint64_t value) {
+    for (int shift = 0; shift < 64; shift += 8) out_.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
+  void Length(std::size_t size) {
+    if (size > std::numeric_limits<std::uint32_t>::max()) throw Error("An entry is too large for the stored baseline");
+    U32(static_cast<std::uint32_t>(size));
+  }
+  void Text(const std::string& text) {
+    Length(text.size());
+    out_.insert(out_.end(), text.begin(), text.end());
+  }
+  void Data(const std::vector<std::uint8_t>& data) {
+    Length(data.size());
+    Bytes(data.data(), data.size());
+  }
+  std::vector<std::uint8_t>& Out() { return out_; }
+
+ private:
+  std::vector<std::uint8_t> out_;
+};
+
+[[noreturn]] void Damaged() { throw TBaselineFormatError(TBaselineFormatError::Reason::Damaged, 0); }
+
+// Reads within [at, end) only; running past end is damage, never an access.
+class Reader {
+ public:
+  Reader(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t end)
+      : bytes_(bytes), at_(at), end_(end) {}
+  std::size_t Left() const { return end_ - at_; }
+  std::uint8_t U8() {
+    Need(1);
+    return bytes_[at_++];
+  }
+  std::uint32_t U32() {
+    Need(4);
+    std::uint32_t value = 0;
+    for (int shift = 0; shift < 32; shift += 8) value |= static_cast<std::uint32_t>(bytes_[at_++]) << shift;
+    return value;
+  }
+  std::uint64_t U64() {
+    Need(8);
+    std::uint64_t value = 0;
+    for (int shift = 0; shift < 64; shift += 8) value |= static_cast<std::uint64_t>(bytes_[at_++]) << shift;
+    return value;
+  }
+  std::string Text() {
+    const std::size_t size = U32();
+    Need(size);
+    std::string text(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                     bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + size));
+    at_ += size;
+    return text;
+  }
+  std::vector<std::uint8_t> Data() {
+    const std::size_t size = U32();
+    Need(size);
+    std::vector<std::uint8_t> data(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                                   bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + size));
+    at_ += size;
+    return data;
+  }
+  // A count that the bytes left cannot hold is damage, found before anything is made for it.
+  std::uint32_t Count(std::size_t minRecordSize) {
+    const std::uint32_t count = U32();
+    if (count > Left() / minRecordSize) Damaged();
+    return count;
+  }
+
+ private:
+  void Need(std::size_t size) const {
+    if (size > Left()) Damaged();
+  }
+  const std::vector<std::uint8_t>& bytes_;
+  std::size_t at_;
+  std::size_t end_;
+};
+
+catalogue::Section ReadSection(Reader& in) {
+  const catalogue::Section section = in.U8();
+  if (section >= catalogue::kSectionCount) Damaged();
+  return section;
+}
+
+std::string Pattern(const TBaselineFormatError& error) {
+  if (error.GetReason() == TBaselineFormatError::Reason::Damaged) return "The stored baseline %s is damaged";
+  return FormatText("The stored baseline %s was written in another format (version %d)",
+                    static_cast<long long>(error.Version()));
+}
+
+// The file moved to "<path><suffix>", or "<path><suffix>.<n>" when that is taken; empty when
+// it could not be moved at all.
+std::string MoveAside(platform::FileSystem& files, const std::string& path, const std::string& suffix) {
+  for (int n = 1; n <= kMaxSameName; ++n) {
+    const std::string target = path + suffix + (n == 1 ? std::string() : "." + std::to_string(n));
+    if (files.IsFile(target)) continue;
+    return files.MoveFileTo(path, target) ? target : std::string();
+  }
+  return std::string();
+}
+
+}  // namespace
+
+TBaselineFormatError::TBaselineFormatError(Reason reason, std::uint32_t version)
+    : Error(reason == Reason::Damaged
+                ? "The stored baseline is damaged"
+                : FormatText("The stored baseline is of format version %d", static_cast<long long>(version))),
+      reason_(reason),
+      version_(version) {}
+
+bool TBaselineEntry::operator==(const TBaselineEntry& other) const {
+  return section == other.section && name == other.name && valueName == other.valueName &&
+         command == other.command && valueType == other.valueType && iconIndex == other.iconIndex &&
+         data == other.data;
+}
+
+bool TRefusal::operator==(const TRefusal& other) const {
+  return section == other.section && valueName == other.valueName && command == other.command &&
+         lastReported == other.lastReported;
+}
+
+bool TBaseline::operator==(const TBaseline& other) const {
+  return entries == other.entries && refusals == other.refusals;
+}
+
+std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes, std::size_t count) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> made{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int bit = 0; bit < 8; ++bit) c = c & 1u ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      made[i] = c;
+    }
+    return made;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < count && i < bytes.size(); ++i) crc = table[(crc ^ bytes[i]) & 0xFFu] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+TBaseline TBaseline::Of(const catalogue::TStartups& catalogue) {
+  TBaseline baseline;
+  for (int i = 0; i < catalogue.Count(); ++i) {
+    const catalogue::TStartup& entry = catalogue.Items(i);
+    baseline.entries.push_back(TBaselineEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(),
+                                              entry.ValueType(), entry.IconIndex(), entry.LinkData()});
+  }
+  return baseline;
+}
+
+void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
+  for (const TBaselineEntry& record : entries) {
+    catalogue::TStartup* entry =
+        catalogue.AddEntry(record.name, record.valueName, "", record.command, record.section, record.iconIndex);
+    if (!entry) continue;  // no command; Decode lets none through
+    entry->SetValueType(record.valueType);
+    entry->LinkData() = record.data;
+  }
+}
+
+std::vector<std::uint8_t> TBaseline::Encode() const {
+  Writer out;
+  out.Bytes(kMagic.data(), kMagic.size());
+  out.U32(kFormatVersion);
+  out.Length(entries.size());
+  for (const TBaselineEntry& entry : entries) {
+    out.U8(entry.section);
+    out.U32(entry.valueType);
+    out.U32(static_cast<std::uint32_t>(entry.iconIndex));
+    out.Text(entry.name);
+    out.Text(entry.valueName);
+    out.Text(entry.command);
+    out.Data(entry.data);
+  }
+  out.Length(refusals.size());
+  for (const TRefusal& refusal : refusals) {
+    out.U8(refusal.section);
+    out.U64(static_cast<std::uint64_t>(refusal.lastReported));
+    out.Text(refusal.valueName);
+    out.Text(refusal.command);
+  }
+  std::vector<std::uint8_t>& bytes = out.Out();
+  out.U32(Crc32(bytes, bytes.size()));
+  return std::move(bytes);
+}
+
+TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() < kHeaderSize + kChecksumSize) Damaged();
+  for (std::size_t i = 0; i < kMagic.size(); ++i)
+    if (bytes[i] != kMagic[i]) Damaged();
+  const std::size_t end = bytes.size() - kChecksumSize;
+  Reader checksum(bytes, end, bytes.size());
+  if (checksum.U32() != Crc32(bytes, end)) Damaged();
+
+  Reader in(bytes, kMagic.size(), end);
+  const std::uint32_t version = in.U32();
+  if (version != kFormatVersion) throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
+
+  TBaseline baseline;
+  for (std::uint32_t n = in.Count(kMinEntrySize); n > 0; --n) {
+    TBaselineEntry entry;
+    entry.section = ReadSection(in);
+    entry.valueType = in.U32();
+    entry.iconIndex = static_cast<std::int32_t>(in.U32());
+    entry.name = in.Text();
+    entry.valueName = in.Text();
+    entry.command = in.Text();
+    entry.data = in.Data();
+    if (entry.command.empty()) Damaged();
+    baseline.entries.push_back(std::move(entry));
+  }
+  for (std::uint32_t n = in.Count(kMinRefusalSize); n > 0; --n) {
+    TRefusal refusal;
+    refusal.section = ReadSection(in);
+    refusal.lastReported = static_cast<std::int64_t>(in.U64());
+    refusal.valueName = in.Text();
+    refusal.command = in.Text();
+    baseline.refusals.push_back(std::move(refusal));
+  }
+  if (in.Left() != 0) Damaged();
+  return baseline;
+}
+
+std::string BaselinePath(platform::Environment& environment) {
+  const std::string base = environment.LocalAppDataFolder();
+  return base.empty() ? std::string() : text::JoinPath(text::JoinPath(base, "Korvalis"), "baseline.dat");
+}
+
+void SaveBaseline(const platform::Platform& platform, const TBaseline& baseline) {
+  const std::string path = BaselinePath(platform.environment);
+  const Error failure(FormatText("Cannot save the stored baseline %s", path));
+  if (path.empty() || !platform.files.CreateFolders(text::FileDir(path))) throw failure;
+  if (!platform.files.WriteFileAtomically(path, baseline.Encode())) throw failure;
+}
+
+TBaselineLoad LoadBaseline(const platform::Platform& platform) {
+  TBaselineLoad load;
+  const std::string path = BaselinePath(platform.environment);
+  if (path.empty() || !platform.files.IsFile(path)) return load;
+
+  std::string what;
+  std::string suffix;
+  std::vector<std::uint8_t> bytes;
+  if (!platform.files.ReadFile(path, bytes)) {
+    what = "The stored baseline %s cannot be read";
+    suffix = ".unreadable";
+  } else {
+    try {
+      load.baseline = TBaseline::Decode(bytes);
+      load.state = TBaselineLoad::State::Loaded;
+      return load;
+    } catch (const TBaselineFormatError& error) {
+      what = Pattern(error);
+      suffix = error.GetReason() == TBaselineFormatError::Reason::Damaged ? ".damaged"
+                                                                          : ".v" + std::to_string(error.Version());
+    }
+  }
+  load.state = TBaselineLoad::State::Unusable;
+  load.keptAs = MoveAside(platform.files, path, suffix);
+  // Two paths in one message: each is put in on its own, so a "%s" in the first stays as it is.
+  load.message = FormatText(what, path) +
+                 (load.keptAs.empty() ? std::string("; it could not be moved aside and a new one is taken in its place")
+                                      : FormatText("; it was kept as %s and a new one is taken", load.keptAs));
+  return load;
+}
+
+}  // namespace korvalis::app

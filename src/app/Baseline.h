@@ -1,0 +1,99 @@
+#pragma once
+// The accepted state of every guarded place, kept in a file between runs, so that what changed
+// while the program was not running can still be put to the user at the next start.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/Sections.h"
+#include "platform/Error.h"
+#include "platform/Platform.h"
+
+namespace korvalis::catalogue {
+class TStartups;
+}
+
+namespace korvalis::app {
+
+// One accepted entry, as much of a TStartup as it takes to compare with and to put back.
+struct TBaselineEntry {
+  catalogue::Section section = 0;
+  std::string name;       // any bytes, NUL included
+  std::string valueName;  // TStartup::ValueName
+  std::string command;    // never empty: the catalogue holds no entry without one
+  std::uint32_t valueType = 0;
+  std::int32_t iconIndex = 0;
+  std::vector<std::uint8_t> data;  // TStartup::LinkData
+
+  bool operator==(const TBaselineEntry& other) const;
+};
+
+// An entry the user refused; if it comes back unchanged it is undone without asking again.
+struct TRefusal {
+  catalogue::Section section = 0;
+  std::string valueName;
+  std::string command;
+  std::int64_t lastReported = 0;  // seconds
+
+  bool operator==(const TRefusal& other) const;
+};
+
+// Why bytes are no baseline of this program.
+class TBaselineFormatError : public Error {
+ public:
+  enum class Reason { Damaged, OtherVersion };
+  TBaselineFormatError(Reason reason, std::uint32_t version);
+  Reason GetReason() const { return reason_; }
+  // The version the file names; meaningful for OtherVersion.
+  std::uint32_t Version() const { return version_; }
+
+ private:
+  Reason reason_;
+  std::uint32_t version_;
+};
+
+struct TBaseline {
+  static constexpr std::uint32_t kFormatVersion = 1;
+
+  std::vector<TBaselineEntry> entries;
+  std::vector<TRefusal> refusals;
+
+  // The catalogue's entries in its order; no refusals.
+  static TBaseline Of(const catalogue::TStartups& catalogue);
+  // Adds the entries to the catalogue, after those it holds.
+  void FillCatalogue(catalogue::TStartups& catalogue) const;
+
+  std::vector<std::uint8_t> Encode() const;
+  // Fails with TBaselineFormatError; never trusts a length or a count it reads.
+  static TBaseline Decode(const std::vector<std::uint8_t>& bytes);
+
+  bool operator==(const TBaseline& other) const;
+};
+
+// CRC-32 (the reflected polynomial 0xEDB88320) of the first count bytes.
+std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes, std::size_t count);
+
+// %LOCALAPPDATA%\Korvalis\baseline.dat; empty when there is no such folder.
+std::string BaselinePath(platform::Environment& environment);
+
+// Replaces the file whole, creating its folder. Fails with "Cannot save the stored baseline %s".
+void SaveBaseline(const platform::Platform& platform, const TBaseline& baseline);
+
+struct TBaselineLoad {
+  enum class State {
+    None,      // no file: a first start, nothing to ask
+    Loaded,    // baseline holds what the file says
+    Unusable,  // message says why and where the file was put; a new baseline is to be taken
+  };
+  State state = State::None;
+  TBaseline baseline;
+  std::string message;
+  std::string keptAs;  // where an unusable file was moved; empty when it could not be
+};
+
+// Never fails: an unusable file is moved aside (a taken name gets a number) and described in
+// the result, for the caller to report once.
+TBaselineLoad LoadBaseline(const platform::Platform& platform);
+
+}  // namespace korvalis::app
