@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "text/Fileman.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::app {
 
@@ -33,7 +34,8 @@ void TActivityLog::Write(const std::string& line) noexcept {
     if (path.empty() || !platform_.files.CreateFolders(text::FileDir(path))) return;
     std::vector<std::uint8_t> bytes;
     platform_.files.ReadFile(path, bytes);
-    const std::string entry = clock_() + " " + line + "\r\n";
+    // A value's name may hold a NUL or a line break: one decision stays one readable line.
+    const std::string entry = clock_() + " " + text::VisibleText(line) + "\r\n";
     bytes.insert(bytes.end(), entry.begin(), entry.end());
     if (bytes.size() > limit_) {
       // Keep the newer half, starting at a line.

@@ -50,7 +50,7 @@ TChangeMonitor::TChangeMonitor(platform::WindowHandle owner, const platform::Pla
       switches_(switches),
       host_(host),
       snapshot_(owner, platform),
-      watches_(platform.registry, std::move(clock)) {}
+      watches_(platform, std::move(clock)) {}
 
 void TChangeMonitor::TakeSnapshot() {
   if (Checking()) {
@@ -60,11 +60,25 @@ void TChangeMonitor::TakeSnapshot() {
   RenewAll();
 }
 
+std::vector<Section> TChangeMonitor::Guarded(const Section* six, std::size_t count) const {
+  std::vector<Section> sections(six, six + count);
+  if (!switches_.AllPlaces) return sections;
+  for (const Section section : catalogue::FurtherSections()) {
+    const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+    if (place.view == platform::RegistryView::Other && !platform_.registry.HasOtherView()) continue;
+    if (std::find(sections.begin(), sections.end(), section) == sections.end()) sections.push_back(section);
+  }
+  return sections;
+}
+
+std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(kSweepOrder, std::size(kSweepOrder)); }
+
 void TChangeMonitor::RenewAll() {
   renewalPending_ = false;
   snapshot_.Clear();
-  for (Section section : kSnapshotOrder) {
-    if (catalogue::IsRegistrySection(section)) watches_.Arm(section);
+  const std::vector<Section> swept = SweepOrder();
+  for (Section section : Guarded(kSnapshotOrder, std::size(kSnapshotOrder))) {
+    if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
     ReadProblems problems;
     LoadSection(snapshot_, section, problems);
   }
@@ -78,11 +92,12 @@ void TChangeMonitor::CheckAllSections() {
     CheckScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open
     // for a while) another look for the sections still to come.
-    catalogue::SectionSet due = watches_.Due();
-    for (Section section : kSweepOrder) {
+    const std::vector<Section> sweep = SweepOrder();
+    catalogue::SectionSet due = watches_.Due(sweep);
+    for (Section section : sweep) {
       if (!due.Contains(section)) continue;
       CheckSection(section);
-      due = watches_.Due();
+      due = watches_.Due(sweep);
     }
   }
   if (renewalPending_ && !Checking()) RenewAll();
@@ -141,16 +156,18 @@ void TChangeMonitor::CheckSection(Section section) {
   TStartups restore(owner_, platform_);
   std::map<const TStartup*, Outcome> decided;  // by fresh entry
   std::vector<Outcome> removals;
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   for (const TDifference& difference : comparison.differences) {
     const TStartup& shown = difference.now ? *difference.now : *difference.before;
     Outcome outcome{difference.now, difference.now, nullptr};
-    if (!ConfirmChange(shown, difference.kind)) {
+    // A kind of difference the place does not ask about is taken as it stands.
+    if (place.Asks(difference.kind) && !ConfirmChange(shown, difference.kind)) {
       if (difference.kind == ChangeKind::Added) {
         TStartup* removal = restore.AddCopy(*difference.now);
         if (removal) removal->SetEnabled(false);
         outcome = Outcome{nullptr, difference.now, removal};
       } else {
-        outcome = Outcome{difference.before, difference.now, restore.AddCopy(*difference.before)};
+        outcome = Outcome{difference.before, difference.now, RestoreCopy(restore, *difference.before)};
       }
     }
     if (difference.now)
@@ -169,6 +186,16 @@ void TChangeMonitor::CheckSection(Section section) {
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
   RenewSection(section, fresh, outcomes, failed);
+}
+
+const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& before) {
+  // The earlier state byte for byte where the place keeps it: a startup file, a value's type.
+  TStartup* copy = restore.AddCopy(before);
+  if (copy) {
+    copy->LinkData() = before.LinkData();
+    copy->SetValueType(before.ValueType());
+  }
+  return copy;
 }
 
 std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore) {

@@ -27,6 +27,8 @@ class TChangeMonitor {
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
 
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
+  // What a check waits for: the system events of every watched key and folder.
+  std::vector<std::uintptr_t> ChangeEvents() const { return watches_.NativeEvents(); }
   bool Checking() const { return checking_ > 0; }
 
  private:
@@ -40,6 +42,10 @@ class TChangeMonitor {
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, const std::vector<Outcome>& outcomes,
                     const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
+  // The sections of the list, and the further places when they are guarded.
+  std::vector<catalogue::Section> Guarded(const catalogue::Section* six, std::size_t count) const;
+  std::vector<catalogue::Section> SweepOrder() const;
+  static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
   platform::WindowHandle owner_;
   platform::Platform platform_;

@@ -20,7 +20,9 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     const TStartup* before = snapshotNames.Find(now.ValueName());
     if (!before)
       result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
-    else if (text::SameTextAscii(before->Command(), now.Command()))
+    else if (text::SameTextAscii(before->Command(), now.Command()) &&
+             (!catalogue::IsFolderSection(section) || before->LinkData() == now.LinkData()))
+      // A startup file is compared by its bytes too: a batch file's new content is a change.
       result.unchanged.push_back(&now);
     else
       result.differences.push_back(TDifference{ChangeKind::Changed, &now, before});

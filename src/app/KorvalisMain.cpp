@@ -49,6 +49,8 @@ bool TKorvalisMain::ReadSwitch(platform::TRegistrySettings& settings, const char
 
 void TKorvalisMain::LoadSettings() {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
+  // Read, never written: the three switches are what the program saves.
+  switches_.AllPlaces = ReadSwitch(settings, kAllPlacesValue);
   switches_.Notification = ReadSwitch(settings, "Notification");
   SetLogs(ReadSwitch(settings, "Logs"));
   SetMonitoring(ReadSwitch(settings, "Monitoring"));
@@ -88,6 +90,11 @@ void TKorvalisMain::CheckRegTimerTimer() {
     lastTickError_ = error.what();
   }
   if (switches_.Monitoring) host_.SetTimerEnabled(true);
+}
+
+std::vector<std::uintptr_t> TKorvalisMain::ChangeEvents() const {
+  if (!switches_.Monitoring || ticking_) return {};
+  return monitor_.ChangeEvents();
 }
 
 void TKorvalisMain::WriteLog(const std::string& line) {

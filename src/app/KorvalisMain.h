@@ -15,6 +15,8 @@ namespace korvalis::app {
 
 constexpr const char* kSettingsKey = "Software\\Brenmoor";
 constexpr const char* kSettingsSection = "Korvalis";
+// "0" guards the six registry sections alone.
+constexpr const char* kAllPlacesValue = "GuardAllPlaces";
 
 // Marks a tick under way for as long as it runs, also when it ends with an error.
 class TickScope {
@@ -52,6 +54,8 @@ class TKorvalisMain : private MonitorHost {
   void WriteLog(const std::string& line) override;
 
   const TSwitches& Switches() const { return switches_; }
+  // The events whose firing starts a check now; none while checks are off or one is under way.
+  std::vector<std::uintptr_t> ChangeEvents() const;
   const TChangeMonitor& Monitor() const { return monitor_; }
   const platform::Platform& Platform() const { return platform_; }
 

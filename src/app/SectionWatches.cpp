@@ -1,15 +1,18 @@
 #include "app/SectionWatches.h"
 
-#include "platform/RegistryValues.h"
+#include "catalogue/Places.h"
+#include "catalogue/ShortcutLink.h"
+#include "catalogue/Startups.h"
+#include "text/Fileman.h"
 
 namespace korvalis::app {
 
 using catalogue::Section;
 
 namespace {
-constexpr Section kWatched[] = {catalogue::kLocalMachineRun,      catalogue::kLocalMachineRunOnce,
-                                catalogue::kLocalMachineServices, catalogue::kLocalMachineServiceOnce,
-                                catalogue::kCurrentUserRun,       catalogue::kCurrentUserRunOnce};
+const std::vector<Section> kSix = {catalogue::kLocalMachineRun,      catalogue::kLocalMachineRunOnce,
+                                   catalogue::kLocalMachineServices, catalogue::kLocalMachineServiceOnce,
+                                   catalogue::kCurrentUserRun,       catalogue::kCurrentUserRunOnce};
 
 std::string ParentOf(const std::string& path) {
   const auto cut = path.find_last_of('\\');
@@ -17,39 +20,74 @@ std::string ParentOf(const std::string& path) {
 }
 }  // namespace
 
-TSectionWatches::TSectionWatches(platform::Registry& registry, Clock clock)
-    : registry_(registry), clock_(std::move(clock)) {}
+TSectionWatches::TSectionWatches(const platform::Platform& platform, Clock clock)
+    : platform_(platform), clock_(std::move(clock)) {}
+
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry) {
+  platform::Registry& registry = platform_.registry;
+  platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
+  bool subtree = place.eachSubkey;
+  // A missing key shows up as a change of its parent once it is created.
+  if (opened.status == platform::kErrorFileNotFound) {
+    opened = registry.OpenKey(place.root, ParentOf(place.path), platform::KeyAccess::Read, place.view);
+    subtree = false;
+  }
+  std::unique_ptr<platform::ChangeWatch> watch;
+  if (!opened || opened.key->Watch(watch, subtree) != platform::kSuccess) return nullptr;
+  entry.key = std::move(opened.key);
+  return watch;
+}
+
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section section) {
+  catalogue::TShortcutLink link(platform_.shell);
+  const std::string folder = catalogue::StartupFolderOf(link, section);
+  if (folder.empty()) return nullptr;
+  std::unique_ptr<platform::ChangeWatch> watch = platform_.files.WatchFolder(folder);
+  // A folder made later shows up in its parent.
+  return watch ? std::move(watch) : platform_.files.WatchFolder(text::FileDir(folder));
+}
 
 void TSectionWatches::Arm(Section section) {
   Watch& entry = watches_[section];
   entry = Watch{};
-  const platform::RootKey root = catalogue::SectionRoot(section);
-  const std::string path = platform::PathFromRoot(catalogue::SectionKey(section));
-  platform::OpenedKey opened = registry_.OpenKey(root, path, platform::KeyAccess::Read);
-  // A missing key shows up as a change of its parent once it is created.
-  if (opened.status == platform::kErrorFileNotFound) opened = registry_.OpenKey(root, ParentOf(path), platform::KeyAccess::Read);
-  if (!opened || opened.key->Watch(entry.watch) != platform::kSuccess || !entry.watch) return;
-  entry.key = std::move(opened.key);
+  const catalogue::TPlace* place = catalogue::PlaceOf(section);
+  if (!place) return;
+  if (place->kind == catalogue::PlaceKind::Registry)
+    entry.watch = WatchKey(*place, entry);
+  else if (place->kind == catalogue::PlaceKind::Folder)
+    entry.watch = WatchFolder(section);
+  if (!entry.watch) {
+    entry = Watch{};
+    return;
+  }
   entry.armedAt = clock_();
   entry.armed = true;
 }
 
-catalogue::SectionSet TSectionWatches::Due() {
+catalogue::SectionSet TSectionWatches::Due() { return Due(kSix); }
+
+catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
   std::vector<platform::ChangeWatch*> armed;
-  for (Section section : kWatched) armed.push_back(watches_[section].armed ? watches_[section].watch.get() : nullptr);
-  const std::uint32_t fired = registry_.PollWatches(armed);
+  for (Section section : sections) armed.push_back(watches_[section].armed ? watches_[section].watch.get() : nullptr);
+  const std::uint32_t fired = platform_.registry.PollWatches(armed);
   const auto now = clock_();
   catalogue::SectionSet due;
-  for (std::size_t i = 0; i < armed.size(); ++i) {
-    const Watch& entry = watches_[kWatched[i]];
-    if (!entry.armed || (fired >> i & 1u) || now - entry.armedAt >= kSafetyInterval)
-      due = catalogue::SectionSet::FromBits(static_cast<std::uint16_t>(due.Bits() | (1u << kWatched[i])));
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const Watch& entry = watches_[sections[i]];
+    if (!entry.armed || (fired >> i & 1u) || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
   }
   return due;
 }
 
+std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
+  std::vector<std::uintptr_t> events;
+  for (const Watch& entry : watches_)
+    if (entry.armed && entry.watch->NativeEvent()) events.push_back(entry.watch->NativeEvent());
+  return events;
+}
+
 bool TSectionWatches::Fired(Section section) {
-  // A key that cannot be watched gives no sign either way; reading it once has to do.
+  // A place that cannot be watched gives no sign either way; reading it once has to do.
   const Watch& entry = watches_[section];
   return entry.armed && entry.watch->Signaled();
 }

@@ -1,14 +1,15 @@
 #pragma once
-// Change notifications on the six registry startup keys: a quiet tick looks at them once and
-// reads nothing. A key that does not exist yet is watched through its parent; a section whose
-// key cannot be watched, or that has not been read for a minute, is read regardless.
+// Change notifications on every guarded place: a quiet tick looks at them once and reads
+// nothing. A key or folder that does not exist yet is watched through its parent; a place
+// that cannot be watched, or that has not been read for a minute, is read regardless.
 #include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
-#include "catalogue/Sections.h"
-#include "platform/Registry.h"
+#include "catalogue/Places.h"
+#include "platform/Platform.h"
 
 namespace korvalis::app {
 
@@ -17,16 +18,20 @@ class TSectionWatches {
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
   static constexpr std::chrono::seconds kSafetyInterval{60};
 
-  TSectionWatches(platform::Registry& registry, Clock clock = std::chrono::steady_clock::now);
+  TSectionWatches(const platform::Platform& platform, Clock clock = std::chrono::steady_clock::now);
 
   // Arms the section's notification, just before the section is read.
   void Arm(catalogue::Section section);
-  // The registry sections to read now: notified, never armed, or read a minute ago or more.
+  // Of the sections given, those to read now: notified, never armed, or read a minute ago or more.
+  catalogue::SectionSet Due(const std::vector<catalogue::Section>& sections);
+  // The same for the six registry sections.
   catalogue::SectionSet Due();
   // The section is read at the next look, whatever its notification says.
   void Disarm(catalogue::Section section) { watches_[section] = Watch{}; }
   // Whether the section changed since it was last armed; false for one that cannot be watched.
   bool Fired(catalogue::Section section);
+  // The system events of the armed watches, for a message loop that sleeps until one fires.
+  std::vector<std::uintptr_t> NativeEvents() const;
 
  private:
   struct Watch {
@@ -35,8 +40,10 @@ class TSectionWatches {
     std::chrono::steady_clock::time_point armedAt{};
     bool armed = false;
   };
+  std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry);
+  std::unique_ptr<platform::ChangeWatch> WatchFolder(catalogue::Section section);
 
-  platform::Registry& registry_;
+  platform::Platform platform_;
   Clock clock_;
   std::array<Watch, catalogue::kSectionCount> watches_;
 };

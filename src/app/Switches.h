@@ -7,6 +7,9 @@ struct TSwitches {
   bool Monitoring = false;    // the periodic check runs
   bool Notification = false;  // differences are put to the user; off: accepted silently
   bool Logs = false;          // a decision line is formed for each answered difference
+  // Besides the six registry sections: the other registry view, the startup folders and the
+  // further logon places. Read at start (on unless turned off), never written.
+  bool AllPlaces = false;
 };
 
 }  // namespace korvalis::app

@@ -1,42 +1,56 @@
 // Writing one entry back to its location.
 #include "catalogue/CommandLine.h"
+#include "catalogue/Quarantine.h"
 #include "catalogue/ShortcutLink.h"
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
 #include "text/Fileman.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::catalogue {
 
-void TStartup::ApplyToRegistry() const {
+void TStartup::ApplyToRegistry(const TPlace& place) const {
   platform::Registry& registry = owner_->Platform().registry;
-  const platform::RootKey root = SectionRoot(section_);
-  const std::string path = platform::PathFromRoot(SectionKey(section_));
+  if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;
+  std::string path = place.path;
+  std::string value = valueName_;
+  if (place.eachSubkey) {
+    // A subkey's name holds no backslash, so the first one ends it.
+    const auto cut = valueName_.find('\\');
+    if (cut == std::string::npos) return;
+    path += "\\" + valueName_.substr(0, cut);
+    value = valueName_.substr(cut + 1);
+  }
+  const std::string shown = text::VisibleText(name_);
   if (enabled_) {
     // A refused deletion of the whole key must still bring its entries back.
-    platform::OpenedKey opened = registry.CreateKey(root, path, platform::KeyAccess::Write);
-    if (!opened || opened.key->SetValue(valueName_, platform::kRegSz, platform::StringBytes(command_)) != platform::kSuccess)
-      throw Error(FormatText("Failed to set data for '%s'", name_));
+    platform::OpenedKey opened = registry.CreateKey(place.root, path, platform::KeyAccess::Write, place.view);
+    const bool asRead = place.keepsData && !linkData_.empty();
+    const std::uint32_t type = asRead ? valueType_ : platform::kRegSz;
+    if (!opened ||
+        opened.key->SetValue(value, type, asRead ? linkData_ : platform::StringBytes(command_)) != platform::kSuccess)
+      throw Error(FormatText("Failed to set data for '%s'", shown));
     return;
   }
-  if (!platform::DeleteValueIfPresent(registry, root, path, valueName_))
-    throw Error(FormatText("Failed to delete value '%s'", name_));
+  if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
+    throw Error(FormatText("Failed to delete value '%s'", shown));
 }
 
 void TStartup::ApplyToFolder() const {
   platform::FileSystem& files = owner_->Platform().files;
   TShortcutLink link(owner_->Platform().shell);
   link.OwnerWindow = owner_->OwnerWindow();
-  const std::string folder =
-      section_ == kLocalMachineStartupFolder ? link.CommonStartupFolder() : link.UserStartupFolder();
-  const std::string path = text::JoinPath(folder, name_ + ".lnk");
+  const std::string folder = StartupFolderOf(link, section_);
+  const std::string path = text::JoinPath(folder, valueName_.empty() ? name_ + ".lnk" : valueName_);
   if (folder.empty()) {
     // Without its folder the shortcut would land in whatever folder is current.
     if (enabled_) throw Error(FormatText("Cannot create file %s", path));
     return;
   }
   if (!enabled_) {
-    if (!files.RemoveFile(path) && files.IsFile(path)) throw Error(FormatText("Cannot delete file %s", path));
+    // Refused: kept aside, not deleted, so a mistaken answer can be undone by hand.
+    if (files.IsFile(path)) Quarantine(owner_->Platform(), path);
     return;
   }
   if (!linkData_.empty()) {

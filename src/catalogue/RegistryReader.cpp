@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "catalogue/Places.h"
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
@@ -10,28 +11,42 @@ namespace korvalis::catalogue {
 
 namespace {
 
-struct ReadOrder {
-  Section section;
-  std::int32_t iconIndex;
-};
-
-// The services' entries carry their own display tag.
-constexpr std::int32_t kServiceIcon = 4;
-constexpr std::array<ReadOrder, 6> kRegistryOrder = {{{kLocalMachineServiceOnce, kServiceIcon},
-                                                      {kLocalMachineServices, kServiceIcon},
-                                                      {kLocalMachineRunOnce, 0},
-                                                      {kLocalMachineRun, 0},
-                                                      {kCurrentUserRunOnce, 0},
-                                                      {kCurrentUserRun, 0}}};
+// The six in their reading order; the further places follow in their sweep order.
+constexpr std::array<Section, 6> kRegistryOrder = {kLocalMachineServiceOnce, kLocalMachineServices,
+                                                   kLocalMachineRunOnce,     kLocalMachineRun,
+                                                   kCurrentUserRunOnce,      kCurrentUserRun};
 
 enum class ValueText { Text, Nothing };
 
+// REG_MULTI_SZ data as one line: its strings joined by blanks, empty strings left out.
+std::string JoinedMultiString(const std::vector<std::uint8_t>& bytes) {
+  std::string joined, part;
+  const auto flush = [&] {
+    if (part.empty()) return;
+    if (!joined.empty()) joined += ' ';
+    joined += part;
+    part.clear();
+  };
+  for (const std::uint8_t byte : bytes) {
+    if (byte == 0)
+      flush();
+    else
+      part += static_cast<char>(byte);
+  }
+  flush();
+  return joined;
+}
+
 // The value as a command line. Throws for a value that cannot be read or is not a string.
-ValueText CommandOf(const std::string& name, platform::Status status, std::uint32_t type,
+ValueText CommandOf(const TPlace& place, const std::string& name, platform::Status status, std::uint32_t type,
                     const std::vector<std::uint8_t>& bytes, std::string& command) {
   if (status == platform::kErrorFileNotFound) return ValueText::Nothing;  // vanished meanwhile
   if (status != platform::kSuccess) throw Error(FormatText("Failed to get data for '%s'", name));
   if (bytes.empty()) return ValueText::Nothing;
+  if (place.multiString && type == platform::kRegMultiSz) {
+    command = JoinedMultiString(bytes);
+    return command.empty() ? ValueText::Nothing : ValueText::Text;
+  }
   if (!platform::IsStringType(type)) throw InvalidDataTypeError(name);
   command = platform::TextOfBytes(bytes);
   return ValueText::Text;
@@ -84,20 +99,41 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
 }  // namespace
 
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
-  for (const ReadOrder& order : kRegistryOrder) {
-    if (!sections.Contains(order.section)) continue;
-    LoadKey(order.section, order.iconIndex, problems);
+  for (const Section section : kRegistryOrder)
+    if (sections.Contains(section)) LoadPlace(*PlaceOf(section), problems);
+  for (const Section section : FurtherSections())
+    if (sections.Contains(section) && PlaceOf(section)->kind == PlaceKind::Registry)
+      LoadPlace(*PlaceOf(section), problems);
+}
+
+void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
+  platform::Registry& registry = platform_.registry;
+  if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;
+  // Reading needs no more than the rights to query, enumerate and be notified, so a user who
+  // may not write a key still sees what is in it.
+  platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
+  if (!opened) return;
+  if (!place.eachSubkey) {
+    LoadValues(place, *opened.key, std::string(), problems);
+    return;
+  }
+  // The subkeys' names first: one vanishing meanwhile cannot shift the enumeration past another.
+  std::vector<std::string> subkeys;
+  std::string subkey;
+  for (std::uint32_t index = 0; opened.key->EnumSubkeyName(index, subkey) == platform::kSuccess; ++index)
+    subkeys.push_back(subkey);
+  for (const std::string& name : subkeys) {
+    platform::OpenedKey sub =
+        registry.OpenKey(place.root, place.path + "\\" + name, platform::KeyAccess::Read, place.view);
+    if (sub) LoadValues(place, *sub.key, name + "\\", problems);
   }
 }
 
-void TStartups::LoadKey(Section section, std::int32_t iconIndex, ReadProblems* problems) {
-  // Reading needs no more than the rights to query, enumerate and be notified, so a user who
-  // may not write a key still sees what is in it.
-  platform::OpenedKey opened = platform_.registry.OpenKey(
-      SectionRoot(section), platform::PathFromRoot(SectionKey(section)), platform::KeyAccess::Read);
-  if (!opened) return;
-  for (const RawValue& value : ReadValues(*opened.key)) {
-    const std::string& name = value.name;
+void TStartups::LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix,
+                           ReadProblems* problems) {
+  for (const RawValue& value : ReadValues(key)) {
+    if (!place.Counts(value.name)) continue;
+    const std::string name = prefix + value.name;
     if (value.sizeUnknown) {
       // No text and nothing to report; but its absence from this reading is no removal either.
       if (problems) problems->unreadableNames.push_back(name);
@@ -105,14 +141,18 @@ void TStartups::LoadKey(Section section, std::int32_t iconIndex, ReadProblems* p
     }
     std::string command;
     try {
-      if (CommandOf(name, value.status, value.type, value.bytes, command) == ValueText::Nothing) continue;
+      if (CommandOf(place, name, value.status, value.type, value.bytes, command) == ValueText::Nothing) continue;
     } catch (const Error& error) {
       if (!problems) throw;
       problems->messages.push_back(error.what());
       if (!dynamic_cast<const InvalidDataTypeError*>(&error)) problems->unreadableNames.push_back(name);
       continue;
     }
-    Add(name, std::string(), command, section, iconIndex);
+    TStartup* entry = Add(name, std::string(), command, place.section, place.iconIndex);
+    if (entry && place.keepsData) {
+      entry->SetValueType(value.type);
+      entry->LinkData() = value.bytes;
+    }
   }
 }
 

@@ -1,8 +1,10 @@
 #include "catalogue/Sections.h"
 
+#include "catalogue/Places.h"
+
 namespace korvalis::catalogue {
 
-const std::array<const char*, kSectionCount> SectionNames = {
+const std::array<const char*, kClassicSectionCount> SectionNames = {
     "Local Machine Startup Folder", "WinIni Run",           "WinIni Load",
     "System Ini",                   "Local Machine Run",    "Local Machine Run Once",
     "Local Machine Services",       "Local Machine Service Once", "Current User Run",
@@ -22,7 +24,10 @@ const std::array<const char*, 6> kSectionKeys = {
 };
 }  // namespace
 
-const char* SectionName(Section section) { return section < kSectionCount ? SectionNames[section] : ""; }
+const char* SectionName(Section section) {
+  const TPlace* place = PlaceOf(section);
+  return place ? place->name.c_str() : "";
+}
 
 const char* SectionKey(Section section) {
   return IsRegistrySection(section) ? kSectionKeys[section - kLocalMachineRun] : nullptr;
@@ -40,7 +45,7 @@ platform::RootKey SectionRoot(Section section) {
 
 SectionSet::SectionSet(std::initializer_list<Section> sections) {
   for (Section section : sections)
-    if (section < kSectionCount) bits_ = static_cast<std::uint16_t>(bits_ | (1u << section));
+    if (section < kSectionCount) bits_ |= 1u << section;
 }
 
 SectionSet SectionSet::Of(Section section) { return SectionSet{section}; }

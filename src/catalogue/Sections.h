@@ -9,7 +9,9 @@
 namespace korvalis::catalogue {
 
 using Section = std::uint8_t;
-constexpr int kSectionCount = 11;
+// The numbered locations of the first design, and every place guarded now.
+constexpr int kClassicSectionCount = 11;
+constexpr int kSectionCount = 32;
 
 constexpr Section kLocalMachineStartupFolder = 0;
 constexpr Section kLocalMachineRun = 4;
@@ -19,11 +21,31 @@ constexpr Section kLocalMachineServiceOnce = 7;
 constexpr Section kCurrentUserRun = 8;
 constexpr Section kCurrentUserRunOnce = 9;
 constexpr Section kCurrentUserStartupFolder = 10;
+// The machine sections 4 to 7 in the other registry view.
+constexpr Section kLocalMachineRunOther = 11;
+constexpr Section kLocalMachineRunOnceOther = 12;
+constexpr Section kLocalMachineServicesOther = 13;
+constexpr Section kLocalMachineServiceOnceOther = 14;
+// The further logon places (catalogue/Places.cpp says what each one is).
+constexpr Section kCurrentUserPoliciesRun = 15;
+constexpr Section kLocalMachinePoliciesRun = 16;
+constexpr Section kLocalMachineRunOnceEx = 17;
+constexpr Section kCurrentUserWindowsLoad = 18;
+constexpr Section kCurrentUserLogonScript = 19;
+constexpr Section kLocalMachineWinlogon = 20;
+constexpr Section kLocalMachineActiveSetup = 21;
+constexpr Section kLocalMachineTerminalStartup = 22;
+constexpr Section kLocalMachineBootExecute = 23;
+constexpr Section kLocalMachineBootVerification = 24;
+constexpr Section kCurrentUserStartupLocation = 25;
+constexpr Section kLocalMachineStartupLocation = 26;
+// 27 to 31: the machine places of 16, 17, 20, 21 and 26 in the other registry view.
+constexpr Section kFirstOtherViewFurther = 27;
 
-// Display names, indexed by section number.
-extern const std::array<const char*, kSectionCount> SectionNames;
+// Display names of sections 0 to 10, indexed by section number.
+extern const std::array<const char*, kClassicSectionCount> SectionNames;
 
-// The section's display name; empty text outside 0 to 10.
+// The section's display name, for every place; empty text for a number no place has.
 const char* SectionName(Section section);
 
 // Registry key path of sections 4 to 9 (with its leading backslash); nullptr otherwise.
@@ -35,21 +57,22 @@ bool IsFolderSection(Section section);
 // HKEY_LOCAL_MACHINE for sections 4 to 7, HKEY_CURRENT_USER for 8 and 9.
 platform::RootKey SectionRoot(Section section);
 
-// A set of sections, bit n standing for section n.
+// A set of sections, bit n standing for section n; wide enough for every place.
 class SectionSet {
  public:
   constexpr SectionSet() = default;
   SectionSet(std::initializer_list<Section> sections);
   static SectionSet Of(Section section);
-  static constexpr SectionSet FromBits(std::uint16_t bits) { return SectionSet(bits); }
+  static constexpr SectionSet FromBits(std::uint32_t bits) { return SectionSet(bits); }
 
   constexpr bool Contains(Section section) const { return section < kSectionCount && (bits_ >> section) & 1u; }
-  constexpr std::uint16_t Bits() const { return bits_; }
+  constexpr std::uint32_t Bits() const { return bits_; }
   constexpr bool Empty() const { return bits_ == 0; }
+  SectionSet With(Section section) const { return FromBits(bits_ | (section < kSectionCount ? 1u << section : 0u)); }
 
  private:
-  constexpr explicit SectionSet(std::uint16_t bits) : bits_(static_cast<std::uint16_t>(bits & 0x07FF)) {}
-  std::uint16_t bits_ = 0;
+  constexpr explicit SectionSet(std::uint32_t bits) : bits_(bits) {}
+  std::uint32_t bits_ = 0;
 };
 
 // Sections 0 and 4 to 10: every location the program reads.

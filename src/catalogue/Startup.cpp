@@ -1,6 +1,7 @@
 #include "catalogue/Startup.h"
 
 #include "catalogue/CommandLine.h"
+#include "catalogue/Places.h"
 #include "catalogue/Startups.h"
 
 namespace korvalis::catalogue {
@@ -39,11 +40,12 @@ void TStartup::SetName(const std::string& name) {
 }
 
 void TStartup::Apply() const {
-  if (IsRegistrySection(section_)) {
-    ApplyToRegistry();
-  } else if (IsFolderSection(section_)) {
+  const TPlace* place = PlaceOf(section_);
+  if (!place) return;
+  if (place->kind == PlaceKind::Registry)
+    ApplyToRegistry(*place);
+  else if (place->kind == PlaceKind::Folder)
     ApplyToFolder();
-  }
 }
 
 }  // namespace korvalis::catalogue

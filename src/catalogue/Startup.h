@@ -9,6 +9,7 @@
 namespace korvalis::catalogue {
 
 class TStartups;
+struct TPlace;
 
 class TStartup {
  public:
@@ -26,7 +27,8 @@ class TStartup {
   const std::string& Title() const { return title_; }
   const std::string& Name() const { return name_; }
   // The registry value the entry stands for: Name, except for a key's unnamed default value,
-  // whose Name is made from its command for display while this stays empty.
+  // whose Name is made from its command for display while this stays empty. For a place of
+  // subkeys, "subkey\value"; for a startup folder, the file's name with its extension.
   const std::string& ValueName() const { return valueName_; }
   const std::string& Command() const { return command_; }
   Section GetSection() const { return section_; }
@@ -35,8 +37,12 @@ class TStartup {
   // Derived from Command when it is first asked for: a tick reads every entry of a changed key,
   // but only an entry shown to the user needs its program file.
   const std::string& ProgramFile() const;
+  // The bytes to put back: a startup folder's file as read, or, for a place that keeps its
+  // data, the registry value's bytes (of type ValueType).
   const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
   std::vector<std::uint8_t>& LinkData() { return linkData_; }
+  std::uint32_t ValueType() const { return valueType_; }
+  void SetValueType(std::uint32_t type) { valueType_ = type; }
 
   virtual void SetTitle(const std::string& title);
   // Also derives ProgramFile from the command.
@@ -52,7 +58,7 @@ class TStartup {
   void Apply() const;
 
  private:
-  void ApplyToRegistry() const;
+  void ApplyToRegistry(const TPlace& place) const;
   void ApplyToFolder() const;
 
   std::int32_t iconIndex_ = 0;
@@ -66,6 +72,7 @@ class TStartup {
   mutable std::string programFile_;
   mutable bool programFileDerived_ = true;
   std::vector<std::uint8_t> linkData_;
+  std::uint32_t valueType_ = 0;
 };
 
 }  // namespace korvalis::catalogue

@@ -47,7 +47,9 @@ void TStartups::RebuildIndex() {
 
 TStartup* TStartups::Add(const std::string& name, const std::string& title, const std::string& command,
                          Section section, std::int32_t iconIndex) {
-  return AddEntry(name, name, title, command, section, iconIndex);
+  // A startup folder's entry stands for the shortcut file of its name.
+  return AddEntry(name, IsFolderSection(section) && !name.empty() ? name + ".lnk" : name, title, command, section,
+                  iconIndex);
 }
 
 TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueName, const std::string& title,

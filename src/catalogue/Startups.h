@@ -6,12 +6,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/Places.h"
 #include "catalogue/ReadProblems.h"
 #include "catalogue/Sections.h"
 #include "catalogue/Startup.h"
 #include "platform/Platform.h"
 
 namespace korvalis::catalogue {
+
+class TShortcutLink;
+
+// The path of a startup folder section's folder; empty when the shell cannot name it.
+std::string StartupFolderOf(TShortcutLink& link, Section section);
 
 class TStartups {
  public:
@@ -29,6 +35,10 @@ class TStartups {
   TStartup* Add(const std::string& name, const std::string& title, const std::string& command, Section section,
                 std::int32_t iconIndex);
   TStartup* AddCopy(const TStartup& entry);
+  // Add, with the name of the registry value or file the entry stands for kept apart from
+  // the Name it is shown under.
+  TStartup* AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+                     const std::string& command, Section section, std::int32_t iconIndex);
 
   // Adds the entries of the sections in the set: folders first, whose errors are swallowed,
   // then the registry, whose errors end the call.
@@ -49,12 +59,10 @@ class TStartups {
   const platform::Platform& Platform() const { return platform_; }
 
  private:
-  // Add, with the registry value name kept apart from the Name it may be shown under.
-  TStartup* AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
-                     const std::string& command, Section section, std::int32_t iconIndex);
   void LoadFolders(SectionSet sections);
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
-  void LoadKey(Section section, std::int32_t iconIndex, ReadProblems* problems);
+  void LoadPlace(const TPlace& place, ReadProblems* problems);
+  void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);
 
   static std::size_t IdentityOf(const std::string& name, const std::string& command, Section section);
   void Index(TStartup* entry);

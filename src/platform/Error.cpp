@@ -1,5 +1,7 @@
 #include "platform/Error.h"
 
+#include "text/VisibleText.h"
+
 namespace korvalis {
 
 namespace {
@@ -14,7 +16,8 @@ InvalidDataTypeError::InvalidDataTypeError(const std::string& valueName)
     : Error(FormatText("Invalid data type for '%s'", valueName)), valueName_(valueName) {}
 
 std::string FormatText(const std::string& pattern, const std::string& argument) {
-  return Substitute(pattern, argument, "%s");
+  // A value's name may hold a NUL: the message must name all of it, and show it.
+  return Substitute(pattern, text::VisibleText(argument), "%s");
 }
 
 std::string FormatText(const std::string& pattern, long long argument) {

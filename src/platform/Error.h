@@ -21,7 +21,8 @@ class InvalidDataTypeError : public Error {
   std::string valueName_;
 };
 
-// Puts the argument in place of the first "%s" or "%d" of a message pattern.
+// Puts the argument in place of the first "%s" or "%d" of a message pattern; a text argument in
+// its visible form (text/VisibleText.h).
 std::string FormatText(const std::string& pattern, const std::string& argument);
 std::string FormatText(const std::string& pattern, long long argument);
 

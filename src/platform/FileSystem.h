@@ -2,8 +2,11 @@
 // Files and folders as the system offers them: backslash paths, drive letters, a
 // process-wide current folder.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/ChangeWatch.h"
 
 namespace korvalis::platform {
 
@@ -29,6 +32,14 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Creates the folder and any missing parents.
   virtual bool CreateFolders(const std::string& path) = 0;
+  // Moves a file; fails when the target exists.
+  virtual bool MoveFileTo(const std::string& from, const std::string& to) = 0;
+  // Replaces the file so that a crash at any moment leaves either the old or the new bytes
+  // whole: a flushed temporary file beside it, then one atomic rename over it.
+  virtual bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
+  // A notification of files added, removed, renamed or written in the folder; none when the
+  // folder cannot be watched.
+  virtual std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) = 0;
 };
 
 }  // namespace korvalis::platform

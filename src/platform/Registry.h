@@ -6,11 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/ChangeWatch.h"
 #include "platform/SystemCodes.h"
 
 namespace korvalis::platform {
 
 enum class RootKey { CurrentUser, LocalMachine, ClassesRoot, Users, CurrentConfig };
+
+// On 64-bit Windows machine keys under Software have a 32-bit and a 64-bit view. Native is the
+// view of the running program; Other the one a program of the other kind sees.
+enum class RegistryView { Native, Other };
 
 // Read: query, enumerate, be notified. Write: set and delete values, create subkeys.
 enum class KeyAccess { Read, Write, ReadWrite, All };
@@ -20,8 +25,6 @@ struct KeyInfo {
   std::uint32_t maxValueNameChars = 0;  // without the terminating NUL
   std::uint32_t maxValueDataBytes = 0;
 };
-
-class ChangeWatch;
 
 // An open key; closing it is destroying the object.
 class RegistryKey {
@@ -47,21 +50,12 @@ class RegistryKey {
                            std::uint32_t& size) = 0;
   virtual Status SetValue(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) = 0;
   virtual Status DeleteValue(const std::string& name) = 0;
-  // Arms a one-shot notification of changes to this key's names and values.
-  virtual Status Watch(std::unique_ptr<ChangeWatch>& watch) = 0;
-};
-
-// A change notification armed on one key: Signaled() once the key changed.
-class ChangeWatch {
- public:
-  ChangeWatch() = default;
-  virtual ~ChangeWatch() = default;
-  // Owns a system handle: a copy would close it twice.
-  ChangeWatch(const ChangeWatch&) = delete;
-  ChangeWatch& operator=(const ChangeWatch&) = delete;
-  virtual bool Signaled() = 0;
-  // The event handle of a real watch, for waiting on several at once; 0 otherwise.
-  virtual std::uintptr_t NativeEvent() const { return 0; }
+  // The name of the subkey at index; kErrorNoMoreItems past the last one.
+  virtual Status EnumSubkeyName(std::uint32_t index, std::string& name) = 0;
+  // Arms a one-shot notification of changes to this key's names and values, and with subtree
+  // to those of every key below it.
+  virtual Status Watch(std::unique_ptr<ChangeWatch>& watch, bool subtree) = 0;
+  Status Watch(std::unique_ptr<ChangeWatch>& watch) { return Watch(watch, false); }
 };
 
 struct OpenedKey {
@@ -74,8 +68,16 @@ class Registry {
  public:
   virtual ~Registry() = default;
   // path is taken from the root, without a leading backslash.
-  virtual OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) = 0;
-  virtual OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) = 0;
+  virtual OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) = 0;
+  virtual OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) = 0;
+  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) {
+    return OpenKey(root, path, access, RegistryView::Native);
+  }
+  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) {
+    return CreateKey(root, path, access, RegistryView::Native);
+  }
+  // Whether there is another view at all: false on 32-bit Windows.
+  virtual bool HasOtherView() const = 0;
   // Deletes a key with everything below it.
   virtual Status DeleteTree(RootKey root, const std::string& path) = 0;
   // Which of the watches have fired, bit i for watches[i] (at most 32), in one look.

@@ -2,11 +2,26 @@
 
 #include <algorithm>
 
+#include "text/StrMan.h"
+
 namespace korvalis::platform {
 
 namespace {
 constexpr int kReadAttempts = 8;
+
+// A look-up that found nothing may only have missed a name the call could not spell (one
+// holding a NUL, say): the key's own listing settles whether the value is still there.
+bool StillListed(Registry& registry, RootKey root, const std::string& path, const std::string& name,
+                 RegistryView view) {
+  OpenedKey readable = registry.OpenKey(root, path, KeyAccess::Read, view);
+  if (!readable) return false;
+  for (std::uint32_t index = 0;; ++index) {
+    std::string listed;
+    if (readable.key->EnumValueName(index, kMaxValueNameChars + 1, listed) != kSuccess) return false;
+    if (text::SameTextAscii(listed, name)) return true;
+  }
 }
+}  // namespace
 
 std::uint32_t Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
   std::uint32_t fired = 0;
@@ -47,17 +62,19 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), end);
 }
 
-bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name) {
-  OpenedKey opened = registry.OpenKey(root, path, KeyAccess::Write);
+bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name,
+                          RegistryView view) {
+  OpenedKey opened = registry.OpenKey(root, path, KeyAccess::Write, view);
   if (opened.status == kErrorFileNotFound) return true;
   if (!opened) {
     // A key the user may not write still has nothing to delete when the value is not there.
-    OpenedKey readable = registry.OpenKey(root, path, KeyAccess::Read);
+    OpenedKey readable = registry.OpenKey(root, path, KeyAccess::Read, view);
     std::uint32_t type = 0, size = 0;
-    return readable && readable.key->QueryValueInfo(name, type, size) == kErrorFileNotFound;
+    return readable && readable.key->QueryValueInfo(name, type, size) == kErrorFileNotFound &&
+           !StillListed(registry, root, path, name, view);
   }
   const Status deleted = opened.key->DeleteValue(name);
-  return deleted == kSuccess || deleted == kErrorFileNotFound;
+  return deleted == kSuccess || (deleted == kErrorFileNotFound && !StillListed(registry, root, path, name, view));
 }
 
 std::vector<std::uint8_t> StringBytes(const std::string& text) {

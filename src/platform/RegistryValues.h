@@ -22,8 +22,10 @@ bool IsStringType(std::uint32_t type);
 std::string TextOfBytes(const std::vector<std::uint8_t>& bytes);
 
 // Deletes a value, never creating its key. True when the value is gone afterwards (also when
-// it or its key was not there); false when the key refused.
-bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name);
+// it or its key was not there); false when the key refused, or when the key still lists the
+// value that the deletion reported missing.
+bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name,
+                          RegistryView view = RegistryView::Native);
 
 // REG_SZ data: the text and its terminating NUL.
 std::vector<std::uint8_t> StringBytes(const std::string& text);

@@ -13,13 +13,15 @@ TApplication& TApplication::Instance() {
 void TApplication::Initialize(HINSTANCE instance) { instance_ = instance; }
 
 void TApplication::Run() {
-  MSG message;
   while (!terminated_) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
-    if (PreTranslate(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+    std::vector<HANDLE> handles = WaitHandles ? WaitHandles() : std::vector<HANDLE>{};
+    if (handles.size() >= MAXIMUM_WAIT_OBJECTS) handles.resize(MAXIMUM_WAIT_OBJECTS - 1);
+    const DWORD count = static_cast<DWORD>(handles.size());
+    const DWORD woken = MsgWaitForMultipleObjectsEx(count, handles.empty() ? nullptr : handles.data(), INFINITE,
+                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woken < WAIT_OBJECT_0 + count && OnSignaled) Guarded([this] { OnSignaled(); });
+    // Messages are handled after every wake, so a busy registry cannot starve the windows.
+    ProcessMessages();
   }
   terminated_ = true;
 }

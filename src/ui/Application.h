@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace korvalis::ui {
 
@@ -23,8 +24,11 @@ class TApplication {
   void SetMainForm(TForm* form) { mainForm_ = form; }
   TForm* MainForm() const { return mainForm_; }
 
-  // Dispatches messages until the application is told to end.
+  // Dispatches messages until the application is told to end. Between messages it sleeps on
+  // WaitHandles as well, and runs OnSignaled as soon as one of them is set.
   void Run();
+  std::function<std::vector<HANDLE>()> WaitHandles;
+  std::function<void()> OnSignaled;
   // Handles every message waiting now, then returns.
   void ProcessMessages();
   void Terminate();

@@ -48,6 +48,8 @@ class TWinControl : public TControl {
   void SetCaption(const std::string& caption);
   void SetEnabled(bool enabled);
   virtual void Command(WORD) {}
+  // A notification the control sent its form (WM_NOTIFY); the result goes back to the sender.
+  virtual LRESULT Notify(const NMHDR&) { return 0; }
 
  protected:
   void CreateHandle(const char* windowClass, const std::string& caption, DWORD style, DWORD exStyle = 0);

@@ -250,6 +250,13 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (TButton* focused = FocusedButton()) return MAKELRESULT(focused->Id(), DC_HASDEFID);
       if (TButton* button = ButtonWhere(&TButton::IsDefault)) return MAKELRESULT(button->Id(), DC_HASDEFID);
       return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      for (const auto& control : controls_)
+        if (auto* win = dynamic_cast<TWinControl*>(control.get()); win && win->Handle() == header->hwndFrom)
+          return win->Notify(*header);
+      break;
+    }
     case WM_TIMER:
       for (TTimer* timer : timers_)
         if (timer->Id() == wParam) timer->Tick();

@@ -1,5 +1,7 @@
 // Files and folders as both worlds must answer them.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "contract/Worlds.h"
 
@@ -72,6 +74,46 @@ TEST_P(FileSystemContract, WritingIntoAMissingFolderFailsAndDeletingAMissingFile
   ASSERT_TRUE(files().WriteFile(folder + "\\x.bin", {1}));
   EXPECT_TRUE(files().RemoveFile(folder + "\\X.BIN"));
   EXPECT_FALSE(files().IsFile(folder + "\\x.bin"));
+}
+
+TEST_P(FileSystemContract, AMovedFileLeavesItsPlaceAndAMoveNeverOverwrites) {
+  const std::string folder = world().ScratchFolder();
+  ASSERT_TRUE(files().CreateFolders(folder + "\\Aside"));
+  ASSERT_TRUE(files().WriteFile(folder + "\\run.bat", {1, 2}));
+  ASSERT_TRUE(files().MoveFileTo(folder + "\\run.bat", folder + "\\Aside\\run.bat"));
+  EXPECT_FALSE(files().IsFile(folder + "\\run.bat"));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(files().ReadFile(folder + "\\Aside\\run.bat", bytes));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2}));
+  ASSERT_TRUE(files().WriteFile(folder + "\\other.bat", {3}));
+  EXPECT_FALSE(files().MoveFileTo(folder + "\\other.bat", folder + "\\Aside\\run.bat"));
+  EXPECT_TRUE(files().IsFile(folder + "\\other.bat"));
+}
+
+TEST_P(FileSystemContract, AnAtomicWriteReplacesTheFileWholeAndLeavesNoTemporaryFile) {
+  const std::string path = world().ScratchFolder() + "\\baseline.dat";
+  ASSERT_TRUE(files().WriteFileAtomically(path, {1, 2, 3}));
+  ASSERT_TRUE(files().WriteFileAtomically(path, {4}));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(files().ReadFile(path, bytes));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{4}));
+  EXPECT_FALSE(files().IsFile(path + ".tmp"));
+}
+
+TEST_P(FileSystemContract, AFolderWatchFiresWhenAFileIsAddedAndNotBefore) {
+  const std::string folder = world().ScratchFolder();
+  const std::unique_ptr<ChangeWatch> watch = files().WatchFolder(folder);
+  ASSERT_TRUE(watch);
+  EXPECT_FALSE(watch->Signaled());
+  ASSERT_TRUE(files().WriteFile(folder + "\\drop.vbs", {1}));
+  bool fired = false;
+  // The system's notification may arrive a moment after the write.
+  for (int attempt = 0; attempt < 100 && !fired; ++attempt) {
+    fired = watch->Signaled();
+    if (!fired) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(fired);
+  EXPECT_FALSE(files().WatchFolder(folder + "\\missing"));
 }
 
 KORVALIS_INSTANTIATE_CONTRACT(FileSystemContract);

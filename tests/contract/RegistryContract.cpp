@@ -1,4 +1,6 @@
 // The registry as both worlds must answer it.
+#include <algorithm>
+
 #include "contract/Worlds.h"
 #include "platform/RegistryValues.h"
 
@@ -142,6 +144,38 @@ TEST_P(RegistryContract, ANameAtTheRegistryLimitIsWrittenAndListed) {
   EXPECT_EQ(names[0], longest);
 }
 
+TEST_P(RegistryContract, ANameHoldingANulIsAValueOfItsOwnBesideTheOneNamedLikeItsFirstPart) {
+  auto key = Create();
+  const std::string hidden("Hidden\0Payload", 14);
+  ASSERT_EQ(key.key->SetValue("Hidden", kRegSz, StringBytes("C:\\visible.exe")), kSuccess);
+  ASSERT_EQ(key.key->SetValue(hidden, kRegSz, StringBytes("C:\\hidden.exe")), kSuccess);
+  KeyInfo info;
+  ASSERT_EQ(key.key->QueryInfo(info), kSuccess);
+  EXPECT_EQ(info.maxValueNameChars, 14u);
+  std::vector<std::string> names;
+  ASSERT_EQ(ReadValueNames(*key.key, names), kSuccess);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Hidden", hidden}));
+
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(ReadValueBytes(*key.key, hidden, type, bytes), kSuccess);
+  EXPECT_EQ(TextOfBytes(bytes), "C:\\hidden.exe");
+  ASSERT_EQ(key.key->SetValue(hidden, kRegExpandSz, StringBytes("%TEMP%\\again.exe")), kSuccess);
+  ASSERT_EQ(ReadValueBytes(*key.key, hidden, type, bytes), kSuccess);
+  EXPECT_EQ(type, kRegExpandSz);
+  EXPECT_EQ(TextOfBytes(bytes), "%TEMP%\\again.exe");
+
+  EXPECT_EQ(key.key->DeleteValue(hidden), kSuccess);
+  EXPECT_EQ(key.key->DeleteValue(hidden), kErrorFileNotFound);
+  names.clear();
+  ASSERT_EQ(ReadValueNames(*key.key, names), kSuccess);
+  EXPECT_EQ(names, (std::vector<std::string>{"Hidden"}));
+  ASSERT_EQ(ReadValueBytes(*key.key, "Hidden", type, bytes), kSuccess);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(TextOfBytes(bytes), "C:\\visible.exe");
+}
+
 TEST_P(RegistryContract, SettingAValueReplacesItsTypeAndDeletingTwiceReportsTheMissingValue) {
   auto key = Create();
   ASSERT_EQ(key.key->SetValue("V", kRegExpandSz, StringBytes("a")), kSuccess);
@@ -201,6 +235,49 @@ TEST_P(RegistryContract, AWatchOnTheParentFiresWhenTheKeyIsCreated) {
   ASSERT_EQ(parent.key->Watch(watch), kSuccess);
   ASSERT_TRUE(platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey() + "\\Child", KeyAccess::All));
   EXPECT_TRUE(watch->Signaled());
+}
+
+TEST_P(RegistryContract, AMachineKeyOfTheOtherViewLivesBelowWow6432NodeAndNotInTheNativeView) {
+  Registry& registry = platform().registry;
+  const std::string path = "Software\\KorvalisContractView";
+  ASSERT_TRUE(registry.HasOtherView());
+  {
+    auto key = registry.CreateKey(RootKey::LocalMachine, path, KeyAccess::All, RegistryView::Other);
+    ASSERT_TRUE(key);
+    ASSERT_EQ(key.key->SetValue("V", kRegSz, StringBytes("32")), kSuccess);
+  }
+  EXPECT_EQ(registry.OpenKey(RootKey::LocalMachine, path, KeyAccess::Read).status, kErrorFileNotFound);
+  auto physical = registry.OpenKey(RootKey::LocalMachine, "Software\\Wow6432Node\\KorvalisContractView", KeyAccess::Read);
+  ASSERT_TRUE(physical);
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  EXPECT_EQ(ReadValueBytes(*physical.key, "V", type, bytes), kSuccess);
+  EXPECT_EQ(TextOfBytes(bytes), "32");
+  // The current user's keys are one in both views.
+  EXPECT_TRUE(registry.CreateKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::All, RegistryView::Other));
+  EXPECT_TRUE(registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Read));
+  physical = OpenedKey{};
+  EXPECT_EQ(registry.DeleteTree(RootKey::LocalMachine, "Software\\Wow6432Node\\KorvalisContractView"), kSuccess);
+}
+
+TEST_P(RegistryContract, SubkeysAreListedAndOnlyASubtreeWatchSeesAChangeBelow) {
+  auto parent = Create();
+  for (const char* name : {"Beta", "Alpha"})
+    ASSERT_TRUE(platform().registry.CreateKey(RootKey::CurrentUser, world().ScratchKey() + "\\" + name, KeyAccess::All));
+  std::vector<std::string> names;
+  std::string name;
+  for (std::uint32_t index = 0; parent.key->EnumSubkeyName(index, name) == kSuccess; ++index) names.push_back(name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Beta"}));
+  // Each watch on a handle of its own, as the guard keeps them.
+  auto again = platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Read);
+  std::unique_ptr<ChangeWatch> tree, plain;
+  ASSERT_EQ(parent.key->Watch(tree, true), kSuccess);
+  ASSERT_EQ(again.key->Watch(plain, false), kSuccess);
+  auto child = platform().registry.OpenKey(RootKey::CurrentUser, world().ScratchKey() + "\\Alpha", KeyAccess::Write);
+  ASSERT_EQ(child.key->SetValue("StubPath", kRegSz, StringBytes("x.exe")), kSuccess);
+  EXPECT_TRUE(tree->Signaled());
+  EXPECT_FALSE(plain->Signaled());
 }
 
 KORVALIS_INSTANTIATE_CONTRACT(RegistryContract);

@@ -86,6 +86,15 @@ TEST(ActivityLog, AppendsStampedLinesAndKeepsTheNewerHalfWhenFull) {
   EXPECT_EQ(text().rfind("S ", 0), 0u);  // cut at a line
 }
 
+TEST(ActivityLog, ADecisionAboutANameHoldingANulIsLoggedInItsVisibleFormOnOneLine) {
+  platform::memory::MemoryWindows windows;
+  TActivityLog log(windows.platform(), [] { return std::string("S"); });
+  log.Write(std::string("Add: Hidden") + '\0' + "Payload\r\nForged C:\\h.exe");
+  const auto bytes = windows.files.Contents(log.Path());
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "S Add: Hidden\\0Payload\\x0D\\x0AForged C:\\h.exe\r\n");
+}
+
 TEST(ActivityLog, ALogThatCannotBeWrittenIsSilentlyNotWritten) {
   platform::memory::MemoryWindows windows;
   windows.files.SetHook([](const platform::memory::FileOperation& op) {

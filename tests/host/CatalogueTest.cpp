@@ -138,7 +138,12 @@ TEST(SectionTables, NamesKeysRootsAndSets) {
   EXPECT_EQ(AllSections.Bits(), 2033);
   EXPECT_EQ((SectionSet{0, 4, 5, 6, 7, 8, 9, 10}).Bits(), AllSections.Bits());
   EXPECT_FALSE(AllSections.Contains(1));
-  EXPECT_FALSE(SectionSet::FromBits(0xFFFF).Contains(11));
+  // Widened for every guarded place; the six and the folders keep their bits.
+  EXPECT_TRUE(SectionSet::FromBits(0xFFFFFFFF).Contains(kLocalMachineRunOther));
+  EXPECT_FALSE(SectionSet::FromBits(0xFFFFFFFF).Contains(kSectionCount));
+  EXPECT_STREQ(SectionName(8), "Current User Run");
+  EXPECT_STREQ(SectionName(1), "WinIni Run");
+  EXPECT_STREQ(SectionName(kLocalMachineRunOther), "Local Machine Run (32-bit)");
   EXPECT_STREQ(ChangeKindNames[static_cast<int>(ChangeKind::Removed)], "Remove");
 }
 

@@ -66,6 +66,19 @@ TEST_F(EntryWriterTest, AKeyThatMayNotBeWrittenFailsWithTheValueNameInsteadOfDoi
   EXPECT_TRUE(windows.registry.Get(RootKey::LocalMachine, kRunKey, "Payload"));
 }
 
+TEST_F(EntryWriterTest, ADeletionThatMissesAValueTheKeyStillListsFailsWithItsVisibleName) {
+  // A deletion that cannot spell the name answers "not found" while the value stays.
+  const std::string hidden("Hidden\0Payload", 14);
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, hidden, "h.exe");
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
+    return op.kind == platform::memory::RegistryOperation::Kind::DeleteValue ? platform::kErrorFileNotFound
+                                                                              : platform::kSuccess;
+  });
+  EXPECT_EQ(ErrorOf([&] { Entry(hidden, "h.exe", 8, false).Apply(); }), "Failed to delete value 'Hidden\\0Payload'");
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, hidden);
+  EXPECT_NO_THROW(Entry(hidden, "h.exe", 8, false).Apply());  // gone indeed: nothing to report
+}
+
 TEST_F(EntryWriterTest, AFailingWriteEndsApplyAllAndLeavesLaterEntriesUnwritten) {
   Entry("First", "1.exe", 8);
   Entry("Second", "2.exe", 8);

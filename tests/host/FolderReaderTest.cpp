@@ -46,15 +46,21 @@ TEST_F(FolderReaderTest, AShortcutWithoutArgumentsEndsInAQuoteAndABlank) {
   EXPECT_EQ(catalogue.Items(0).Command(), "\"C:\\p.exe\" ");
 }
 
-TEST_F(FolderReaderTest, OnlyShortcutFilesAreReadAndDamagedOnesAreSkipped) {
+TEST_F(FolderReaderTest, EveryFileIsReadItselfOrByItsShortcutAndDamagedShortcutsAreSkipped) {
   PutLink(userFolder + "\\AGENT.LNK", "C:\\a.exe", "");
   windows.files.AddTextFile(userFolder + "\\Notes.txt", "notes");
   windows.files.AddTextFile(userFolder + "\\Damaged.lnk", "garbage");
+  windows.files.AddTextFile(userFolder + "\\desktop.ini", "[.ShellClassInfo]");
   PutLink(userFolder + "\\Last.lnk", "C:\\l.exe", "");
   catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
-  ASSERT_EQ(catalogue.Count(), 2);
+  ASSERT_EQ(catalogue.Count(), 3);
   EXPECT_EQ(catalogue.Items(0).Name(), "AGENT");
-  EXPECT_EQ(catalogue.Items(1).Name(), "Last");
+  EXPECT_EQ(catalogue.Items(0).ValueName(), "AGENT.LNK");
+  // A file that is no shortcut runs at logon too: it is its own command.
+  EXPECT_EQ(catalogue.Items(1).Name(), "Notes.txt");
+  EXPECT_EQ(catalogue.Items(1).Command(), userFolder + "\\Notes.txt");
+  EXPECT_EQ(catalogue.Items(1).LinkData(), std::vector<std::uint8_t>({'n', 'o', 't', 'e', 's'}));
+  EXPECT_EQ(catalogue.Items(2).Name(), "Last");
 }
 
 TEST_F(FolderReaderTest, TheUserFolderComesFirstThenTheCommonOneThenTheRegistry) {

@@ -26,6 +26,7 @@
 #include "support/Keys.h"
 #include "support/RegistryGenerator.h"
 #include "support/ScriptedHost.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::app {
 namespace {
@@ -234,7 +235,7 @@ Reading Read(const RegistryModel& model, Section section) {
   for (const StoredValue& value : model.Key(section).values) {
     if (value.data.empty()) continue;
     if (!IsString(value.type)) {
-      reading.problems.push_back("Invalid data type for '" + value.name + "'");
+      reading.problems.push_back("Invalid data type for '" + text::VisibleText(value.name) + "'");
       continue;
     }
     const std::string text = TextOf(value.data);
@@ -387,7 +388,8 @@ class GuardModel {
       const Restore& r = restore[i];
       const ModelKey& key = registry_.Key(section);
       if (key.exists && !key.writable) {
-        out.errors.push_back((r.write ? "Failed to set data for '" : "Failed to delete value '") + r.entry.name + "'");
+        out.errors.push_back((r.write ? "Failed to set data for '" : "Failed to delete value '") +
+                             text::VisibleText(r.entry.name) + "'");
         ++out.failedWriteBacks;
         written[i] = false;
       } else if (r.write) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/Error.h"
 #include "text/StrMan.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::text {
 
@@ -101,6 +103,17 @@ TEST(AsciiCase, OnlyTheLettersAToZAreFolded) {
   EXPECT_TRUE(SameTextAscii("Updater", "UPDATER"));
   EXPECT_FALSE(SameTextAscii("\xe9", "\xc9"));  // no locale folding above 127
   EXPECT_FALSE(SameTextAscii("a", "a "));
+}
+
+TEST(VisibleText, ANulAndOtherControlCharactersAreSpelledOutAndOrdinaryTextIsKept) {
+  EXPECT_EQ(VisibleText(std::string("Hidden\0Payload", 14)), "Hidden\\0Payload");
+  EXPECT_EQ(VisibleText(std::string("\0\0", 2)), "\\0\\0");
+  EXPECT_EQ(VisibleText("a\tb\r\n\x1f"), "a\\x09b\\x0D\\x0A\\x1F");
+  const std::string ordinary = "C:\\Tools\\upd.exe /q \"\xe9t\xe9\" ~\x7f";
+  EXPECT_EQ(VisibleText(ordinary), ordinary);
+  // Messages name the value the same way, whole.
+  EXPECT_EQ(FormatText("Failed to delete value '%s'", std::string("Hidden\0Payload", 14)),
+            "Failed to delete value 'Hidden\\0Payload'");
 }
 
 }  // namespace korvalis::text

@@ -36,7 +36,7 @@ constexpr char kServicesOnce[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVer
 
 TEST(SectionWatchesWin32, AValueAddedByAnotherProgramMakesOnlyItsSectionDue) {
   platform::win32::Win32Windows windows;
-  TSectionWatches watches(windows.registry);
+  TSectionWatches watches(windows.platform());
   for (catalogue::Section section : {4, 5, 6, 7, 8, 9}) watches.Arm(section);
   EXPECT_FALSE(watches.Due().Contains(8));
   ASSERT_TRUE(Reg(std::string("add ") + kUserRun + " /v KorvalisWatchTest /d C:\\w.exe /f"));
@@ -50,7 +50,7 @@ TEST(SectionWatchesWin32, AValueAddedByAnotherProgramMakesOnlyItsSectionDue) {
 TEST(SectionWatchesWin32, AKeyCreatedDeletedAndCreatedAgainIsFollowedThroughItsParent) {
   platform::win32::Win32Windows windows;
   Reg(std::string("delete ") + kServicesOnce + " /f");
-  TSectionWatches watches(windows.registry);
+  TSectionWatches watches(windows.platform());
   watches.Arm(7);  // the key does not exist: its parent is watched
   EXPECT_FALSE(watches.Due().Contains(7));
   ASSERT_TRUE(Reg(std::string("add ") + kServicesOnce + " /v Once /d C:\\o.exe /f"));

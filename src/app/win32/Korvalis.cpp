@@ -1,5 +1,7 @@
 #include "app/win32/Korvalis.h"
 
+#include <chrono>
+
 #include "dialogs/win32/KorvalisOpt.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
 #include "ui/Application.h"
@@ -21,7 +23,10 @@ TfrmMain::TfrmMain(const platform::Platform& platform, const catalogue::SearchPa
 TfrmMain::~TfrmMain() { DestroyForm(); }
 
 void TfrmMain::BuildControls() {
-  CheckRegTimer = std::make_unique<TTimer>(Handle(), kCheckTimerId, 1000);
+  // Changes start a check as soon as their events fire (see FormCreate); the timer is left with
+  // the safety read alone, so a quiet minute wakes the program once.
+  const auto safety = std::chrono::duration_cast<std::chrono::milliseconds>(TSectionWatches::kSafetyInterval);
+  CheckRegTimer = std::make_unique<TTimer>(Handle(), kCheckTimerId, static_cast<UINT>(safety.count()));
   CheckRegTimer->OnTimer = [this] { CheckRegTimerTimer(); };
   AddTimer(*CheckRegTimer);
   BuildMenu();
@@ -65,11 +70,19 @@ void TfrmMain::FormCreate() {
   // able to see the program and close it.
   Guarded([this] { core_.FormCreate(); });
   TrayIcon1->SetActive(true);
+  Application().WaitHandles = [this] {
+    std::vector<HANDLE> handles;
+    for (const std::uintptr_t event : core_.ChangeEvents()) handles.push_back(reinterpret_cast<HANDLE>(event));
+    return handles;
+  };
+  Application().OnSignaled = [this] { CheckRegTimerTimer(); };
 }
 
 void TfrmMain::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  Application().WaitHandles = nullptr;
+  Application().OnSignaled = nullptr;
   core_.FormDestroy();
   TrayIcon1.reset();  // takes the icon out of the notification area
 }

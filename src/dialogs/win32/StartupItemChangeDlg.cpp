@@ -6,6 +6,7 @@
 #include "catalogue/Sections.h"
 #include "dialogs/InfoLinks.h"
 #include "shell/ChangeDialogStorage.h"
+#include "text/VisibleText.h"
 #include "ui/Application.h"
 
 namespace korvalis::dialogs {
@@ -92,8 +93,9 @@ void TfrmChangeDlg::FormDestroy() { FormStorage.BeforeFormDestroy(); }
 
 bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
   entry_ = &entry;
-  lblProgramTitle->SetCaption(entry.Name());
-  lblValue->SetCaption(entry.Command());
+  // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
+  lblProgramTitle->SetCaption(text::VisibleText(entry.Name()));
+  lblValue->SetCaption(text::VisibleText(entry.Command()));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
   ShowProgramIcon(entry);

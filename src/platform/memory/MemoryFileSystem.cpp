@@ -12,6 +12,7 @@ struct MemoryFileSystem::Node {
   std::uint32_t attributes = kAttrArchive;
   std::vector<std::uint8_t> bytes;
   std::vector<std::unique_ptr<Node>> children;  // in creation order
+  std::uint64_t generation = 0;                 // of a folder: counts the changes to its entries
 
   Node* Child(const std::string& childName) const {
     for (const auto& child : children)
@@ -118,6 +119,7 @@ MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolut
       made->attributes = kAttrDirectory;
       child = made.get();
       node->children.push_back(std::move(made));
+      Changed(node);
     }
     if (!child->folder) return nullptr;
     node = child;
@@ -193,6 +195,7 @@ bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std:
     parent->children.push_back(std::move(made));
   }
   node->bytes = bytes;
+  Changed(parent);
   return true;
 }
 
@@ -206,10 +209,83 @@ bool MemoryFileSystem::RemoveFile(const std::string& path) {
   for (auto it = children.begin(); it != children.end(); ++it) {
     if (SameName((*it)->name, full.substr(cut + 1)) && !(*it)->folder) {
       children.erase(it);
+      Changed(parent);
       return true;
     }
   }
   return false;
+}
+
+void MemoryFileSystem::Changed(Node* folder) { ++folder->generation; }
+
+MemoryFileSystem::Node* MemoryFileSystem::ParentOf(const std::string& path, std::string& name) const {
+  const std::string full = Absolute(path);
+  const auto cut = full.find_last_of('\\');
+  name = full.substr(cut + 1);
+  Node* parent = Find(full.substr(0, cut + 1));
+  return parent && parent->folder && !name.empty() ? parent : nullptr;
+}
+
+bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to) {
+  if (!Allowed(FileOperation::Kind::Move, from)) return false;
+  std::string fromName, toName;
+  Node* source = ParentOf(from, fromName);
+  Node* target = ParentOf(to, toName);
+  if (!source || !target || target->Child(toName)) return false;
+  auto& children = source->children;
+  for (auto it = children.begin(); it != children.end(); ++it) {
+    if (!SameName((*it)->name, fromName) || (*it)->folder) continue;
+    std::unique_ptr<Node> moved = std::move(*it);
+    children.erase(it);
+    moved->name = toName;
+    target->children.push_back(std::move(moved));
+    Changed(source);
+    Changed(target);
+    return true;
+  }
+  return false;
+}
+
+bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string temporary = path + ".tmp";
+  if (!WriteFile(temporary, bytes) || !Allowed(FileOperation::Kind::Move, temporary)) return false;
+  std::string name;
+  Node* parent = ParentOf(path, name);
+  if (Node* old = parent ? parent->Child(name) : nullptr) {
+    if (old->folder) return false;
+    old->bytes = bytes;
+  } else {
+    AddFile(path, bytes);
+  }
+  std::string temporaryName;
+  ParentOf(temporary, temporaryName);
+  auto& children = parent->children;
+  for (auto it = children.begin(); it != children.end(); ++it)
+    if (SameName((*it)->name, temporaryName)) {
+      children.erase(it);
+      break;
+    }
+  Changed(parent);
+  return true;
+}
+
+namespace {
+class MemoryFolderWatch : public ChangeWatch {
+ public:
+  explicit MemoryFolderWatch(const Node& folder) : folder_(folder), generation_(folder.generation) {}
+  bool Signaled() override { return folder_.generation != generation_; }
+
+ private:
+  const Node& folder_;  // folders are never removed, so it outlives the watch
+  std::uint64_t generation_;
+};
+}  // namespace
+
+std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchFolder(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::Watch, path)) return nullptr;
+  const Node* folder = Find(path);
+  if (!folder || !folder->folder) return nullptr;
+  return std::make_unique<MemoryFolderWatch>(*folder);
 }
 
 bool MemoryFileSystem::CreateFolders(const std::string& path) {
@@ -232,6 +308,7 @@ void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t
     parent->children.push_back(std::move(made));
   }
   node->bytes = std::move(bytes);
+  Changed(parent);
 }
 
 void MemoryFileSystem::AddTextFile(const std::string& path, const std::string& text) {

@@ -13,7 +13,7 @@
 namespace korvalis::platform::memory {
 
 struct FileOperation {
-  enum class Kind { SetCurrentFolder, IsFile, FindEntries, Read, Write, Delete, CreateFolders };
+  enum class Kind { SetCurrentFolder, IsFile, FindEntries, Read, Write, Delete, CreateFolders, Move, Watch };
   Kind kind;
   std::string path;  // as passed in
 };
@@ -34,6 +34,11 @@ class MemoryFileSystem : public FileSystem {
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  // The temporary file is written, then the hook is asked for the rename (Move): refusing it
+  // is a crash between the two steps.
+  bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) override;
 
   // Direct access for tests, without the hook.
   void AddFolder(const std::string& path);
@@ -52,6 +57,9 @@ class MemoryFileSystem : public FileSystem {
   bool Allowed(FileOperation::Kind kind, const std::string& path) const;
   Node* Find(const std::string& path) const;
   Node* MakeFolders(const std::string& absolutePath);
+  // The folder that holds the path, and the name in it.
+  Node* ParentOf(const std::string& path, std::string& name) const;
+  static void Changed(Node* folder);
 
   std::map<std::string, std::unique_ptr<Node>> drives_;
   std::string current_ = "C:\\";

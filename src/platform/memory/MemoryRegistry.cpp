@@ -44,15 +44,41 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
+// Every key of a subtree with its change count, to tell whether anything below changed.
+using TreeStamp = std::vector<std::pair<const Node*, std::uint64_t>>;
+void StampOf(const Node& node, TreeStamp& stamp) {
+  stamp.emplace_back(&node, node.generation);
+  for (const auto& child : node.children) StampOf(*child.second, stamp);
+}
+
 class MemoryWatch : public ChangeWatch {
  public:
-  MemoryWatch(std::shared_ptr<Node> node) : node_(std::move(node)), generation_(node_->generation) {}
-  bool Signaled() override { return node_->deleted || node_->generation != generation_; }
+  MemoryWatch(std::shared_ptr<Node> node, bool subtree)
+      : node_(std::move(node)), generation_(node_->generation), subtree_(subtree) {
+    if (subtree_) StampOf(*node_, stamp_);
+  }
+  bool Signaled() override {
+    if (node_->deleted || node_->generation != generation_) return true;
+    if (!subtree_) return false;
+    TreeStamp now;
+    StampOf(*node_, now);
+    return now != stamp_;
+  }
 
  private:
   std::shared_ptr<Node> node_;
   std::uint64_t generation_;
+  bool subtree_;
+  TreeStamp stamp_;  // a key made or deleted below also changes its parent's count
 };
+
+std::string ViewPath(RootKey root, const std::string& path, RegistryView view, bool hasOtherView) {
+  if (view != RegistryView::Other || !hasOtherView || root != RootKey::LocalMachine) return path;
+  const std::string folded = FoldCase(path);
+  if (folded != "SOFTWARE" && folded.rfind("SOFTWARE\\", 0) != 0) return path;
+  if (folded.rfind("SOFTWARE\\WOW6432NODE", 0) == 0) return path;
+  return "Software\\Wow6432Node" + path.substr(8);
+}
 
 }  // namespace
 
@@ -156,9 +182,18 @@ class MemoryKey : public RegistryKey {
     return kSuccess;
   }
 
-  Status Watch(std::unique_ptr<ChangeWatch>& watch) override {
+  Status EnumSubkeyName(std::uint32_t index, std::string& name) override {
+    if (Status hooked = Hook(RegistryOperation::Kind::EnumSubkey, {})) return hooked;
     if (node_->deleted) return kErrorKeyDeleted;
-    watch = std::make_unique<MemoryWatch>(node_);
+    if (!CanRead()) return kErrorAccessDenied;
+    if (index >= node_->children.size()) return kErrorNoMoreItems;
+    name = std::next(node_->children.begin(), index)->second->name;
+    return kSuccess;
+  }
+
+  Status Watch(std::unique_ptr<ChangeWatch>& watch, bool subtree) override {
+    if (node_->deleted) return kErrorKeyDeleted;
+    watch = std::make_unique<MemoryWatch>(node_, subtree);
     return kSuccess;
   }
 
@@ -241,7 +276,8 @@ std::shared_ptr<Node> SharedOf(const std::map<RootKey, std::shared_ptr<Node>>& r
 }
 }  // namespace
 
-OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& path, KeyAccess access) {
+OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& viewPath, KeyAccess access, RegistryView view) {
+  const std::string path = ViewPath(root, viewPath, view, otherView);
   OpenedKey opened;
   if ((opened.status = RunHook(RegistryOperation{RegistryOperation::Kind::Open, root, path, {}, access}))) return opened;
   const auto node = SharedOf(roots_, root, path);
@@ -258,7 +294,8 @@ OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& path, KeyAcce
   return opened;
 }
 
-OpenedKey MemoryRegistry::CreateKey(RootKey root, const std::string& path, KeyAccess access) {
+OpenedKey MemoryRegistry::CreateKey(RootKey root, const std::string& viewPath, KeyAccess access, RegistryView view) {
+  const std::string path = ViewPath(root, viewPath, view, otherView);
   OpenedKey opened;
   if ((opened.status = RunHook(RegistryOperation{RegistryOperation::Kind::Create, root, path, {}, access})))
     return opened;

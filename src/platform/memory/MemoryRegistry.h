@@ -13,7 +13,10 @@
 namespace korvalis::platform::memory {
 
 struct RegistryOperation {
-  enum class Kind { Open, Create, QueryInfo, EnumValueName, EnumValue, QueryValueInfo, ReadValue, SetValue, DeleteValue, DeleteTree };
+  enum class Kind {
+    Open, Create, QueryInfo, EnumValueName, EnumValue, QueryValueInfo, ReadValue, SetValue, DeleteValue, DeleteTree,
+    EnumSubkey
+  };
   Kind kind;
   RootKey root;
   std::string path;  // of the key, as opened
@@ -40,8 +43,14 @@ class MemoryRegistry : public Registry {
   MemoryRegistry();
   ~MemoryRegistry() override;
 
-  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
-  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) override;
+  using Registry::CreateKey;
+  using Registry::OpenKey;
+  // The other view of a machine key under Software is the key below Software\Wow6432Node, as
+  // the 64-bit system keeps it.
+  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
+  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
+  bool HasOtherView() const override { return otherView; }
+  bool otherView = true;  // false: a 32-bit system
   Status DeleteTree(RootKey root, const std::string& path) override;
 
   // Direct access for tests; none of these runs the hook or checks rights.

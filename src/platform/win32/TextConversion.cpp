@@ -12,4 +12,13 @@ std::wstring AnsiToWide(const std::string& text) {
   return wide;
 }
 
+std::string WideToAnsi(const wchar_t* text, std::size_t length) {
+  if (length == 0) return {};
+  const int count = static_cast<int>(length);
+  const int needed = WideCharToMultiByte(CP_ACP, 0, text, count, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, count, ansi.data(), needed, nullptr, nullptr);
+  return ansi;
+}
+
 }  // namespace korvalis::platform::win32

@@ -50,7 +50,8 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t
   return true;
 }
 
-bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+namespace {
+bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, bool flush) {
   UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::size_t done = 0;
@@ -60,7 +61,42 @@ bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::
     if (!::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
     done += written;
   }
-  return true;
+  return !flush || FlushFileBuffers(file.get());
+}
+
+class FolderWatch : public ChangeWatch {
+ public:
+  explicit FolderWatch(HANDLE handle) : handle_(handle) {}
+  ~FolderWatch() override { FindCloseChangeNotification(handle_); }
+  bool Signaled() override { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
+  std::uintptr_t NativeEvent() const override { return reinterpret_cast<std::uintptr_t>(handle_); }
+
+ private:
+  HANDLE handle_;
+};
+}  // namespace
+
+bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  return WriteAll(path, bytes, false);
+}
+
+bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool Win32FileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string temporary = path + ".tmp";
+  if (!WriteAll(temporary, bytes, true)) return false;
+  if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileA(temporary.c_str());
+  return false;
+}
+
+std::unique_ptr<ChangeWatch> Win32FileSystem::WatchFolder(const std::string& path) {
+  const HANDLE handle = FindFirstChangeNotificationA(
+      path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<FolderWatch>(handle);
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }

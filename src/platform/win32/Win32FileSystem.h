@@ -13,6 +13,9 @@ class Win32FileSystem : public FileSystem {
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) override;
 };
 
 }  // namespace korvalis::platform::win32

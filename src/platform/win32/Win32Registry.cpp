@@ -1,12 +1,55 @@
 #include "platform/win32/Win32Registry.h"
 
+#include <winternl.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/TextConversion.h"
+
+// The counted-name registry calls of ntdll; the SDK headers at hand do not declare them.
+extern "C" {
+NTSTATUS NTAPI NtQueryValueKey(HANDLE key, PUNICODE_STRING name, int informationClass, PVOID information,
+                               ULONG length, PULONG resultLength);
+NTSTATUS NTAPI NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG titleIndex, ULONG type, PVOID data, ULONG size);
+NTSTATUS NTAPI NtDeleteValueKey(HANDLE key, PUNICODE_STRING name);
+}
 
 namespace korvalis::platform::win32 {
 
 namespace {
+
+constexpr int kKeyValuePartialInformation = 2;
+constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005);
+constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
+// KEY_VALUE_PARTIAL_INFORMATION: title index, type and data length, then the data.
+constexpr std::size_t kPartialHeaderBytes = 3 * sizeof(ULONG);
+
+// The ANSI calls take a name up to its first NUL; a name holding one goes to ntdll instead.
+bool NeedsCountedName(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+Status StatusOf(NTSTATUS status) { return NT_SUCCESS(status) ? ERROR_SUCCESS : RtlNtStatusToDosError(status); }
+
+// A value name as ntdll takes it: UTF-16 with an explicit length, so a NUL stays part of it.
+class CountedName {
+ public:
+  explicit CountedName(const std::string& name) : text_(AnsiToWide(name)) {
+    counted_.Buffer = text_.data();
+    counted_.Length = counted_.MaximumLength = static_cast<USHORT>(text_.size() * sizeof(wchar_t));
+  }
+  CountedName(const CountedName&) = delete;
+  CountedName& operator=(const CountedName&) = delete;
+  // A counted string holds at most 32,767 characters, twice the registry's limit.
+  bool Fits() const { return text_.size() <= kMaxValueNameChars; }
+  PUNICODE_STRING get() { return &counted_; }
+
+ private:
+  std::wstring text_;
+  UNICODE_STRING counted_{};
+};
 
 HKEY RootHandle(RootKey root) {
   switch (root) {
@@ -79,6 +122,12 @@ class Win32Key : public RegistryKey {
   }
 
   Status QueryValueInfo(const std::string& name, std::uint32_t& type, std::uint32_t& size) override {
+    if (NeedsCountedName(name)) {
+      std::vector<std::uint8_t> bytes;
+      const Status status = ReadCounted(name, type, bytes);
+      if (status == ERROR_SUCCESS) size = static_cast<std::uint32_t>(bytes.size());
+      return status;
+    }
     DWORD valueType = 0, valueSize = 0;
     const LONG status = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &valueType, nullptr, &valueSize);
     if (status == ERROR_SUCCESS) {
@@ -90,6 +139,15 @@ class Win32Key : public RegistryKey {
 
   Status ReadValue(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& buffer,
                    std::uint32_t& size) override {
+    if (NeedsCountedName(name)) {
+      std::vector<std::uint8_t> bytes;
+      const Status status = ReadCounted(name, type, bytes);
+      if (status != ERROR_SUCCESS) return status;
+      size = static_cast<std::uint32_t>(bytes.size());
+      if (bytes.size() > buffer.size()) return ERROR_MORE_DATA;
+      std::copy(bytes.begin(), bytes.end(), buffer.begin());
+      return ERROR_SUCCESS;
+    }
     DWORD valueType = 0;
     DWORD valueSize = static_cast<DWORD>(buffer.size());
     // A zero-size read would be taken as a size query; give the call one byte to fill.
@@ -103,40 +161,118 @@ class Win32Key : public RegistryKey {
   }
 
   Status SetValue(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) override {
+    if (NeedsCountedName(name)) return SetCounted(name, type, data);
     return RegSetValueExA(key_.get(), name.c_str(), 0, type, data.empty() ? nullptr : data.data(),
                           static_cast<DWORD>(data.size()));
   }
 
-  Status DeleteValue(const std::string& name) override { return RegDeleteValueA(key_.get(), name.c_str()); }
+  Status DeleteValue(const std::string& name) override {
+    if (NeedsCountedName(name)) {
+      CountedName counted(name);
+      if (!counted.Fits()) return ERROR_INVALID_PARAMETER;
+      return StatusOf(NtDeleteValueKey(key_.get(), counted.get()));
+    }
+    return RegDeleteValueA(key_.get(), name.c_str());
+  }
 
-  Status Watch(std::unique_ptr<ChangeWatch>& watch) override {
+  Status EnumSubkeyName(std::uint32_t index, std::string& name) override {
+    char buffer[256];  // a key name holds at most 255 characters
+    DWORD length = sizeof buffer;
+    const LONG status = RegEnumKeyExA(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) name.assign(buffer, std::min<DWORD>(length, sizeof buffer));
+    return status;
+  }
+
+  Status Watch(std::unique_ptr<ChangeWatch>& watch, bool subtree) override {
     UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event) return static_cast<Status>(GetLastError());
     const LONG status = RegNotifyChangeKeyValue(
-        key_.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event.get(), TRUE);
+        key_.get(), subtree ? TRUE : FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event.get(), TRUE);
     if (status == ERROR_SUCCESS) watch = std::make_unique<Win32Watch>(std::move(event));
     return status;
   }
 
  private:
+  // The whole value as the ANSI calls hand it over: text in the program's code page, other
+  // data as stored.
+  Status ReadCounted(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& bytes) {
+    CountedName counted(name);
+    if (!counted.Fits()) return ERROR_INVALID_PARAMETER;
+    std::vector<std::uint8_t> information(kPartialHeaderBytes + 256);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      ULONG returned = 0;
+      const NTSTATUS status = NtQueryValueKey(key_.get(), counted.get(), kKeyValuePartialInformation,
+                                              information.data(), static_cast<ULONG>(information.size()), &returned);
+      if (status == kStatusBufferOverflow || status == kStatusBufferTooSmall) {
+        // Grown since the last look, perhaps: room for what it needs now and a little more.
+        information.resize(std::max<std::size_t>(returned, information.size()) + 16);
+        continue;
+      }
+      if (!NT_SUCCESS(status)) return StatusOf(status);
+      ULONG header[3] = {};
+      std::memcpy(header, information.data(), kPartialHeaderBytes);
+      const std::size_t length = std::min<std::size_t>(header[2], information.size() - kPartialHeaderBytes);
+      const std::uint8_t* data = information.data() + kPartialHeaderBytes;
+      type = header[1];
+      if (IsTextType(header[1])) {
+        std::wstring wide(length / sizeof(wchar_t), L'\0');
+        std::memcpy(wide.data(), data, wide.size() * sizeof(wchar_t));
+        const std::string text = WideToAnsi(wide.data(), wide.size());
+        bytes.assign(text.begin(), text.end());
+      } else {
+        bytes.assign(data, data + length);
+      }
+      return ERROR_SUCCESS;
+    }
+    return ERROR_MORE_DATA;
+  }
+
+  // Text is stored in UTF-16, as the ANSI call would store it.
+  Status SetCounted(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    CountedName counted(name);
+    if (!counted.Fits()) return ERROR_INVALID_PARAMETER;
+    std::vector<std::uint8_t> stored = data;
+    if (IsTextType(type)) {
+      const std::wstring wide = AnsiToWide(std::string(data.begin(), data.end()));
+      stored.resize(wide.size() * sizeof(wchar_t));
+      if (!stored.empty()) std::memcpy(stored.data(), wide.data(), stored.size());
+    }
+    return StatusOf(NtSetValueKey(key_.get(), counted.get(), 0, type, stored.empty() ? nullptr : stored.data(),
+                                  static_cast<ULONG>(stored.size())));
+  }
+
   UniqueKey key_;
 };
 
 }  // namespace
 
-OpenedKey Win32Registry::OpenKey(RootKey root, const std::string& path, KeyAccess access) {
+namespace {
+// The 64-bit program reaches the 32-bit view, the 32-bit one the 64-bit view.
+REGSAM ViewFlag(RegistryView view) {
+  if (view == RegistryView::Native) return 0;
+  return sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+}  // namespace
+
+bool Win32Registry::HasOtherView() const {
+  if (sizeof(void*) == 8) return true;
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+OpenedKey Win32Registry::OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) {
   UniqueKey key;
   OpenedKey opened;
-  opened.status = RegOpenKeyExA(RootHandle(root), path.c_str(), 0, Rights(access), key.put());
+  opened.status = RegOpenKeyExA(RootHandle(root), path.c_str(), 0, Rights(access) | ViewFlag(view), key.put());
   if (opened.status == ERROR_SUCCESS) opened.key = std::make_unique<Win32Key>(std::move(key));
   return opened;
 }
 
-OpenedKey Win32Registry::CreateKey(RootKey root, const std::string& path, KeyAccess access) {
+OpenedKey Win32Registry::CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) {
   UniqueKey key;
   OpenedKey opened;
   opened.status = RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  Rights(access), nullptr, key.put(), nullptr);
+                                  Rights(access) | ViewFlag(view), nullptr, key.put(), nullptr);
   if (opened.status == ERROR_SUCCESS) opened.key = std::make_unique<Win32Key>(std::move(key));
   return opened;
 }

@@ -5,8 +5,11 @@ namespace korvalis::platform::win32 {
 
 class Win32Registry : public Registry {
  public:
-  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
-  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access) override;
+  using Registry::CreateKey;
+  using Registry::OpenKey;
+  OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
+  OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
+  bool HasOtherView() const override;
   Status DeleteTree(RootKey root, const std::string& path) override;
   std::uint32_t PollWatches(const std::vector<ChangeWatch*>& watches) override;
 };

@@ -1,0 +1,144 @@
+// The places beyond the six registry sections: the other registry view, the startup folders
+// and the further logon keys, each asked about and put back as its row says.
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "catalogue/Places.h"
+#include "catalogue/Quarantine.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using catalogue::ChangeKind;
+using platform::RootKey;
+using platform::memory::FileOperation;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr const char* kWinlogon = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr const char* kRunOnceEx = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
+constexpr const char* kUserStartup = "C:\\users\\alice\\Start Menu\\Programs\\Startup";
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+class AllPlacesTest : public ::testing::Test {
+ protected:
+  AllPlacesTest() {
+    switches.Notification = true;
+    switches.AllPlaces = true;
+  }
+  std::vector<std::string> Asked() const {
+    std::vector<std::string> asked;
+    for (const auto& q : host.questions)
+      asked.push_back(std::string(catalogue::ChangeKindNames[static_cast<int>(q.kind)]) + " " + q.name + " in " +
+                      catalogue::SectionName(q.section));
+    return asked;
+  }
+  std::string Text(const std::string& path) {
+    const auto bytes = windows.files.Contents(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(none)");
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  ScriptedHost host;
+  TChangeMonitor monitor{0x99, windows.platform(), switches, host};
+};
+
+}  // namespace
+
+TEST_F(AllPlacesTest, TheOtherViewIsGuardedUnderItsOwnName) {
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             "Legacy", "C:\\legacy.exe");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Legacy in Local Machine Run (32-bit)"}));
+  EXPECT_FALSE(windows.registry.GetString(RootKey::LocalMachine,
+                                          "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "Legacy"));
+}
+
+TEST_F(AllPlacesTest, OnlyTheNamedValuesOfALogonKeyAskAndWinlogonAsksOnlyAboutChanges) {
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", "C:\\Windows\\system32\\userinit.exe,");
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "DefaultUserName", "alice");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "DefaultUserName", "mallory");
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Shell", "explorer.exe");  // an addition: not asked
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit",
+                             "C:\\Windows\\system32\\userinit.exe,C:\\evil.exe");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Userinit in Local Machine Winlogon"}));
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "Userinit"),
+            "C:\\Windows\\system32\\userinit.exe,");
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "DefaultUserName"), "mallory");
+}
+
+TEST_F(AllPlacesTest, TheValuesOfARunOnceExSubkeyAskAndARefusalDeletesThereOnly) {
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001", "Tool", "C:\\t.exe");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add 0001\\Tool in Local Machine Run Once Ex"}));
+  EXPECT_FALSE(windows.registry.GetString(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001", "Tool"));
+  EXPECT_TRUE(windows.registry.HasKey(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001"));
+}
+
+TEST_F(AllPlacesTest, AStartupFolderFileRefusedIsQuarantinedAndARemovedOneComesBackByteForByte) {
+  const std::string kept = std::string(kUserStartup) + "\\Agent.lnk";
+  platform::memory::LinkFields link;
+  link.path = "C:\\agent.exe";
+  link.arguments = "-q";
+  windows.files.AddFile(kept, platform::memory::MemoryShell::Encode(link));
+  const std::vector<std::uint8_t> keptBytes = *windows.files.Contents(kept);
+  monitor.TakeSnapshot();
+
+  const std::string dropped = std::string(kUserStartup) + "\\run.bat";
+  windows.files.AddFile(dropped, Bytes("reg add HKCU\\x\r\n"));
+  windows.files.RemoveFile(kept);
+  host.answers = {false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add run.bat in Current User Startup Folder",
+                                               "Remove Agent in Current User Startup Folder"}));
+  EXPECT_EQ(host.questions[0].command, dropped);
+  EXPECT_FALSE(windows.files.IsFile(dropped));
+  const std::string quarantine = catalogue::QuarantineFolder(windows.environment);
+  EXPECT_EQ(Text(quarantine + "\\run.bat"), "reg add HKCU\\x\r\n");
+  EXPECT_EQ(Text(quarantine + "\\run.bat.origin.txt"), dropped + "\r\n");
+  EXPECT_EQ(*windows.files.Contents(kept), keptBytes);
+
+  // A shortcut given another target is a change, and No puts its earlier bytes back.
+  link.path = "C:\\other.exe";
+  windows.files.WriteFile(kept, platform::memory::MemoryShell::Encode(link));
+  host.questions.clear();
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Agent in Current User Startup Folder"}));
+  EXPECT_EQ(*windows.files.Contents(kept), keptBytes);
+}
+
+TEST_F(AllPlacesTest, AQuarantineThatFailsIsReportedAndLeavesTheFileWhereItWas) {
+  monitor.TakeSnapshot();
+  const std::string dropped = std::string(kUserStartup) + "\\drop.vbs";
+  windows.files.AddFile(dropped, Bytes("x"));
+  windows.files.SetHook([](const FileOperation& op) { return op.kind != FileOperation::Kind::Move; });
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot quarantine file " + dropped}));
+  EXPECT_TRUE(windows.files.IsFile(dropped));
+  EXPECT_FALSE(windows.files.IsFile(catalogue::QuarantineFolder(windows.environment) + "\\drop.vbs.origin.txt"));
+}
+
+TEST_F(AllPlacesTest, TurnedOffOnlyTheSixAreGuarded) {
+  switches.AllPlaces = false;
+  monitor.TakeSnapshot();
+  windows.files.AddFile(std::string(kUserStartup) + "\\run.bat", Bytes("x"));
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", "C:\\evil.exe");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+}
+
+}  // namespace korvalis::app
