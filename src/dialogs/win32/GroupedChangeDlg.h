@@ -1,0 +1,48 @@
+#pragma once
+// "Startup Programs Changed (N)": one question for all the differences one check found, when
+// there are too many to ask about one by one, each allowed or undone on its own.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "catalogue/SearchPath.h"
+#include "catalogue/Startup.h"
+#include "platform/Platform.h"
+#include "ui/Form.h"
+#include "ui/ListView.h"
+
+namespace korvalis::dialogs {
+
+struct TGroupedChange {
+  const catalogue::TStartup* entry;
+  catalogue::ChangeKind kind;
+};
+
+class TfrmGroupedChangeDlg : public ui::TForm {
+ public:
+  TfrmGroupedChangeDlg(HWND owner, const platform::Platform& platform, const catalogue::SearchPath& searchPath);
+  ~TfrmGroupedChangeDlg() override;
+
+  // Shows the changes modally; one answer per change, true where it is allowed. Nothing is
+  // allowed unless the user ticked it or chose to allow all.
+  std::vector<bool> Confirm(const std::vector<TGroupedChange>& changes, bool whileNotRunning);
+
+ protected:
+  void BuildControls() override;
+  void FormCreate() override;
+
+ private:
+  int SmallIconOf(const catalogue::TStartup& entry) const;
+
+  platform::Platform platform_;
+  const catalogue::SearchPath& searchPath_;
+  HIMAGELIST smallImages_ = nullptr;  // the shell's, never destroyed here
+  ui::UniqueIcon warningIcon_;
+  ui::TLabel* lblQuestion = nullptr;
+  ui::TListView* lvChanges = nullptr;
+  ui::TLabel* lblCommand = nullptr;
+};
+
+}  // namespace korvalis::dialogs

@@ -1,0 +1,95 @@
+#include "ui/ListView.h"
+
+#include "ui/Form.h"
+
+namespace korvalis::ui {
+
+namespace {
+
+constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1), kChecked = INDEXTOSTATEIMAGEMASK(2);
+
+// Windows registers the list class only when asked; the program may not have asked for it.
+void RegisterListClass() {
+  static const bool registered = [] {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+    return InitCommonControlsEx(&controls) != FALSE;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+TListView::TListView(TForm& form, std::string name, TBounds bounds) : TWinControl(form, std::move(name), bounds) {
+  RegisterListClass();
+  // Sorting stays off: row n answers for the caller's n-th item.
+  CreateHandle(WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+               WS_EX_CLIENTEDGE);
+  const DWORD extended = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
+  SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+}
+
+void TListView::AddColumn(const std::string& title, int width) {
+  std::string text = title;
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = text.data();
+  column.cx = form_.ScaleX(width);
+  column.iSubItem = columns_;
+  SendMessageA(Handle(), LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
+  ++columns_;
+}
+
+void TListView::SetSmallImages(HIMAGELIST images) {
+  SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+}
+
+int TListView::AddRow(const std::vector<std::string>& texts, int image) {
+  std::vector<std::string> cells = texts;
+  cells.resize(static_cast<std::size_t>(columns_ > 0 ? columns_ : 1));
+  LVITEMA item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+  item.iItem = RowCount();
+  item.pszText = cells[0].data();
+  item.iImage = image;
+  item.state = kUnchecked;
+  item.stateMask = LVIS_STATEIMAGEMASK;
+  const int row = static_cast<int>(SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return row;
+  for (int column = 1; column < columns_; ++column) {
+    LVITEMA cell{};
+    cell.iSubItem = column;
+    cell.pszText = cells[static_cast<std::size_t>(column)].data();
+    SendMessageA(Handle(), LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+  }
+  return row;
+}
+
+void TListView::Clear() { SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0); }
+
+int TListView::RowCount() const { return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string TListView::Text(int row, int column) const {
+  // A command line can be as long as a registry value holds.
+  std::vector<char> buffer(32768, '\0');
+  LVITEMA cell{};
+  cell.iSubItem = column;
+  cell.pszText = buffer.data();
+  cell.cchTextMax = static_cast<int>(buffer.size());
+  SendMessageA(Handle(), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+  return std::string(buffer.data());
+}
+
+bool TListView::Checked(int row) const {
+  const auto state = static_cast<UINT>(SendMessageA(Handle(), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+  return (state & LVIS_STATEIMAGEMASK) == kChecked;
+}
+
+LRESULT TListView::Notify(const NMHDR& header) {
+  if (header.code != LVN_ITEMCHANGED || !OnSelect) return 0;
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  const bool nowSelected = (change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED);
+  if ((change.uChanged & LVIF_STATE) && nowSelected && change.iItem >= 0) OnSelect(change.iItem);
+  return 0;
+}
+
+}  // namespace korvalis::ui

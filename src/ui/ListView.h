@@ -1,0 +1,40 @@
+#pragma once
+// A report list of rows with check boxes and small icons. It is one window however many rows
+// it holds, so a question about hundreds of entries opens and scrolls as quickly as one about
+// four.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+
+namespace korvalis::ui {
+
+class TListView : public TWinControl {
+ public:
+  TListView(TForm& form, std::string name, TBounds bounds);
+
+  // The width is in design pixels.
+  void AddColumn(const std::string& title, int width);
+  // Shared: the list never destroys it, so the shell's system image list can be shown.
+  void SetSmallImages(HIMAGELIST images);
+  // One text per column, unchecked; returns the new row's index.
+  int AddRow(const std::vector<std::string>& texts, int image);
+  void Clear();
+  int RowCount() const;
+  std::string Text(int row, int column) const;
+  bool Checked(int row) const;
+
+  // A row became the selected one.
+  std::function<void(int row)> OnSelect;
+  LRESULT Notify(const NMHDR& header) override;
+
+ private:
+  int columns_ = 0;
+};
+
+}  // namespace korvalis::ui
