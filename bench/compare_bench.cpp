@@ -47,7 +47,7 @@ long ResidentKiB() {
 
 class QuietHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind) override { return true; }
+  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override { return true; }
   void WriteLog(const std::string&) override {}
   void ReportError(const std::exception&) override {}
 };

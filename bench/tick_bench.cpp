@@ -97,7 +97,7 @@ struct SameCalls {
 
 class SilentHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind) override {
+  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override {
     ++asked;
     return true;
   }

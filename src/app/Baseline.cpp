@@ -8,7 +8,7 @@
 
 namespace korvalis::app {
 
-// The file: "KVBL", u32 version, u32 entry count, the entries, u32 refusal count, the
+// The file: "KVBL", u32 version, u32 the guarded sections (bit n for section n), u32 entry count, the entries, u32 refusal count, the
 // refusals, and last a u32 CRC-32 of everything before it. Integers are little-endian; texts
 // and bytes are a u32 length and the bytes.
 //   entry:   u8 section, u32 value type, i32 icon index, name, value name, command, data
@@ -153,7 +153,7 @@ bool TRefusal::operator==(const TRefusal& other) const {
 }
 
 bool TBaseline::operator==(const TBaseline& other) const {
-  return entries == other.entries && refusals == other.refusals;
+  return places == other.places && entries == other.entries && refusals == other.refusals;
 }
 
 std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes, std::size_t count) {
@@ -195,6 +195,7 @@ std::vector<std::uint8_t> TBaseline::Encode() const {
   Writer out;
   out.Bytes(kMagic.data(), kMagic.size());
   out.U32(kFormatVersion);
+  out.U32(places);
   out.Length(entries.size());
   for (const TBaselineEntry& entry : entries) {
     out.U8(entry.section);
@@ -230,6 +231,7 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
   if (version != kFormatVersion) throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
 
   TBaseline baseline;
+  baseline.places = in.U32();
   for (std::uint32_t n = in.Count(kMinEntrySize); n > 0; --n) {
     TBaselineEntry entry;
     entry.section = ReadSection(in);

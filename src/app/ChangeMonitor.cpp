@@ -45,7 +45,8 @@ class CheckScope {
 
 TChangeMonitor::TChangeMonitor(platform::WindowHandle owner, const platform::Platform& platform,
                                const TSwitches& switches, MonitorHost& host, TSectionWatches::Clock clock)
-    : owner_(owner),
+    : clock_(clock),
+      owner_(owner),
       platform_(platform),
       switches_(switches),
       host_(host),
@@ -82,6 +83,7 @@ void TChangeMonitor::RenewAll() {
     ReadProblems problems;
     LoadSection(snapshot_, section, problems);
   }
+  StoreBaseline();
 }
 
 void TChangeMonitor::CheckAllSections() {
@@ -156,12 +158,11 @@ void TChangeMonitor::CheckSection(Section section) {
   TStartups restore(owner_, platform_);
   std::map<const TStartup*, Outcome> decided;  // by fresh entry
   std::vector<Outcome> removals;
-  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
-  for (const TDifference& difference : comparison.differences) {
-    const TStartup& shown = difference.now ? *difference.now : *difference.before;
+  const std::vector<bool> allowed = Decide(section, comparison.differences);
+  for (std::size_t i = 0; i < comparison.differences.size(); ++i) {
+    const TDifference& difference = comparison.differences[i];
     Outcome outcome{difference.now, difference.now, nullptr};
-    // A kind of difference the place does not ask about is taken as it stands.
-    if (place.Asks(difference.kind) && !ConfirmChange(shown, difference.kind)) {
+    if (!allowed[i]) {
       if (difference.kind == ChangeKind::Added) {
         TStartup* removal = restore.AddCopy(*difference.now);
         if (removal) removal->SetEnabled(false);
@@ -186,6 +187,114 @@ void TChangeMonitor::CheckSection(Section section) {
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
   RenewSection(section, fresh, outcomes, failed);
+  offlineSections_ = catalogue::SectionSet::FromBits(offlineSections_.Bits() & ~(1u << section));
+  StoreBaseline();
+}
+
+namespace {
+const TStartup& Shown(const TDifference& difference) { return difference.now ? *difference.now : *difference.before; }
+}  // namespace
+
+std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences) {
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+  std::vector<bool> allowed(differences.size(), true);
+  std::vector<std::size_t> asked;
+  for (std::size_t i = 0; i < differences.size(); ++i) {
+    const TDifference& difference = differences[i];
+    // A kind of difference the place does not ask about is taken as it stands.
+    if (!place.Asks(difference.kind)) continue;
+    if (TRefusal* refusal = StandingRefusal(section, difference)) {
+      allowed[i] = false;
+      UndoAgain(*difference.now, *refusal);
+      continue;
+    }
+    asked.push_back(i);
+  }
+  const bool offline = offlineSections_.Contains(section);
+  if (asked.size() > kSingleQuestionsAtMost && switches_.Notification) {
+    std::vector<TChangeQuestion> questions;
+    for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), differences[i].kind});
+    const std::vector<bool> answers = host_.AskUserAll(questions, offline);
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+      allowed[asked[k]] = k < answers.size() && answers[k];
+      LogDecision(*questions[k].entry, questions[k].kind);
+    }
+  } else {
+    for (const std::size_t i : asked) allowed[i] = ConfirmChange(Shown(differences[i]), differences[i].kind);
+  }
+  for (const std::size_t i : asked)
+    if (!allowed[i]) RememberRefusal(section, differences[i]);
+  return allowed;
+}
+
+TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& difference) {
+  if (!difference.now) return nullptr;
+  for (TRefusal& refusal : refusals_)
+    if (refusal.section == section && text::SameTextAscii(refusal.valueName, difference.now->ValueName()) &&
+        text::SameTextAscii(refusal.command, difference.now->Command()))
+      return &refusal;
+  return nullptr;
+}
+
+void TChangeMonitor::RememberRefusal(Section section, const TDifference& difference) {
+  // A refused removal wants the entry kept; only what came in can come back.
+  if (!difference.now || StandingRefusal(section, difference)) return;
+  refusals_.push_back(TRefusal{section, difference.now->ValueName(), difference.now->Command(), 0});
+}
+
+void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {
+  host_.WriteLog("Undone again: " + entry.Name() + " " + entry.Command());
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(clock_().time_since_epoch()).count();
+  // At most once a minute per entry, so a program that keeps writing itself back cannot flood.
+  if (refusal.lastReported != 0 && now >= refusal.lastReported && now - refusal.lastReported < kNoticeEverySeconds)
+    return;
+  refusal.lastReported = now;
+  host_.Notify(entry.Name() + " came back in " + catalogue::SectionName(entry.GetSection()) +
+               " and was undone again.");
+}
+
+void TChangeMonitor::ClearRefusals() {
+  refusals_.clear();
+  StoreBaseline();
+}
+
+void TChangeMonitor::StartFromBaseline() {
+  const TBaselineLoad load = LoadBaseline(platform_);
+  baselineStarted_ = true;
+  if (load.state == TBaselineLoad::State::Unusable) host_.ReportError(Error(load.message));
+  if (load.state != TBaselineLoad::State::Loaded) {
+    StoreBaseline();
+    return;
+  }
+  refusals_ = load.baseline.refusals;
+  // What was accepted then stands in the snapshot for every place guarded then and now, so the
+  // first check asks about each difference; a place guarded only now starts from what it holds.
+  const catalogue::SectionSet then = catalogue::SectionSet::FromBits(load.baseline.places);
+  TStartups stored(owner_, platform_);
+  load.baseline.FillCatalogue(stored);
+  for (const Section section : SweepOrder()) {
+    if (!then.Contains(section)) continue;
+    snapshot_.TakeSection(section);
+    snapshot_.Adopt(stored.TakeSection(section));
+    watches_.Disarm(section);
+    offlineSections_ = offlineSections_.With(section);
+  }
+}
+
+void TChangeMonitor::StoreBaseline() {
+  // Until the stored one has been compared with, it is the only record of what was accepted.
+  if (!baselineStarted_) return;
+  TBaseline baseline = TBaseline::Of(snapshot_);
+  for (const Section section : SweepOrder()) baseline.places |= 1u << section;
+  baseline.refusals = refusals_;
+  try {
+    SaveBaseline(platform_, baseline);
+    lastSaveError_.clear();
+  } catch (const std::exception& error) {
+    if (error.what() != lastSaveError_) host_.ReportError(error);
+    lastSaveError_ = error.what();
+  }
 }
 
 const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& before) {
@@ -234,11 +343,15 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, const std::
 
 bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind) {
   if (!switches_.Notification) return true;
-  const bool allowed = host_.AskUser(entry, kind);
+  const bool allowed = host_.AskUser(entry, kind, offlineSections_.Contains(entry.GetSection()));
+  LogDecision(entry, kind);
+  return allowed;
+}
+
+void TChangeMonitor::LogDecision(const TStartup& entry, ChangeKind kind) {
   if (switches_.Logs)
     host_.WriteLog(std::string(catalogue::ChangeKindNames[static_cast<int>(kind)]) + ": " + entry.Name() + " " +
                    entry.Command());
-  return allowed;
 }
 
 }  // namespace korvalis::app

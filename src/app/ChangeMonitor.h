@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "app/Baseline.h"
+#include "app/CompareSection.h"
 #include "app/MonitorHost.h"
 #include "app/SectionWatches.h"
 #include "app/Switches.h"
@@ -26,6 +28,17 @@ class TChangeMonitor {
   void CheckSection(catalogue::Section section);
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
 
+  // At start, once the switches are read: the stored baseline stands in the snapshot, so the
+  // next check asks about what changed while the program was not running. From now on every
+  // renewal is stored.
+  void StartFromBaseline();
+  // Entries the user refused; one that comes back unchanged is undone without a question.
+  const std::vector<TRefusal>& Refusals() const { return refusals_; }
+  void ClearRefusals();
+  // More differences than this in one check are asked in one question.
+  static constexpr std::size_t kSingleQuestionsAtMost = 3;
+  static constexpr std::int64_t kNoticeEverySeconds = 60;
+
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
   // What a check waits for: the system events of every watched key and folder.
   std::vector<std::uintptr_t> ChangeEvents() const { return watches_.NativeEvents(); }
@@ -42,11 +55,20 @@ class TChangeMonitor {
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, const std::vector<Outcome>& outcomes,
                     const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
+  // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
+  // stands where the place does not ask, or undone again as a standing refusal.
+  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences);
+  void LogDecision(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
+  TRefusal* StandingRefusal(catalogue::Section section, const TDifference& difference);
+  void RememberRefusal(catalogue::Section section, const TDifference& difference);
+  void UndoAgain(const catalogue::TStartup& entry, TRefusal& refusal);
+  void StoreBaseline();
   // The sections of the list, and the further places when they are guarded.
   std::vector<catalogue::Section> Guarded(const catalogue::Section* six, std::size_t count) const;
   std::vector<catalogue::Section> SweepOrder() const;
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
+  TSectionWatches::Clock clock_;
   platform::WindowHandle owner_;
   platform::Platform platform_;
   const TSwitches& switches_;
@@ -55,6 +77,10 @@ class TChangeMonitor {
   TSectionWatches watches_;
   int checking_ = 0;
   bool renewalPending_ = false;
+  bool baselineStarted_ = false;
+  catalogue::SectionSet offlineSections_;  // not checked since the start from the baseline
+  std::vector<TRefusal> refusals_;
+  std::string lastSaveError_;
   // The reading problems already shown, per section, so each is shown once while it lasts.
   std::array<std::set<std::string>, catalogue::kSectionCount> shownProblems_;
 };

@@ -19,6 +19,9 @@ void TKorvalisMain::FormCreate() {
   WriteLog("Korvalis started");
   LoadSettings();
   WriteLog("Setting loaded successfully");
+  // What changed while the program was not running is asked about right away.
+  monitor_.StartFromBaseline();
+  if (switches_.Monitoring) host_.CheckSoon();
 }
 
 void TKorvalisMain::FormDestroy() {
@@ -103,8 +106,8 @@ void TKorvalisMain::WriteLog(const std::string& line) {
   log_.Write(line);
 }
 
-bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
-  return host_.AskUser(entry, kind);
+bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
+  return host_.AskUser(entry, kind, whileNotRunning);
 }
 
 }  // namespace korvalis::app

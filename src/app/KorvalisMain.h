@@ -57,10 +57,15 @@ class TKorvalisMain : private MonitorHost {
   // The events whose firing starts a check now; none while checks are off or one is under way.
   std::vector<std::uintptr_t> ChangeEvents() const;
   const TChangeMonitor& Monitor() const { return monitor_; }
+  void ClearRefusals() { monitor_.ClearRefusals(); }
   const platform::Platform& Platform() const { return platform_; }
 
  private:
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override;
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
+  std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override {
+    return host_.AskUserAll(changes, whileNotRunning);
+  }
+  void Notify(const std::string& text) override { host_.Notify(text); }
   void ReportError(const std::exception& error) override { host_.ReportError(error); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
 

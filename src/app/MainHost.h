@@ -7,9 +7,17 @@ namespace korvalis::app {
 class MainHost {
  public:
   virtual ~MainHost() = default;
-  // The check timer: on starts a full new interval.
+  // The check timer, left with the once-a-minute safety read: on starts a full new interval.
   virtual void SetTimerEnabled(bool enabled) = 0;
-  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) = 0;
+  // A check as soon as the message loop is free again, as if a change had been seen.
+  virtual void CheckSoon() {}
+  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
+  virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
+    std::vector<bool> answers;
+    for (const TChangeQuestion& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
+    return answers;
+  }
+  virtual void Notify(const std::string& text) { (void)text; }
   virtual void ReportError(const std::exception& error) = 0;
 };
 

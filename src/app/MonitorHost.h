@@ -2,17 +2,32 @@
 // What the change monitor needs from the window that owns it.
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "catalogue/Sections.h"
 #include "catalogue/Startup.h"
 
 namespace korvalis::app {
 
+struct TChangeQuestion {
+  const catalogue::TStartup* entry;
+  catalogue::ChangeKind kind;
+};
+
 class MonitorHost {
  public:
   virtual ~MonitorHost() = default;
-  // Puts one difference to the user; true when the change is allowed.
-  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) = 0;
+  // Puts one difference to the user; true when the change is allowed. whileNotRunning: it was
+  // made while the program was not running.
+  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
+  // The differences of one check, too many to ask one by one, in one question; one answer each.
+  virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
+    std::vector<bool> answers;
+    for (const TChangeQuestion& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
+    return answers;
+  }
+  // A short notice beside the tray icon, such as a refused entry undone again.
+  virtual void Notify(const std::string& text) { (void)text; }
   virtual void WriteLog(const std::string& line) = 0;
   // The application's central error report.
   virtual void ReportError(const std::exception& error) = 0;

@@ -18,6 +18,7 @@ using IconHandle = std::uintptr_t;
 constexpr std::uint32_t kNifMessage = 0x1;
 constexpr std::uint32_t kNifIcon = 0x2;
 constexpr std::uint32_t kNifTip = 0x4;
+constexpr std::uint32_t kNifInfo = 0x10;  // a balloon notice beside the icon
 constexpr std::uint32_t kTrayCallbackMessage = 0xB054;
 constexpr std::size_t kMaxTipChars = 63;
 
@@ -42,6 +43,9 @@ struct NotifyIconData {
   std::uint32_t callbackMessage = 0;
   IconHandle icon = 0;
   std::string tip;  // at most kMaxTipChars characters; the binding adds the NUL
+  // With kNifInfo: the balloon's title and text (cut to what the record holds).
+  std::string infoTitle;
+  std::string info;
 };
 
 enum class NotifyAction : std::uint32_t { Add = 0, Modify = 1, Delete = 2 };

@@ -110,6 +110,16 @@ void TTrayIcon::RefreshIcon() {
   }
 }
 
+void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!shown_) return;
+  FillIconData();
+  NotifyIconData balloon = iconData_;
+  balloon.flags = kNifInfo;
+  balloon.infoTitle = title;
+  balloon.info = text;
+  api_.Notify(NotifyAction::Modify, balloon);
+}
+
 void TTrayIcon::TaskbarCreated() {
   Guarded([this] {
     if (active_) AddIcon();

@@ -71,6 +71,8 @@ class TTrayIcon : public TrayMessageTarget {
   void RemoveIcon();
   // Brings the notification area up to date with the icon and hint.
   void RefreshIcon();
+  // A balloon notice beside the icon; nothing when the icon is not shown.
+  void ShowBalloon(const std::string& title, const std::string& text);
   // Clicks the menu's first top-level item that is default and enabled; false when none.
   bool ClickDefaultItem();
   // Opens the popup menu at a screen position and waits for it; false when there is none to open.

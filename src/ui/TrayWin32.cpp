@@ -106,8 +106,15 @@ std::unique_ptr<shell::UiTimer> TWin32TrayApi::CreateTimer(std::function<void()>
 
 bool TWin32TrayApi::Notify(shell::NotifyAction action, const shell::NotifyIconData& data) {
   NOTIFYICONDATAA record{};
-  // The first version of the record, whose size depends on the architecture built for.
-  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  // The first version of the record, whose size depends on the architecture built for; a
+  // balloon needs the second, which has room for its texts.
+  const bool balloon = (data.flags & shell::kNifInfo) != 0;
+  record.cbSize = balloon ? NOTIFYICONDATAA_V2_SIZE : NOTIFYICONDATAA_V1_SIZE;
+  if (balloon) {
+    lstrcpynA(record.szInfoTitle, data.infoTitle.c_str(), static_cast<int>(sizeof record.szInfoTitle));
+    lstrcpynA(record.szInfo, data.info.c_str(), static_cast<int>(sizeof record.szInfo));
+    record.dwInfoFlags = NIIF_INFO;
+  }
   record.hWnd = reinterpret_cast<HWND>(data.window);
   record.uID = data.id;
   record.uFlags = data.flags;

@@ -84,10 +84,10 @@ TEST_F(BaselineTest, ADamagedFileIsRefusedAndKeptAsideUnderAFreeName) {
   damaged.back().insert(damaged.back().end() - 4, 0);  // trailing byte, checksum right
   damaged.back() = Sealed(damaged.back());
   damaged.push_back(good);
-  for (int i = 8; i < 12; ++i) damaged.back()[i] = 0xFF;  // an entry count no file could hold
+  for (int i = 12; i < 16; ++i) damaged.back()[i] = 0xFF;  // an entry count no file could hold
   damaged.back() = Sealed(damaged.back());
   damaged.push_back(good);
-  damaged.back()[21 + 3] = 0x7F;  // the first name longer than the file
+  damaged.back()[25 + 3] = 0x7F;  // the first name longer than the file
   damaged.back() = Sealed(damaged.back());
   TBaseline blank;  // a catalogue holds no entry without a command, nor could it take one back
   blank.entries.push_back({catalogue::kCurrentUserRun, "A", "A", "", 1, 0, {}});

@@ -22,7 +22,7 @@ class RecordingHost : public MainHost {
     timerEnabled = enabled;
     ++timerSwitches;
   }
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind) override {
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind, bool) override {
     asked.push_back(entry.Name());
     const catalogue::TStartup* outer = asking;
     asking = &entry;

@@ -15,18 +15,28 @@ struct Question {
   catalogue::Section section;
   catalogue::ChangeKind kind;
   std::string valueName;  // of the registry value: empty for a key's default value
+  bool whileNotRunning = false;
 };
 
 class ScriptedHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override {
-    questions.push_back(Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName()});
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override {
+    questions.push_back(
+        Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName(), whileNotRunning});
     if (whileAsking) whileAsking(questions.back());
     if (answers.empty()) return defaultAnswer;
     const bool answer = answers.front();
     answers.pop_front();
     return answer;
   }
+  // A grouped question: its size is recorded, and each change is answered as a single one would be.
+  std::vector<bool> AskUserAll(const std::vector<app::TChangeQuestion>& changes, bool whileNotRunning) override {
+    groups.push_back(changes.size());
+    std::vector<bool> answers;
+    for (const auto& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
+    return answers;
+  }
+  void Notify(const std::string& text) override { notices.push_back(text); }
   void WriteLog(const std::string& line) override { log.push_back(line); }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
 
@@ -34,6 +44,8 @@ class ScriptedHost : public app::MonitorHost {
   bool defaultAnswer = true;
   std::function<void(const Question&)> whileAsking;  // runs while the question is open
   std::vector<Question> questions;
+  std::vector<std::size_t> groups;  // the size of each grouped question
+  std::vector<std::string> notices;
   std::vector<std::string> log;
   std::vector<std::string> errors;
 };

@@ -2,8 +2,10 @@
 
 #include <chrono>
 
+#include "dialogs/win32/GroupedChangeDlg.h"
 #include "dialogs/win32/KorvalisOpt.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
+#include "text/VisibleText.h"
 #include "ui/Application.h"
 
 namespace korvalis::app {
@@ -12,6 +14,8 @@ using namespace ui;
 
 namespace {
 constexpr UINT_PTR kCheckTimerId = 1;
+// Posted to start a check once the message loop is free, as a fired change event would.
+constexpr UINT kCheckSoonMessage = WM_APP + 1;
 }
 
 TfrmMain::TfrmMain(const platform::Platform& platform, const catalogue::SearchPath& searchPath)
@@ -63,6 +67,9 @@ void TfrmMain::BuildMenu() {
   items.emplace_back("ViewLogs1", "&View Logs ...", [this] { ViewLogs1Click(); });
   items.emplace_back("N1", "-");
   items.emplace_back("Exit1", "&Close Korvalis", [this] { Exit1Click(); });
+  // Added after the designed items, which keep their order.
+  items.emplace_back("N2", "-");
+  items.emplace_back("RefusedEntries1", "&Refused Entries ...", [this] { RefusedEntries1Click(); });
 }
 
 void TfrmMain::FormCreate() {
@@ -91,6 +98,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // Windows is ending the session: the closing steps run now, as the process will not get to them.
   if (message == WM_ENDSESSION && wParam) {
     FormDestroy();
+    return 0;
+  }
+  if (message == kCheckSoonMessage) {
+    CheckRegTimerTimer();
     return 0;
   }
   return TForm::HandleMessage(message, wParam, lParam);
@@ -133,12 +144,48 @@ void TfrmMain::SetTimerEnabled(bool enabled) {
   if (CheckRegTimer) CheckRegTimer->SetEnabled(enabled);
 }
 
-bool TfrmMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
+bool TfrmMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   // Once the program is ending, every further question is answered No at once.
   if (Application().Terminated()) return false;
   dialogs::TfrmChangeDlg dialog(Handle(), platform_, searchPath_);
   dialog.Create();
-  return dialog.Confirm(entry, kind);
+  return dialog.Confirm(entry, kind, whileNotRunning);
+}
+
+std::vector<bool> TfrmMain::AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
+  if (Application().Terminated()) return std::vector<bool>(changes.size(), false);
+  std::vector<dialogs::TGroupedChange> grouped;
+  for (const TChangeQuestion& change : changes) grouped.push_back(dialogs::TGroupedChange{change.entry, change.kind});
+  dialogs::TfrmGroupedChangeDlg dialog(Handle(), platform_, searchPath_);
+  dialog.Create();
+  return dialog.Confirm(grouped, whileNotRunning);
+}
+
+void TfrmMain::Notify(const std::string& text) {
+  if (TrayIcon1) TrayIcon1->ShowBalloon("Korvalis", text);
+}
+
+void TfrmMain::CheckSoon() {
+  if (Handle()) PostMessageA(Handle(), kCheckSoonMessage, 0, 0);
+}
+
+void TfrmMain::RefusedEntries1Click() {
+  const auto& refusals = core_.Monitor().Refusals();
+  if (refusals.empty()) {
+    MessageBoxA(Handle(), "No refused entry is undone when it comes back.", Application().Title.c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  std::string list = "These entries were refused and are undone whenever they come back:\r\n";
+  constexpr std::size_t kListed = 20;
+  for (std::size_t i = 0; i < refusals.size() && i < kListed; ++i)
+    list += "\r\n" + text::VisibleText(refusals[i].valueName) + "  " + text::VisibleText(refusals[i].command) +
+            "  (in " + catalogue::SectionName(refusals[i].section) + ")";
+  if (refusals.size() > kListed) list += "\r\n... and " + std::to_string(refusals.size() - kListed) + " more";
+  list += "\r\n\r\nForget them, so that each is asked about again?";
+  if (MessageBoxA(Handle(), list.c_str(), Application().Title.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
+      IDYES)
+    core_.ClearRefusals();
 }
 
 void TfrmMain::ReportError(const std::exception& error) { Application().HandleException(error); }

@@ -31,6 +31,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   void ViewLogs1Click();
   void Exit1Click() { Close(); }
   void PopupMenu1Popup();
+  // Shows the refused entries that are undone whenever they come back, and offers to forget them.
+  void RefusedEntries1Click();
   void CheckRegTimerTimer() { core_.CheckRegTimerTimer(); }
 
  protected:
@@ -42,7 +44,10 @@ class TfrmMain : public ui::TForm, private MainHost {
 
  private:
   void SetTimerEnabled(bool enabled) override;
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind) override;
+  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
+  std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override;
+  void Notify(const std::string& text) override;
+  void CheckSoon() override;
   void ReportError(const std::exception& error) override;
   void BuildMenu();
 

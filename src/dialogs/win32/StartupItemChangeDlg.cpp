@@ -54,7 +54,7 @@ void TfrmChangeDlg::BuildControls() {
               "and may even cause system instability. \r\n"
               "Make sure you know what you are doing!",
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
-  Add<TLabel>("Label1", TBounds{8, 76, 0, 0}, "Would you allow the following", TLabel::Options{});
+  Label1 = &Add<TLabel>("Label1", TBounds{8, 76, 0, 0}, "Would you allow the following", TLabel::Options{});
   Add<TShape>("Shape2", TBounds{0, 96, 365, 149}, TColor::Window);
   Image1 = &Add<TImage>("Image1", TBounds{8, 104, 32, 32}, 32);
   lblProgramTitle = &Add<TLabel>("lblProgramTitle", TBounds{48, 104, 0, 0}, "lblProgramTitle", boldOnWindow);
@@ -91,8 +91,10 @@ bool TfrmChangeDlg::FormCloseQuery() {
 
 void TfrmChangeDlg::FormDestroy() { FormStorage.BeforeFormDestroy(); }
 
-bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind) {
+bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   entry_ = &entry;
+  // Said where the question begins, so the rest of the dialog reads as it always does.
+  if (whileNotRunning) Label1->SetCaption("While Korvalis was not running. Would you allow the following");
   // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
   lblProgramTitle->SetCaption(text::VisibleText(entry.Name()));
   lblValue->SetCaption(text::VisibleText(entry.Command()));

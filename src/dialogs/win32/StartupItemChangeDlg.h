@@ -22,7 +22,8 @@ class TfrmChangeDlg : public ui::TForm {
   ~TfrmChangeDlg() override;
 
   // Shows the entry modally; true only when the user answered Yes.
-  bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
+  // whileNotRunning: the change was made while Korvalis was not running, and the dialog says so.
+  bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning = false);
 
   void btnShowFolderClick();
   void btnShowOnlineInfoClick();
@@ -46,6 +47,7 @@ class TfrmChangeDlg : public ui::TForm {
   ui::UniqueIcon warningIcon_;
   ui::UniqueIcon folderGlyph_;
   ui::TImage* Image1 = nullptr;
+  ui::TLabel* Label1 = nullptr;
   ui::TLabel* lblProgramTitle = nullptr;
   ui::TLabel* lblValue = nullptr;
   ui::TLabel* lblLocation = nullptr;
