@@ -13,9 +13,7 @@ class MainHost {
   virtual void CheckSoon() {}
   virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
-    std::vector<bool> answers;
-    for (const TChangeQuestion& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
-    return answers;
+    return AskOneByOne(*this, changes, whileNotRunning);
   }
   virtual void Notify(const std::string& text) { (void)text; }
   virtual void ReportError(const std::exception& error) = 0;

@@ -14,6 +14,14 @@ struct TChangeQuestion {
   catalogue::ChangeKind kind;
 };
 
+// The changes asked one after the other, for a host without a question of its own for many.
+template <class Host>
+std::vector<bool> AskOneByOne(Host& host, const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
+  std::vector<bool> answers;
+  for (const TChangeQuestion& change : changes) answers.push_back(host.AskUser(*change.entry, change.kind, whileNotRunning));
+  return answers;
+}
+
 class MonitorHost {
  public:
   virtual ~MonitorHost() = default;
@@ -22,9 +30,7 @@ class MonitorHost {
   virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
   // The differences of one check, too many to ask one by one, in one question; one answer each.
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
-    std::vector<bool> answers;
-    for (const TChangeQuestion& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
-    return answers;
+    return AskOneByOne(*this, changes, whileNotRunning);
   }
   // A short notice beside the tray icon, such as a refused entry undone again.
   virtual void Notify(const std::string& text) { (void)text; }

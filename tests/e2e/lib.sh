@@ -27,3 +27,26 @@ stop_wine_on_exit() {
   trap 'exit 130' INT
   trap 'exit 143' TERM
 }
+# A prefix of the script's own, so the first start is a first start, with Wine's own desktop
+# running in it: inside it windows have their captions and the tray its taskbar. The desktop is
+# started first so that no later process inherits it with the script's output.
+fresh_prefix() {  # fresh_prefix NAME: sets PREFIX and WINEPREFIX
+  PREFIX=$(realpath -m "$BUILD_DIR/$1")
+  export WINEPREFIX=$PREFIX
+  rm -rf "$PREFIX" "$PREFIX.ready"
+  stop_wine_on_exit
+  "$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+  sleep 2
+}
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+has_value() { [ -n "$(reg_value "$1" "$2")" ]; }
+no_value() { [ -z "$(reg_value "$1" "$2")" ]; }
+wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
+  local what=$1; shift
+  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
+  echo "timed out waiting for: $what"; return 1
+}
+drive() { win "$DRIVER" "$@"; }  # DRIVER: the script's korvalis_driver

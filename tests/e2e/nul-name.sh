@@ -6,25 +6,10 @@ RUN_PATH='Software\Microsoft\Windows\CurrentVersion\Run'
 RUN="HKCU\\$RUN_PATH"
 DIALOG="Startup Programs Changed"
 
-PREFIX=$(realpath -m "$BUILD_DIR/e2e-nulname-prefix")
-export WINEPREFIX=$PREFIX
-rm -rf "$PREFIX" "$PREFIX.ready"
-trap 'wineserver -k >/dev/null 2>&1' EXIT
-"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-sleep 2
+fresh_prefix e2e-nulname-prefix
 
-reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 hidden_exists() { "$WINE_RUN" "$PREFIX" "$NULNAME" exists "$RUN_PATH" Hidden Payload </dev/null >/dev/null 2>&1; }
 hidden_gone() { ! hidden_exists; }
-wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
-  local what=$1; shift
-  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
-  echo "timed out waiting for: $what"; return 1
-}
-drive() { win "$DRIVER" "$@"; }
 
 # The sibling is there before Korvalis starts, so only the hidden value is news to it.
 wine reg add "$RUN" /v Hidden /d 'C:\Tools\visible.exe' /f >/dev/null

@@ -7,28 +7,8 @@ RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 DIALOG="Startup Programs Changed"
 OPTIONS="Korvalis Options"
 
-# A prefix of this test's own, so the first start is a first start.
-PREFIX=$(realpath -m "$BUILD_DIR/e2e-prefix")
-export WINEPREFIX=$PREFIX
-rm -rf "$PREFIX" "$PREFIX.ready"
-stop_wine_on_exit
-"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
-# Inside Wine's own desktop windows have their captions and the tray its taskbar; it is
-# started first so that no later process inherits it with this script's output.
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-sleep 2
+fresh_prefix e2e-prefix
 
-reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
-  local what=$1; shift
-  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
-  echo "timed out waiting for: $what"; return 1
-}
-has_value() { [ -n "$(reg_value "$1" "$2")" ]; }
-no_value() { [ -z "$(reg_value "$1" "$2")" ]; }
-drive() { win "$DRIVER" "$@"; }
 screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
 
 KORVALIS_WINEDEBUG=+eventlog "$WINE_RUN" "$PREFIX" "$KORVALIS" 2>"$BUILD_DIR/e2e-korvalis.log" &

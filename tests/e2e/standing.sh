@@ -7,24 +7,8 @@ KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 DIALOG="Startup Programs Changed"
 
-PREFIX=$(realpath -m "$BUILD_DIR/e2e-standing-prefix")
-export WINEPREFIX=$PREFIX
-rm -rf "$PREFIX"
-stop_wine_on_exit
-"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-sleep 2
+fresh_prefix e2e-standing-prefix
 
-reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
-  local what=$1; shift
-  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
-  echo "timed out waiting for: $what"; return 1
-}
-no_value() { [ -z "$(reg_value "$1" "$2")" ]; }
-drive() { win "$DRIVER" "$@"; }
 baseline_exists() { [ -n "$(find "$PREFIX/drive_c/users" -path '*Korvalis/baseline.dat' 2>/dev/null)" ]; }
 start() {
   "$WINE_RUN" "$PREFIX" "$KORVALIS" </dev/null >/dev/null 2>&1 &

@@ -32,9 +32,7 @@ class ScriptedHost : public app::MonitorHost {
   // A grouped question: its size is recorded, and each change is answered as a single one would be.
   std::vector<bool> AskUserAll(const std::vector<app::TChangeQuestion>& changes, bool whileNotRunning) override {
     groups.push_back(changes.size());
-    std::vector<bool> answers;
-    for (const auto& change : changes) answers.push_back(AskUser(*change.entry, change.kind, whileNotRunning));
-    return answers;
+    return app::AskOneByOne(*this, changes, whileNotRunning);
   }
   void Notify(const std::string& text) override { notices.push_back(text); }
   void WriteLog(const std::string& line) override { log.push_back(line); }
