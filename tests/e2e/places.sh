@@ -1,0 +1,209 @@
+# Every further place Korvalis guards, changed the way a setup program would (Wine's reg.exe
+# in either registry view, cmd's copy and del in the Startup folders) while one Korvalis runs:
+# each change is put to the user under its place's name, and a refusal undoes it.
+source "$(dirname "$0")/lib.sh"
+KORVALIS=$1 DRIVER=$2 PROBE=$3 ARTIFACTS=$4
+DIALOG="Startup Programs Changed"
+V='Software\Microsoft\Windows\CurrentVersion'
+NT='Software\Microsoft\Windows NT\CurrentVersion'
+CONTROL='HKLM\SYSTEM\CurrentControlSet\Control'
+
+PREFIX=$(realpath -m "$BUILD_DIR/e2e-places-prefix")
+export WINEPREFIX=$PREFIX
+rm -rf "$PREFIX" "$PREFIX.ready"
+stop_wine_on_exit
+"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+sleep 2
+
+drive() { win "$DRIVER" "$@"; }
+wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
+  local what=$1; shift
+  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
+  echo "timed out waiting for: $what"; return 1
+}
+# "TYPE DATA" of a value as reg.exe shows it, nothing when it is missing. VIEW: /reg:32 or /reg:64.
+reg_get() {  # reg_get VIEW KEY NAME
+  wine reg query "$2" /v "$3" "$1" 2>/dev/null | tr -d '\r' |
+    awk -v head="    $3    " 'index($0, head) == 1 { print substr($0, length(head) + 1) }' |
+    sed 's/^\(REG_[A-Z_]*\)    /\1 /'
+}
+reg_set() {  # reg_set VIEW KEY NAME TYPE DATA
+  wine reg add "$2" /v "$3" /t "$4" /d "$5" "$1" /f >/dev/null 2>&1
+}
+reg_is() { [ "$(reg_get "$1" "$2" "$3")" == "$4" ]; }
+view_name() { [ "$1" == /reg:32 ] && echo " (32-bit)"; }
+# The dialog's name, command, place and action, after its fixed heading and without the icon.
+question() { drive labels "$DIALOG" | sed -n '/^Would you allow the following$/,$p' | sed '1d;/^$/d' | head -4 | paste -sd'|'; }
+# answer_question WHAT NAME COMMAND PLACE ACTION ANSWER [SCREENSHOT]
+answer_question() {
+  if ! drive wait "$DIALOG"; then
+    check "$1 is asked about" "asked" "not asked"
+    return 1
+  fi
+  check "$1 is asked about as $2 in $4" "$2|$3|in $4|has been $5" "$(question)"
+  if [ -n "${7:-}" ]; then
+    drive screenshot "Z:$ARTIFACTS/$7.bmp" && convert "$ARTIFACTS/$7.bmp" "$ARTIFACTS/$7.png" && rm -f "$ARTIFACTS/$7.bmp"
+  fi
+  drive press "$DIALOG" "&$6"
+  drive gone "$DIALOG"
+}
+# undone WHAT VIEW KEY NAME EXPECTED: the value comes back to EXPECTED ("" for missing).
+undone() {
+  wait_for "$1" reg_is "$2" "$3" "$4" "$5"
+  check "$1" "$5" "$(reg_get "$2" "$3" "$4")"
+}
+# refused_addition PLACE VIEW KEY NAME DATA [SUBKEY]: added, refused, deleted again.
+refused_addition() {
+  local place="$1$(view_name "$2")" key=$3${6:+\\$6} name=${6:+$6\\}$4
+  reg_set "$2" "$key" "$4" REG_SZ "$5"
+  answer_question "an addition to $place" "$name" "$5" "$place" added No &&
+    undone "a refused addition to $place is deleted" "$2" "$key" "$4" ""
+}
+not_asked() { check "$1 is not asked about" "1" "$(drive wait "$DIALOG" 2500; echo $?)"; }
+
+# What a machine that has run for a while holds, before Korvalis first looks: a shortcut in
+# the user's Startup folder, a 32-bit Userinit, the usual BootExecute, and the parents of the
+# keys that are still missing (a key missing together with its parent is noticed only by the
+# once-a-minute read).
+cmd_echo() { wine cmd /c echo "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+USER_STARTUP="$(cmd_echo '%APPDATA%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+COMMON_STARTUP="$(cmd_echo '%ProgramData%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+QUARANTINE=$(unix_path "$(cmd_echo '%LOCALAPPDATA%')\\Korvalis\\Quarantine")
+win "$PROBE" apply 10 1 Agent '"C:\Tools\agent.exe" -quiet'
+LINK=$(unix_path "$USER_STARTUP\\Agent.lnk")
+SAVED_LINK=$BUILD_DIR/e2e-places-agent.lnk
+cp "$LINK" "$SAVED_LINK"
+link_field() { lnkinfo "$1" 2>&1 | sed -n "s/^\t$2[[:space:]]*: //p"; }
+WINLOGON="HKLM\\$NT\\Winlogon"
+reg_set /reg:32 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,'
+reg_set /reg:64 "$CONTROL\\Session Manager" BootExecute REG_MULTI_SZ 'autocheck autochk *'
+for parent in "HKCU\\$V\\Policies\\Explorer" "HKLM\\$V\\Policies\\Explorer" "$CONTROL\\Terminal Server\\Wds"; do
+  wine reg add "$parent" /f >/dev/null 2>&1
+done
+wine reg add 'HKLM\Software\Microsoft\Active Setup' /reg:32 /f >/dev/null 2>&1
+mkdir -p "$PREFIX/drive_c/places"
+printf '@echo off\r\nrem started at logon\r\n' >"$PREFIX/drive_c/places/user-check.bat"
+cp "$PREFIX/drive_c/places/user-check.bat" "$PREFIX/drive_c/places/machine-check.bat"
+
+"$WINE_RUN" "$PREFIX" "$KORVALIS" </dev/null >"$BUILD_DIR/e2e-places-korvalis.log" 2>&1 &
+if ! wait_for "the settings key" wine reg query 'HKCU\Software\Brenmoor' >/dev/null 2>&1; then
+  check "Korvalis starts" "started" "not started"
+  finish
+fi
+sleep 1.5  # the first snapshot
+
+# The machine's four in the 32-bit view, where a 32-bit setup program writes them.
+refused_addition "Local Machine Run" /reg:32 "HKLM\\$V\\Run" Run32 'C:\Tools\run32.exe'
+refused_addition "Local Machine Run Once" /reg:32 "HKLM\\$V\\RunOnce" Once32 'C:\Tools\once32.exe'
+refused_addition "Local Machine Services" /reg:32 "HKLM\\$V\\RunServices" Service32 'C:\Tools\svc32.exe'
+refused_addition "Local Machine Service Once" /reg:32 "HKLM\\$V\\RunServicesOnce" ServiceOnce32 'C:\Tools\svc1.exe'
+
+# A file that is not a shortcut, refused in either Startup folder: kept aside with its origin.
+refused_file() {  # refused_file OWNER FOLDER FILE
+  local owner=$1 where=$2 file=$3
+  wine cmd /c copy "C:\\places\\$file" "$where\\" </dev/null >/dev/null 2>&1
+  answer_question "a file copied into the $owner Startup Folder" "$file" "$where\\$file" \
+    "$owner Startup Folder" added No
+  wait_for "$file to be quarantined" test -e "$QUARANTINE/$file"
+  check "a refused $file leaves the $owner Startup Folder" "gone" \
+    "$([ -e "$(unix_path "$where\\$file")" ] && echo present || echo gone)"
+  check "a refused $file is kept in the quarantine" "yes" \
+    "$(cmp -s "$QUARANTINE/$file" "$PREFIX/drive_c/places/$file" && echo yes)"
+  check "the quarantine notes where $file came from" "$where\\$file" \
+    "$(tr -d '\r' <"$QUARANTINE/$file.origin.txt" 2>/dev/null)"
+}
+refused_file "Current User" "$USER_STARTUP" user-check.bat
+refused_file "Local Machine" "$COMMON_STARTUP" machine-check.bat
+wine cmd /c copy 'C:\places\user-check.bat' "$USER_STARTUP\\allowed.bat" </dev/null >/dev/null 2>&1
+answer_question "an allowed file" allowed.bat "$USER_STARTUP\\allowed.bat" "Current User Startup Folder" added Yes
+sleep 1.5
+check "an allowed file stays where it was put" "present quarantine-free" \
+  "$([ -e "$(unix_path "$USER_STARTUP\\allowed.bat")" ] && echo present) $([ -e "$QUARANTINE/allowed.bat" ] || echo quarantine-free)"
+
+# A shortcut deleted from the user's Startup folder, refused: it is back as it was.
+wine cmd /c del "$USER_STARTUP\\Agent.lnk" </dev/null >/dev/null 2>&1
+check "cmd deleted the shortcut" "gone" "$([ -e "$LINK" ] && echo present || echo gone)"
+answer_question "a deleted shortcut" Agent "\"$(link_field "$SAVED_LINK" 'Local path')\" $(link_field "$SAVED_LINK" \
+  'Command line arguments')" "Current User Startup Folder" removed No
+wait_for "the shortcut to come back" test -e "$LINK"
+check "the refused deletion puts the same shortcut back" "yes" "$(cmp -s "$LINK" "$SAVED_LINK" && echo yes)"
+check "lnkinfo reads its target" 'C:\Tools\agent.exe' "$(link_field "$LINK" 'Local path')"
+
+# Policies Run: refused in each view, and allowed once.
+POLICIES="$V\\Policies\\Explorer\\Run"
+refused_addition "Current User Policies Run" /reg:64 "HKCU\\$POLICIES" Pushed 'C:\Tools\pushed.exe'
+reg_set /reg:64 "HKCU\\$POLICIES" Allowed REG_SZ 'C:\Tools\allowed.exe'
+answer_question "an allowed policy" Allowed 'C:\Tools\allowed.exe' "Current User Policies Run" added Yes
+sleep 1.5
+check "an allowed policy stays" 'REG_SZ C:\Tools\allowed.exe' "$(reg_get /reg:64 "HKCU\\$POLICIES" Allowed)"
+refused_addition "Local Machine Policies Run" /reg:64 "HKLM\\$POLICIES" Machine 'C:\Tools\machine.exe'
+# Wine shows one Policies key in both views: where it does, a change made in the 32-bit view
+# is a change of the native place.
+reg_set /reg:32 "HKLM\\$POLICIES" Machine32 REG_SZ 'C:\Tools\machine32.exe'
+place="Local Machine Policies Run"
+[ -z "$(reg_get /reg:64 "HKLM\\$POLICIES" Machine32)" ] && place+=" (32-bit)"
+answer_question "a 32-bit addition to Policies Run" Machine32 'C:\Tools\machine32.exe' "$place" added No &&
+  undone "a refused 32-bit addition to Policies Run is deleted" /reg:32 "HKLM\\$POLICIES" Machine32 ""
+for view in /reg:64 /reg:32; do
+  refused_addition "Local Machine Run Once Ex" $view "HKLM\\$V\\RunOnceEx" Value 'C:\Tools\setup.exe /finish' 0001
+  refused_addition "Local Machine Active Setup" $view 'HKLM\Software\Microsoft\Active Setup\Installed Components' \
+    StubPath 'C:\Tools\stub.exe /user' '{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}'
+done
+
+# Only Load and Run of the Windows key start anything; another value there is no question.
+WINDOWS="HKCU\\$NT\\Windows"
+reg_set /reg:64 "$WINDOWS" Device REG_SZ 'Printer,winspool,LPT1:'
+refused_addition "Current User Windows Load and Run" /reg:64 "$WINDOWS" Load 'C:\Tools\load.exe'
+check "the Windows key's other value is left alone" 'REG_SZ Printer,winspool,LPT1:' "$(reg_get /reg:64 "$WINDOWS" Device)"
+refused_addition "Current User Logon Script" /reg:64 'HKCU\Environment' UserInitMprLogonScript 'C:\Tools\logon.cmd'
+
+# Winlogon asks about changes only: a new Userinit passes, a changed Shell is put back.
+reg_set /reg:64 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,'
+reg_set /reg:64 "$WINLOGON" Shell REG_SZ 'explorer.exe C:\Tools\shell.exe'
+answer_question "a changed Shell" Shell 'explorer.exe C:\Tools\shell.exe' "Local Machine Winlogon" changed No \
+  places-winlogon-change
+undone "a refused Shell change is put back" /reg:64 "$WINLOGON" Shell 'REG_SZ explorer.exe'
+not_asked "an added Userinit"
+check "an added Userinit stays" 'REG_SZ C:\windows\system32\userinit.exe,' "$(reg_get /reg:64 "$WINLOGON" Userinit)"
+reg_set /reg:32 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,C:\Tools\init.exe'
+answer_question "a changed 32-bit Userinit" Userinit 'C:\windows\system32\userinit.exe,C:\Tools\init.exe' \
+  "Local Machine Winlogon (32-bit)" changed No
+undone "a refused 32-bit Userinit change is put back" /reg:32 "$WINLOGON" Userinit 'REG_SZ C:\windows\system32\userinit.exe,'
+
+# Terminal Startup asks about additions and changes, not removals.
+RDPWD="$CONTROL\\Terminal Server\\Wds\\rdpwd"
+reg_set /reg:64 "$RDPWD" StartupPrograms REG_SZ rdpclip
+answer_question "an added StartupPrograms" StartupPrograms rdpclip "Local Machine Terminal Startup" added Yes
+reg_set /reg:64 "$RDPWD" StartupPrograms REG_SZ 'rdpclip,C:\Tools\remote.exe'
+answer_question "a changed StartupPrograms" StartupPrograms 'rdpclip,C:\Tools\remote.exe' \
+  "Local Machine Terminal Startup" changed No
+undone "a refused StartupPrograms change is put back" /reg:64 "$RDPWD" StartupPrograms 'REG_SZ rdpclip'
+wine reg delete "$RDPWD" /v StartupPrograms /f >/dev/null 2>&1
+not_asked "a removed StartupPrograms"
+
+# BootExecute is a list of strings, shown joined and put back as the same list.
+reg_set /reg:64 "$CONTROL\\Session Manager" BootExecute REG_MULTI_SZ 'autocheck autochk *\0C:\Tools\native.exe'
+answer_question "a changed BootExecute" BootExecute 'autocheck autochk * C:\Tools\native.exe' \
+  "Local Machine Boot Execute" changed No
+undone "a refused BootExecute change is put back as a list" /reg:64 "$CONTROL\\Session Manager" BootExecute \
+  'REG_MULTI_SZ autocheck autochk *'
+refused_addition "Local Machine Boot Verification" /reg:64 "$CONTROL\\BootVerificationProgram" ImagePath 'C:\Tools\verify.exe'
+
+# The Startup folders' locations: a change is put back unexpanded, with its type. The new data
+# name the same folders, so a safety read meanwhile finds no folder emptied.
+SHELL_FOLDERS="$V\\Explorer\\User Shell Folders"
+MOVED='%APPDATA%\Microsoft\Windows\Start Menu\Programs\StartUp'
+reg_set /reg:64 "HKCU\\$SHELL_FOLDERS" StartUp REG_EXPAND_SZ "$MOVED"
+answer_question "a moved user Startup folder" StartUp "$MOVED" "Current User Startup Folder Location" changed No
+undone "a refused move of the user Startup folder is put back" /reg:64 "HKCU\\$SHELL_FOLDERS" StartUp \
+  'REG_EXPAND_SZ %USERPROFILE%\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp'
+reg_set /reg:64 "HKLM\\$SHELL_FOLDERS" 'Common StartUp' REG_EXPAND_SZ "$COMMON_STARTUP"
+answer_question "a moved common Startup folder" 'Common StartUp' "$COMMON_STARTUP" \
+  "Local Machine Startup Folder Location" changed No
+undone "a refused move of the common Startup folder is put back" /reg:64 "HKLM\\$SHELL_FOLDERS" 'Common StartUp' \
+  'REG_EXPAND_SZ %ProgramData%\Microsoft\Windows\Start Menu\Programs\StartUp'
+refused_addition "Local Machine Startup Folder Location" /reg:32 "HKLM\\$SHELL_FOLDERS" 'Common Startup' 'C:\Elsewhere'
+finish
