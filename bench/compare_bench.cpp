@@ -1,5 +1,6 @@
 // The comparison of a fresh reading with the snapshot against the plain walk it replaces and
-// against reading the section, and the resident set over many quiet ticks; all in memory.
+// against reading the section, timed in turn round by round, and the resident set over many quiet
+// ticks; all in memory.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -62,22 +63,26 @@ void Comparison() {
     catalogue::TStartups snapshot(0, windows.platform());
     snapshot.LoadSections(catalogue::SectionSet::Of(8));
     catalogue::TStartups fresh(0, windows.platform());
-    const int repetitions = entries >= 10000 ? 5 : 51;
-    const double reading = bench::MedianMicros(repetitions, [&] {
-      fresh.Clear();
-      fresh.LoadSections(catalogue::SectionSet::Of(8));
-    });
+    fresh.LoadSections(catalogue::SectionSet::Of(8));
     std::size_t found = 0;
-    const double indexed = bench::MedianMicros(repetitions, [&] {
-      found += app::CompareSection(snapshot, fresh, 8, {}).differences.size();
-    });
-    const double walk = bench::MedianMicros(entries >= 10000 ? 3 : repetitions,
-                                            [&] { found += WalkDifferences(snapshot, fresh, 8); });
+    // The walk is quadratic: at ten thousand entries a few rounds take seconds already. Small
+    // sections are timed in batches, well above the clock's resolution.
+    const bench::Alternation rounds(entries >= 10000 ? 5 : 51,
+                                    {[&] {
+                                       fresh.Clear();
+                                       fresh.LoadSections(catalogue::SectionSet::Of(8));
+                                     },
+                                     [&] { found += app::CompareSection(snapshot, fresh, 8, {}).differences.size(); },
+                                     [&] { found += WalkDifferences(snapshot, fresh, 8); }},
+                                    nullptr, entries <= 100 ? 1000 / entries : 1);
+    enum { kReading, kIndexed, kWalk };
     std::printf(" %6d entries\n", entries);
-    bench::Row("reading the section", reading);
-    bench::Row("comparison (index)", indexed, "walk/index " + bench::Ratio(walk, indexed) +
-                                                   ", index/reading " + bench::Ratio(indexed, reading));
-    bench::Row("comparison (plain walk)", walk);
+    bench::Row("reading the section", rounds.MedianOf(kReading));
+    bench::Row("comparison (index)", rounds.MedianOf(kIndexed),
+               "walk/index " + bench::Times(rounds.Ratio(kWalk, kIndexed)) + ", index/reading " +
+                   bench::Times(rounds.Ratio(kIndexed, kReading)) + " (medians of " +
+                   std::to_string(rounds.Rounds()) + " rounds)");
+    bench::Row("comparison (plain walk)", rounds.MedianOf(kWalk));
     if (found != 0) std::printf("  (unexpected differences: %zu)\n", found);
   }
 }

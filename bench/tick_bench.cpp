@@ -1,5 +1,6 @@
 // The check tick under Wine against the real registry: the tick as the program runs it, the
-// literal tick that reads all six keys, and the floors they are measured against.
+// literal tick that reads all six keys, and the floors they are measured against, each timed in
+// turn with what it is compared to.
 #include <objbase.h>
 #include <windows.h>
 
@@ -10,6 +11,8 @@
 #include "Timing.h"
 #include "app/ChangeMonitor.h"
 #include "app/CompareSection.h"
+#include "catalogue/Places.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 
 using namespace korvalis;
@@ -32,37 +35,41 @@ const Key kKeys[] = {
 };
 const Key& kUserRun = kKeys[4];
 
+using platform::win32::UniqueEvent;
+using platform::win32::UniqueKey;
+
+bool PutString(HKEY key, const std::string& name, const std::string& data) {
+  return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+}
+
 void Fill(int values) {
   for (const Key& key : kKeys) {
     RegDeleteKeyA(key.root, key.path);
-    HKEY handle = nullptr;
-    RegCreateKeyExA(key.root, key.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
-    for (int i = 0; i < values; ++i) {
-      const std::string name = "Bench" + std::to_string(i);
-      const std::string data = "C:\\Program Files\\Bench\\tool" + std::to_string(i) + ".exe /q";
-      RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                     static_cast<DWORD>(data.size() + 1));
-    }
-    RegCloseKey(handle);
+    UniqueKey handle;
+    RegCreateKeyExA(key.root, key.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.put(), nullptr);
+    for (int i = 0; i < values; ++i)
+      PutString(handle.get(), "Bench" + std::to_string(i),
+                "C:\\Program Files\\Bench\\tool" + std::to_string(i) + ".exe /q");
   }
 }
 
 // The least a reading of one key can cost: one enumeration call per value, name and data at once.
 std::size_t BareRead(const Key& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExA(key.root, key.path, 0, KEY_READ, &handle) != ERROR_SUCCESS) return 0;
+  UniqueKey handle;
+  if (RegOpenKeyExA(key.root, key.path, 0, KEY_READ, handle.put()) != ERROR_SUCCESS) return 0;
   DWORD count = 0, maxName = 0, maxData = 0;
-  RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData, nullptr,
-                   nullptr);
+  RegQueryInfoKeyA(handle.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData,
+                   nullptr, nullptr);
   std::vector<char> name(maxName + 1);
   std::vector<BYTE> data(maxData + 1);
   std::size_t bytes = 0;
   for (DWORD i = 0; i < count; ++i) {
     DWORD nameLength = maxName + 1, dataSize = maxData + 1, type = 0;
-    if (RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize) == ERROR_SUCCESS)
+    if (RegEnumValueA(handle.get(), i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize) ==
+        ERROR_SUCCESS)
       bytes += dataSize;
   }
-  RegCloseKey(handle);
   return bytes;
 }
 
@@ -70,26 +77,27 @@ std::size_t BareRead(const Key& key) {
 // one look at the six notifications, arming the key's notification, reading it, checking the
 // notification, and one more look.
 struct SameCalls {
+  UniqueEvent owned[6];
   HANDLE events[6];
-  HKEY watched = nullptr;
-  HANDLE event = nullptr;
+  UniqueKey watched;
+  UniqueEvent event;
   SameCalls() {
-    for (HANDLE& e : events) e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  }
-  ~SameCalls() {
-    for (HANDLE e : events) CloseHandle(e);
-    if (watched) RegCloseKey(watched);
-    if (event) CloseHandle(event);
+    for (int i = 0; i < 6; ++i) {
+      owned[i].reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+      events[i] = owned[i].get();
+    }
   }
   std::size_t Run(const Key& key) {
     WaitForMultipleObjects(6, events, FALSE, 0);
-    if (watched) RegCloseKey(watched);
-    if (event) CloseHandle(event);
-    RegOpenKeyExA(key.root, key.path, 0, KEY_READ, &watched);
-    event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    RegNotifyChangeKeyValue(watched, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+    // The program, too, lets go of the old key and event before arming anew.
+    watched.reset();
+    event.reset();
+    RegOpenKeyExA(key.root, key.path, 0, KEY_READ, watched.put());
+    event.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    RegNotifyChangeKeyValue(watched.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event.get(),
+                            TRUE);
     const std::size_t bytes = BareRead(key);
-    WaitForSingleObject(event, 0);
+    WaitForSingleObject(event.get(), 0);
     WaitForMultipleObjects(6, events, FALSE, 0);
     return bytes;
   }
@@ -113,56 +121,101 @@ void Measure(int values, platform::win32::Win32Windows& windows) {
   SilentHost host;
   app::TChangeMonitor monitor(0, windows.platform(), switches, host);
   monitor.TakeSnapshot();
-  const int repetitions = values >= 1000 ? 9 : 41;
+  const int rounds = values >= 1000 ? 9 : 41;
 
   std::size_t sink = 0;
-  const double bare = bench::MedianMicros(repetitions, [&] {
-    for (const Key& key : kKeys) sink += BareRead(key);
-  });
-  const double literal = bench::MedianMicros(repetitions, [&] {
-    for (const Key& key : kKeys) {
-      catalogue::TStartups fresh(0, windows.platform());
-      catalogue::ReadProblems problems;
-      fresh.LoadSections(catalogue::SectionSet::Of(key.section), problems);
-      sink += app::CompareSection(monitor.Snapshot(), fresh, key.section, {}).differences.size();
-    }
-  });
-  const double quiet = bench::MedianMicros(repetitions * 5, [&] { monitor.CheckAllSections(); });
+  enum { kBare, kLiteral, kQuiet };
+  const bench::Alternation reads(rounds, {[&] {
+                                            for (const Key& key : kKeys) sink += BareRead(key);
+                                          },
+                                          [&] {
+                                            for (const Key& key : kKeys) {
+                                              catalogue::TStartups fresh(0, windows.platform());
+                                              catalogue::ReadProblems problems;
+                                              fresh.LoadSections(catalogue::SectionSet::Of(key.section), problems);
+                                              sink += app::CompareSection(monitor.Snapshot(), fresh, key.section, {})
+                                                          .differences.size();
+                                            }
+                                          },
+                                          [&] { monitor.CheckAllSections(); }});
 
   // A tick after one value of the current user's Run key changed: that key alone is read. The
   // floors get the same untimed change before each run.
   int flip = 0;
   const auto change = [&] {
-    HKEY handle = nullptr;
-    RegOpenKeyExA(kUserRun.root, kUserRun.path, 0, KEY_SET_VALUE, &handle);
-    const std::string data = "C:\\flip" + std::to_string(flip++ % 2) + ".exe";
-    RegSetValueExA(handle, "Flip", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(handle);
+    UniqueKey handle;
+    RegOpenKeyExA(kUserRun.root, kUserRun.path, 0, KEY_SET_VALUE, handle.put());
+    PutString(handle.get(), "Flip", "C:\\flip" + std::to_string(flip++ % 2) + ".exe");
   };
-  const double changed = bench::MedianMicros(repetitions, [&] { monitor.CheckAllSections(); }, change);
-  const double bareOne = bench::MedianMicros(repetitions, [&] { sink += BareRead(kUserRun); }, change);
   SameCalls same;
-  const double sameCalls = bench::MedianMicros(repetitions, [&] { sink += same.Run(kUserRun); }, change);
+  enum { kSameCalls, kBareOne, kChanged };
+  const bench::Alternation changes(rounds,
+                                   {[&] { sink += same.Run(kUserRun); }, [&] { sink += BareRead(kUserRun); },
+                                    [&] { monitor.CheckAllSections(); }},
+                                   change);
 
-  std::printf(" %5d values in each of the six keys\n", values);
-  bench::Row("floor: bare enumeration of the six keys", bare);
-  bench::Row("literal tick: read and compare all six keys", literal, "literal/floor " + bench::Ratio(literal, bare));
-  bench::Row("program's tick, nothing changed", quiet, "literal/quiet " + bench::Ratio(literal, quiet));
-  bench::Row("floor: bare enumeration of the changed key", bareOne);
-  bench::Row("floor: the same registry calls as the tick makes", sameCalls);
-  bench::Row("program's tick, one key changed", changed,
-             "changed/same calls " + bench::Ratio(changed, sameCalls) + ", changed/enumeration " +
-                 bench::Ratio(changed, bareOne));
+  std::printf(" %5d values in each of the six keys (medians of %d rounds)\n", values, rounds);
+  bench::Row("floor: bare enumeration of the six keys", reads.MedianOf(kBare));
+  bench::Row("literal tick: read and compare all six keys", reads.MedianOf(kLiteral),
+             "literal/floor " + bench::Times(reads.Ratio(kLiteral, kBare)));
+  bench::Row("program's tick, nothing changed", reads.MedianOf(kQuiet),
+             "literal/quiet " + bench::Times(reads.Ratio(kLiteral, kQuiet)));
+  bench::Row("floor: bare enumeration of the changed key", changes.MedianOf(kBareOne));
+  bench::Row("floor: the same registry calls as the tick makes", changes.MedianOf(kSameCalls));
+  bench::Row("program's tick, one key changed", changes.MedianOf(kChanged),
+             "changed/same calls " + bench::Times(changes.Ratio(kChanged, kSameCalls)) + ", changed/enumeration " +
+                 bench::Times(changes.Ratio(kChanged, kBareOne)));
   if (sink == 0 && values > 0) std::printf("  (nothing read?)\n");
 }
 
-double SixEventFloor() {
-  HANDLE events[6];
-  for (HANDLE& event : events) event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  const double floor = bench::MedianMicros(2001, [&] { WaitForMultipleObjects(6, events, FALSE, 0); });
-  for (HANDLE event : events) CloseHandle(event);
-  return floor;
+// A quiet tick of the program against the least any quiet tick can cost: one zero-timeout
+// wait on as many events as the monitor watches, timed in turn with it.
+void QuietTick(platform::win32::Win32Windows& windows, bool allPlaces) {
+  app::TSwitches switches;
+  switches.AllPlaces = allPlaces;
+  SilentHost host;
+  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  monitor.TakeSnapshot();
+  monitor.CheckAllSections();  // the first look after the snapshot, out of the timing
+  const std::size_t watched = monitor.ChangeEvents().size();
+  // The places without a watch here: neither their key nor its parent exists, so every tick
+  // reads them.
+  std::vector<catalogue::Section> sections;
+  for (catalogue::Section section = catalogue::kLocalMachineRun; section <= catalogue::kCurrentUserRunOnce; ++section)
+    sections.push_back(section);
+  if (allPlaces)
+    for (const catalogue::Section section : catalogue::FurtherSections())
+      if (catalogue::PlaceOf(section)->view != platform::RegistryView::Other || windows.registry.HasOtherView())
+        sections.push_back(section);
+  std::string unwatched;
+  {
+    app::TSectionWatches probe(windows.platform());
+    for (const catalogue::Section section : sections) {
+      const std::size_t before = probe.NativeEvents().size();
+      probe.Arm(section);
+      if (probe.NativeEvents().size() == before) unwatched += "\n    " + catalogue::PlaceOf(section)->name;
+    }
+  }
+
+  std::vector<platform::win32::UniqueEvent> owned;
+  std::vector<HANDLE> events;
+  for (std::size_t i = 0; i < watched; ++i) {
+    owned.emplace_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    events.push_back(owned.back().get());
+  }
+  const auto floor = [&] {
+    WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0);
+  };
+  // Within a minute of the snapshot, so no place is due for its safety read.
+  const bench::RatioResult quiet = bench::MedianRatio(1001, [&] { monitor.CheckAllSections(); }, floor, nullptr, 5);
+  if (host.asked > 0) std::printf("  (a quiet tick asked %d questions?)\n", host.asked);
+
+  const std::string places = allPlaces ? "every place guarded" : "the six registry places";
+  std::printf(" %s: %zu places, %zu events watched\n", places.c_str(), sections.size(), watched);
+  if (!unwatched.empty()) std::printf("  not watchable here, read at every tick:%s\n", unwatched.c_str());
+  bench::Row("floor: one zero-timeout wait on " + std::to_string(watched) + " events", quiet.floor);
+  bench::Row("quiet tick, " + places, quiet.subject,
+             bench::RatioNote("quiet/floor", quiet.ratio, quiet.rounds));
 }
 
 }  // namespace
@@ -170,20 +223,13 @@ double SixEventFloor() {
 int main() {
   CoInitialize(nullptr);
   platform::win32::Win32Windows windows;
-  std::printf("Korvalis tick benchmark under Wine (medians)\n\n");
-  const double eventFloor = SixEventFloor();
-  bench::Row("floor: one zero-timeout wait on six events", eventFloor);
+  std::printf("Korvalis tick benchmark under Wine (each ratio the median of per-round ratios)\n\n");
   for (int values : {0, 10, 100, 1000}) Measure(values, windows);
 
-  // The quiet tick at ten values, against the six-event floor.
+  std::printf("\nQuiet ticks at 10 values per key, against a wait on as many events (rounds of 5 ticks)\n");
   Fill(10);
-  app::TSwitches switches;
-  SilentHost host;
-  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
-  monitor.TakeSnapshot();
-  const double quiet = bench::MedianMicros(2001, [&] { monitor.CheckAllSections(); });
-  std::printf("\n");
-  bench::Row("quiet tick at 10 values per key", quiet, "quiet/six-event floor " + bench::Ratio(quiet, eventFloor));
+  QuietTick(windows, false);
+  QuietTick(windows, true);
   Fill(0);
   CoUninitialize();
   return 0;
