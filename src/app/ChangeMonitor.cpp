@@ -66,10 +66,20 @@ std::vector<Section> TChangeMonitor::Guarded(const Section* six, std::size_t cou
   if (!switches_.AllPlaces) return sections;
   for (const Section section : catalogue::FurtherSections()) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
-    if (place.view == platform::RegistryView::Other && !platform_.registry.HasOtherView()) continue;
+    if (place.view == platform::RegistryView::Other && !OtherViewOwnKey(place)) continue;
     if (std::find(sections.begin(), sections.end(), section) == sections.end()) sections.push_back(section);
   }
   return sections;
+}
+
+bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
+  // A key both views share is one place, asked about once; the system tells which are shared.
+  if (!platform_.registry.HasOtherView()) return false;
+  const auto known = sharedViews_.find(place.section);
+  if (known != sharedViews_.end()) return !known->second;
+  const bool shared = platform_.registry.SameInBothViews(place.root, place.path);
+  sharedViews_.emplace(place.section, shared);
+  return !shared;
 }
 
 std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(kSweepOrder, std::size(kSweepOrder)); }

@@ -2,6 +2,7 @@
 // Compares fresh readings of the registry startup sections with the snapshot, asks the user
 // about every difference, and puts refused ones back.
 #include <array>
+#include <map>
 #include <set>
 #include <string>
 
@@ -66,6 +67,7 @@ class TChangeMonitor {
   // The sections of the list, and the further places when they are guarded.
   std::vector<catalogue::Section> Guarded(const catalogue::Section* six, std::size_t count) const;
   std::vector<catalogue::Section> SweepOrder() const;
+  bool OtherViewOwnKey(const catalogue::TPlace& place) const;
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
   TSectionWatches::Clock clock_;
@@ -81,6 +83,7 @@ class TChangeMonitor {
   catalogue::SectionSet offlineSections_;  // not checked since the start from the baseline
   std::vector<TRefusal> refusals_;
   std::string lastSaveError_;
+  mutable std::map<catalogue::Section, bool> sharedViews_;  // asked once per place
   // The reading problems already shown, per section, so each is shown once while it lasts.
   std::array<std::set<std::string>, catalogue::kSectionCount> shownProblems_;
 };

@@ -27,9 +27,11 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue
   platform::Registry& registry = platform_.registry;
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
   bool subtree = place.eachSubkey;
-  // A missing key shows up as a change of its parent once it is created.
-  if (opened.status == platform::kErrorFileNotFound) {
-    opened = registry.OpenKey(place.root, ParentOf(place.path), platform::KeyAccess::Read, place.view);
+  // A missing key shows up as a change of its nearest existing ancestor: the first key made on
+  // the way down is a new name there, and the place is read again then.
+  for (std::string path = place.path; opened.status == platform::kErrorFileNotFound && !path.empty();) {
+    path = ParentOf(path);
+    opened = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
     subtree = false;
   }
   std::unique_ptr<platform::ChangeWatch> watch;

@@ -78,6 +78,9 @@ class Registry {
   }
   // Whether there is another view at all: false on 32-bit Windows.
   virtual bool HasOtherView() const = 0;
+  // Whether the key is one and the same in both views (a shared key), judged while it is missing
+  // by its nearest existing ancestor; false when that cannot be told.
+  virtual bool SameInBothViews(RootKey root, const std::string& path) = 0;
   // Deletes a key with everything below it.
   virtual Status DeleteTree(RootKey root, const std::string& path) = 0;
   // Which of the watches have fired, bit i for watches[i] (at most 32), in one look.

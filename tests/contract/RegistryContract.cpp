@@ -247,6 +247,7 @@ TEST_P(RegistryContract, AMachineKeyOfTheOtherViewLivesBelowWow6432NodeAndNotInT
     ASSERT_EQ(key.key->SetValue("V", kRegSz, StringBytes("32")), kSuccess);
   }
   EXPECT_EQ(registry.OpenKey(RootKey::LocalMachine, path, KeyAccess::Read).status, kErrorFileNotFound);
+  EXPECT_FALSE(registry.SameInBothViews(RootKey::LocalMachine, path));
   auto physical = registry.OpenKey(RootKey::LocalMachine, "Software\\Wow6432Node\\KorvalisContractView", KeyAccess::Read);
   ASSERT_TRUE(physical);
   std::uint32_t type = 0;
@@ -256,6 +257,7 @@ TEST_P(RegistryContract, AMachineKeyOfTheOtherViewLivesBelowWow6432NodeAndNotInT
   // The current user's keys are one in both views.
   EXPECT_TRUE(registry.CreateKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::All, RegistryView::Other));
   EXPECT_TRUE(registry.OpenKey(RootKey::CurrentUser, world().ScratchKey(), KeyAccess::Read));
+  EXPECT_TRUE(registry.SameInBothViews(RootKey::CurrentUser, world().ScratchKey()));
   physical = OpenedKey{};
   EXPECT_EQ(registry.DeleteTree(RootKey::LocalMachine, "Software\\Wow6432Node\\KorvalisContractView"), kSuccess);
 }

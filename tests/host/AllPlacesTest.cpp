@@ -61,6 +61,15 @@ TEST_F(AllPlacesTest, TheOtherViewIsGuardedUnderItsOwnName) {
                                           "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "Legacy"));
 }
 
+TEST_F(AllPlacesTest, AKeyBothViewsShareWasAskedAboutTwice) {
+  windows.registry.sharedKeys = {"Software\\Microsoft\\Windows\\CurrentVersion\\Policies"};
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+                             "Shared", "C:\\s.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Shared in Local Machine Policies Run"}));
+}
+
 TEST_F(AllPlacesTest, OnlyTheNamedValuesOfALogonKeyAskAndWinlogonAsksOnlyAboutChanges) {
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", "C:\\Windows\\system32\\userinit.exe,");
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "DefaultUserName", "alice");

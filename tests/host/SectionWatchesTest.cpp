@@ -103,6 +103,18 @@ TEST_F(SectionWatchesTest, AChangeToTheSameKeyWhileAQuestionIsOpenIsAskedNotSwal
   EXPECT_FALSE(windows.registry.Get(RootKey::CurrentUser, kRunKey, "Payload"));
 }
 
+TEST(SectionWatchesOfPlaces, AKeyMissingWithItsParentWasWatchedByNothingAndWaitedForTheSafetyRead) {
+  platform::memory::MemoryWindows windows;
+  std::chrono::steady_clock::time_point now{};
+  TSectionWatches watches(windows.platform(), [&] { return now; });
+  const std::vector<catalogue::Section> place = {catalogue::kLocalMachinePoliciesRun};
+  watches.Arm(catalogue::kLocalMachinePoliciesRun);
+  EXPECT_TRUE(watches.Due(place).Empty());  // armed on the nearest key there is
+  windows.registry.PutString(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+                             "Probe", "C:\\p.exe");
+  EXPECT_TRUE(watches.Due(place).Contains(catalogue::kLocalMachinePoliciesRun));
+}
+
 TEST_F(SectionWatchesTest, AKeyThatCannotBeWatchedIsReadEveryTick) {
   windows.registry.SetRights(RootKey::LocalMachine, kRunOnceKey, {false, false});
   monitor.TakeSnapshot();

@@ -72,11 +72,16 @@ class MemoryWatch : public ChangeWatch {
   TreeStamp stamp_;  // a key made or deleted below also changes its parent's count
 };
 
-std::string ViewPath(RootKey root, const std::string& path, RegistryView view, bool hasOtherView) {
+std::string ViewPath(RootKey root, const std::string& path, RegistryView view, bool hasOtherView,
+                     const std::vector<std::string>& shared) {
   if (view != RegistryView::Other || !hasOtherView || root != RootKey::LocalMachine) return path;
   const std::string folded = FoldCase(path);
   if (folded != "SOFTWARE" && folded.rfind("SOFTWARE\\", 0) != 0) return path;
   if (folded.rfind("SOFTWARE\\WOW6432NODE", 0) == 0) return path;
+  for (const std::string& key : shared) {
+    const std::string prefix = FoldCase(key);
+    if (folded == prefix || folded.rfind(prefix + "\\", 0) == 0) return path;
+  }
   return "Software\\Wow6432Node" + path.substr(8);
 }
 
@@ -276,8 +281,12 @@ std::shared_ptr<Node> SharedOf(const std::map<RootKey, std::shared_ptr<Node>>& r
 }
 }  // namespace
 
+bool MemoryRegistry::SameInBothViews(RootKey root, const std::string& path) {
+  return otherView && FoldCase(ViewPath(root, path, RegistryView::Other, otherView, sharedKeys)) == FoldCase(path);
+}
+
 OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& viewPath, KeyAccess access, RegistryView view) {
-  const std::string path = ViewPath(root, viewPath, view, otherView);
+  const std::string path = ViewPath(root, viewPath, view, otherView, sharedKeys);
   OpenedKey opened;
   if ((opened.status = RunHook(RegistryOperation{RegistryOperation::Kind::Open, root, path, {}, access}))) return opened;
   const auto node = SharedOf(roots_, root, path);
@@ -295,7 +304,7 @@ OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& viewPath, Key
 }
 
 OpenedKey MemoryRegistry::CreateKey(RootKey root, const std::string& viewPath, KeyAccess access, RegistryView view) {
-  const std::string path = ViewPath(root, viewPath, view, otherView);
+  const std::string path = ViewPath(root, viewPath, view, otherView, sharedKeys);
   OpenedKey opened;
   if ((opened.status = RunHook(RegistryOperation{RegistryOperation::Kind::Create, root, path, {}, access})))
     return opened;

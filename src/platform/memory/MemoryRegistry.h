@@ -50,7 +50,10 @@ class MemoryRegistry : public Registry {
   OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
   OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
   bool HasOtherView() const override { return otherView; }
+  bool SameInBothViews(RootKey root, const std::string& path) override;
   bool otherView = true;  // false: a 32-bit system
+  // Keys under Software both views share (their paths, and everything below them).
+  std::vector<std::string> sharedKeys;
   Status DeleteTree(RootKey root, const std::string& path) override;
 
   // Direct access for tests; none of these runs the hook or checks rights.

@@ -14,6 +14,7 @@ NTSTATUS NTAPI NtQueryValueKey(HANDLE key, PUNICODE_STRING name, int information
                                ULONG length, PULONG resultLength);
 NTSTATUS NTAPI NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG titleIndex, ULONG type, PVOID data, ULONG size);
 NTSTATUS NTAPI NtDeleteValueKey(HANDLE key, PUNICODE_STRING name);
+NTSTATUS NTAPI NtQueryKey(HANDLE key, int informationClass, PVOID information, ULONG length, PULONG resultLength);
 }
 
 namespace korvalis::platform::win32 {
@@ -253,6 +254,43 @@ REGSAM ViewFlag(RegistryView view) {
   return sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
 }  // namespace
+
+namespace {
+constexpr int kKeyNameInformation = 3;
+
+// The key's name in the system's own tree (\REGISTRY\MACHINE\SOFTWARE\...), where a redirected
+// key and its other view differ and a shared one does not.
+std::wstring SystemNameOf(HKEY key) {
+  std::vector<std::uint8_t> information(1024);
+  ULONG returned = 0;
+  if (!NT_SUCCESS(NtQueryKey(key, kKeyNameInformation, information.data(), static_cast<ULONG>(information.size()),
+                             &returned)))
+    return std::wstring();
+  ULONG length = 0;
+  std::memcpy(&length, information.data(), sizeof length);
+  length = std::min<ULONG>(length, static_cast<ULONG>(information.size() - sizeof length));
+  std::wstring name(length / sizeof(wchar_t), L'\0');
+  std::memcpy(name.data(), information.data() + sizeof length, name.size() * sizeof(wchar_t));
+  for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
+  return name;
+}
+}  // namespace
+
+bool Win32Registry::SameInBothViews(RootKey root, const std::string& path) {
+  for (std::string at = path;;) {
+    UniqueKey native, other;
+    const LONG found = RegOpenKeyExA(RootHandle(root), at.c_str(), 0, KEY_QUERY_VALUE, native.put());
+    if (found == ERROR_SUCCESS &&
+        RegOpenKeyExA(RootHandle(root), at.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(RegistryView::Other), other.put()) ==
+            ERROR_SUCCESS) {
+      const std::wstring name = SystemNameOf(native.get());
+      return !name.empty() && name == SystemNameOf(other.get());
+    }
+    if (found != ERROR_FILE_NOT_FOUND || at.empty()) return false;
+    const auto cut = at.find_last_of('\\');
+    at = cut == std::string::npos ? std::string() : at.substr(0, cut);
+  }
+}
 
 bool Win32Registry::HasOtherView() const {
   if (sizeof(void*) == 8) return true;

@@ -10,6 +10,7 @@ class Win32Registry : public Registry {
   OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
   OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
   bool HasOtherView() const override;
+  bool SameInBothViews(RootKey root, const std::string& path) override;
   Status DeleteTree(RootKey root, const std::string& path) override;
   std::uint32_t PollWatches(const std::vector<ChangeWatch*>& watches) override;
 };
