@@ -8,22 +8,8 @@ V='Software\Microsoft\Windows\CurrentVersion'
 NT='Software\Microsoft\Windows NT\CurrentVersion'
 CONTROL='HKLM\SYSTEM\CurrentControlSet\Control'
 
-PREFIX=$(realpath -m "$BUILD_DIR/e2e-places-prefix")
-export WINEPREFIX=$PREFIX
-rm -rf "$PREFIX" "$PREFIX.ready"
-stop_wine_on_exit
-"$WINE_RUN" "$PREFIX" cmd /c exit </dev/null >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-sleep 2
+fresh_prefix e2e-places-prefix
 
-drive() { win "$DRIVER" "$@"; }
-wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
-  local what=$1; shift
-  for _ in $(seq 1 50); do "$@" && return 0; sleep 0.2; done
-  echo "timed out waiting for: $what"; return 1
-}
 # "TYPE DATA" of a value as reg.exe shows it, nothing when it is missing. VIEW: /reg:32 or /reg:64.
 reg_get() {  # reg_get VIEW KEY NAME
   wine reg query "$2" /v "$3" "$1" 2>/dev/null | tr -d '\r' |
@@ -65,9 +51,8 @@ refused_addition() {
 not_asked() { check "$1 is not asked about" "1" "$(drive wait "$DIALOG" 2500; echo $?)"; }
 
 # What a machine that has run for a while holds, before Korvalis first looks: a shortcut in
-# the user's Startup folder, a 32-bit Userinit, the usual BootExecute, and the parents of the
-# keys that are still missing (a key missing together with its parent is noticed only by the
-# once-a-minute read).
+# the user's Startup folder, a 32-bit Userinit and the usual BootExecute. Policies, Terminal
+# Server\Wds and the 32-bit Active Setup are missing with their parents, as in a new prefix.
 cmd_echo() { wine cmd /c echo "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 USER_STARTUP="$(cmd_echo '%APPDATA%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
 COMMON_STARTUP="$(cmd_echo '%ProgramData%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
@@ -80,10 +65,6 @@ link_field() { lnkinfo "$1" 2>&1 | sed -n "s/^\t$2[[:space:]]*: //p"; }
 WINLOGON="HKLM\\$NT\\Winlogon"
 reg_set /reg:32 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,'
 reg_set /reg:64 "$CONTROL\\Session Manager" BootExecute REG_MULTI_SZ 'autocheck autochk *'
-for parent in "HKCU\\$V\\Policies\\Explorer" "HKLM\\$V\\Policies\\Explorer" "$CONTROL\\Terminal Server\\Wds"; do
-  wine reg add "$parent" /f >/dev/null 2>&1
-done
-wine reg add 'HKLM\Software\Microsoft\Active Setup' /reg:32 /f >/dev/null 2>&1
 mkdir -p "$PREFIX/drive_c/places"
 printf '@echo off\r\nrem started at logon\r\n' >"$PREFIX/drive_c/places/user-check.bat"
 cp "$PREFIX/drive_c/places/user-check.bat" "$PREFIX/drive_c/places/machine-check.bat"
