@@ -197,6 +197,10 @@ Section /o "un.Settings and activity log" SecSettings
   DeleteRegKey HKCU "Software\Windows Brenmoor\${PRODUCT}"
   DeleteRegKey /ifempty HKCU "Software\Windows Brenmoor"
   Delete "$LOCALAPPDATA\${PRODUCT}\korvalis.log"
+  ; The stored baseline and its refusals go with the settings; refused files kept in the
+  ; quarantine are the user's and stay, and with them the folder.
+  Delete "$LOCALAPPDATA\${PRODUCT}\baseline.dat"
+  Delete "$LOCALAPPDATA\${PRODUCT}\baseline.dat.*"
   RMDir "$LOCALAPPDATA\${PRODUCT}"
 SectionEnd
 

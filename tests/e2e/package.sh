@@ -97,7 +97,10 @@ install "/D=$chosen"
 dir=$(unix_path "$chosen")
 check "/D= chooses the install folder" present "$(state "$dir/korvalis.exe")"
 check "the uninstall entry knows the chosen folder" "$chosen" "$(reg_value "$UNINSTALL" InstallLocation)"
-# An autostart value of another copy of Korvalis is not the installed program's to remove.
+# An autostart value of another copy of Korvalis is not the installed program's to remove. It is
+# written while Korvalis is not running, which the next start would ask about; with questions
+# turned off it is accepted as it stands.
+wine reg add "$SETTINGS\\Korvalis" /v Notification /d 0 /f >/dev/null
 wine reg add "$RUN" /v Korvalis /d '"C:\Elsewhere\korvalis.exe"' /f >/dev/null
 wine reg add "$PLACES\\Korvalis" /v Placement /d x /f >/dev/null
 wine reg add "$PLACES\\Another" /v Placement /d y /f >/dev/null
