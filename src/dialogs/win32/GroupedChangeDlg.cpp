@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalogue/Sections.h"
+#include "dialogs/ChangeWarning.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
 
@@ -44,10 +45,7 @@ void TfrmGroupedChangeDlg::BuildControls() {
       LoadImageA(Application().Handle(), "WARNINGICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
   Add<TShape>("Shape1", TBounds{8, 4, 664, 57}, TColor::InfoBk);
   Add<TImage>("Image2", TBounds{14, 16, 32, 32}, 16).SetIcon(warningIcon_.get());
-  Add<TLabel>("Label3", TBounds{36, 12, 620, 39},
-              "Warning: prevent changes may cause some applications to crash\r\n"
-              "and may even cause system instability. \r\n"
-              "Make sure you know what you are doing!",
+  Add<TLabel>("Label3", TBounds{36, 12, 620, 39}, kChangeWarning,
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
   lblQuestion = &Add<TLabel>("lblQuestion", TBounds{8, 72, 0, 0}, "", TLabel::Options{});
   Add<TLabel>("Label1", TBounds{8, 88, 0, 0}, "Tick the changes you allow; Allow checked undoes all the others.",

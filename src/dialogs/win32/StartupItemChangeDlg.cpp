@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "catalogue/Sections.h"
+#include "dialogs/ChangeWarning.h"
 #include "dialogs/InfoLinks.h"
 #include "shell/ChangeDialogStorage.h"
 #include "text/VisibleText.h"
@@ -49,10 +50,7 @@ void TfrmChangeDlg::BuildControls() {
 
   Add<TShape>("Shape1", TBounds{8, 4, 353, 57}, TColor::InfoBk);
   Add<TImage>("Image2", TBounds{14, 16, 32, 32}, 16).SetIcon(warningIcon_.get());
-  Add<TLabel>("Label3", TBounds{36, 12, 308, 39},
-              "Warning: prevent changes may cause some applications to crash\r\n"
-              "and may even cause system instability. \r\n"
-              "Make sure you know what you are doing!",
+  Add<TLabel>("Label3", TBounds{36, 12, 308, 39}, kChangeWarning,
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
   Label1 = &Add<TLabel>("Label1", TBounds{8, 76, 0, 0}, "Would you allow the following", TLabel::Options{});
   Add<TShape>("Shape2", TBounds{0, 96, 365, 149}, TColor::Window);
