@@ -78,7 +78,9 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   const auto known = sharedViews_.find(place.section);
   if (known != sharedViews_.end()) return !known->second;
   const bool shared = platform_.registry.SameInBothViews(place.root, place.path);
-  sharedViews_.emplace(place.section, shared);
+  // Told by the key itself, the answer holds; told by an ancestor, it is asked again once the
+  // key is there.
+  if (platform_.registry.OpenKey(place.root, place.path, platform::KeyAccess::Read)) sharedViews_.emplace(place.section, shared);
   return !shared;
 }
 

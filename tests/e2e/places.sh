@@ -128,6 +128,10 @@ place="Local Machine Policies Run"
 [ -z "$(reg_get /reg:64 "HKLM\\$POLICIES" Machine32)" ] && place+=" (32-bit)"
 answer_question "a 32-bit addition to Policies Run" Machine32 'C:\Tools\machine32.exe' "$place" added No &&
   undone "a refused 32-bit addition to Policies Run is deleted" /reg:32 "HKLM\\$POLICIES" Machine32 ""
+# A key both views share is one place: a change allowed there is not asked about a second time.
+reg_set /reg:32 "HKLM\\$POLICIES" Shared REG_SZ 'C:\Tools\shared.exe'
+answer_question "an allowed 32-bit addition to Policies Run" Shared 'C:\Tools\shared.exe' "$place" added Yes
+not_asked "the same allowed change, once more in the other view,"
 for view in /reg:64 /reg:32; do
   refused_addition "Local Machine Run Once Ex" $view "HKLM\\$V\\RunOnceEx" Value 'C:\Tools\setup.exe /finish' 0001
   refused_addition "Local Machine Active Setup" $view 'HKLM\Software\Microsoft\Active Setup\Installed Components' \
