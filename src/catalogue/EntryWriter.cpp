@@ -6,7 +6,6 @@
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
 #include "text/Fileman.h"
-#include "text/VisibleText.h"
 
 namespace korvalis::catalogue {
 
@@ -22,7 +21,6 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     path += "\\" + valueName_.substr(0, cut);
     value = valueName_.substr(cut + 1);
   }
-  const std::string shown = text::VisibleText(name_);
   if (enabled_) {
     // A refused deletion of the whole key must still bring its entries back.
     platform::OpenedKey opened = registry.CreateKey(place.root, path, platform::KeyAccess::Write, place.view);
@@ -30,11 +28,11 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     const std::uint32_t type = asRead ? valueType_ : platform::kRegSz;
     if (!opened ||
         opened.key->SetValue(value, type, asRead ? linkData_ : platform::StringBytes(command_)) != platform::kSuccess)
-      throw Error(FormatText("Failed to set data for '%s'", shown));
+      throw Error(FormatText("Failed to set data for '%s'", name_));
     return;
   }
   if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
-    throw Error(FormatText("Failed to delete value '%s'", shown));
+    throw Error(FormatText("Failed to delete value '%s'", name_));
 }
 
 void TStartup::ApplyToFolder() const {
