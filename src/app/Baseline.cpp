@@ -144,12 +144,13 @@ TBaselineFormatError::TBaselineFormatError(Reason reason, std::uint32_t version)
 bool TBaselineEntry::operator==(const TBaselineEntry& other) const {
   return section == other.section && name == other.name && valueName == other.valueName &&
          command == other.command && valueType == other.valueType && iconIndex == other.iconIndex &&
-         data == other.data;
+         data == other.data && contentSize == other.contentSize && contentHash == other.contentHash;
 }
 
 bool TRefusal::operator==(const TRefusal& other) const {
   return section == other.section && valueName == other.valueName && command == other.command &&
-         lastReported == other.lastReported;
+         lastReported == other.lastReported && contentSize == other.contentSize &&
+         contentHash == other.contentHash;
 }
 
 bool TBaseline::operator==(const TBaseline& other) const {
@@ -176,7 +177,8 @@ TBaseline TBaseline::Of(const catalogue::TStartups& catalogue) {
   for (int i = 0; i < catalogue.Count(); ++i) {
     const catalogue::TStartup& entry = catalogue.Items(i);
     baseline.entries.push_back(TBaselineEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(),
-                                              entry.ValueType(), entry.IconIndex(), entry.LinkData()});
+                                              entry.ValueType(), entry.IconIndex(), entry.LinkData(),
+                                              entry.ContentSize(), entry.ContentHash()});
   }
   return baseline;
 }
@@ -188,6 +190,7 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
     if (!entry) continue;  // no command; Decode lets none through
     entry->SetValueType(record.valueType);
     entry->LinkData() = record.data;
+    entry->SetContent(record.contentSize, record.contentHash);
   }
 }
 

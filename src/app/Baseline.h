@@ -25,6 +25,8 @@ struct TBaselineEntry {
   std::uint32_t valueType = 0;
   std::int32_t iconIndex = 0;
   std::vector<std::uint8_t> data;  // TStartup::LinkData
+  std::uint64_t contentSize = 0;   // TStartup::ContentSize
+  std::string contentHash = {};    // TStartup::ContentHash
 
   bool operator==(const TBaselineEntry& other) const;
 };
@@ -35,6 +37,9 @@ struct TRefusal {
   std::string valueName;
   std::string command;
   std::int64_t lastReported = 0;  // seconds
+  // A refused file is the same only with the same content; empty for a registry value.
+  std::uint64_t contentSize = 0;
+  std::string contentHash = {};
 
   bool operator==(const TRefusal& other) const;
 };

@@ -199,7 +199,7 @@ void TChangeMonitor::CheckSection(Section section) {
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
   RenewSection(section, fresh, outcomes, failed);
-  offlineSections_ = catalogue::SectionSet::FromBits(offlineSections_.Bits() & ~(1u << section));
+  offlineSections_ = offlineSections_.Without(section);
   StoreBaseline();
 }
 
@@ -251,7 +251,8 @@ TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& di
 void TChangeMonitor::RememberRefusal(Section section, const TDifference& difference) {
   // A refused removal wants the entry kept; only what came in can come back.
   if (!difference.now || StandingRefusal(section, difference)) return;
-  refusals_.push_back(TRefusal{section, difference.now->ValueName(), difference.now->Command(), 0});
+  refusals_.push_back(TRefusal{section, difference.now->ValueName(), difference.now->Command(), 0,
+                              difference.now->ContentSize(), difference.now->ContentHash()});
 }
 
 void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {

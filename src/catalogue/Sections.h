@@ -57,22 +57,31 @@ bool IsFolderSection(Section section);
 // HKEY_LOCAL_MACHINE for sections 4 to 7, HKEY_CURRENT_USER for 8 and 9.
 platform::RootKey SectionRoot(Section section);
 
-// A set of sections, bit n standing for section n; wide enough for every place.
+// A set of sections, bit n standing for section n; wide enough for every number a section can have.
 class SectionSet {
  public:
+  static constexpr int kCapacity = 256;
   constexpr SectionSet() = default;
   SectionSet(std::initializer_list<Section> sections);
   static SectionSet Of(Section section);
-  static constexpr SectionSet FromBits(std::uint32_t bits) { return SectionSet(bits); }
+  // The sections 0 to 31 of the low bits, as the first designs numbered them.
+  static constexpr SectionSet FromBits(std::uint32_t bits) {
+    SectionSet set;
+    set.words_[0] = bits;
+    return set;
+  }
 
-  constexpr bool Contains(Section section) const { return section < kSectionCount && (bits_ >> section) & 1u; }
-  constexpr std::uint32_t Bits() const { return bits_; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  SectionSet With(Section section) const { return FromBits(bits_ | (section < kSectionCount ? 1u << section : 0u)); }
+  constexpr bool Contains(Section section) const { return (words_[section / 64] >> (section % 64)) & 1u; }
+  constexpr bool Empty() const { return (words_[0] | words_[1] | words_[2] | words_[3]) == 0; }
+  // The low 32 bits, for the sections of the first designs.
+  constexpr std::uint32_t LowBits() const { return static_cast<std::uint32_t>(words_[0]); }
+  SectionSet With(Section section) const;
+  SectionSet Without(Section section) const;
+  bool operator==(const SectionSet& other) const { return words_ == other.words_; }
+  bool operator!=(const SectionSet& other) const { return !(*this == other); }
 
  private:
-  constexpr explicit SectionSet(std::uint32_t bits) : bits_(bits) {}
-  std::uint32_t bits_ = 0;
+  std::array<std::uint64_t, 4> words_{};
 };
 
 // Sections 0 and 4 to 10: every location the program reads.

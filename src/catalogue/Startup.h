@@ -2,6 +2,7 @@
 // One program start registered in one startup location.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/Sections.h"
@@ -43,6 +44,14 @@ class TStartup {
   std::vector<std::uint8_t>& LinkData() { return linkData_; }
   std::uint32_t ValueType() const { return valueType_; }
   void SetValueType(std::uint32_t type) { valueType_ = type; }
+  // A startup folder's file by its content: its size and the SHA-256 of its bytes (32 bytes;
+  // empty when the file is no file of a folder, or could not be read).
+  std::uint64_t ContentSize() const { return contentSize_; }
+  const std::string& ContentHash() const { return contentHash_; }
+  void SetContent(std::uint64_t size, std::string hash) {
+    contentSize_ = size;
+    contentHash_ = std::move(hash);
+  }
 
   virtual void SetTitle(const std::string& title);
   // Also derives ProgramFile from the command.
@@ -73,6 +82,8 @@ class TStartup {
   mutable bool programFileDerived_ = true;
   std::vector<std::uint8_t> linkData_;
   std::uint32_t valueType_ = 0;
+  std::uint64_t contentSize_ = 0;
+  std::string contentHash_;
 };
 
 }  // namespace korvalis::catalogue

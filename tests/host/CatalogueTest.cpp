@@ -135,8 +135,8 @@ TEST(SectionTables, NamesKeysRootsAndSets) {
   EXPECT_EQ(SectionKey(10), nullptr);
   EXPECT_EQ(SectionRoot(7), platform::RootKey::LocalMachine);
   EXPECT_EQ(SectionRoot(8), platform::RootKey::CurrentUser);
-  EXPECT_EQ(AllSections.Bits(), 2033);
-  EXPECT_EQ((SectionSet{0, 4, 5, 6, 7, 8, 9, 10}).Bits(), AllSections.Bits());
+  EXPECT_EQ(AllSections.LowBits(), 2033);
+  EXPECT_EQ((SectionSet{0, 4, 5, 6, 7, 8, 9, 10}).LowBits(), AllSections.LowBits());
   EXPECT_FALSE(AllSections.Contains(1));
   // Widened for every guarded place; the six and the folders keep their bits.
   EXPECT_TRUE(SectionSet::FromBits(0xFFFFFFFF).Contains(kLocalMachineRunOther));
