@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     windows.registry.Put(at.root, at.path, name, type, Data(in));
   }
   const catalogue::SectionSet sections =
-      in.ConsumeBool() ? catalogue::AllSections : catalogue::SectionSet::FromBits(in.ConsumeIntegral<std::uint16_t>());
+      in.ConsumeBool() ? catalogue::AllSections() : catalogue::SectionSet::FromBits(in.ConsumeIntegral<std::uint16_t>());
 
   // What both readings must take in, and the first value the strict one must stop at.
   std::vector<Expected> expected;

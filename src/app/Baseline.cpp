@@ -2,17 +2,22 @@
 
 #include <array>
 #include <limits>
+#include <thread>
 
 #include "catalogue/Startups.h"
 #include "text/Fileman.h"
 
 namespace korvalis::app {
 
-// The file: "KVBL", u32 version, u32 the guarded sections (bit n for section n), u32 entry count, the entries, u32 refusal count, the
-// refusals, and last a u32 CRC-32 of everything before it. Integers are little-endian; texts
-// and bytes are a u32 length and the bytes.
-//   entry:   u8 section, u32 value type, i32 icon index, name, value name, command, data
-//   refusal: u8 section, i64 last reported, value name, command
+// The file: "KVBL", u32 version 2, u8 the writer's native registry view in bits (64 or 32),
+// u32 count of the guarded sections and a u8 each (ascending), u32 entry count, the entries,
+// u32 refusal count, the refusals, and last a u32 CRC-32 of everything before it. Integers are
+// little-endian; texts and bytes are a u32 length and the bytes.
+//   entry:   u8 section, u32 value type, i32 icon index, name, value name, command, data,
+//            u64 content size, content hash (0 or 32 bytes)
+//   refusal: u8 section, i64 last reported, value name, command, u64 content size, content hash
+// Version 1 had no view, the guarded sections as u32 bits, and no content fields; it is read
+// as written by a build of the reader's own view.
 // Every version keeps the magic, the version and the closing checksum where they are, so that
 // a file of another version is told apart from a damaged one.
 
@@ -21,9 +26,14 @@ namespace {
 constexpr std::array<std::uint8_t, 4> kMagic = {'K', 'V', 'B', 'L'};
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kChecksumSize = 4;
+constexpr std::uint32_t kFirstVersion = 1;
 constexpr std::size_t kMinEntrySize = 1 + 4 + 4 + 4 * 4;
 constexpr std::size_t kMinRefusalSize = 1 + 8 + 2 * 4;
+constexpr std::size_t kContentSize = 8 + 4;
+constexpr std::size_t kHashSize = 32;
 constexpr int kMaxSameName = 1000;
+constexpr int kReadAttempts = 3;
+constexpr std::chrono::milliseconds kReadPause{200};
 
 class Writer {
  public:
@@ -111,9 +121,42 @@ class Reader {
 
 catalogue::Section ReadSection(Reader& in) {
   const catalogue::Section section = in.U8();
-  if (section >= catalogue::kSectionCount) Damaged();
+  if (!catalogue::PlaceOf(section)) Damaged();
   return section;
 }
+
+// A startup folder's entry names a file in the folder, never a path out of it.
+void CheckFileName(catalogue::Section section, const std::string& fileName) {
+  if (!catalogue::IsFolderSection(section)) return;
+  if (fileName.find_first_of("\\/:") != std::string::npos || fileName.find("..") != std::string::npos ||
+      fileName == ".")
+    Damaged();
+}
+
+void WriteContent(Writer& out, std::uint64_t size, const std::string& hash) {
+  out.U64(size);
+  out.Text(hash);
+}
+
+void ReadContent(Reader& in, std::uint64_t& size, std::string& hash) {
+  size = in.U64();
+  hash = in.Text();
+  if (!hash.empty() && hash.size() != kHashSize) Damaged();
+}
+
+// The sections of a file written by a build of the other registry view, as this build numbers them.
+class ViewSwap {
+ public:
+  ViewSwap(std::uint8_t writerBits, std::uint8_t readerBits) : swap_(writerBits != readerBits) {}
+  catalogue::Section operator()(catalogue::Section section) const {
+    if (!swap_) return section;
+    const catalogue::TPlace* place = catalogue::PlaceOf(section);
+    return place && place->twin ? *place->twin : section;
+  }
+
+ private:
+  bool swap_;
+};
 
 std::string Pattern(const TBaselineFormatError& error) {
   if (error.GetReason() == TBaselineFormatError::Reason::Damaged) return "The stored baseline %s is damaged";
@@ -194,11 +237,16 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
   }
 }
 
-std::vector<std::uint8_t> TBaseline::Encode() const {
+std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
   Writer out;
   out.Bytes(kMagic.data(), kMagic.size());
   out.U32(kFormatVersion);
-  out.U32(places);
+  out.U8(nativeViewBits);
+  std::vector<catalogue::Section> guarded;
+  for (int section = 0; section < catalogue::kSectionCount; ++section)
+    if (places.Contains(static_cast<catalogue::Section>(section))) guarded.push_back(static_cast<catalogue::Section>(section));
+  out.Length(guarded.size());
+  for (const catalogue::Section section : guarded) out.U8(section);
   out.Length(entries.size());
   for (const TBaselineEntry& entry : entries) {
     out.U8(entry.section);
@@ -208,6 +256,7 @@ std::vector<std::uint8_t> TBaseline::Encode() const {
     out.Text(entry.valueName);
     out.Text(entry.command);
     out.Data(entry.data);
+    WriteContent(out, entry.contentSize, entry.contentHash);
   }
   out.Length(refusals.size());
   for (const TRefusal& refusal : refusals) {
@@ -215,13 +264,14 @@ std::vector<std::uint8_t> TBaseline::Encode() const {
     out.U64(static_cast<std::uint64_t>(refusal.lastReported));
     out.Text(refusal.valueName);
     out.Text(refusal.command);
+    WriteContent(out, refusal.contentSize, refusal.contentHash);
   }
   std::vector<std::uint8_t>& bytes = out.Out();
   out.U32(Crc32(bytes, bytes.size()));
   return std::move(bytes);
 }
 
-TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
+TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t nativeViewBits) {
   if (bytes.size() < kHeaderSize + kChecksumSize) Damaged();
   for (std::size_t i = 0; i < kMagic.size(); ++i)
     if (bytes[i] != kMagic[i]) Damaged();
@@ -231,28 +281,48 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
 
   Reader in(bytes, kMagic.size(), end);
   const std::uint32_t version = in.U32();
-  if (version != kFormatVersion) throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
+  if (version != kFormatVersion && version != kFirstVersion)
+    throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
+  const bool withContent = version == kFormatVersion;
 
   TBaseline baseline;
-  baseline.places = in.U32();
-  for (std::uint32_t n = in.Count(kMinEntrySize); n > 0; --n) {
+  const std::uint8_t writerBits = withContent ? in.U8() : nativeViewBits;
+  if (writerBits != 64 && writerBits != 32) Damaged();
+  const ViewSwap swap(writerBits, nativeViewBits);
+  if (withContent) {
+    int last = -1;
+    for (std::uint32_t n = in.Count(1); n > 0; --n) {
+      const catalogue::Section section = ReadSection(in);
+      if (section <= last) Damaged();  // one way to write a set, so a file has no slack
+      last = section;
+      baseline.places = baseline.places.With(swap(section));
+    }
+  } else {
+    baseline.places = catalogue::SectionSet::FromBits(in.U32());
+  }
+  for (std::uint32_t n = in.Count(kMinEntrySize + (withContent ? kContentSize : 0)); n > 0; --n) {
     TBaselineEntry entry;
-    entry.section = ReadSection(in);
+    entry.section = swap(ReadSection(in));
     entry.valueType = in.U32();
     entry.iconIndex = static_cast<std::int32_t>(in.U32());
     entry.name = in.Text();
     entry.valueName = in.Text();
     entry.command = in.Text();
     entry.data = in.Data();
+    if (withContent) ReadContent(in, entry.contentSize, entry.contentHash);
     if (entry.command.empty()) Damaged();
+    // With no value name the writer names the file after the entry.
+    CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName);
     baseline.entries.push_back(std::move(entry));
   }
-  for (std::uint32_t n = in.Count(kMinRefusalSize); n > 0; --n) {
+  for (std::uint32_t n = in.Count(kMinRefusalSize + (withContent ? kContentSize : 0)); n > 0; --n) {
     TRefusal refusal;
-    refusal.section = ReadSection(in);
+    refusal.section = swap(ReadSection(in));
     refusal.lastReported = static_cast<std::int64_t>(in.U64());
     refusal.valueName = in.Text();
     refusal.command = in.Text();
+    if (withContent) ReadContent(in, refusal.contentSize, refusal.contentHash);
+    CheckFileName(refusal.section, refusal.valueName);
     baseline.refusals.push_back(std::move(refusal));
   }
   if (in.Left() != 0) Damaged();
@@ -271,7 +341,9 @@ void SaveBaseline(const platform::Platform& platform, const TBaseline& baseline)
   if (!platform.files.WriteFileAtomically(path, baseline.Encode())) throw failure;
 }
 
-TBaselineLoad LoadBaseline(const platform::Platform& platform) {
+void SleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+TBaselineLoad LoadBaseline(const platform::Platform& platform, const BaselinePause& pause) {
   TBaselineLoad load;
   const std::string path = BaselinePath(platform.environment);
   if (path.empty() || !platform.files.IsFile(path)) return load;
@@ -279,7 +351,12 @@ TBaselineLoad LoadBaseline(const platform::Platform& platform) {
   std::string what;
   std::string suffix;
   std::vector<std::uint8_t> bytes;
-  if (!platform.files.ReadFile(path, bytes)) {
+  bool read = platform.files.ReadFile(path, bytes);
+  for (int attempt = 1; !read && attempt < kReadAttempts; ++attempt) {
+    pause(kReadPause);
+    read = platform.files.ReadFile(path, bytes);
+  }
+  if (!read) {
     what = "The stored baseline %s cannot be read";
     suffix = ".unreadable";
   } else {

@@ -1,12 +1,14 @@
 #pragma once
 // The accepted state of every guarded place, kept in a file between runs, so that what changed
 // while the program was not running can still be put to the user at the next start.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "catalogue/Sections.h"
+#include "catalogue/Places.h"
 #include "platform/Error.h"
 #include "platform/Platform.h"
 
@@ -59,10 +61,10 @@ class TBaselineFormatError : public Error {
 };
 
 struct TBaseline {
-  static constexpr std::uint32_t kFormatVersion = 1;
+  static constexpr std::uint32_t kFormatVersion = 2;
 
   // The sections guarded when it was taken: a place guarded only now has nothing to compare with.
-  std::uint32_t places = 0;
+  catalogue::SectionSet places;
   std::vector<TBaselineEntry> entries;
   std::vector<TRefusal> refusals;
 
@@ -71,9 +73,12 @@ struct TBaseline {
   // Adds the entries to the catalogue, after those it holds.
   void FillCatalogue(catalogue::TStartups& catalogue) const;
 
-  std::vector<std::uint8_t> Encode() const;
-  // Fails with TBaselineFormatError; never trusts a length or a count it reads.
-  static TBaseline Decode(const std::vector<std::uint8_t>& bytes);
+  // The file names the registry view of the build that wrote it (in bits), so that a build of
+  // the other view reads each place of the other view as its own twin.
+  std::vector<std::uint8_t> Encode(std::uint8_t nativeViewBits = catalogue::kNativeViewBits) const;
+  // Fails with TBaselineFormatError; never trusts a length, a count or a file name it reads.
+  static TBaseline Decode(const std::vector<std::uint8_t>& bytes,
+                          std::uint8_t nativeViewBits = catalogue::kNativeViewBits);
 
   bool operator==(const TBaseline& other) const;
 };
@@ -99,8 +104,13 @@ struct TBaselineLoad {
   std::string keptAs;  // where an unusable file was moved; empty when it could not be
 };
 
+// Waits between two attempts to read the file.
+using BaselinePause = std::function<void(std::chrono::milliseconds)>;
+void SleepFor(std::chrono::milliseconds duration);
+
 // Never fails: an unusable file is moved aside (a taken name gets a number) and described in
-// the result, for the caller to report once.
-TBaselineLoad LoadBaseline(const platform::Platform& platform);
+// the result, for the caller to report once. A file that cannot be read is tried a few times
+// first: at logon another program may hold it for a moment.
+TBaselineLoad LoadBaseline(const platform::Platform& platform, const BaselinePause& pause = SleepFor);
 
 }  // namespace korvalis::app

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/Error.h"
+#include "text/Fileman.h"
 #include "text/StrMan.h"
 
 namespace korvalis::app {
@@ -18,16 +19,6 @@ using catalogue::TStartup;
 using catalogue::TStartups;
 
 namespace {
-
-// The sweep's order: the current user's sections first, then the local machine's.
-namespace c = catalogue;
-constexpr Section kSweepOrder[] = {c::kCurrentUserRun,      c::kCurrentUserRunOnce,   c::kLocalMachineRun,
-                                   c::kLocalMachineRunOnce, c::kLocalMachineServices, c::kLocalMachineServiceOnce};
-// The order in which a whole snapshot is read: folders, then the registry.
-constexpr Section kSnapshotOrder[] = {c::kCurrentUserStartupFolder, c::kLocalMachineStartupFolder,
-                                      c::kLocalMachineServiceOnce,  c::kLocalMachineServices,
-                                      c::kLocalMachineRunOnce,      c::kLocalMachineRun,
-                                      c::kCurrentUserRunOnce,       c::kCurrentUserRun};
 
 // Holds the count of checks under way, so renewals asked for meanwhile wait.
 class CheckScope {
@@ -61,13 +52,12 @@ void TChangeMonitor::TakeSnapshot() {
   RenewAll();
 }
 
-std::vector<Section> TChangeMonitor::Guarded(const Section* six, std::size_t count) const {
-  std::vector<Section> sections(six, six + count);
-  if (!switches_.AllPlaces) return sections;
-  for (const Section section : catalogue::FurtherSections()) {
+std::vector<Section> TChangeMonitor::Guarded(const std::vector<Section>& order) const {
+  std::vector<Section> sections;
+  for (const Section section : order) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
     if (place.view == platform::RegistryView::Other && !OtherViewOwnKey(place)) continue;
-    if (std::find(sections.begin(), sections.end(), section) == sections.end()) sections.push_back(section);
+    sections.push_back(section);
   }
   return sections;
 }
@@ -84,13 +74,13 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   return !shared;
 }
 
-std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(kSweepOrder, std::size(kSweepOrder)); }
+std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(catalogue::SweepOrder(switches_.AllPlaces)); }
 
 void TChangeMonitor::RenewAll() {
   renewalPending_ = false;
   snapshot_.Clear();
   const std::vector<Section> swept = SweepOrder();
-  for (Section section : Guarded(kSnapshotOrder, std::size(kSnapshotOrder))) {
+  for (Section section : Guarded(catalogue::ReadOrder(switches_.AllPlaces))) {
     if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
     ReadProblems problems;
     LoadSection(snapshot_, section, problems);
@@ -175,7 +165,10 @@ void TChangeMonitor::CheckSection(Section section) {
     const TDifference& difference = comparison.differences[i];
     Outcome outcome{difference.now, difference.now, nullptr};
     if (!allowed[i]) {
-      if (difference.kind == ChangeKind::Added) {
+      if (difference.kind == ChangeKind::Added && catalogue::PlaceOf(section)->KeptData(difference.now->ValueName())) {
+        const TStartup* kept = KeptInstead(restore, *difference.now);
+        outcome = Outcome{kept, difference.now, kept};
+      } else if (difference.kind == ChangeKind::Added) {
         TStartup* removal = restore.AddCopy(*difference.now);
         if (removal) removal->SetEnabled(false);
         outcome = Outcome{nullptr, difference.now, removal};
@@ -198,7 +191,7 @@ void TChangeMonitor::CheckSection(Section section) {
   for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
-  RenewSection(section, fresh, outcomes, failed);
+  RenewSection(section, fresh, restore, outcomes, failed);
   offlineSections_ = offlineSections_.Without(section);
   StoreBaseline();
 }
@@ -283,7 +276,7 @@ void TChangeMonitor::StartFromBaseline() {
   refusals_ = load.baseline.refusals;
   // What was accepted then stands in the snapshot for every place guarded then and now, so the
   // first check asks about each difference; a place guarded only now starts from what it holds.
-  const catalogue::SectionSet then = catalogue::SectionSet::FromBits(load.baseline.places);
+  const catalogue::SectionSet then = load.baseline.places;
   TStartups stored(owner_, platform_);
   load.baseline.FillCatalogue(stored);
   for (const Section section : SweepOrder()) {
@@ -299,7 +292,7 @@ void TChangeMonitor::StoreBaseline() {
   // Until the stored one has been compared with, it is the only record of what was accepted.
   if (!baselineStarted_) return;
   TBaseline baseline = TBaseline::Of(snapshot_);
-  for (const Section section : SweepOrder()) baseline.places |= 1u << section;
+  for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
   baseline.refusals = refusals_;
   try {
     SaveBaseline(platform_, baseline);
@@ -320,6 +313,22 @@ const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& 
   return copy;
 }
 
+const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& added) {
+  // A value the system cannot log on without is never deleted: a refused addition gets the
+  // system's own data, named by the place (the earlier data, if any, was a removal the user took).
+  std::string data = *catalogue::PlaceOf(added.GetSection())->KeptData(added.ValueName());
+  const std::string system = "%system%";
+  if (const auto at = data.find(system); at != std::string::npos) {
+    const std::string folder = text::SystemDir(platform_.environment);
+    if (folder.empty()) {
+      host_.ReportError(Error(FormatText("Failed to set data for '%s'", added.Name())));
+      return &added;
+    }
+    data.replace(at, system.size(), folder);
+  }
+  return restore.AddEntry(added.Name(), added.ValueName(), std::string(), data, added.GetSection(), added.IconIndex());
+}
+
 std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore) {
   // Every refused change is put back that can be; each one that cannot is reported.
   std::vector<const TStartup*> failed;
@@ -334,8 +343,8 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore)
   return failed;
 }
 
-void TChangeMonitor::RenewSection(Section section, TStartups& fresh, const std::vector<Outcome>& outcomes,
-                                  const std::vector<const TStartup*>& failed) {
+void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& restore,
+                                  const std::vector<Outcome>& outcomes, const std::vector<const TStartup*>& failed) {
   // The section is taken anew from the answers, not read again: a change made while a question
   // was open is still a difference, to be asked about at the next tick. A refused change that
   // could not be put back is taken as it stands, so it is not asked again and again. The
@@ -343,6 +352,7 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, const std::
   std::unordered_map<const TStartup*, std::unique_ptr<TStartup>> available;
   for (auto& entry : fresh.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
   for (auto& entry : snapshot_.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
+  for (auto& entry : restore.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
   std::vector<std::unique_ptr<TStartup>> renewed;
   for (const Outcome& outcome : outcomes) {
     const bool writeFailed =

@@ -53,8 +53,9 @@ class TChangeMonitor {
   // The entries of the restore list whose write-back failed.
   std::vector<const catalogue::TStartup*> WriteBack(const catalogue::TStartups& restore);
   struct Outcome;
-  void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, const std::vector<Outcome>& outcomes,
-                    const std::vector<const catalogue::TStartup*>& failed);
+  // The entries kept are handed over from the reading, the snapshot and the restore list.
+  void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, catalogue::TStartups& restore,
+                    const std::vector<Outcome>& outcomes, const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
   // stands where the place does not ask, or undone again as a standing refusal.
@@ -64,10 +65,13 @@ class TChangeMonitor {
   void RememberRefusal(catalogue::Section section, const TDifference& difference);
   void UndoAgain(const catalogue::TStartup& entry, TRefusal& refusal);
   void StoreBaseline();
-  // The sections of the list, and the further places when they are guarded.
-  std::vector<catalogue::Section> Guarded(const catalogue::Section* six, std::size_t count) const;
+  // The sections of the order that are places of their own here.
+  std::vector<catalogue::Section> Guarded(const std::vector<catalogue::Section>& order) const;
   std::vector<catalogue::Section> SweepOrder() const;
   bool OtherViewOwnKey(const catalogue::TPlace& place) const;
+  // What a refused addition of a value that is never deleted writes back; the added entry itself
+  // (taken as it stands) when that cannot be told.
+  const catalogue::TStartup* KeptInstead(catalogue::TStartups& restore, const catalogue::TStartup& added);
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
   TSectionWatches::Clock clock_;

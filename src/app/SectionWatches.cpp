@@ -10,10 +10,6 @@ namespace korvalis::app {
 using catalogue::Section;
 
 namespace {
-const std::vector<Section> kSix = {catalogue::kLocalMachineRun,      catalogue::kLocalMachineRunOnce,
-                                   catalogue::kLocalMachineServices, catalogue::kLocalMachineServiceOnce,
-                                   catalogue::kCurrentUserRun,       catalogue::kCurrentUserRunOnce};
-
 std::string ParentOf(const std::string& path) {
   const auto cut = path.find_last_of('\\');
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
@@ -26,7 +22,7 @@ TSectionWatches::TSectionWatches(const platform::Platform& platform, Clock clock
 std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry) {
   platform::Registry& registry = platform_.registry;
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
-  bool subtree = place.eachSubkey;
+  bool subtree = place.BelowKey();
   // A missing key shows up as a change of its nearest existing ancestor: the first key made on
   // the way down is a new name there, and the place is read again then.
   for (std::string path = place.path; opened.status == platform::kErrorFileNotFound && !path.empty();) {
@@ -66,7 +62,7 @@ void TSectionWatches::Arm(Section section) {
   entry.armed = true;
 }
 
-catalogue::SectionSet TSectionWatches::Due() { return Due(kSix); }
+catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(false)); }
 
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
   std::vector<platform::ChangeWatch*> armed;

@@ -14,9 +14,10 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
   if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;
   std::string path = place.path;
   std::string value = valueName_;
-  if (place.eachSubkey) {
-    // A subkey's name holds no backslash, so the first one ends it.
-    const auto cut = valueName_.find('\\');
+  if (place.BelowKey()) {
+    // A key's name holds no backslash, and the reader guards no value whose name does, so the
+    // last one ends the path of subkeys.
+    const auto cut = valueName_.rfind('\\');
     if (cut == std::string::npos) return;
     path += "\\" + valueName_.substr(0, cut);
     value = valueName_.substr(cut + 1);
@@ -31,6 +32,8 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
       throw Error(FormatText("Failed to set data for '%s'", name_));
     return;
   }
+  // The system cannot log on without it; a refused addition writes the place's kept data instead.
+  if (place.KeptData(value)) return;
   if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
     throw Error(FormatText("Failed to delete value '%s'", name_));
 }

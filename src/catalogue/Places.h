@@ -1,9 +1,10 @@
 #pragma once
 // Every place a program starts from at logon, one row each: the six registry sections and the
 // two startup folders, the machine sections in the other registry view, and the further logon
-// places. The rows say what the readers, the writer, the watches and the monitor do with a place.
+// places. The rows say what the readers, the writer, the watches and the monitor do with a
+// place; every list of sections is a query over them.
 #include <cstdint>
-#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,24 +22,46 @@ constexpr AskedKinds kAsksRemoved = 1u << static_cast<int>(ChangeKind::Removed);
 constexpr AskedKinds kAsksChanged = 1u << static_cast<int>(ChangeKind::Changed);
 constexpr AskedKinds kAsksEverything = kAsksAdded | kAsksRemoved | kAsksChanged;
 
+// What a place is while TSwitches::AllPlaces is off: the first design read the startup folders
+// into every snapshot but swept only the six registry sections.
+enum class Always : std::uint8_t { No, Read, ReadAndSwept };
+
+// The registry view of the running program in bits: a 32-bit build sees the 32-bit view even
+// on 64-bit Windows.
+constexpr std::uint8_t kNativeViewBits = sizeof(void*) == 8 ? 64 : 32;
+
 struct TPlace {
   Section section = 0;
+  std::optional<Section> twin;  // the same place in the other registry view
+  int readOrder = 0;            // its turn when a whole snapshot is read; 0: never read
+  int sweepOrder = 0;           // its turn in a sweep; 0: never swept
+  Always always = Always::No;
   std::string name;  // as shown: "in " and this; a place of the other view names the view
   PlaceKind kind = PlaceKind::None;
   platform::RootKey root = platform::RootKey::LocalMachine;
   std::string path;  // from the root, without a leading backslash
   platform::RegistryView view = platform::RegistryView::Native;
   std::vector<std::string> values;  // the values that count; empty: every value
-  bool eachSubkey = false;          // the values are those of the key's subkeys ("subkey\value")
+  // The values are those of the keys firstLevel to lastLevel below the place's key, named by
+  // their path from it ("0001\Depend\value"); 0 and 0: the key's own values.
+  std::uint8_t firstLevel = 0;
+  std::uint8_t lastLevel = 0;
   AskedKinds asks = kAsksEverything;
   std::int32_t iconIndex = 0;
   // A refused change puts back the value as it was read (its type and bytes); the six
   // sections write their command as text.
   bool keepsData = false;
   bool multiString = false;  // REG_MULTI_SZ data is a command line too (its strings joined)
+  // Values the system cannot log on without, parallel to values: never deleted, and a refused
+  // addition gets this data ("%system%" standing for the system folder).
+  std::vector<std::string> neverDeleted;
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
+  bool BelowKey() const { return lastLevel > 0; }
+  // The data a refused addition of the value writes back where the place never deletes it;
+  // nullptr where it may be deleted.
+  const std::string* KeptData(const std::string& valueName) const;
 };
 
 // The row of a section; nullptr for a number no place has. Sections 1 to 3 have a row of kind
@@ -49,8 +72,12 @@ const TPlace* PlaceOf(Section section);
 // program, the 64-bit view for the 32-bit program on 64-bit Windows.
 const char* OtherViewName();
 
-// The sections of the further places (everything but the six registry sections and the two
-// folders), in their sweep order.
+// The sections in the order a whole snapshot reads them, and in the sweep's order; with
+// allPlaces false only those the first design guarded.
+const std::vector<Section>& ReadOrder(bool allPlaces);
+const std::vector<Section>& SweepOrder(bool allPlaces);
+
+// The sections swept only while every place is guarded, in their sweep order.
 const std::vector<Section>& FurtherSections();
 
 }  // namespace korvalis::catalogue

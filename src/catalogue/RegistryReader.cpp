@@ -11,12 +11,9 @@ namespace korvalis::catalogue {
 
 namespace {
 
-// The six in their reading order; the further places follow in their sweep order.
-constexpr std::array<Section, 6> kRegistryOrder = {kLocalMachineServiceOnce, kLocalMachineServices,
-                                                   kLocalMachineRunOnce,     kLocalMachineRun,
-                                                   kCurrentUserRunOnce,      kCurrentUserRun};
-
 enum class ValueText { Text, Nothing };
+
+constexpr const char* kBackslashInName = "Cannot guard the value '%s': its name holds a backslash";
 
 // REG_MULTI_SZ data as one line: its strings joined by blanks, empty strings left out.
 std::string JoinedMultiString(const std::vector<std::uint8_t>& bytes) {
@@ -99,9 +96,7 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
 }  // namespace
 
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
-  for (const Section section : kRegistryOrder)
-    if (sections.Contains(section)) LoadPlace(*PlaceOf(section), problems);
-  for (const Section section : FurtherSections())
+  for (const Section section : ReadOrder(true))
     if (sections.Contains(section) && PlaceOf(section)->kind == PlaceKind::Registry)
       LoadPlace(*PlaceOf(section), problems);
 }
@@ -113,20 +108,22 @@ void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
   // may not write a key still sees what is in it.
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
   if (!opened) return;
-  if (!place.eachSubkey) {
-    LoadValues(place, *opened.key, std::string(), problems);
-    return;
-  }
-  // The subkeys' names first: one vanishing meanwhile cannot shift the enumeration past another.
-  std::vector<std::string> subkeys;
-  std::string subkey;
-  for (std::uint32_t index = 0; opened.key->EnumSubkeyName(index, subkey) == platform::kSuccess; ++index)
-    subkeys.push_back(subkey);
-  for (const std::string& name : subkeys) {
-    platform::OpenedKey sub =
-        registry.OpenKey(place.root, place.path + "\\" + name, platform::KeyAccess::Read, place.view);
-    if (sub) LoadValues(place, *sub.key, name + "\\", problems);
-  }
+  // Down to the place's last level and no further, whatever a program nests below it.
+  const auto walk = [&](const auto& self, platform::RegistryKey& key, const std::string& below, int level) -> void {
+    if (level >= place.firstLevel) LoadValues(place, key, below, problems);
+    if (level >= place.lastLevel) return;
+    // The subkeys' names first: one vanishing meanwhile cannot shift the enumeration past another.
+    std::vector<std::string> subkeys;
+    std::string subkey;
+    for (std::uint32_t index = 0; key.EnumSubkeyName(index, subkey) == platform::kSuccess; ++index)
+      subkeys.push_back(subkey);
+    for (const std::string& name : subkeys) {
+      platform::OpenedKey sub =
+          registry.OpenKey(place.root, place.path + "\\" + below + name, platform::KeyAccess::Read, place.view);
+      if (sub) self(self, *sub.key, below + name + "\\", level + 1);
+    }
+  };
+  walk(walk, *opened.key, std::string(), 0);
 }
 
 void TStartups::LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix,
@@ -134,6 +131,13 @@ void TStartups::LoadValues(const TPlace& place, platform::RegistryKey& key, cons
   for (const RawValue& value : ReadValues(key)) {
     if (!place.Counts(value.name)) continue;
     const std::string name = prefix + value.name;
+    if (place.BelowKey() && value.name.find('\\') != std::string::npos) {
+      // Its entry would be put back under a subkey its name seems to give: shown, not guarded.
+      if (!problems) throw Error(FormatText(kBackslashInName, name));
+      problems->messages.push_back(FormatText(kBackslashInName, name));
+      problems->unreadableNames.push_back(name);
+      continue;
+    }
     if (value.sizeUnknown) {
       // No text and nothing to report; but its absence from this reading is no removal either.
       if (problems) problems->unreadableNames.push_back(name);

@@ -9,9 +9,8 @@
 namespace korvalis::catalogue {
 
 using Section = std::uint8_t;
-// The numbered locations of the first design, and every place guarded now.
-constexpr int kClassicSectionCount = 11;
-constexpr int kSectionCount = 32;
+// Every number a section can have; catalogue/Places.cpp says which ones a place has.
+constexpr int kSectionCount = 256;
 
 constexpr Section kLocalMachineStartupFolder = 0;
 constexpr Section kLocalMachineRun = 4;
@@ -40,22 +39,14 @@ constexpr Section kLocalMachineBootVerification = 24;
 constexpr Section kCurrentUserStartupLocation = 25;
 constexpr Section kLocalMachineStartupLocation = 26;
 // 27 to 31: the machine places of 16, 17, 20, 21 and 26 in the other registry view.
-constexpr Section kFirstOtherViewFurther = 27;
-
-// Display names of sections 0 to 10, indexed by section number.
-extern const std::array<const char*, kClassicSectionCount> SectionNames;
 
 // The section's display name, for every place; empty text for a number no place has.
 const char* SectionName(Section section);
 
-// Registry key path of sections 4 to 9 (with its leading backslash); nullptr otherwise.
-const char* SectionKey(Section section);
-
+// The six registry sections of the first design (4 to 9).
 bool IsRegistrySection(Section section);
+// The two startup folders (0 and 10).
 bool IsFolderSection(Section section);
-
-// HKEY_LOCAL_MACHINE for sections 4 to 7, HKEY_CURRENT_USER for 8 and 9.
-platform::RootKey SectionRoot(Section section);
 
 // A set of sections, bit n standing for section n; wide enough for every number a section can have.
 class SectionSet {
@@ -84,8 +75,8 @@ class SectionSet {
   std::array<std::uint64_t, 4> words_{};
 };
 
-// Sections 0 and 4 to 10: every location the program reads.
-constexpr SectionSet AllSections = SectionSet::FromBits(2033);
+// Sections 0 and 4 to 10: every location the first design read.
+SectionSet AllSections();
 
 enum class ChangeKind : std::uint8_t { Added = 0, Removed = 1, Changed = 2 };
 

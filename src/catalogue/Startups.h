@@ -45,7 +45,7 @@ class TStartups {
   void LoadSections(SectionSet sections);
   // The same, but values that cannot be taken in are skipped and listed instead.
   void LoadSections(SectionSet sections, ReadProblems& problems);
-  void Refresh() { LoadSections(AllSections); }
+  void Refresh() { LoadSections(AllSections()); }
   // Writes back every entry in order; the first error ends it.
   void ApplyAll();
   // Hands over the entries of one section, keeping the order of the others.

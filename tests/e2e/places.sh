@@ -137,6 +137,8 @@ for view in /reg:64 /reg:32; do
   refused_addition "Local Machine Active Setup" $view 'HKLM\Software\Microsoft\Active Setup\Installed Components' \
     StubPath 'C:\Tools\stub.exe /user' '{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}'
 done
+# RunOnceEx counts the values of the subkeys of its entries too.
+refused_addition "Local Machine Run Once Ex" /reg:64 "HKLM\\$V\\RunOnceEx" Lib 'C:\Tools\lib.exe' '0002\Depend'
 
 # Only Load and Run of the Windows key start anything; another value there is no question.
 WINDOWS="HKCU\\$NT\\Windows"
@@ -145,14 +147,22 @@ refused_addition "Current User Windows Load and Run" /reg:64 "$WINDOWS" Load 'C:
 check "the Windows key's other value is left alone" 'REG_SZ Printer,winspool,LPT1:' "$(reg_get /reg:64 "$WINDOWS" Device)"
 refused_addition "Current User Logon Script" /reg:64 'HKCU\Environment' UserInitMprLogonScript 'C:\Tools\logon.cmd'
 
-# Winlogon asks about changes only: a new Userinit passes, a changed Shell is put back.
+# Winlogon asks about every difference, and Korvalis never deletes Userinit or Shell.
 reg_set /reg:64 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,'
+answer_question "an added Userinit" Userinit 'C:\windows\system32\userinit.exe,' "Local Machine Winlogon" added Yes
 reg_set /reg:64 "$WINLOGON" Shell REG_SZ 'explorer.exe C:\Tools\shell.exe'
 answer_question "a changed Shell" Shell 'explorer.exe C:\Tools\shell.exe' "Local Machine Winlogon" changed No \
   places-winlogon-change
 undone "a refused Shell change is put back" /reg:64 "$WINLOGON" Shell 'REG_SZ explorer.exe'
-not_asked "an added Userinit"
-check "an added Userinit stays" 'REG_SZ C:\windows\system32\userinit.exe,' "$(reg_get /reg:64 "$WINLOGON" Userinit)"
+# Deleted, then written back with a payload: no longer an addition that passes unasked.
+wine reg delete "$WINLOGON" /v Userinit /f >/dev/null 2>&1
+answer_question "a deleted Userinit" Userinit 'C:\windows\system32\userinit.exe,' "Local Machine Winlogon" removed Yes
+reg_set /reg:64 "$WINLOGON" Userinit REG_SZ 'userinit.exe,C:\evil.exe,'
+answer_question "Userinit written back with a payload" Userinit 'userinit.exe,C:\evil.exe,' \
+  "Local Machine Winlogon" added No
+undone "a refused Userinit payload gives way to the system's own" /reg:64 "$WINLOGON" Userinit \
+  'REG_SZ C:\windows\system32\userinit.exe,'
+not_asked "the Userinit written back"
 reg_set /reg:32 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,C:\Tools\init.exe'
 answer_question "a changed 32-bit Userinit" Userinit 'C:\windows\system32\userinit.exe,C:\Tools\init.exe' \
   "Local Machine Winlogon (32-bit)" changed No

@@ -70,30 +70,66 @@ TEST_F(AllPlacesTest, AKeyBothViewsShareWasAskedAboutTwice) {
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Shared in Local Machine Policies Run"}));
 }
 
-TEST_F(AllPlacesTest, OnlyTheNamedValuesOfALogonKeyAskAndWinlogonAsksOnlyAboutChanges) {
+TEST_F(AllPlacesTest, OnlyTheNamedValuesOfALogonKeyAskAndWinlogonAsksEveryDifference) {
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", "C:\\Windows\\system32\\userinit.exe,");
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "DefaultUserName", "alice");
   monitor.TakeSnapshot();
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "DefaultUserName", "mallory");
-  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Shell", "explorer.exe");  // an addition: not asked
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Shell", "evil.exe");
   windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit",
                              "C:\\Windows\\system32\\userinit.exe,C:\\evil.exe");
-  host.answers = {false};
+  host.answers = {false, false};
   monitor.CheckAllSections();
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Userinit in Local Machine Winlogon"}));
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Userinit in Local Machine Winlogon",
+                                               "Add Shell in Local Machine Winlogon"}));
   EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "Userinit"),
             "C:\\Windows\\system32\\userinit.exe,");
+  // A refused addition is never a deletion: the system's own shell takes its place.
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "Shell"), "explorer.exe");
   EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "DefaultUserName"), "mallory");
 }
 
-TEST_F(AllPlacesTest, TheValuesOfARunOnceExSubkeyAskAndARefusalDeletesThereOnly) {
+TEST_F(AllPlacesTest, UserinitDeletedThenWrittenBackWithAPayloadIsAskedAndNoNeverLeavesItMissing) {
+  const std::string accepted = "C:\\Windows\\system32\\userinit.exe,";
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", accepted);
   monitor.TakeSnapshot();
-  windows.registry.PutString(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001", "Tool", "C:\\t.exe");
+  windows.registry.Remove(RootKey::LocalMachine, kWinlogon, "Userinit");
+  host.answers = {false, true};
+  monitor.CheckAllSections();  // refused: written back
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "Userinit"), accepted);
+  windows.registry.Remove(RootKey::LocalMachine, kWinlogon, "Userinit");
+  monitor.CheckAllSections();  // allowed: Korvalis itself deletes nothing
+  windows.registry.PutString(RootKey::LocalMachine, kWinlogon, "Userinit", "userinit.exe,C:\\evil.exe,");
   host.answers = {false};
   monitor.CheckAllSections();
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add 0001\\Tool in Local Machine Run Once Ex"}));
+  monitor.CheckAllSections();  // the data written back is no new difference
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Remove Userinit in Local Machine Winlogon",
+                                               "Remove Userinit in Local Machine Winlogon",
+                                               "Add Userinit in Local Machine Winlogon"}));
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, kWinlogon, "Userinit"),
+            windows.environment.systemFolder + "\\userinit.exe,");
+}
+
+TEST_F(AllPlacesTest, RunOnceExValuesDownToFourLevelsAskAndARefusalDeletesThereOnly) {
+  const std::string depend = std::string(kRunOnceEx) + "\\0001\\Depend";
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001", "Tool", "C:\\t.exe");
+  windows.registry.PutString(RootKey::LocalMachine, depend, "Lib", "C:\\lib.exe");
+  windows.registry.PutString(RootKey::LocalMachine, depend + "\\a\\b\\c", "Deep", "C:\\deep.exe");  // level 5
+  host.answers = {false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add 0001\\Tool in Local Machine Run Once Ex",
+                                               "Add 0001\\Depend\\Lib in Local Machine Run Once Ex"}));
   EXPECT_FALSE(windows.registry.GetString(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001", "Tool"));
-  EXPECT_TRUE(windows.registry.HasKey(RootKey::LocalMachine, std::string(kRunOnceEx) + "\\0001"));
+  EXPECT_FALSE(windows.registry.GetString(RootKey::LocalMachine, depend, "Lib"));
+  EXPECT_TRUE(windows.registry.HasKey(RootKey::LocalMachine, depend));
+
+  // A name that would be put back under another key is reported, not taken in.
+  windows.registry.PutString(RootKey::LocalMachine, depend, "x\\y", "C:\\x.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{
+                             "Cannot guard the value '0001\\Depend\\x\\y': its name holds a backslash"}));
+  EXPECT_EQ(host.questions.size(), 2u);
 }
 
 TEST_F(AllPlacesTest, AStartupFolderFileRefusedIsQuarantinedAndARemovedOneComesBackByteForByte) {

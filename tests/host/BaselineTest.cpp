@@ -46,7 +46,8 @@ TEST_F(BaselineTest, ASavedCatalogueAndItsRefusalsComeBackWholeNulsAndBytesInclu
   SaveBaseline(windows.platform(), saved);
   const auto bytes = windows.files.Contents(path);
   ASSERT_TRUE(bytes);
-  EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + 8), std::string("KVBL\1\0\0\0", 8));
+  EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + 9),
+            std::string("KVBL\2\0\0\0", 8) + static_cast<char>(catalogue::kNativeViewBits));
   EXPECT_EQ(Crc32({'1', '2', '3', '4', '5', '6', '7', '8', '9'}, 9), 0xCBF43926u);  // the usual CRC-32
 
   const TBaselineLoad load = LoadBaseline(windows.platform());
@@ -84,10 +85,17 @@ TEST_F(BaselineTest, ADamagedFileIsRefusedAndKeptAsideUnderAFreeName) {
   damaged.back().insert(damaged.back().end() - 4, 0);  // trailing byte, checksum right
   damaged.back() = Sealed(damaged.back());
   damaged.push_back(good);
-  for (int i = 12; i < 16; ++i) damaged.back()[i] = 0xFF;  // an entry count no file could hold
+  for (int i = 9; i < 13; ++i) damaged.back()[i] = 0xFF;  // a count no file could hold
   damaged.back() = Sealed(damaged.back());
   damaged.push_back(good);
-  damaged.back()[25 + 3] = 0x7F;  // the first name longer than the file
+  damaged.back()[8] = 16;  // no view of the registry
+  damaged.back() = Sealed(damaged.back());
+  TBaseline unknown;  // a section no place has
+  unknown.places = catalogue::SectionSet{catalogue::kCurrentUserRun, 200};
+  damaged.push_back(unknown.Encode());
+  damaged.push_back(Sealed(TBaseline().Encode()));
+  damaged.back().insert(damaged.back().begin() + 13, {8, 8});  // a set written with slack
+  damaged.back()[9] = 2;
   damaged.back() = Sealed(damaged.back());
   TBaseline blank;  // a catalogue holds no entry without a command, nor could it take one back
   blank.entries.push_back({catalogue::kCurrentUserRun, "A", "A", "", 1, 0, {}});
@@ -108,26 +116,86 @@ TEST_F(BaselineTest, ADamagedFileIsRefusedAndKeptAsideUnderAFreeName) {
 
 TEST_F(BaselineTest, AFileOfAnotherVersionOrUnreadableIsSaidSoAndKeptAside) {
   std::vector<std::uint8_t> other = saved.Encode();
-  other[4] = 2;
+  other[4] = 3;
   windows.files.AddFile(path, Sealed(other));
   TBaselineLoad load = LoadBaseline(windows.platform());
   EXPECT_EQ(load.state, TBaselineLoad::State::Unusable);
-  EXPECT_EQ(load.message, Message("was written in another format (version 2)", path + ".v2"));
-  EXPECT_TRUE(windows.files.Exists(path + ".v2"));
+  EXPECT_EQ(load.message, Message("was written in another format (version 3)", path + ".v3"));
+  EXPECT_TRUE(windows.files.Exists(path + ".v3"));
 
   windows.files.AddFile(path, saved.Encode());
   windows.files.SetHook([](const FileOperation& op) { return op.kind != FileOperation::Kind::Read; });
-  load = LoadBaseline(windows.platform());
+  int pauses = 0;
+  load = LoadBaseline(windows.platform(), [&](std::chrono::milliseconds) { ++pauses; });
+  EXPECT_EQ(pauses, 2);
   EXPECT_EQ(load.state, TBaselineLoad::State::Unusable);
   EXPECT_EQ(load.message, Message("cannot be read", path + ".unreadable"));
 
   windows.files.AddFile(path, {1, 2, 3});
   windows.files.SetHook([](const FileOperation& op) { return op.kind != FileOperation::Kind::Move; });
-  load = LoadBaseline(windows.platform());
+  load = LoadBaseline(windows.platform(), [](std::chrono::milliseconds) {});
   EXPECT_EQ(load.state, TBaselineLoad::State::Unusable);
   EXPECT_EQ(load.keptAs, "");
   EXPECT_EQ(load.message, "The stored baseline " + path +
                               " is damaged; it could not be moved aside and a new one is taken in its place");
+}
+
+TEST_F(BaselineTest, AReadHeldUpAtLogonIsTriedAgainBeforeTheFileIsSetAside) {
+  SaveBaseline(windows.platform(), saved);
+  int failures = 2;
+  windows.files.SetHook([&](const FileOperation& op) { return op.kind != FileOperation::Kind::Read || failures-- <= 0; });
+  int pauses = 0;
+  const TBaselineLoad load = LoadBaseline(windows.platform(), [&](std::chrono::milliseconds) { ++pauses; });
+  EXPECT_EQ(load.state, TBaselineLoad::State::Loaded);
+  EXPECT_EQ(load.baseline, saved);
+  EXPECT_EQ(pauses, 2);
+}
+
+// The 64-bit build's native view is the 32-bit build's other view, and the reverse.
+TEST_F(BaselineTest, AFileOfTheOtherBuildIsReadWithEachViewInItsOwnPlace) {
+  saved.places = catalogue::SectionSet{catalogue::kLocalMachineRun, catalogue::kCurrentUserRun};
+  saved.entries.push_back({catalogue::kLocalMachineRunOther, "Old", "Old", "C:\\old32.exe", 1, 0, {}});
+  for (const auto& [writer, reader] : {std::pair{64, 32}, std::pair{32, 64}}) {
+    SCOPED_TRACE(writer);
+    const TBaseline read = TBaseline::Decode(saved.Encode(writer), reader);
+    EXPECT_EQ(read.places, (catalogue::SectionSet{catalogue::kLocalMachineRunOther, catalogue::kCurrentUserRun}));
+    EXPECT_EQ(read.entries[1].section, catalogue::kLocalMachineRunOther);          // x.exe in Run
+    EXPECT_EQ(read.entries[0].section, catalogue::kCurrentUserRun);                // shared: no twin
+    EXPECT_EQ(read.entries[4].section, 29);                                        // Winlogon's twin
+    EXPECT_EQ(read.entries[5].section, catalogue::kLocalMachineRun);
+    EXPECT_EQ(read.refusals[1].section, catalogue::kLocalMachineRunOther);
+    EXPECT_EQ(TBaseline::Decode(saved.Encode(writer), writer), saved);
+  }
+}
+
+TEST_F(BaselineTest, AVersionOneFileIsReadAsWrittenByTheReadersOwnView) {
+  // Version 1 as it was written: no view, the sections as bits, no content fields.
+  std::vector<std::uint8_t> v1 = {'K', 'V', 'B', 'L', 1, 0, 0, 0, 0x10, 0x01, 0, 0, 1, 0, 0, 0, catalogue::kLocalMachineRun,
+                                  1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 'A', 1, 0, 0, 0, 'A', 3, 0, 0, 0, 'a', '.', 'e',
+                                  0, 0, 0, 0, 0, 0, 0, 0};
+  v1.insert(v1.end(), 4, 0);
+  const TBaseline read = TBaseline::Decode(Sealed(v1), 32);
+  EXPECT_EQ(read.places, (catalogue::SectionSet{catalogue::kLocalMachineRun, catalogue::kCurrentUserRun}));
+  ASSERT_EQ(read.entries.size(), 1u);
+  EXPECT_EQ(read.entries[0].section, catalogue::kLocalMachineRun);
+  EXPECT_EQ(read.entries[0].command, "a.e");
+  EXPECT_TRUE(read.refusals.empty());
+}
+
+TEST_F(BaselineTest, AStartupFileNameThatIsAPathIsDamage) {
+  for (const std::string name : {"..\\evil.exe", "a/b.lnk", "C:evil.exe", "..", ".", "x..lnk"}) {
+    SCOPED_TRACE(name);
+    TBaseline hostile;
+    hostile.entries.push_back({catalogue::kCurrentUserStartupFolder, "Agent", name, "C:\\a.exe", 0, 0, {}});
+    windows.files.AddFile(path, hostile.Encode());
+    const TBaselineLoad load = LoadBaseline(windows.platform());
+    EXPECT_EQ(load.state, TBaselineLoad::State::Unusable);
+    EXPECT_EQ(load.message, Message("is damaged", path + ".damaged"));
+    windows.files.RemoveFile(load.keptAs);
+  }
+  TBaseline plain;  // a registry value may hold any of these
+  plain.entries.push_back({catalogue::kCurrentUserRun, "..\\x", "..\\x", "C:\\a.exe", 1, 0, {}});
+  EXPECT_EQ(TBaseline::Decode(plain.Encode()), plain);
 }
 
 TEST_F(BaselineTest, ACrashBetweenWritingAndReplacingLeavesTheOldBaselineWholeAndLoadable) {

@@ -126,24 +126,98 @@ TEST_F(CatalogueTest, LoadingTheEmptySetOrSectionsWithoutReaderAddsNothingAndTou
   EXPECT_EQ(windows.registry.Count(platform::memory::RegistryOperation::Kind::Open), 0);
 }
 
-TEST(SectionTables, NamesKeysRootsAndSets) {
-  EXPECT_STREQ(SectionNames[8], "Current User Run");
-  EXPECT_STREQ(SectionNames[7], "Local Machine Service Once");
-  EXPECT_STREQ(SectionKey(6), "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices");
-  EXPECT_STREQ(SectionKey(9), "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-  EXPECT_EQ(SectionKey(3), nullptr);
-  EXPECT_EQ(SectionKey(10), nullptr);
-  EXPECT_EQ(SectionRoot(7), platform::RootKey::LocalMachine);
-  EXPECT_EQ(SectionRoot(8), platform::RootKey::CurrentUser);
-  EXPECT_EQ(AllSections.LowBits(), 2033);
-  EXPECT_EQ((SectionSet{0, 4, 5, 6, 7, 8, 9, 10}).LowBits(), AllSections.LowBits());
-  EXPECT_FALSE(AllSections.Contains(1));
-  // Widened for every guarded place; the six and the folders keep their bits.
-  EXPECT_TRUE(SectionSet::FromBits(0xFFFFFFFF).Contains(kLocalMachineRunOther));
-  EXPECT_FALSE(SectionSet::FromBits(0xFFFFFFFF).Contains(kSectionCount));
-  EXPECT_STREQ(SectionName(8), "Current User Run");
-  EXPECT_STREQ(SectionName(1), "WinIni Run");
-  EXPECT_STREQ(SectionName(kLocalMachineRunOther), "Local Machine Run (32-bit)");
+// Section numbers are stored in baseline.dat: each stays with its place wherever its row stands.
+TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold) {
+  using platform::RegistryView;
+  constexpr auto M = platform::RootKey::LocalMachine;
+  constexpr auto U = platform::RootKey::CurrentUser;
+  const std::string v = "Software\\Microsoft\\Windows\\CurrentVersion\\", nt = "Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+  const std::string c = "SYSTEM\\CurrentControlSet\\Control\\", other = std::string(" (") + OtherViewName() + ")";
+  struct Pin {
+    Section section;
+    std::string name;
+    PlaceKind kind;
+    platform::RootKey root;
+    std::string path;
+    RegistryView view;
+    std::vector<std::string> values;
+  };
+  const auto N = RegistryView::Native, O = RegistryView::Other;
+  const auto R = PlaceKind::Registry;
+  const std::vector<Pin> pins = {
+      {0, "Local Machine Startup Folder", PlaceKind::Folder, M, "", N, {}},
+      {1, "WinIni Run", PlaceKind::None, M, "", N, {}},
+      {2, "WinIni Load", PlaceKind::None, M, "", N, {}},
+      {3, "System Ini", PlaceKind::None, M, "", N, {}},
+      {4, "Local Machine Run", R, M, v + "Run", N, {}},
+      {5, "Local Machine Run Once", R, M, v + "RunOnce", N, {}},
+      {6, "Local Machine Services", R, M, v + "RunServices", N, {}},
+      {7, "Local Machine Service Once", R, M, v + "RunServicesOnce", N, {}},
+      {8, "Current User Run", R, U, v + "Run", N, {}},
+      {9, "Current User Run Once", R, U, v + "RunOnce", N, {}},
+      {10, "Current User Startup Folder", PlaceKind::Folder, M, "", N, {}},
+      {11, "Local Machine Run" + other, R, M, v + "Run", O, {}},
+      {12, "Local Machine Run Once" + other, R, M, v + "RunOnce", O, {}},
+      {13, "Local Machine Services" + other, R, M, v + "RunServices", O, {}},
+      {14, "Local Machine Service Once" + other, R, M, v + "RunServicesOnce", O, {}},
+      {15, "Current User Policies Run", R, U, v + "Policies\\Explorer\\Run", N, {}},
+      {16, "Local Machine Policies Run", R, M, v + "Policies\\Explorer\\Run", N, {}},
+      {17, "Local Machine Run Once Ex", R, M, v + "RunOnceEx", N, {}},
+      {18, "Current User Windows Load and Run", R, U, nt + "Windows", N, {"Load", "Run"}},
+      {19, "Current User Logon Script", R, U, "Environment", N, {"UserInitMprLogonScript"}},
+      {20, "Local Machine Winlogon", R, M, nt + "Winlogon", N, {"Userinit", "Shell"}},
+      {21, "Local Machine Active Setup", R, M, "Software\\Microsoft\\Active Setup\\Installed Components", N, {"StubPath"}},
+      {22, "Local Machine Terminal Startup", R, M, c + "Terminal Server\\Wds\\rdpwd", N, {"StartupPrograms"}},
+      {23, "Local Machine Boot Execute", R, M, c + "Session Manager", N, {"BootExecute"}},
+      {24, "Local Machine Boot Verification", R, M, c + "BootVerificationProgram", N, {"ImagePath"}},
+      {25, "Current User Startup Folder Location", R, U, v + "Explorer\\User Shell Folders", N, {"Startup"}},
+      {26, "Local Machine Startup Folder Location", R, M, v + "Explorer\\User Shell Folders", N, {"Common Startup"}},
+      {27, "Local Machine Policies Run" + other, R, M, v + "Policies\\Explorer\\Run", O, {}},
+      {28, "Local Machine Run Once Ex" + other, R, M, v + "RunOnceEx", O, {}},
+      {29, "Local Machine Winlogon" + other, R, M, nt + "Winlogon", O, {"Userinit", "Shell"}},
+      {30, "Local Machine Active Setup" + other, R, M, "Software\\Microsoft\\Active Setup\\Installed Components", O, {"StubPath"}},
+      {31, "Local Machine Startup Folder Location" + other, R, M, v + "Explorer\\User Shell Folders", O, {"Common Startup"}},
+  };
+  int rows = 0;
+  for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
+  EXPECT_EQ(rows, static_cast<int>(pins.size()));
+  for (const Pin& pin : pins) {
+    SCOPED_TRACE(int{pin.section});
+    const TPlace* place = PlaceOf(pin.section);
+    ASSERT_NE(place, nullptr);
+    EXPECT_EQ(place->section, pin.section);
+    EXPECT_EQ(SectionName(pin.section), pin.name);
+    EXPECT_EQ(place->kind, pin.kind);
+    if (pin.kind != PlaceKind::Registry) continue;
+    EXPECT_EQ(place->root, pin.root);
+    EXPECT_EQ(place->path, pin.path);
+    EXPECT_EQ(place->view, pin.view);
+    EXPECT_EQ(place->values, pin.values);
+  }
+  const std::vector<std::pair<Section, Section>> twins = {{4, 11}, {5, 12}, {6, 13}, {7, 14}, {16, 27},
+                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}};
+  int twinned = 0;
+  for (int s = 0; s < kSectionCount; ++s) twinned += PlaceOf(static_cast<Section>(s)) && PlaceOf(static_cast<Section>(s))->twin;
+  EXPECT_EQ(twinned, 2 * static_cast<int>(twins.size()));
+  for (const auto& [native, twin] : twins) {
+    EXPECT_EQ(PlaceOf(native)->twin, std::optional<Section>(twin));
+    EXPECT_EQ(PlaceOf(twin)->twin, std::optional<Section>(native));
+  }
+
+  EXPECT_EQ(SweepOrder(false), (std::vector<Section>{8, 9, 4, 5, 6, 7}));
+  EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8}));
+  std::vector<Section> further = {11, 12, 13, 14, 10, 0};
+  for (Section s = 15; s <= 31; ++s) further.push_back(s);
+  EXPECT_EQ(FurtherSections(), further);
+  std::vector<Section> sweep = {8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
+  sweep.insert(sweep.end(), further.begin(), further.end());
+  for (Section s = 11; s <= 31; ++s) read.push_back(s);
+  EXPECT_EQ(SweepOrder(true), sweep);
+  EXPECT_EQ(ReadOrder(true), read);
+  EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_TRUE(IsRegistrySection(4) && IsRegistrySection(9) && !IsRegistrySection(11) && !IsRegistrySection(10));
+  EXPECT_TRUE(IsFolderSection(0) && IsFolderSection(10) && !IsFolderSection(4));
+  EXPECT_EQ(AllSections().LowBits(), 2033u);
   EXPECT_STREQ(ChangeKindNames[static_cast<int>(ChangeKind::Removed)], "Remove");
 }
 
