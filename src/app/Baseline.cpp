@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "catalogue/Startups.h"
+#include "platform/Sha256.h"
 #include "text/Fileman.h"
 
 namespace korvalis::app {
@@ -234,6 +235,9 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
     entry->SetValueType(record.valueType);
     entry->LinkData() = record.data;
     entry->SetContent(record.contentSize, record.contentHash);
+    // Stored without its content fields, a folder entry's data is the file's bytes.
+    if (record.contentHash.empty() && catalogue::IsFolderSection(record.section))
+      entry->SetContent(record.data.size(), platform::Sha256Of(record.data));
   }
 }
 

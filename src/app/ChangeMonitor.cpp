@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "catalogue/Quarantine.h"
 #include "platform/Error.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
@@ -191,6 +192,13 @@ void TChangeMonitor::CheckSection(Section section) {
   for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
   const std::vector<const TStartup*> failed = WriteBack(restore);
+  // A No that could not be carried out does not stand: what stays is asked about when it comes back.
+  for (std::size_t i = 0; i < comparison.differences.size(); ++i)
+    if (!allowed[i] && comparison.differences[i].now) {
+      const Outcome& outcome = decided[comparison.differences[i].now];
+      if (std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end())
+        ForgetRefusal(section, comparison.differences[i]);
+    }
   RenewSection(section, fresh, restore, outcomes, failed);
   offlineSections_ = offlineSections_.Without(section);
   StoreBaseline();
@@ -234,11 +242,27 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
 
 TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& difference) {
   if (!difference.now) return nullptr;
-  for (TRefusal& refusal : refusals_)
-    if (refusal.section == section && text::SameTextAscii(refusal.valueName, difference.now->ValueName()) &&
-        text::SameTextAscii(refusal.command, difference.now->Command()))
-      return &refusal;
+  const TStartup& now = *difference.now;
+  for (auto it = refusals_.begin(); it != refusals_.end(); ++it) {
+    TRefusal& refusal = *it;
+    // A file is the one refused only with the same content.
+    if (refusal.section != section || !text::SameTextAscii(refusal.valueName, now.ValueName()) ||
+        !text::SameTextAscii(refusal.command, now.Command()) || refusal.contentSize != now.ContentSize() ||
+        refusal.contentHash != now.ContentHash())
+      continue;
+    // A refused file the user took back from the quarantine is asked about once more.
+    if (catalogue::IsFolderSection(section) && !catalogue::HeldInQuarantine(platform_, now)) {
+      refusals_.erase(it);
+      return nullptr;
+    }
+    return &refusal;
+  }
   return nullptr;
+}
+
+void TChangeMonitor::ForgetRefusal(Section section, const TDifference& difference) {
+  if (TRefusal* refusal = StandingRefusal(section, difference))
+    refusals_.erase(refusals_.begin() + (refusal - refusals_.data()));
 }
 
 void TChangeMonitor::RememberRefusal(Section section, const TDifference& difference) {
@@ -309,6 +333,7 @@ const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& 
   if (copy) {
     copy->LinkData() = before.LinkData();
     copy->SetValueType(before.ValueType());
+    copy->SetContent(before.ContentSize(), before.ContentHash());
   }
   return copy;
 }

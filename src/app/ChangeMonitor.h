@@ -63,6 +63,7 @@ class TChangeMonitor {
   void LogDecision(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
   TRefusal* StandingRefusal(catalogue::Section section, const TDifference& difference);
   void RememberRefusal(catalogue::Section section, const TDifference& difference);
+  void ForgetRefusal(catalogue::Section section, const TDifference& difference);
   void UndoAgain(const catalogue::TStartup& entry, TRefusal& refusal);
   void StoreBaseline();
   // The sections of the order that are places of their own here.

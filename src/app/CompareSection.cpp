@@ -21,8 +21,9 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     if (!before)
       result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
     else if (text::SameTextAscii(before->Command(), now.Command()) &&
-             (!catalogue::IsFolderSection(section) || before->LinkData() == now.LinkData()))
-      // A startup file is compared by its bytes too: a batch file's new content is a change.
+             (!catalogue::IsFolderSection(section) ||
+              (before->ContentSize() == now.ContentSize() && before->ContentHash() == now.ContentHash())))
+      // A startup file is compared by its content too: a batch file's new bytes are a change.
       result.unchanged.push_back(&now);
     else
       result.differences.push_back(TDifference{ChangeKind::Changed, &now, before});

@@ -36,13 +36,19 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue
   return watch;
 }
 
-std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section section) {
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section section, Watch& entry) {
   catalogue::TShortcutLink link(platform_.shell);
   const std::string folder = catalogue::StartupFolderOf(link, section);
   if (folder.empty()) return nullptr;
+  // The folder made later, or deleted and made again, is a new folder in its nearest existing
+  // ancestor; the files in it are seen by a watch of its own.
+  std::unique_ptr<platform::ChangeWatch> folders;
+  for (std::string parent = ParentOf(folder); !parent.empty() && !folders; parent = ParentOf(parent))
+    folders = platform_.files.WatchSubfolders(parent.back() == ':' ? parent + "\\" : parent);
   std::unique_ptr<platform::ChangeWatch> watch = platform_.files.WatchFolder(folder);
-  // A folder made later shows up in its parent.
-  return watch ? std::move(watch) : platform_.files.WatchFolder(text::FileDir(folder));
+  if (!watch) return folders;
+  entry.folders = std::move(folders);
+  return watch;
 }
 
 void TSectionWatches::Arm(Section section) {
@@ -53,7 +59,7 @@ void TSectionWatches::Arm(Section section) {
   if (place->kind == catalogue::PlaceKind::Registry)
     entry.watch = WatchKey(*place, entry);
   else if (place->kind == catalogue::PlaceKind::Folder)
-    entry.watch = WatchFolder(section);
+    entry.watch = WatchFolder(section, entry);
   if (!entry.watch) {
     entry = Watch{};
     return;
@@ -72,22 +78,27 @@ catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections)
   catalogue::SectionSet due;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
-    if (!entry.armed || (fired >> i & 1u) || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
+    if (!entry.armed || (fired >> i & 1u) || (entry.folders && entry.folders->Signaled()) ||
+        now - entry.armedAt >= kSafetyInterval)
+      due = due.With(sections[i]);
   }
   return due;
 }
 
 std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
   std::vector<std::uintptr_t> events;
-  for (const Watch& entry : watches_)
-    if (entry.armed && entry.watch->NativeEvent()) events.push_back(entry.watch->NativeEvent());
+  for (const Watch& entry : watches_) {
+    if (!entry.armed) continue;
+    for (const platform::ChangeWatch* watch : {entry.watch.get(), entry.folders.get()})
+      if (watch && watch->NativeEvent()) events.push_back(watch->NativeEvent());
+  }
   return events;
 }
 
 bool TSectionWatches::Fired(Section section) {
   // A place that cannot be watched gives no sign either way; reading it once has to do.
   const Watch& entry = watches_[section];
-  return entry.armed && entry.watch->Signaled();
+  return entry.armed && (entry.watch->Signaled() || (entry.folders && entry.folders->Signaled()));
 }
 
 }  // namespace korvalis::app

@@ -1,6 +1,7 @@
 #pragma once
 // Change notifications on every guarded place: a quiet tick looks at them once and reads
-// nothing. A key or folder that does not exist yet is watched through its parent; a place
+// nothing. A key or folder that does not exist yet is watched through its parent (a startup
+// folder's parent always, for the folder made again); a place
 // that cannot be watched, or that has not been read for a minute, is read regardless.
 #include <array>
 #include <chrono>
@@ -37,11 +38,12 @@ class TSectionWatches {
   struct Watch {
     std::unique_ptr<platform::RegistryKey> key;  // kept open: closing it would end the watch
     std::unique_ptr<platform::ChangeWatch> watch;
+    std::unique_ptr<platform::ChangeWatch> folders;  // of a startup folder: its ancestor's new folders
     std::chrono::steady_clock::time_point armedAt{};
     bool armed = false;
   };
   std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry);
-  std::unique_ptr<platform::ChangeWatch> WatchFolder(catalogue::Section section);
+  std::unique_ptr<platform::ChangeWatch> WatchFolder(catalogue::Section section, Watch& entry);
 
   platform::Platform platform_;
   Clock clock_;

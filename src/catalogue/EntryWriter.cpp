@@ -51,13 +51,22 @@ void TStartup::ApplyToFolder() const {
   }
   if (!enabled_) {
     // Refused: kept aside, not deleted, so a mistaken answer can be undone by hand.
-    if (files.IsFile(path)) Quarantine(owner_->Platform(), path);
+    if (files.IsFile(path))
+      Quarantine(owner_->Platform(), path);
+    else if (!NameCanBeSpelled(valueName_))
+      throw Error(FormatText("Cannot quarantine file %s", path));
     return;
   }
-  if (!linkData_.empty()) {
-    if (!files.WriteFile(path, linkData_)) throw Error(FormatText("Cannot create file %s", path));
+  // A link or a name another file shares would carry the bytes somewhere else.
+  if (!files.CanReplace(path)) throw Error(FormatText("Cannot create file %s", path));
+  const bool known = !contentHash_.empty();
+  if (known ? linkData_.size() == contentSize_ : !linkData_.empty()) {
+    if (!files.WriteFileAtomically(path, linkData_)) throw Error(FormatText("Cannot create file %s", path));
     return;
   }
+  // Only a shortcut can be made anew from its command; any other file whose bytes were not
+  // kept cannot be put back, and nothing else is written in its place.
+  if (known || !IsShortcutName(path)) throw Error(FormatText("Cannot put back file %s, its content was not kept", path));
   link.FileName = path;
   link.Target = "\"" + CommandProgram(command_) + "\"";
   link.Arguments = CommandParams(command_);

@@ -84,7 +84,7 @@ TStartup* TStartups::AddCopy(const TStartup& entry) {
 
 void TStartups::LoadSections(SectionSet sections) {
   try {
-    LoadFolders(sections);
+    LoadFolders(sections, nullptr);
   } catch (const std::exception&) {
     // A startup folder that cannot be read leaves the registry sections to be read.
   }
@@ -93,7 +93,7 @@ void TStartups::LoadSections(SectionSet sections) {
 
 void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) {
   try {
-    LoadFolders(sections);
+    LoadFolders(sections, &problems);
   } catch (const std::exception&) {
   }
   LoadRegistry(sections, &problems);

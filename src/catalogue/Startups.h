@@ -18,6 +18,10 @@ class TShortcutLink;
 
 // The path of a startup folder section's folder; empty when the shell cannot name it.
 std::string StartupFolderOf(TShortcutLink& link, Section section);
+// Whether the file is a shortcut by its name (a .lnk extension, in any case).
+bool IsShortcutName(const std::string& fileName);
+// Whether a file name as listed can be opened by it: false for one the ANSI calls could not spell.
+bool NameCanBeSpelled(const std::string& fileName);
 
 class TStartups {
  public:
@@ -59,7 +63,11 @@ class TStartups {
   const platform::Platform& Platform() const { return platform_; }
 
  private:
-  void LoadFolders(SectionSet sections);
+  // Files that cannot be read are listed in the problems, when given.
+  void LoadFolders(SectionSet sections, ReadProblems* problems);
+  // One file of a folder: by its shortcut's target, or by itself when it is none the shell reads.
+  TStartup* AddFolderFile(TShortcutLink& link, const std::string& path, const std::string& fileName,
+                          Section section);
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
   void LoadPlace(const TPlace& place, ReadProblems* problems);
   void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);

@@ -16,6 +16,21 @@ struct FolderEntry {
   bool IsFolder() const;
 };
 
+// A file read once from start to end, never held whole unless it is small.
+struct FileDigest {
+  std::uint64_t size = 0;
+  std::string sha256;               // the 32 raw bytes of its SHA-256
+  bool kept = false;                // bytes holds the whole file: it was no larger than asked
+  std::vector<std::uint8_t> bytes;
+};
+
+enum class DigestResult {
+  Read,
+  Missing,     // nothing of that name (any more)
+  NotRegular,  // a folder, pipe or device: not opened for reading, so never waited on
+  Unreadable,  // there, but locked or without the right to read it
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -27,6 +42,13 @@ class FileSystem {
   // (the "." and ".." entries included where the system gives them).
   virtual bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) = 0;
   virtual bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) = 0;
+  // The file's size and SHA-256, computed while streaming it; its bytes too when it holds at
+  // most keepAtMost of them.
+  virtual DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) = 0;
+  // Whether writing the path would change that name alone: true for nothing there or a
+  // regular file no other name shares; false for a symbolic link or junction (looked at
+  // itself, not followed), a file with further hard links, a folder, pipe or device.
+  virtual bool CanReplace(const std::string& path) = 0;
   // Creates the file or replaces it.
   virtual bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
@@ -35,11 +57,15 @@ class FileSystem {
   // Moves a file; fails when the target exists.
   virtual bool MoveFileTo(const std::string& from, const std::string& to) = 0;
   // Replaces the file so that a crash at any moment leaves either the old or the new bytes
-  // whole: a flushed temporary file beside it, then one atomic rename over it.
+  // whole: a flushed temporary file beside it, then one atomic rename over it. The temporary
+  // file is always a new one and the rename replaces a link at the path itself, so nothing is
+  // ever written through a link.
   virtual bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
   // A notification of files added, removed, renamed or written in the folder; none when the
-  // folder cannot be watched.
+  // folder cannot be watched. Folders made or removed in it are no such change.
   virtual std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) = 0;
+  // A notification of folders made, removed or renamed in the folder (files are no such change).
+  virtual std::unique_ptr<ChangeWatch> WatchSubfolders(const std::string& path) = 0;
 };
 
 }  // namespace korvalis::platform

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "contract/Worlds.h"
+#include "platform/Sha256.h"
 
 namespace korvalis::contract {
 
@@ -114,6 +115,85 @@ TEST_P(FileSystemContract, AFolderWatchFiresWhenAFileIsAddedAndNotBefore) {
   }
   EXPECT_TRUE(fired);
   EXPECT_FALSE(files().WatchFolder(folder + "\\missing"));
+}
+
+namespace {
+std::string Hex(const std::string& raw) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : raw) hex += std::string{digits[c >> 4], digits[c & 15]};
+  return hex;
+}
+}  // namespace
+
+TEST_P(FileSystemContract, ADigestGivesSizeAndSha256AndKeepsTheBytesOfASmallFileOnly) {
+  const std::string folder = world().ScratchFolder();
+  ASSERT_TRUE(files().WriteFile(folder + "\\abc.bat", {'a', 'b', 'c'}));
+  FileDigest digest;
+  ASSERT_EQ(files().DigestFile(folder + "\\abc.bat", 3, digest), DigestResult::Read);
+  EXPECT_EQ(digest.size, 3u);
+  EXPECT_EQ(Hex(digest.sha256), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_TRUE(digest.kept);
+  EXPECT_EQ(digest.bytes, (std::vector<std::uint8_t>{'a', 'b', 'c'}));
+  ASSERT_EQ(files().DigestFile(folder + "\\abc.bat", 2, digest), DigestResult::Read);
+  EXPECT_FALSE(digest.kept);
+  EXPECT_TRUE(digest.bytes.empty());
+
+  // Larger than one piece read: both worlds give the digest of the whole.
+  std::vector<std::uint8_t> big(300 * 1024 + 7);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 31 + i / 977);
+  ASSERT_TRUE(files().WriteFile(folder + "\\big.exe", big));
+  ASSERT_EQ(files().DigestFile(folder + "\\big.exe", 64 * 1024, digest), DigestResult::Read);
+  EXPECT_EQ(digest.size, big.size());
+  EXPECT_EQ(digest.sha256, Sha256Of(big));
+  EXPECT_FALSE(digest.kept);
+  EXPECT_EQ(files().DigestFile(folder + "\\missing.bat", 10, digest), DigestResult::Missing);
+  EXPECT_EQ(files().DigestFile(folder, 10, digest), DigestResult::NotRegular);
+}
+
+TEST_P(FileSystemContract, APipeInAFolderIsListedButNeverReadNorReplaced) {
+  const std::string pipe = world().ScratchFolder() + "\\pipe.bat";
+  if (!world().MakePipe(pipe)) GTEST_SKIP() << "this world cannot make a pipe in a folder";
+  ASSERT_EQ(Names(world().ScratchFolder() + "\\*.bat"), (std::vector<std::string>{"pipe.bat"}));
+  FileDigest digest;
+  EXPECT_EQ(files().DigestFile(pipe, 10, digest), DigestResult::NotRegular);  // returns, no writer needed
+  EXPECT_FALSE(files().CanReplace(pipe));
+}
+
+TEST_P(FileSystemContract, OnlyANameOfItsOwnIsReplaceableAndAnAtomicWriteNeverChangesALinksTarget) {
+  const std::string folder = world().ScratchFolder();
+  EXPECT_TRUE(files().CanReplace(folder + "\\new.lnk"));
+  EXPECT_FALSE(files().CanReplace(folder));
+  ASSERT_TRUE(files().WriteFile(folder + "\\own.lnk", {1}));
+  EXPECT_TRUE(files().CanReplace(folder + "\\own.lnk"));
+  ASSERT_TRUE(world().MakeHardLink(folder + "\\own.lnk", folder + "\\second.lnk"));
+  EXPECT_FALSE(files().CanReplace(folder + "\\own.lnk"));
+  EXPECT_FALSE(files().CanReplace(folder + "\\second.lnk"));
+
+  ASSERT_TRUE(files().WriteFile(folder + "\\target.ini", {7, 7}));
+  if (!world().MakeSymbolicLink(folder + "\\linked.bat", folder + "\\target.ini")) return;
+  ASSERT_TRUE(files().IsFile(folder + "\\linked.bat"));
+  files().WriteFileAtomically(folder + "\\linked.bat", {9});
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(files().ReadFile(folder + "\\target.ini", bytes));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{7, 7}));
+}
+
+TEST_P(FileSystemContract, AFolderWatchSeesFilesAndASubfolderWatchSeesFolders) {
+  const std::string folder = world().ScratchFolder();
+  const std::unique_ptr<ChangeWatch> filesWatch = files().WatchFolder(folder);
+  const std::unique_ptr<ChangeWatch> foldersWatch = files().WatchSubfolders(folder);
+  ASSERT_TRUE(filesWatch);
+  ASSERT_TRUE(foldersWatch);
+  ASSERT_TRUE(files().CreateFolders(folder + "\\Startup"));
+  bool fired = false;
+  for (int attempt = 0; attempt < 100 && !fired; ++attempt) {
+    fired = foldersWatch->Signaled();
+    if (!fired) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(fired);
+  EXPECT_FALSE(filesWatch->Signaled());
+  EXPECT_FALSE(files().WatchSubfolders(folder + "\\missing"));
 }
 
 KORVALIS_INSTANTIATE_CONTRACT(FileSystemContract);

@@ -16,6 +16,18 @@ class MemoryWorld : public World {
   void SetVariable(const std::string& name, const std::string& value) override {
     windows_.environment.SetVariable(name, value);
   }
+  bool MakeHardLink(const std::string& existing, const std::string& path) override {
+    windows_.files.AddHardLink(existing, path);
+    return true;
+  }
+  bool MakePipe(const std::string& path) override {
+    windows_.files.AddDevice(path);
+    return true;
+  }
+  bool MakeSymbolicLink(const std::string& path, const std::string& target) override {
+    windows_.files.AddSymbolicLink(path, target);
+    return true;
+  }
 
  private:
   platform::memory::MemoryWindows windows_;

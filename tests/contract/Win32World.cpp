@@ -31,8 +31,42 @@ class Win32World : public World {
   void SetVariable(const std::string& name, const std::string& value) override {
     SetEnvironmentVariableA(name.c_str(), value.c_str());
   }
+  bool MakeHardLink(const std::string& existing, const std::string& path) override {
+    return CreateHardLinkA(path.c_str(), existing.c_str(), nullptr) != FALSE;
+  }
+  // Wine makes neither pipes in folders nor symbolic links itself, but shows those made on its
+  // host's side; on Windows these cases have nothing to run.
+  bool MakePipe(const std::string& path) override { return RunOnHost("/usr/bin/mkfifo " + HostPath(path)); }
+  bool MakeSymbolicLink(const std::string& path, const std::string& target) override {
+    return RunOnHost("/bin/ln -s " + HostPath(target) + " " + HostPath(path));
+  }
 
  private:
+  static std::string HostPath(const std::string& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return std::string();
+    std::wstring wide(path.begin(), path.end());
+    char* name = unixName(wide.c_str());
+    if (!name) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+  }
+  static bool RunOnHost(std::string command) {
+    if (command.find("  ") != std::string::npos || command.back() == ' ') return false;  // a path was not found
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The host program's exit code does not come back through Wine; the result shows instead.
+    return true;
+  }
   static void RemoveFolder(const std::string& folder) {
     WIN32_FIND_DATAA found{};
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);

@@ -21,6 +21,10 @@ class World {
   // An existing empty folder of this case's own (absolute path).
   virtual std::string ScratchFolder() = 0;
   virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+  // Things a folder may hold besides plain files; false where this world cannot make them.
+  virtual bool MakeHardLink(const std::string& existing, const std::string& path) = 0;
+  virtual bool MakePipe(const std::string& path) = 0;
+  virtual bool MakeSymbolicLink(const std::string& path, const std::string& target) = 0;
 };
 
 struct WorldKind {

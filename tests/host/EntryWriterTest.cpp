@@ -148,4 +148,35 @@ TEST_F(EntryWriterTest, AFolderTheShellCannotNameIsNeverReplacedByTheCurrentFold
   EXPECT_FALSE(windows.files.Exists("C:\\Work\\New.lnk"));
 }
 
+TEST_F(EntryWriterTest, AFolderFileIsPutBackOnlyAsItWasAndNeverThroughALinkOrASharedName) {
+  windows.files.AddFile("C:\\Windows\\system.ini", {1, 1});
+  windows.files.AddSymbolicLink(userFolder + "\\Agent.lnk", "C:\\Windows\\system.ini");
+  TStartup& linked = Entry("Agent", "\"C:\\a.exe\" ", 10);
+  linked.LinkData() = {0x4C, 0};
+  linked.SetContent(2, "hash");
+  EXPECT_EQ(ErrorOf([&] { linked.Apply(); }), "Cannot create file " + userFolder + "\\Agent.lnk");
+  EXPECT_EQ(windows.files.Contents("C:\\Windows\\system.ini"), (std::vector<std::uint8_t>{1, 1}));
+  windows.files.AddFile(userFolder + "\\run.bat", {2});
+  windows.files.AddHardLink(userFolder + "\\run.bat", "C:\\Windows\\other.bat");
+  TStartup& shared = Entry("run.bat", userFolder + "\\run.bat", 10);
+  shared.SetValueName("run.bat");
+  EXPECT_EQ(ErrorOf([&] { shared.Apply(); }), "Cannot create file " + userFolder + "\\run.bat");
+
+  // An empty file comes back empty; a file whose bytes were not kept, and any file but a
+  // shortcut without bytes, is not made up from its command.
+  TStartup& empty = Entry("empty.bat", userFolder + "\\empty.bat", 10);
+  empty.SetValueName("empty.bat");
+  empty.SetContent(0, "hash");
+  empty.Apply();
+  EXPECT_EQ(windows.files.Contents(userFolder + "\\empty.bat"), std::vector<std::uint8_t>());
+  TStartup& big = Entry("Big", "\"C:\\big.exe\" ", 10);
+  big.SetContent(100000, "hash");
+  EXPECT_EQ(ErrorOf([&] { big.Apply(); }), "Cannot put back file " + userFolder + "\\Big.lnk, its content was not kept");
+  TStartup& script = Entry("go.cmd", userFolder + "\\go.cmd", 10);
+  script.SetValueName("go.cmd");
+  EXPECT_EQ(ErrorOf([&] { script.Apply(); }), "Cannot put back file " + userFolder + "\\go.cmd, its content was not kept");
+  EXPECT_FALSE(windows.files.Exists(userFolder + "\\Big.lnk"));
+  EXPECT_FALSE(windows.files.Exists(userFolder + "\\go.cmd"));
+}
+
 }  // namespace korvalis::catalogue

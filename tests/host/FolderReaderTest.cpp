@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/Startups.h"
+#include "platform/Sha256.h"
 #include "platform/memory/MemoryWindows.h"
 #include "support/Keys.h"
 
@@ -46,21 +47,27 @@ TEST_F(FolderReaderTest, AShortcutWithoutArgumentsEndsInAQuoteAndABlank) {
   EXPECT_EQ(catalogue.Items(0).Command(), "\"C:\\p.exe\" ");
 }
 
-TEST_F(FolderReaderTest, EveryFileIsReadItselfOrByItsShortcutAndDamagedShortcutsAreSkipped) {
+TEST_F(FolderReaderTest, EveryFileIsReadItselfOrByItsShortcutAndADamagedShortcutIsAFileByItself) {
   PutLink(userFolder + "\\AGENT.LNK", "C:\\a.exe", "");
   windows.files.AddTextFile(userFolder + "\\Notes.txt", "notes");
   windows.files.AddTextFile(userFolder + "\\Damaged.lnk", "garbage");
   windows.files.AddTextFile(userFolder + "\\desktop.ini", "[.ShellClassInfo]");
   PutLink(userFolder + "\\Last.lnk", "C:\\l.exe", "");
   catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
-  ASSERT_EQ(catalogue.Count(), 3);
+  ASSERT_EQ(catalogue.Count(), 4);
   EXPECT_EQ(catalogue.Items(0).Name(), "AGENT");
   EXPECT_EQ(catalogue.Items(0).ValueName(), "AGENT.LNK");
   // A file that is no shortcut runs at logon too: it is its own command.
   EXPECT_EQ(catalogue.Items(1).Name(), "Notes.txt");
   EXPECT_EQ(catalogue.Items(1).Command(), userFolder + "\\Notes.txt");
   EXPECT_EQ(catalogue.Items(1).LinkData(), std::vector<std::uint8_t>({'n', 'o', 't', 'e', 's'}));
-  EXPECT_EQ(catalogue.Items(2).Name(), "Last");
+  EXPECT_EQ(catalogue.Items(1).ContentSize(), 5u);
+  EXPECT_EQ(catalogue.Items(1).ContentHash(), platform::Sha256Of({'n', 'o', 't', 'e', 's'}));
+  // So is one named like a shortcut that the shell cannot read as one.
+  EXPECT_EQ(catalogue.Items(2).Name(), "Damaged.lnk");
+  EXPECT_EQ(catalogue.Items(2).ValueName(), "Damaged.lnk");
+  EXPECT_EQ(catalogue.Items(2).Command(), userFolder + "\\Damaged.lnk");
+  EXPECT_EQ(catalogue.Items(3).Name(), "Last");
 }
 
 TEST_F(FolderReaderTest, TheUserFolderComesFirstThenTheCommonOneThenTheRegistry) {
@@ -104,16 +111,37 @@ TEST_F(FolderReaderTest, AnUnresolvableShortcutIsRecordedFromItsOwnEmptyFieldsNe
   EXPECT_EQ(catalogue.Items(1).Name(), "Second");
 }
 
-TEST_F(FolderReaderTest, ABytesReadFailureKeepsTheEntryWithoutBytes) {
+TEST_F(FolderReaderTest, AFileThatCannotBeReadIsNoEntryButAnUnreadableNameAndABigOneIsKnownByItsContentAlone) {
   PutLink(userFolder + "\\Agent.lnk", "C:\\a.exe", "");
-  int reads = 0;
+  windows.files.AddFile(userFolder + "\\big.exe", std::vector<std::uint8_t>(64 * 1024 + 1, 7));
+  windows.files.AddFile(userFolder + "\\empty.bat");
   windows.files.SetHook([&](const platform::memory::FileOperation& op) {
-    // The link object's own read succeeds; the copy into the entry fails.
-    return !(op.kind == platform::memory::FileOperation::Kind::Read && ++reads == 2);
+    return !(op.kind == platform::memory::FileOperation::Kind::Digest && op.path == userFolder + "\\Agent.lnk");
   });
-  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder));
+  ReadProblems problems;
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder), problems);
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(problems.unreadableNames, std::vector<std::string>{"Agent.lnk"});
+  EXPECT_EQ(problems.messages, std::vector<std::string>{"Cannot read file " + userFolder + "\\Agent.lnk"});
+  const TStartup& big = catalogue.Items(0);
+  EXPECT_EQ(big.ContentSize(), 64u * 1024 + 1);
+  EXPECT_EQ(big.ContentHash().size(), 32u);
+  EXPECT_TRUE(big.LinkData().empty());
+  const TStartup& empty = catalogue.Items(1);
+  EXPECT_EQ(empty.ContentSize(), 0u);
+  EXPECT_EQ(empty.ContentHash(), platform::Sha256Of({}));
+}
+
+TEST_F(FolderReaderTest, APipeIsSkippedAndReportedAndANameTheCodePageCannotSpellIsStillAnEntry) {
+  windows.files.AddDevice(userFolder + "\\pipe.bat");
+  windows.files.AddFile(userFolder + "\\caf?.bat", {1});
+  ReadProblems problems;
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder), problems);
   ASSERT_EQ(catalogue.Count(), 1);
-  EXPECT_TRUE(catalogue.Items(0).LinkData().empty());
+  EXPECT_EQ(catalogue.Items(0).ValueName(), "caf?.bat");
+  EXPECT_TRUE(problems.unreadableNames.empty());
+  EXPECT_EQ(problems.messages, (std::vector<std::string>{"Not a regular file, not read: " + userFolder + "\\pipe.bat",
+                                                         "Cannot handle the name of file " + userFolder + "\\caf?.bat"}));
 }
 
 TEST_F(FolderReaderTest, AFolderTheShellCannotNameYieldsNothing) {

@@ -125,4 +125,23 @@ TEST_F(SectionWatchesTest, AKeyThatCannotBeWatchedIsReadEveryTick) {
   EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::Open) - opens, 4);
 }
 
+TEST(SectionWatchesFolders, AStartupFolderMadeAfterTheWatchWasArmedIsSeenAtOnceAndSoAreTheFilesPutInIt) {
+  platform::memory::MemoryWindows windows;
+  const std::string folder = "C:\\Users\\bob\\AppData\\Startup";
+  windows.shell.SetSpecialFolder(platform::kCsidlStartup, folder);
+  std::chrono::steady_clock::time_point now{};
+  TSectionWatches watches(windows.platform(), [&] { return now; });
+  const std::vector<catalogue::Section> user = {catalogue::kCurrentUserStartupFolder};
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  windows.files.AddFile("C:\\Users\\note.txt");  // a file beside is no sign
+  EXPECT_TRUE(watches.Due(user).Empty());
+  windows.files.AddFolder(folder);
+  EXPECT_FALSE(watches.Due(user).Empty());
+
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  EXPECT_TRUE(watches.Due(user).Empty());
+  windows.files.AddFile(folder + "\\run.bat", {1});
+  EXPECT_FALSE(watches.Due(user).Empty());
+}
+
 }  // namespace korvalis::app

@@ -1,6 +1,8 @@
 // The catalogue against the real registry and startup folders of a Windows system.
 #include <windows.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "catalogue/ShortcutLink.h"
@@ -8,6 +10,7 @@
 #include "platform/RegistryValues.h"
 #include "platform/win32/Win32Windows.h"
 #include "support/Keys.h"
+#include "text/Fileman.h"
 
 namespace korvalis::catalogue {
 
@@ -153,6 +156,28 @@ TEST_F(CatalogueWin32, AFolderEntryWithLinkDataIsWrittenBackByteForByte) {
   entry->SetEnabled(false);
   entry->Apply();
   EXPECT_FALSE(windows.files.IsFile(path));
+}
+
+TEST_F(CatalogueWin32, ALockedFileIsNoEntryButUnreadableAndADamagedShortcutIsAFileByItself) {
+  const std::string folder = Folder(platform::kCsidlStartup);
+  const std::string locked = folder + "\\" + Unique("locked") + ".bat";
+  const std::string broken = folder + "\\" + Unique("broken") + ".lnk";
+  ASSERT_TRUE(windows.files.WriteFile(locked, {'e', 'c', 'h', 'o'}));
+  ASSERT_TRUE(windows.files.WriteFile(broken, {0x13, 0x37, 0xC0, 0xDE, 0x00, 0xFF, 0x42}));
+  files_.push_back(locked);
+  files_.push_back(broken);
+  HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ReadProblems problems;
+  catalogue.LoadSections(SectionSet::Of(kCurrentUserStartupFolder), problems);
+  CloseHandle(held);
+  EXPECT_EQ(Find(catalogue, text::FileNamePart(locked), kCurrentUserStartupFolder), nullptr);
+  EXPECT_NE(std::find(problems.unreadableNames.begin(), problems.unreadableNames.end(), text::FileNamePart(locked)),
+            problems.unreadableNames.end());
+  const TStartup* damaged = Find(catalogue, text::FileNamePart(broken), kCurrentUserStartupFolder);
+  ASSERT_NE(damaged, nullptr);
+  EXPECT_EQ(damaged->Command(), broken);
+  EXPECT_EQ(damaged->ContentSize(), 7u);
 }
 
 }  // namespace korvalis::catalogue

@@ -67,4 +67,38 @@ TEST(SectionWatchesWin32, AKeyCreatedDeletedAndCreatedAgainIsFollowedThroughItsP
   Reg(std::string("delete ") + kServicesOnce + " /f");
 }
 
+namespace {
+bool DueWithin(TSectionWatches& watches, catalogue::Section section) {
+  // The system's notification may arrive a moment after the change.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (watches.Due({section}).Contains(section)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+}  // namespace
+
+TEST(SectionWatchesWin32, AStartupFolderDeletedAndMadeAgainWithAFileInItIsDueAtOnce) {
+  platform::win32::Win32Windows windows;
+  const std::string folder = windows.shell.SpecialFolderPath(platform::kCsidlStartup, 0);
+  const std::string aside = folder + ".kept-by-test";
+  ASSERT_TRUE(MoveFileA(folder.c_str(), aside.c_str()));
+  TSectionWatches watches(windows.platform());
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  EXPECT_FALSE(watches.Due({catalogue::kCurrentUserStartupFolder}).Contains(catalogue::kCurrentUserStartupFolder));
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
+
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  const std::string file = folder + "\\drop.bat";
+  ASSERT_TRUE(windows.files.WriteFile(file, {1}));
+  EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
+
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(folder.c_str());
+  EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
+  MoveFileA(aside.c_str(), folder.c_str());
+}
+
 }  // namespace korvalis::app

@@ -1,5 +1,6 @@
 #include "platform/memory/MemoryFileSystem.h"
 
+#include "platform/Sha256.h"
 #include "platform/SystemCodes.h"
 #include "platform/memory/CaseFold.h"
 #include "platform/memory/Wildcard.h"
@@ -10,9 +11,13 @@ struct MemoryFileSystem::Node {
   std::string name;
   bool folder = false;
   std::uint32_t attributes = kAttrArchive;
+  enum class Kind { Regular, Device, SymbolicLink } kind = Kind::Regular;  // of a file
+  std::string linkTarget;                       // of a symbolic link
+  bool hardLinked = false;                      // another name shares the file
   std::vector<std::uint8_t> bytes;
   std::vector<std::unique_ptr<Node>> children;  // in creation order
-  std::uint64_t generation = 0;                 // of a folder: counts the changes to its entries
+  std::uint64_t generation = 0;                 // of a folder: counts the changes to its files
+  std::uint64_t folderGeneration = 0;           // of a folder: counts its subfolders made or removed
 
   Node* Child(const std::string& childName) const {
     for (const auto& child : children)
@@ -26,6 +31,9 @@ namespace {
 using Node = MemoryFileSystem::Node;
 
 bool IsDriveRoot(const std::string& part) { return part.size() == 2 && part[1] == ':'; }
+
+// A name with a wildcard in it opens nothing, as on the system.
+bool NamesNothing(const std::string& path) { return path.find_first_of("?*") != std::string::npos; }
 
 std::vector<std::string> Split(const std::string& path) {
   std::vector<std::string> parts;
@@ -119,7 +127,7 @@ MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolut
       made->attributes = kAttrDirectory;
       child = made.get();
       node->children.push_back(std::move(made));
-      Changed(node);
+      ++node->folderGeneration;
     }
     if (!child->folder) return nullptr;
     node = child;
@@ -139,7 +147,7 @@ bool MemoryFileSystem::SetCurrentFolder(const std::string& path) {
 
 bool MemoryFileSystem::IsFile(const std::string& path) {
   if (!Allowed(FileOperation::Kind::IsFile, path)) return false;
-  if (path.empty()) return false;
+  if (path.empty() || NamesNothing(path)) return false;
   const Node* node = Find(path);
   return node && !node->folder;
 }
@@ -178,6 +186,25 @@ bool MemoryFileSystem::ReadFile(const std::string& path, std::vector<std::uint8_
   return true;
 }
 
+DigestResult MemoryFileSystem::DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) {
+  if (NamesNothing(path)) return DigestResult::Unreadable;
+  const Node* node = Find(path);
+  if (node && !node->folder && node->kind == Node::Kind::SymbolicLink) node = Find(node->linkTarget);
+  if (!node) return DigestResult::Missing;
+  if (node->folder || node->kind != Node::Kind::Regular) return DigestResult::NotRegular;
+  if (!Allowed(FileOperation::Kind::Digest, path)) return DigestResult::Unreadable;
+  digest.size = node->bytes.size();
+  digest.sha256 = Sha256Of(node->bytes);
+  digest.kept = node->bytes.size() <= keepAtMost;
+  digest.bytes = digest.kept ? node->bytes : std::vector<std::uint8_t>();
+  return DigestResult::Read;
+}
+
+bool MemoryFileSystem::CanReplace(const std::string& path) {
+  const Node* node = Find(path);
+  return !node || (!node->folder && node->kind == Node::Kind::Regular && !node->hardLinked);
+}
+
 bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   if (!Allowed(FileOperation::Kind::Write, path)) return false;
   const std::string full = Absolute(path);
@@ -187,7 +214,8 @@ bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std:
   Node* parent = Find(full.substr(0, cut + 1));
   if (!parent || !parent->folder) return false;
   Node* node = parent->Child(name);
-  if (node && node->folder) return false;
+  if (node && !node->folder && node->kind == Node::Kind::SymbolicLink) return WriteFile(node->linkTarget, bytes);
+  if (node && (node->folder || node->kind == Node::Kind::Device)) return false;
   if (!node) {
     auto made = std::make_unique<Node>();
     made->name = name;
@@ -227,7 +255,7 @@ MemoryFileSystem::Node* MemoryFileSystem::ParentOf(const std::string& path, std:
 }
 
 bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to) {
-  if (!Allowed(FileOperation::Kind::Move, from)) return false;
+  if (!Allowed(FileOperation::Kind::Move, from) || NamesNothing(from)) return false;
   std::string fromName, toName;
   Node* source = ParentOf(from, fromName);
   Node* target = ParentOf(to, toName);
@@ -235,6 +263,10 @@ bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to
   auto& children = source->children;
   for (auto it = children.begin(); it != children.end(); ++it) {
     if (!SameName((*it)->name, fromName) || (*it)->folder) continue;
+    if (movesLeaveTheSource_) {
+      AddFile(to, (*it)->bytes);
+      return true;
+    }
     std::unique_ptr<Node> moved = std::move(*it);
     children.erase(it);
     moved->name = toName;
@@ -253,7 +285,11 @@ bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::v
   Node* parent = ParentOf(path, name);
   if (Node* old = parent ? parent->Child(name) : nullptr) {
     if (old->folder) return false;
+    // The rename gives the name a new file: a link there is replaced, not followed.
     old->bytes = bytes;
+    old->kind = Node::Kind::Regular;
+    old->linkTarget.clear();
+    old->hardLinked = false;
   } else {
     AddFile(path, bytes);
   }
@@ -270,14 +306,15 @@ bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::v
 }
 
 namespace {
+// Counts one kind of change of a folder, as the real notification filters them.
 class MemoryFolderWatch : public ChangeWatch {
  public:
-  explicit MemoryFolderWatch(const Node& folder) : folder_(folder), generation_(folder.generation) {}
-  bool Signaled() override { return folder_.generation != generation_; }
+  explicit MemoryFolderWatch(const std::uint64_t& counter) : counter_(counter), armedAt_(counter) {}
+  bool Signaled() override { return counter_ != armedAt_; }
 
  private:
-  const Node& folder_;  // folders are never removed, so it outlives the watch
-  std::uint64_t generation_;
+  const std::uint64_t& counter_;  // folders are never removed, so it outlives the watch
+  std::uint64_t armedAt_;
 };
 }  // namespace
 
@@ -285,7 +322,14 @@ std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchFolder(const std::string& pa
   if (!Allowed(FileOperation::Kind::Watch, path)) return nullptr;
   const Node* folder = Find(path);
   if (!folder || !folder->folder) return nullptr;
-  return std::make_unique<MemoryFolderWatch>(*folder);
+  return std::make_unique<MemoryFolderWatch>(folder->generation);
+}
+
+std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchSubfolders(const std::string& path) {
+  if (!Allowed(FileOperation::Kind::Watch, path)) return nullptr;
+  const Node* folder = Find(path);
+  if (!folder || !folder->folder) return nullptr;
+  return std::make_unique<MemoryFolderWatch>(folder->folderGeneration);
 }
 
 bool MemoryFileSystem::CreateFolders(const std::string& path) {
@@ -313,6 +357,26 @@ void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t
 
 void MemoryFileSystem::AddTextFile(const std::string& path, const std::string& text) {
   AddFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+void MemoryFileSystem::AddDevice(const std::string& path) {
+  AddFile(path);
+  Find(path)->kind = Node::Kind::Device;
+}
+
+void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::string& target) {
+  AddFile(path);
+  Node* link = Find(path);
+  link->kind = Node::Kind::SymbolicLink;
+  link->linkTarget = Absolute(target);
+}
+
+void MemoryFileSystem::AddHardLink(const std::string& existing, const std::string& path) {
+  Node* original = Find(existing);
+  if (!original || original->folder) return;
+  AddFile(path, original->bytes);
+  original->hardLinked = true;
+  Find(path)->hardLinked = true;
 }
 
 bool MemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }

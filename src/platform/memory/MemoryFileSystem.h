@@ -13,7 +13,7 @@
 namespace korvalis::platform::memory {
 
 struct FileOperation {
-  enum class Kind { SetCurrentFolder, IsFile, FindEntries, Read, Write, Delete, CreateFolders, Move, Watch };
+  enum class Kind { SetCurrentFolder, IsFile, FindEntries, Read, Digest, Write, Delete, CreateFolders, Move, Watch };
   Kind kind;
   std::string path;  // as passed in
 };
@@ -31,6 +31,9 @@ class MemoryFileSystem : public FileSystem {
   bool IsFile(const std::string& path) override;
   bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
   bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
+  // A refused Digest is a file that is there but cannot be read (locked, no rights).
+  DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) override;
+  bool CanReplace(const std::string& path) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
@@ -39,6 +42,7 @@ class MemoryFileSystem : public FileSystem {
   // is a crash between the two steps.
   bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) override;
+  std::unique_ptr<ChangeWatch> WatchSubfolders(const std::string& path) override;
 
   // Direct access for tests, without the hook.
   void AddFolder(const std::string& path);
@@ -46,6 +50,13 @@ class MemoryFileSystem : public FileSystem {
   void AddTextFile(const std::string& path, const std::string& text);
   bool Exists(const std::string& path) const;
   std::optional<std::vector<std::uint8_t>> Contents(const std::string& path) const;
+  // Things a folder may hold besides plain files: a pipe or device, a symbolic link (reading
+  // it reads its target, replacing it replaces the link), a second name of an existing file.
+  void AddDevice(const std::string& path);
+  void AddSymbolicLink(const std::string& path, const std::string& target);
+  void AddHardLink(const std::string& existing, const std::string& path);
+  // A move that copies and then fails to delete its source, as across volumes.
+  void SetMovesLeaveTheSource(bool leave) { movesLeaveTheSource_ = leave; }
   void SetHook(Hook hook) { hook_ = std::move(hook); }
 
   // The absolute form of a path: relative to the current folder, "." and ".." resolved.
@@ -64,6 +75,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::unique_ptr<Node>> drives_;
   std::string current_ = "C:\\";
   Hook hook_;
+  bool movesLeaveTheSource_ = false;
 };
 
 }  // namespace korvalis::platform::memory

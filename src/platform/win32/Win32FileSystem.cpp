@@ -4,6 +4,8 @@
 
 #include "platform/win32/Handles.h"
 
+#include <bcrypt.h>
+
 namespace korvalis::platform::win32 {
 
 bool Win32FileSystem::SetCurrentFolder(const std::string& path) {
@@ -51,8 +53,44 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t
 }
 
 namespace {
-bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, bool flush) {
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+
+// The system's SHA-256, fed piece by piece.
+class SystemSha256 {
+ public:
+  SystemSha256() {
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+      algorithm_ = nullptr;
+      return;
+    }
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0))) hash_ = nullptr;
+  }
+  ~SystemSha256() {
+    if (hash_) BCryptDestroyHash(hash_);
+    if (algorithm_) BCryptCloseAlgorithmProvider(algorithm_, 0);
+  }
+  SystemSha256(const SystemSha256&) = delete;
+  SystemSha256& operator=(const SystemSha256&) = delete;
+  bool Add(std::uint8_t* data, DWORD size) { return hash_ && BCRYPT_SUCCESS(BCryptHashData(hash_, data, size, 0)); }
+  bool Finish(std::string& digest) {
+    UCHAR result[32] = {};
+    if (!hash_ || !BCRYPT_SUCCESS(BCryptFinishHash(hash_, result, sizeof result, 0))) return false;
+    digest.assign(reinterpret_cast<const char*>(result), sizeof result);
+    return true;
+  }
+
+ private:
+  BCRYPT_ALG_HANDLE algorithm_ = nullptr;
+  BCRYPT_HASH_HANDLE hash_ = nullptr;
+};
+
+bool IsRegularDiskFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+         !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
+bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, bool flush,
+              DWORD disposition = CREATE_ALWAYS) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -76,6 +114,47 @@ class FolderWatch : public ChangeWatch {
 };
 }  // namespace
 
+DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) {
+  // Opening a pipe or device does not wait; reading one might, so only a disk file is read.
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? DigestResult::Missing
+                                                                           : DigestResult::Unreadable;
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!IsRegularDiskFile(file.get(), information)) return DigestResult::NotRegular;
+  SystemSha256 hash;
+  FileDigest read;
+  std::vector<std::uint8_t> chunk(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
+      return DigestResult::Unreadable;
+    if (got == 0) break;
+    if (!hash.Add(chunk.data(), got)) return DigestResult::Unreadable;
+    read.size += got;
+    if (read.size <= keepAtMost) read.bytes.insert(read.bytes.end(), chunk.begin(), chunk.begin() + got);
+  }
+  if (!hash.Finish(read.sha256)) return DigestResult::Unreadable;
+  read.kept = read.size <= keepAtMost;
+  if (!read.kept) read.bytes.clear();
+  digest = std::move(read);
+  return DigestResult::Read;
+}
+
+bool Win32FileSystem::CanReplace(const std::string& path) {
+  // The link itself is opened, not what it points to.
+  UniqueFile file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  BY_HANDLE_FILE_INFORMATION information{};
+  return IsRegularDiskFile(file.get(), information) &&
+         !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && information.nNumberOfLinks == 1;
+}
+
 bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   return WriteAll(path, bytes, false);
 }
@@ -86,17 +165,28 @@ bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to)
 
 bool Win32FileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = path + ".tmp";
-  if (!WriteAll(temporary, bytes, true)) return false;
+  // A name left over, or one planted there as a link, is removed, never written through.
+  DeleteFileA(temporary.c_str());
+  if (!WriteAll(temporary, bytes, true, CREATE_NEW)) return false;
   if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   DeleteFileA(temporary.c_str());
   return false;
 }
 
-std::unique_ptr<ChangeWatch> Win32FileSystem::WatchFolder(const std::string& path) {
-  const HANDLE handle = FindFirstChangeNotificationA(
-      path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+namespace {
+std::unique_ptr<ChangeWatch> Watch(const std::string& path, DWORD filter) {
+  const HANDLE handle = FindFirstChangeNotificationA(path.c_str(), FALSE, filter);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<FolderWatch>(handle);
+}
+}  // namespace
+
+std::unique_ptr<ChangeWatch> Win32FileSystem::WatchFolder(const std::string& path) {
+  return Watch(path, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+}
+
+std::unique_ptr<ChangeWatch> Win32FileSystem::WatchSubfolders(const std::string& path) {
+  return Watch(path, FILE_NOTIFY_CHANGE_DIR_NAME);
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }

@@ -1,0 +1,149 @@
+// Files in the startup folders as the guard sees them: by their content, never wholly held,
+// and a No that either holds or is reported.
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "catalogue/Quarantine.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using platform::memory::FileOperation;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr const char* kUserStartup = "C:\\users\\alice\\Start Menu\\Programs\\Startup";
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+class StartupFilesTest : public ::testing::Test {
+ protected:
+  StartupFilesTest() {
+    switches.Notification = true;
+    switches.AllPlaces = true;
+  }
+  std::string In(const std::string& name) const { return std::string(kUserStartup) + "\\" + name; }
+  std::string Quarantined(const std::string& name) { return catalogue::QuarantineFolder(windows.environment) + "\\" + name; }
+  // A check a minute later: every place is due for its safety read.
+  void CheckLater() {
+    now += std::chrono::minutes(1);
+    monitor.CheckAllSections();
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  ScriptedHost host;
+  std::chrono::steady_clock::time_point now{};
+  TChangeMonitor monitor{0x99, windows.platform(), switches, host, [this] { return now; }};
+};
+
+}  // namespace
+
+TEST_F(StartupFilesTest, AFileThatCannotBeReadIsNoChangeAndIsAskedAboutOnceItCanBe) {
+  windows.files.AddFile(In("run.bat"), Bytes("old"));
+  monitor.TakeSnapshot();
+  windows.files.WriteFile(In("run.bat"), Bytes("new"));
+  windows.files.SetHook([&](const FileOperation& op) { return op.kind != FileOperation::Kind::Digest; });
+  CheckLater();
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot read file " + In("run.bat")});
+
+  windows.files.SetHook(nullptr);
+  host.answers = {false};
+  CheckLater();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].kind, catalogue::ChangeKind::Changed);
+  EXPECT_EQ(windows.files.Contents(In("run.bat")), Bytes("old"));
+}
+
+TEST_F(StartupFilesTest, ARefusedRemovalOfAFileTooLargeToKeepIsReportedAndNothingElseIsWritten) {
+  windows.files.AddFile(In("setup.exe"), std::vector<std::uint8_t>(200 * 1024, 0x5A));
+  monitor.TakeSnapshot();
+  windows.files.RemoveFile(In("setup.exe"));
+  host.answers = {false};
+  CheckLater();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot put back file " + In("setup.exe") + ", its content was not kept"});
+  EXPECT_FALSE(windows.files.Exists(In("setup.exe")));
+  CheckLater();  // taken as it stands, not asked again and again
+  EXPECT_EQ(host.questions.size(), 1u);
+}
+
+TEST_F(StartupFilesTest, ADamagedShortcutDroppedInIsAskedAboutAsAFileAndQuarantinedOnNo) {
+  monitor.TakeSnapshot();
+  windows.files.AddFile(In("broken.lnk"), {0x13, 0x37, 0xC0, 0xDE, 0x00, 0xFF});
+  host.answers = {false};
+  CheckLater();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].name, "broken.lnk");
+  EXPECT_EQ(host.questions[0].command, In("broken.lnk"));
+  EXPECT_FALSE(windows.files.Exists(In("broken.lnk")));
+  EXPECT_EQ(windows.files.Contents(Quarantined("broken.lnk")), (std::vector<std::uint8_t>{0x13, 0x37, 0xC0, 0xDE, 0x00, 0xFF}));
+}
+
+TEST_F(StartupFilesTest, AQuarantineThatLeavesTheFileIsReportedAndItsNoDoesNotStand) {
+  monitor.TakeSnapshot();
+  windows.files.AddFile(In("drop.vbs"), Bytes("x"));
+  windows.files.SetMovesLeaveTheSource(true);
+  host.answers = {false};
+  CheckLater();
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot quarantine file " + In("drop.vbs")});
+  EXPECT_TRUE(windows.files.Exists(In("drop.vbs")));
+  EXPECT_FALSE(windows.files.Exists(Quarantined("drop.vbs")));
+  EXPECT_TRUE(monitor.Refusals().empty());
+
+  // A name the system's calls cannot spell is reported the same way, never passed over.
+  host.errors.clear();
+  windows.files.AddFile(In("caf?.bat"), Bytes("y"));
+  host.answers = {false};
+  CheckLater();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot handle the name of file " + In("caf?.bat"),
+                                                   "Cannot quarantine file " + In("caf?.bat")}));
+  EXPECT_TRUE(monitor.Refusals().empty());
+}
+
+TEST_F(StartupFilesTest, AStandingRefusalOfAFileHoldsForItsContentWhileTheQuarantineHoldsIt) {
+  monitor.TakeSnapshot();
+  windows.files.AddFile(In("run.bat"), Bytes("payload"));
+  host.answers = {false};
+  CheckLater();
+  ASSERT_EQ(host.questions.size(), 1u);
+  ASSERT_TRUE(windows.files.Exists(Quarantined("run.bat")));
+
+  // Taken back from the quarantine by the user: asked once more.
+  ASSERT_TRUE(windows.files.MoveFileTo(Quarantined("run.bat"), In("run.bat")));
+  windows.files.RemoveFile(Quarantined("run.bat.origin.txt"));
+  host.answers = {false};
+  CheckLater();
+  EXPECT_EQ(host.questions.size(), 2u);
+  EXPECT_TRUE(windows.files.Exists(Quarantined("run.bat")));
+
+  // Dropped again by the program: undone without a question.
+  windows.files.AddFile(In("run.bat"), Bytes("payload"));
+  CheckLater();
+  EXPECT_EQ(host.questions.size(), 2u);
+  EXPECT_FALSE(windows.files.Exists(In("run.bat")));
+
+  // Another file under the same name is another question.
+  windows.files.AddFile(In("run.bat"), Bytes("something else"));
+  host.answers = {true};
+  CheckLater();
+  EXPECT_EQ(host.questions.size(), 3u);
+  EXPECT_TRUE(windows.files.Exists(In("run.bat")));
+}
+
+TEST_F(StartupFilesTest, WithoutTheLocalApplicationDataFolderNothingIsQuarantinedAnywhere) {
+  windows.environment.localAppData.clear();
+  ASSERT_TRUE(windows.files.SetCurrentFolder(kUserStartup));
+  monitor.TakeSnapshot();
+  windows.files.AddFile(In("drop.vbs"), Bytes("x"));
+  host.answers = {false};
+  CheckLater();
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot quarantine file " + In("drop.vbs")});
+  EXPECT_TRUE(windows.files.Exists(In("drop.vbs")));
+  EXPECT_FALSE(windows.files.Exists(In("Korvalis")));
+}
+
+}  // namespace korvalis::app
