@@ -17,33 +17,31 @@ program_pid() {
     tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return; }
   done
 }
-# Starts the program afresh (no baseline, so nothing is asked), lets it take its snapshot and
-# run its first checks, and prints its peak resident set in MB.
-peak() {
+local_folder=$(winepath -u 'C:\users' 2>/dev/null)/$(id -un)/AppData/Local/Korvalis
+# Starts the program afresh (no baseline, so nothing is asked), waits until the baseline it
+# stores after its first snapshot names the file given (the folder has been read), lets it run
+# its first checks, and prints its peak resident set in MB.
+peak() {  # peak NAME_IN_THE_BASELINE
   wine reg delete 'HKCU\Software\Brenmoor' /f >/dev/null 2>&1
-  rm -rf "$(winepath -u 'C:\users' 2>/dev/null)/$(id -un)/AppData/Local/Korvalis"
+  rm -rf "$local_folder"
   "$runner" "$WINEPREFIX" "$korvalis" </dev/null >/dev/null 2>&1 &
   local run=$! pid=""
   for _ in $(seq 1 300); do pid=$(program_pid) && [ -n "$pid" ] && break; sleep 0.1; done
   [ -n "$pid" ] || { echo "?"; return; }
-  local last=0 now
-  # Until the peak has not moved for 5 s (the file is read while the snapshot is taken).
-  for _ in $(seq 1 60); do
-    sleep 1
-    now=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo "$last")
-    [ "$now" == "$last" ] && stable=$((${stable:-0} + 1)) || stable=0
-    last=$now
-    [ "$stable" -ge 5 ] && break
-  done
+  for _ in $(seq 1 1200); do grep -aq "$1" "$local_folder/baseline.dat" 2>/dev/null && break; sleep 0.1; done
+  grep -aq "$1" "$local_folder/baseline.dat" 2>/dev/null || { kill "$pid"; wait "$run"; echo "(not read)"; return; }
+  sleep 5
+  local kb
+  kb=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status")
   kill "$pid" 2>/dev/null
   wait "$run" 2>/dev/null
-  awk -v kb="$last" 'BEGIN {printf "%.1f", kb / 1024}'
+  awk -v kb="$kb" 'BEGIN {printf "%.1f", kb / 1024}'
 }
 
 big="$startup/big-installer.exe"
 rm -f "$big"
-without=$(peak)
+without=$(peak winemenubuilder)
 head -c $((600 * 1024 * 1024)) /dev/urandom >"$big"
-with=$(peak)
+with=$(peak big-installer.exe)
 rm -f "$big"
 echo "Peak resident memory of korvalis.exe: $without MB with an empty Startup folder, $with MB with a 600 MB file in it"

@@ -251,7 +251,8 @@ TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& di
         refusal.contentHash != now.ContentHash())
       continue;
     // A refused file the user took back from the quarantine is asked about once more.
-    if (catalogue::IsFolderSection(section) && !catalogue::HeldInQuarantine(platform_, now)) {
+    if (difference.kind == ChangeKind::Added && catalogue::IsFolderSection(section) &&
+        !catalogue::HeldInQuarantine(platform_, now)) {
       refusals_.erase(it);
       return nullptr;
     }

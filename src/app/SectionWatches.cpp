@@ -1,7 +1,6 @@
 #include "app/SectionWatches.h"
 
 #include "catalogue/Places.h"
-#include "catalogue/ShortcutLink.h"
 #include "catalogue/Startups.h"
 #include "text/Fileman.h"
 
@@ -37,8 +36,8 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue
 }
 
 std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section section, Watch& entry) {
-  catalogue::TShortcutLink link(platform_.shell);
-  const std::string folder = catalogue::StartupFolderOf(link, section);
+  // A folder deleted is one the shell no longer names, but it still says where it would be.
+  const std::string folder = catalogue::StartupFolderPathEvenIfMissing(platform_.shell, section);
   if (folder.empty()) return nullptr;
   // The folder made later, or deleted and made again, is a new folder in its nearest existing
   // ancestor; the files in it are seen by a watch of its own.

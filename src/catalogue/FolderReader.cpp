@@ -3,6 +3,7 @@
 #include "catalogue/ShortcutLink.h"
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
+#include "platform/SystemCodes.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 
@@ -39,6 +40,11 @@ void Note(ReadProblems* problems, const std::string& message, const std::string&
 
 std::string StartupFolderOf(TShortcutLink& link, Section section) {
   return section == kCurrentUserStartupFolder ? link.UserStartupFolder() : link.CommonStartupFolder();
+}
+
+std::string StartupFolderPathEvenIfMissing(platform::Shell& shell, Section section) {
+  return shell.SpecialFolderPathEvenIfMissing(section == kCurrentUserStartupFolder ? platform::kCsidlStartup
+                                                                                    : platform::kCsidlCommonStartup);
 }
 
 bool IsShortcutName(const std::string& fileName) {

@@ -18,6 +18,8 @@ class TShortcutLink;
 
 // The path of a startup folder section's folder; empty when the shell cannot name it.
 std::string StartupFolderOf(TShortcutLink& link, Section section);
+// Where it is, or would be made again: also while it does not exist.
+std::string StartupFolderPathEvenIfMissing(platform::Shell& shell, Section section);
 // Whether the file is a shortcut by its name (a .lnk extension, in any case).
 bool IsShortcutName(const std::string& fileName);
 // Whether a file name as listed can be opened by it: false for one the ANSI calls could not spell.

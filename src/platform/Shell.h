@@ -43,6 +43,8 @@ class Shell {
   virtual ~Shell() = default;
   // The folder's file-system path; empty when the shell cannot name it.
   virtual std::string SpecialFolderPath(int csidl, WindowHandle owner) = 0;
+  // Where the folder is, or would be made, also while it does not exist; empty when unknown.
+  virtual std::string SpecialFolderPathEvenIfMissing(int csidl) = 0;
   virtual CreatedLink CreateShellLink(bool inProcessOnly) = 0;
   // Starts a program or opens a document; the system's result (above 32 is success).
   virtual std::intptr_t Execute(WindowHandle parent, const std::string& verb, const std::string& file,

@@ -38,6 +38,7 @@ TEST_P(SystemContract, BothStartupFoldersAreNamedAndExist) {
     const std::string folder = platform().shell.SpecialFolderPath(csidl, 0);
     ASSERT_FALSE(folder.empty()) << csidl;
     EXPECT_TRUE(platform().files.SetCurrentFolder(folder)) << folder;
+    EXPECT_EQ(platform().shell.SpecialFolderPathEvenIfMissing(csidl), folder);
   }
 }
 

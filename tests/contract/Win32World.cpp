@@ -36,9 +36,11 @@ class Win32World : public World {
   }
   // Wine makes neither pipes in folders nor symbolic links itself, but shows those made on its
   // host's side; on Windows these cases have nothing to run.
-  bool MakePipe(const std::string& path) override { return RunOnHost("/usr/bin/mkfifo " + HostPath(path)); }
+  bool MakePipe(const std::string& path) override {
+    return RunOnHost("/usr/bin/mkfifo " + HostPath(path)) && Listed(path);
+  }
   bool MakeSymbolicLink(const std::string& path, const std::string& target) override {
-    return RunOnHost("/bin/ln -s " + HostPath(target) + " " + HostPath(path));
+    return RunOnHost("/usr/bin/ln -s " + HostPath(target) + " " + HostPath(path)) && Listed(path);
   }
 
  private:
@@ -54,6 +56,19 @@ class Win32World : public World {
     HeapFree(GetProcessHeap(), 0, name);
     return result;
   }
+  // The host program's end is not waited for through Wine: the name showing is.
+  static bool Listed(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      WIN32_FIND_DATAA found{};
+      HANDLE find = FindFirstFileA(path.c_str(), &found);
+      if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        return true;
+      }
+      Sleep(20);
+    }
+    return false;
+  }
   static bool RunOnHost(std::string command) {
     if (command.find("  ") != std::string::npos || command.back() == ' ') return false;  // a path was not found
     STARTUPINFOA startup{};
@@ -64,7 +79,6 @@ class Win32World : public World {
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    // The host program's exit code does not come back through Wine; the result shows instead.
     return true;
   }
   static void RemoveFolder(const std::string& folder) {

@@ -132,6 +132,16 @@ TEST_F(StartupFilesTest, AStandingRefusalOfAFileHoldsForItsContentWhileTheQuaran
   CheckLater();
   EXPECT_EQ(host.questions.size(), 3u);
   EXPECT_TRUE(windows.files.Exists(In("run.bat")));
+
+  // A refused change written again is undone again, its earlier bytes put back.
+  windows.files.WriteFile(In("run.bat"), Bytes("changed"));
+  host.answers = {false};
+  CheckLater();
+  EXPECT_EQ(host.questions.size(), 4u);
+  windows.files.WriteFile(In("run.bat"), Bytes("changed"));
+  CheckLater();
+  EXPECT_EQ(host.questions.size(), 4u);
+  EXPECT_EQ(windows.files.Contents(In("run.bat")), Bytes("something else"));
 }
 
 TEST_F(StartupFilesTest, WithoutTheLocalApplicationDataFolderNothingIsQuarantinedAnywhere) {

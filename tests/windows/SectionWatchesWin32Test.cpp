@@ -78,27 +78,45 @@ bool DueWithin(TSectionWatches& watches, catalogue::Section section) {
 }
 }  // namespace
 
+// The user's Startup folder moved aside for the length of a case, and back however it ends.
+class StartupFolderAside {
+ public:
+  explicit StartupFolderAside(const std::string& folder) : folder_(folder), aside_(folder + ".kept-by-test") {
+    moved_ = MoveFileA(folder_.c_str(), aside_.c_str()) != FALSE;
+  }
+  ~StartupFolderAside() {
+    DeleteFileA((folder_ + "\\drop.bat").c_str());
+    RemoveDirectoryA(folder_.c_str());
+    if (moved_) MoveFileA(aside_.c_str(), folder_.c_str());
+  }
+  bool Moved() const { return moved_; }
+
+ private:
+  std::string folder_, aside_;
+  bool moved_ = false;
+};
+
 TEST(SectionWatchesWin32, AStartupFolderDeletedAndMadeAgainWithAFileInItIsDueAtOnce) {
   platform::win32::Win32Windows windows;
   const std::string folder = windows.shell.SpecialFolderPath(platform::kCsidlStartup, 0);
-  const std::string aside = folder + ".kept-by-test";
-  ASSERT_TRUE(MoveFileA(folder.c_str(), aside.c_str()));
+  const StartupFolderAside aside(folder);
+  ASSERT_TRUE(aside.Moved());
   TSectionWatches watches(windows.platform());
+  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  Sleep(200);  // the notice of the move itself may come late
   watches.Arm(catalogue::kCurrentUserStartupFolder);
   EXPECT_FALSE(watches.Due({catalogue::kCurrentUserStartupFolder}).Contains(catalogue::kCurrentUserStartupFolder));
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
 
   watches.Arm(catalogue::kCurrentUserStartupFolder);
-  const std::string file = folder + "\\drop.bat";
-  ASSERT_TRUE(windows.files.WriteFile(file, {1}));
+  ASSERT_TRUE(windows.files.WriteFile(folder + "\\drop.bat", {1}));
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
 
   watches.Arm(catalogue::kCurrentUserStartupFolder);
-  DeleteFileA(file.c_str());
+  DeleteFileA((folder + "\\drop.bat").c_str());
   RemoveDirectoryA(folder.c_str());
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
-  MoveFileA(aside.c_str(), folder.c_str());
 }
 
 }  // namespace korvalis::app

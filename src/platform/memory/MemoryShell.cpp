@@ -110,6 +110,11 @@ MemoryShell::MemoryShell(MemoryFileSystem& fileSystem) : files(fileSystem) {
 
 std::string MemoryShell::SpecialFolderPath(int csidl, WindowHandle owner) {
   folderOwners[csidl] = owner;
+  const std::string path = SpecialFolderPathEvenIfMissing(csidl);
+  return files.Exists(path) ? path : std::string();
+}
+
+std::string MemoryShell::SpecialFolderPathEvenIfMissing(int csidl) {
   const auto it = folders_.find(csidl);
   return it == folders_.end() ? std::string() : it->second;
 }

@@ -29,7 +29,9 @@ class MemoryShell : public Shell {
  public:
   explicit MemoryShell(MemoryFileSystem& files);
 
+  // Empty for a folder that does not exist, as the shell answers.
   std::string SpecialFolderPath(int csidl, WindowHandle owner) override;
+  std::string SpecialFolderPathEvenIfMissing(int csidl) override;
   CreatedLink CreateShellLink(bool inProcessOnly) override;
   std::intptr_t Execute(WindowHandle parent, const std::string& verb, const std::string& file,
                         const std::string& parameters, const std::string& folder, int showCommand) override;

@@ -120,8 +120,10 @@ DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t ke
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? DigestResult::Missing
-                                                                           : DigestResult::Unreadable;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return DigestResult::Missing;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return folder ? DigestResult::NotRegular : DigestResult::Unreadable;
   }
   BY_HANDLE_FILE_INFORMATION information{};
   if (!IsRegularDiskFile(file.get(), information)) return DigestResult::NotRegular;

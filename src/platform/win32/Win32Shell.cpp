@@ -88,6 +88,12 @@ std::string Win32Shell::SpecialFolderPath(int csidl, WindowHandle owner) {
   return path;
 }
 
+std::string Win32Shell::SpecialFolderPathEvenIfMissing(int csidl) {
+  char path[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return path;
+}
+
 CreatedLink Win32Shell::CreateShellLink(bool inProcessOnly) {
   CreatedLink created;
   ComPtr<IShellLinkA> link;
