@@ -94,7 +94,7 @@ void QuietTicks() {
   app::TSwitches switches;
   switches.Notification = true;
   QuietHost host;
-  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  app::TChangeMonitor monitor(windows.platform(), switches, host);
   monitor.TakeSnapshot();
   for (int i = 0; i < 1000; ++i) monitor.CheckAllSections();  // settle allocator pools
   const long before = ResidentKiB();

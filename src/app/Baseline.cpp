@@ -198,7 +198,7 @@ std::vector<std::uint8_t> TBaseline::Encode() const {
   Writer out;
   out.Bytes(kMagic.data(), kMagic.size());
   out.U32(kFormatVersion);
-  out.U32(places);
+  out.U32(places.LowBits());
   out.Length(entries.size());
   for (const TBaselineEntry& entry : entries) {
     out.U8(entry.section);
@@ -234,7 +234,7 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
   if (version != kFormatVersion) throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
 
   TBaseline baseline;
-  baseline.places = in.U32();
+  baseline.places = catalogue::SectionSet::FromBits(in.U32());
   for (std::uint32_t n = in.Count(kMinEntrySize); n > 0; --n) {
     TBaselineEntry entry;
     entry.section = ReadSection(in);
@@ -256,6 +256,9 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes) {
     baseline.refusals.push_back(std::move(refusal));
   }
   if (in.Left() != 0) Damaged();
+  // The file's bits name sections 0 to 31 only: a later place was guarded if it has entries.
+  for (const TBaselineEntry& entry : baseline.entries)
+    if (entry.section >= 32) baseline.places = baseline.places.With(entry.section);
   return baseline;
 }
 

@@ -62,7 +62,7 @@ struct TBaseline {
   static constexpr std::uint32_t kFormatVersion = 1;
 
   // The sections guarded when it was taken: a place guarded only now has nothing to compare with.
-  std::uint32_t places = 0;
+  catalogue::SectionSet places;
   std::vector<TBaselineEntry> entries;
   std::vector<TRefusal> refusals;
 

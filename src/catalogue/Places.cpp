@@ -23,6 +23,7 @@ struct Row {
   std::vector<std::string> values = {};
   bool eachSubkey = false;
   AskedKinds asks = kAsksEverything;
+  bool runsOnce = false;
 };
 
 TPlace Registry(const Row& row, RegistryView view, bool keepsData = true) {
@@ -38,6 +39,7 @@ TPlace Registry(const Row& row, RegistryView view, bool keepsData = true) {
   place.eachSubkey = row.eachSubkey;
   place.asks = row.asks;
   place.keepsData = keepsData;
+  place.runsOnce = row.runsOnce;
   return place;
 }
 
@@ -56,18 +58,20 @@ std::vector<TPlace> BuildPlaces() {
     const Row six{s, SectionNames[s], SectionRoot(s), SectionKey(s) + 1};
     places[s] = Registry(six, RegistryView::Native, false);
     places[s].iconIndex = (s == kLocalMachineServices || s == kLocalMachineServiceOnce) ? 4 : 0;
+    places[s].runsOnce = s == kLocalMachineRunOnce || s == kCurrentUserRunOnce;
   }
   for (Section s = kLocalMachineRun; s <= kLocalMachineServiceOnce; ++s) {
     const Section other = static_cast<Section>(s - kLocalMachineRun + kLocalMachineRunOther);
     places[other] = Registry(Row{other, SectionNames[s], RootKey::LocalMachine, SectionKey(s) + 1}, RegistryView::Other, false);
     places[other].iconIndex = places[s].iconIndex;
+    places[other].runsOnce = places[s].runsOnce;
   }
   const AskedKinds changes = kAsksChanged;
   const AskedKinds additionsAndChanges = kAsksAdded | kAsksChanged;
   const std::vector<std::pair<Row, bool>> further = {
       {{kCurrentUserPoliciesRun, "Current User Policies Run", RootKey::CurrentUser, Under(kVersion, "Policies\\Explorer\\Run")}, false},
       {{kLocalMachinePoliciesRun, "Local Machine Policies Run", RootKey::LocalMachine, Under(kVersion, "Policies\\Explorer\\Run")}, true},
-      {{kLocalMachineRunOnceEx, "Local Machine Run Once Ex", RootKey::LocalMachine, Under(kVersion, "RunOnceEx"), {}, true}, true},
+      {{kLocalMachineRunOnceEx, "Local Machine Run Once Ex", RootKey::LocalMachine, Under(kVersion, "RunOnceEx"), {}, true, kAsksEverything, true}, true},
       {{kCurrentUserWindowsLoad, "Current User Windows Load and Run", RootKey::CurrentUser, Under(kNtVersion, "Windows"), {"Load", "Run"}}, false},
       {{kCurrentUserLogonScript, "Current User Logon Script", RootKey::CurrentUser, "Environment", {"UserInitMprLogonScript"}}, false},
       {{kLocalMachineWinlogon, "Local Machine Winlogon", RootKey::LocalMachine, Under(kNtVersion, "Winlogon"), {"Userinit", "Shell"}, false, changes}, true},
@@ -87,6 +91,11 @@ std::vector<TPlace> BuildPlaces() {
     places[other.section] = Registry(other, RegistryView::Other);
   }
   places[kLocalMachineBootExecute].multiString = true;
+  places[kKorvalisSettings] = Registry(Row{kKorvalisSettings, "Korvalis Settings", RootKey::CurrentUser,
+                                           "Software\\Brenmoor\\Korvalis",
+                                           {"GuardAllPlaces", "Monitoring", "Notification", "Logs"}},
+                                       RegistryView::Native);
+  places[kKorvalisSettings].always = true;
   return places;
 }
 
@@ -116,7 +125,7 @@ const std::vector<Section>& FurtherSections() {
     for (Section s = kLocalMachineRunOther; s <= kLocalMachineServiceOnceOther; ++s) order.push_back(s);
     order.push_back(kCurrentUserStartupFolder);
     order.push_back(kLocalMachineStartupFolder);
-    for (Section s = kCurrentUserPoliciesRun; s < kSectionCount; ++s) order.push_back(s);
+    for (Section s = kCurrentUserPoliciesRun; s < kKorvalisSettings; ++s) order.push_back(s);
     return order;
   }();
   return sections;

@@ -36,6 +36,11 @@ struct TPlace {
   // sections write their command as text.
   bool keepsData = false;
   bool multiString = false;  // REG_MULTI_SZ data is a command line too (its strings joined)
+  // Windows deletes each value as it runs it at logon: a removal found at the first check after
+  // start is that, not a change to ask about.
+  bool runsOnce = false;
+  // Guarded and asked whatever the switches say, so that no switch can silence its own change.
+  bool always = false;
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
@@ -49,8 +54,8 @@ const TPlace* PlaceOf(Section section);
 // program, the 64-bit view for the 32-bit program on 64-bit Windows.
 const char* OtherViewName();
 
-// The sections of the further places (everything but the six registry sections and the two
-// folders), in their sweep order.
+// The sections of the further places (everything but the six registry sections, the two
+// folders and Korvalis's own settings), in their sweep order.
 const std::vector<Section>& FurtherSections();
 
 }  // namespace korvalis::catalogue

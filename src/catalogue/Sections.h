@@ -11,7 +11,7 @@ namespace korvalis::catalogue {
 using Section = std::uint8_t;
 // The numbered locations of the first design, and every place guarded now.
 constexpr int kClassicSectionCount = 11;
-constexpr int kSectionCount = 32;
+constexpr int kSectionCount = 33;
 
 constexpr Section kLocalMachineStartupFolder = 0;
 constexpr Section kLocalMachineRun = 4;
@@ -41,6 +41,8 @@ constexpr Section kCurrentUserStartupLocation = 25;
 constexpr Section kLocalMachineStartupLocation = 26;
 // 27 to 31: the machine places of 16, 17, 20, 21 and 26 in the other registry view.
 constexpr Section kFirstOtherViewFurther = 27;
+// Korvalis's own switches, guarded whatever they say.
+constexpr Section kKorvalisSettings = 32;
 
 // Display names of sections 0 to 10, indexed by section number.
 extern const std::array<const char*, kClassicSectionCount> SectionNames;

@@ -22,7 +22,7 @@ TfrmMain::TfrmMain(const platform::Platform& platform, const catalogue::SearchPa
     : TForm(nullptr, TFormDesign{"Korvalis", 200, 100, TBorderStyle::Sizeable, TPosition::Default}),
       platform_(platform),
       searchPath_(searchPath),
-      core_(0, platform, *this) {}
+      core_(platform, *this) {}
 
 TfrmMain::~TfrmMain() { DestroyForm(); }
 
