@@ -32,6 +32,7 @@ class MemoryFileSystem : public FileSystem {
   bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
   bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
   bool MoveFileTo(const std::string& from, const std::string& to) override;
@@ -55,6 +56,7 @@ class MemoryFileSystem : public FileSystem {
 
  private:
   bool Allowed(FileOperation::Kind kind, const std::string& path) const;
+  bool Put(const std::string& path, const std::vector<std::uint8_t>& bytes, bool append);
   Node* Find(const std::string& path) const;
   Node* MakeFolders(const std::string& absolutePath);
   // The folder that holds the path, and the name in it.

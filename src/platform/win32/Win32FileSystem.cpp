@@ -51,8 +51,13 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t
 }
 
 namespace {
-bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, bool flush) {
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+enum class Mode { Replace, ReplaceFlushed, Append };
+
+bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, Mode mode) {
+  // Appending opens for appending only: every write lands at the end, whatever else has the file.
+  const bool append = mode == Mode::Append;
+  UniqueFile file(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, append ? FILE_SHARE_READ : 0,
+                              nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -61,7 +66,7 @@ bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, b
     if (!::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
     done += written;
   }
-  return !flush || FlushFileBuffers(file.get());
+  return mode != Mode::ReplaceFlushed || FlushFileBuffers(file.get());
 }
 
 class FolderWatch : public ChangeWatch {
@@ -77,7 +82,11 @@ class FolderWatch : public ChangeWatch {
 }  // namespace
 
 bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  return WriteAll(path, bytes, false);
+  return WriteAll(path, bytes, Mode::Replace);
+}
+
+bool Win32FileSystem::AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  return WriteAll(path, bytes, Mode::Append);
 }
 
 bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to) {
@@ -86,7 +95,7 @@ bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to)
 
 bool Win32FileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = path + ".tmp";
-  if (!WriteAll(temporary, bytes, true)) return false;
+  if (!WriteAll(temporary, bytes, Mode::ReplaceFlushed)) return false;
   if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   DeleteFileA(temporary.c_str());
   return false;

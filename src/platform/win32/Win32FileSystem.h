@@ -11,6 +11,7 @@ class Win32FileSystem : public FileSystem {
   bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
   bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
   bool MoveFileTo(const std::string& from, const std::string& to) override;
