@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Timing.h"
+#include "app/Baseline.h"
 #include "app/ChangeMonitor.h"
 #include "app/CompareSection.h"
 #include "platform/memory/MemoryWindows.h"
@@ -94,7 +95,7 @@ void QuietTicks() {
   app::TSwitches switches;
   switches.Notification = true;
   QuietHost host;
-  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  app::TChangeMonitor monitor(windows.platform(), switches, host);
   monitor.TakeSnapshot();
   for (int i = 0; i < 1000; ++i) monitor.CheckAllSections();  // settle allocator pools
   const long before = ResidentKiB();
@@ -106,11 +107,41 @@ void QuietTicks() {
               after - before);
 }
 
+// A flood of refused values written back at once: every one is undone again without a question,
+// each found through the refusals' index.
+void UndoneAgain() {
+  std::printf("\nStanding refusals: one check that undoes every refused value written back\n");
+  for (int count : {1000, 10000, 100000}) {
+    platform::memory::MemoryWindows windows;
+    app::TBaseline stored;
+    stored.places = catalogue::SectionSet{8};
+    for (int i = 0; i < count; ++i)
+      stored.refusals.push_back(app::TRefusal{8, "Nag" + std::to_string(i), "C:\\nag.exe /" + std::to_string(i)});
+    app::SaveBaseline(windows.platform(), stored);
+    app::TSwitches switches;
+    switches.Notification = true;
+    QuietHost host;
+    app::TChangeMonitor monitor(windows.platform(), switches, host);
+    monitor.TakeSnapshot();
+    monitor.StartFromBaseline();
+    for (int i = 0; i < count; ++i)
+      windows.registry.PutString(platform::RootKey::CurrentUser, kRun, "Nag" + std::to_string(i),
+                                 "C:\\nag.exe /" + std::to_string(i));
+    const auto start = std::chrono::steady_clock::now();
+    monitor.CheckAllSections();
+    const double micros = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    std::printf(" %6d refused values come back\n", count);
+    bench::Row("the check that undoes them all", micros,
+               std::to_string(static_cast<int>(monitor.Snapshot().Count())) + " entries left in the snapshot");
+  }
+}
+
 }  // namespace
 
 int main() {
   std::printf("Korvalis host benchmarks\n");
   Comparison();
   QuietTicks();
+  UndoneAgain();
   return 0;
 }

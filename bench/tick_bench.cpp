@@ -119,7 +119,7 @@ void Measure(int values, platform::win32::Win32Windows& windows) {
   app::TSwitches switches;
   switches.Notification = false;  // every difference allowed: the tick never waits for a person
   SilentHost host;
-  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  app::TChangeMonitor monitor(windows.platform(), switches, host);
   monitor.TakeSnapshot();
   const int rounds = values >= 1000 ? 9 : 41;
 
@@ -174,7 +174,7 @@ void QuietTick(platform::win32::Win32Windows& windows, bool allPlaces) {
   app::TSwitches switches;
   switches.AllPlaces = allPlaces;
   SilentHost host;
-  app::TChangeMonitor monitor(0, windows.platform(), switches, host);
+  app::TChangeMonitor monitor(windows.platform(), switches, host);
   monitor.TakeSnapshot();
   monitor.CheckAllSections();  // the first look after the snapshot, out of the timing
   const std::size_t watched = monitor.ChangeEvents().size();

@@ -32,10 +32,24 @@ void TActivityLog::Write(const std::string& line) noexcept {
   try {
     const std::string path = Path();
     if (path.empty() || !platform_.files.CreateFolders(text::FileDir(path))) return;
-    std::vector<std::uint8_t> bytes;
-    platform_.files.ReadFile(path, bytes);
     // A value's name may hold a NUL or a line break: one decision stays one readable line.
     const std::string entry = clock_() + " " + text::VisibleText(line) + "\r\n";
+    std::vector<std::uint8_t> bytes;
+    if (!size_) {
+      platform_.files.ReadFile(path, bytes);
+      size_ = bytes.size();
+    }
+    // Each line is appended; the file is read and written whole only when it outgrows the limit.
+    if (*size_ + entry.size() <= limit_) {
+      const bool appended = platform_.files.AppendFile(path, std::vector<std::uint8_t>(entry.begin(), entry.end()));
+      if (appended)
+        *size_ += entry.size();
+      else
+        size_.reset();
+      return;
+    }
+    size_.reset();
+    if (!platform_.files.ReadFile(path, bytes)) bytes.clear();
     bytes.insert(bytes.end(), entry.begin(), entry.end());
     if (bytes.size() > limit_) {
       // Keep the newer half, starting at a line.
@@ -43,7 +57,7 @@ void TActivityLog::Write(const std::string& line) noexcept {
       while (cut < bytes.size() && bytes[cut - 1] != '\n') ++cut;
       bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
     }
-    platform_.files.WriteFile(path, bytes);
+    if (platform_.files.WriteFile(path, bytes)) size_ = bytes.size();
   } catch (...) {
   }
 }

@@ -3,6 +3,7 @@
 // folder. It never fails: a log that cannot be written is simply not written.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -26,6 +27,8 @@ class TActivityLog {
   platform::Platform platform_;
   Clock clock_;
   std::size_t limit_;
+  // The file's length as far as this log knows it; unknown until the first line, or after a failure.
+  std::optional<std::size_t> size_;
 };
 
 }  // namespace korvalis::app

@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "app/Scope.h"
 #include "catalogue/Quarantine.h"
 #include "platform/Error.h"
 #include "text/Fileman.h"
@@ -21,39 +22,40 @@ using catalogue::TStartups;
 
 namespace {
 
-// Holds the count of checks under way, so renewals asked for meanwhile wait.
-class CheckScope {
- public:
-  explicit CheckScope(int& depth) : depth_(depth) { ++depth_; }
-  ~CheckScope() { --depth_; }
-  CheckScope(const CheckScope&) = delete;
-  CheckScope& operator=(const CheckScope&) = delete;
+// A catalogue of the monitor's own: its entries are never written through a window's shell calls.
+constexpr platform::WindowHandle kNoWindow = 0;
 
- private:
-  int& depth_;
-};
+std::string RefusalKey(Section section, const std::string& valueName) {
+  return std::string(1, static_cast<char>(section)) + text::UpperAscii(valueName);
+}
+
+// Whether an entry that came back is the one the user refused.
+bool SameAsRefused(const TRefusal& refusal, const TStartup& entry) {
+  // A file is the one refused only with the same content.
+  return text::SameTextAscii(refusal.command, entry.Command()) && refusal.contentSize == entry.ContentSize() &&
+         refusal.contentHash == entry.ContentHash();
+}
 
 }  // namespace
 
-TChangeMonitor::TChangeMonitor(platform::WindowHandle owner, const platform::Platform& platform,
-                               const TSwitches& switches, MonitorHost& host, TSectionWatches::Clock clock)
+TChangeMonitor::TChangeMonitor(const platform::Platform& platform, const TSwitches& switches, MonitorHost& host,
+                               TSectionWatches::Clock clock)
     : clock_(clock),
-      owner_(owner),
       platform_(platform),
       switches_(switches),
       host_(host),
-      snapshot_(owner, platform),
+      snapshot_(kNoWindow, platform),
       watches_(platform, std::move(clock)) {}
 
 void TChangeMonitor::TakeSnapshot() {
-  if (Checking()) {
+  if (Checking() || renewing_ > 0) {
     renewalPending_ = true;
     return;
   }
   RenewAll();
 }
 
-std::vector<Section> TChangeMonitor::Guarded(const std::vector<Section>& order) const {
+std::vector<Section> TChangeMonitor::GuardedSections(const std::vector<Section>& order) const {
   std::vector<Section> sections;
   for (const Section section : order) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
@@ -75,26 +77,34 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   return !shared;
 }
 
-std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(catalogue::SweepOrder(switches_.AllPlaces)); }
+std::vector<Section> TChangeMonitor::SweepOrder() const {
+  return GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+}
 
 void TChangeMonitor::RenewAll() {
-  renewalPending_ = false;
-  snapshot_.Clear();
-  const std::vector<Section> swept = SweepOrder();
-  for (Section section : Guarded(catalogue::ReadOrder(switches_.AllPlaces))) {
-    if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
-    ReadProblems problems;
-    LoadSection(snapshot_, section, problems);
+  std::vector<std::pair<Section, ReadProblems>> found;
+  {
+    // Nothing opens a message box while the snapshot is half cleared: its loop could run a check.
+    TScope renewal(renewing_);
+    renewalPending_ = false;
+    snapshot_.Clear();
+    const std::vector<Section> swept = SweepOrder();
+    for (Section section : GuardedSections(catalogue::ReadOrder(switches_.AllPlaces))) {
+      if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
+      found.emplace_back(section, ReadProblems{});
+      snapshot_.LoadSections(catalogue::SectionSet::Of(section), found.back().second);
+    }
   }
+  for (const auto& [section, problems] : found) ReportNewProblems(section, problems);
   StoreBaseline();
 }
 
 void TChangeMonitor::CheckAllSections() {
   // A sweep started inside another one's question would ask it again and free the entries
-  // the outer sweep still points to.
-  if (Checking()) return;
+  // the outer sweep still points to; one inside a renewal would meet a half-cleared snapshot.
+  if (Checking() || renewing_ > 0) return;
   {
-    CheckScope scope(checking_);
+    TScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open
     // for a while) another look for the sections still to come.
     const std::vector<Section> sweep = SweepOrder();
@@ -105,12 +115,9 @@ void TChangeMonitor::CheckAllSections() {
       due = watches_.Due(sweep);
     }
   }
-  if (renewalPending_ && !Checking()) RenewAll();
-}
-
-void TChangeMonitor::LoadSection(TStartups& into, Section section, ReadProblems& problems) {
-  into.LoadSections(catalogue::SectionSet::Of(section), problems);
-  ReportNewProblems(section, problems);
+  if (Checking()) return;
+  for (auto& [section, valueNames] : std::exchange(ownWrites_, {})) AcceptOwnWrite(section, valueNames);
+  if (renewalPending_) RenewAll();
 }
 
 void TChangeMonitor::ReadSettled(TStartups& into, Section section, ReadProblems& problems) {
@@ -133,11 +140,7 @@ void TChangeMonitor::ReadSettled(TStartups& into, Section section, ReadProblems&
 }
 
 void TChangeMonitor::ReportNewProblems(Section section, const ReadProblems& problems) {
-  std::set<std::string>& shown = shownProblems_[section];
-  const std::set<std::string> current(problems.messages.begin(), problems.messages.end());
-  for (const auto& message : current)
-    if (!shown.count(message)) host_.ReportError(Error(message));
-  shown = current;
+  for (const std::string& message : readProblems_[section].Update(problems.messages)) host_.ReportError(Error(message));
 }
 
 // What the snapshot holds for one name once the section's questions are answered: the entry
@@ -149,19 +152,26 @@ struct TChangeMonitor::Outcome {
   const TStartup* writeBack = nullptr;  // the entry of the restore list, if one is needed
 };
 
+namespace {
+const TStartup& Shown(const TDifference& difference) { return difference.now ? *difference.now : *difference.before; }
+}  // namespace
+
 void TChangeMonitor::CheckSection(Section section) {
-  CheckScope scope(checking_);
-  TStartups fresh(owner_, platform_);
+  TScope scope(checking_);
+  TStartups fresh(kNoWindow, platform_);
   ReadProblems problems;
   ReadSettled(fresh, section, problems);
   const TSectionComparison comparison = CompareSection(snapshot_, fresh, section, problems.unreadableNames);
+  // "While Korvalis was not running" holds for the first comparison of each place after start.
+  const bool offline = offlineSections_.Contains(section);
+  offlineSections_ = offlineSections_.Without(section);
   if (comparison.differences.empty()) return;
 
   // All questions of the section are asked before anything of it is written back.
-  TStartups restore(owner_, platform_);
+  TStartups restore(kNoWindow, platform_);
   std::map<const TStartup*, Outcome> decided;  // by fresh entry
   std::vector<Outcome> removals;
-  const std::vector<bool> allowed = Decide(section, comparison.differences);
+  const std::vector<bool> allowed = Decide(section, comparison.differences, offline);
   for (std::size_t i = 0; i < comparison.differences.size(); ++i) {
     const TDifference& difference = comparison.differences[i];
     Outcome outcome{difference.now, difference.now, nullptr};
@@ -200,15 +210,13 @@ void TChangeMonitor::CheckSection(Section section) {
         ForgetRefusal(section, comparison.differences[i]);
     }
   RenewSection(section, fresh, restore, outcomes, failed);
-  offlineSections_ = offlineSections_.Without(section);
   StoreBaseline();
+  if (catalogue::PlaceOf(section)->asksAlways)
+    for (std::size_t i = 0; i < comparison.differences.size(); ++i)
+      if (allowed[i]) host_.SettingAllowed(Shown(comparison.differences[i]).ValueName());
 }
 
-namespace {
-const TStartup& Shown(const TDifference& difference) { return difference.now ? *difference.now : *difference.before; }
-}  // namespace
-
-std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences) {
+std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences, bool offline) {
   const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   std::vector<bool> allowed(differences.size(), true);
   std::vector<std::size_t> asked;
@@ -216,6 +224,11 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
     const TDifference& difference = differences[i];
     // A kind of difference the place does not ask about is taken as it stands.
     if (!place.Asks(difference.kind)) continue;
+    // Windows deleted it as it ran it at logon; only Windows removes one before the first check.
+    if (offline && place.runsOnce && difference.kind == ChangeKind::Removed) {
+      Log("Ran once", *difference.before);
+      continue;
+    }
     if (TRefusal* refusal = StandingRefusal(section, difference)) {
       allowed[i] = false;
       UndoAgain(*difference.now, *refusal);
@@ -223,40 +236,46 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
     }
     asked.push_back(i);
   }
-  const bool offline = offlineSections_.Contains(section);
-  if (asked.size() > kSingleQuestionsAtMost && switches_.Notification) {
+  // Answers given because the program is ending are Nos, but not the user's: none sticks.
+  std::vector<bool> byUser(differences.size(), true);
+  if (asked.size() > kSingleQuestionsAtMost && (switches_.Notification || place.asksAlways)) {
     std::vector<TChangeQuestion> questions;
     for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), differences[i].kind});
     const std::vector<bool> answers = host_.AskUserAll(questions, offline);
+    const bool closing = host_.Closing();
     for (std::size_t k = 0; k < asked.size(); ++k) {
       allowed[asked[k]] = k < answers.size() && answers[k];
-      LogDecision(*questions[k].entry, questions[k].kind);
+      byUser[asked[k]] = !closing;
+      Log(catalogue::ChangeKindNames[static_cast<int>(questions[k].kind)], *questions[k].entry);
     }
   } else {
-    for (const std::size_t i : asked) allowed[i] = ConfirmChange(Shown(differences[i]), differences[i].kind);
+    for (const std::size_t i : asked) {
+      bool answeredByUser = true;
+      allowed[i] = place.asksAlways || switches_.Notification
+                       ? ConfirmChange(Shown(differences[i]), differences[i].kind, offline, answeredByUser)
+                       : true;
+      byUser[i] = answeredByUser;
+    }
   }
   for (const std::size_t i : asked)
-    if (!allowed[i]) RememberRefusal(section, differences[i]);
+    if (!allowed[i] && byUser[i]) RememberRefusal(section, differences[i]);
   return allowed;
 }
 
 TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& difference) {
   if (!difference.now) return nullptr;
-  const TStartup& now = *difference.now;
-  for (auto it = refusals_.begin(); it != refusals_.end(); ++it) {
-    TRefusal& refusal = *it;
-    // A file is the one refused only with the same content.
-    if (refusal.section != section || !text::SameTextAscii(refusal.valueName, now.ValueName()) ||
-        !text::SameTextAscii(refusal.command, now.Command()) || refusal.contentSize != now.ContentSize() ||
-        refusal.contentHash != now.ContentHash())
-      continue;
+  const auto [first, last] = refusalIndex_.equal_range(RefusalKey(section, difference.now->ValueName()));
+  for (auto it = first; it != last; ++it) {
+    const std::size_t index = it->second;
+    if (!SameAsRefused(refusals_[index], *difference.now)) continue;
     // A refused file the user took back from the quarantine is asked about once more.
     if (difference.kind == ChangeKind::Added && catalogue::IsFolderSection(section) &&
-        !catalogue::HeldInQuarantine(platform_, now)) {
-      refusals_.erase(it);
+        !catalogue::HeldInQuarantine(platform_, *difference.now)) {
+      refusals_.erase(refusals_.begin() + static_cast<std::ptrdiff_t>(index));
+      IndexRefusals();
       return nullptr;
     }
-    return &refusal;
+    return &refusals_[index];
   }
   return nullptr;
 }
@@ -271,10 +290,17 @@ void TChangeMonitor::RememberRefusal(Section section, const TDifference& differe
   if (!difference.now || StandingRefusal(section, difference)) return;
   refusals_.push_back(TRefusal{section, difference.now->ValueName(), difference.now->Command(), 0,
                               difference.now->ContentSize(), difference.now->ContentHash()});
+  refusalIndex_.emplace(RefusalKey(section, difference.now->ValueName()), refusals_.size() - 1);
+}
+
+void TChangeMonitor::IndexRefusals() {
+  refusalIndex_.clear();
+  for (std::size_t i = 0; i < refusals_.size(); ++i)
+    refusalIndex_.emplace(RefusalKey(refusals_[i].section, refusals_[i].valueName), i);
 }
 
 void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {
-  host_.WriteLog("Undone again: " + entry.Name() + " " + entry.Command());
+  Log("Undone again", entry);
   const std::int64_t now =
       std::chrono::duration_cast<std::chrono::seconds>(clock_().time_since_epoch()).count();
   // At most once a minute per entry, so a program that keeps writing itself back cannot flood.
@@ -287,30 +313,78 @@ void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {
 
 void TChangeMonitor::ClearRefusals() {
   refusals_.clear();
+  IndexRefusals();
   StoreBaseline();
 }
 
+void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
+  TBaseline ofSection;
+  for (const TBaselineEntry& entry : baseline.entries)
+    if (entry.section == section) ofSection.entries.push_back(entry);
+  TStartups stored(kNoWindow, platform_);
+  ofSection.FillCatalogue(stored);
+  snapshot_.TakeSection(section);
+  snapshot_.Adopt(stored.TakeSection(section));
+  watches_.Disarm(section);
+  offlineSections_ = offlineSections_.With(section);
+}
+
+void TChangeMonitor::CheckOwnSettings() {
+  startLoad_ = LoadBaseline(platform_);
+  if (startLoad_->state != TBaselineLoad::State::Loaded ||
+      !startLoad_->baseline.places.Contains(catalogue::kKorvalisSettings))
+    return;
+  AdoptStored(startLoad_->baseline, catalogue::kKorvalisSettings);
+  startedSections_ = startedSections_.With(catalogue::kKorvalisSettings);
+  // Its refusals hold from the first question on.
+  refusals_ = startLoad_->baseline.refusals;
+  IndexRefusals();
+  if (Checking() || renewing_ > 0) return;
+  CheckSection(catalogue::kKorvalisSettings);
+}
+
 void TChangeMonitor::StartFromBaseline() {
-  const TBaselineLoad load = LoadBaseline(platform_);
+  const TBaselineLoad load = startLoad_ ? std::move(*startLoad_) : LoadBaseline(platform_);
+  startLoad_.reset();
   baselineStarted_ = true;
   if (load.state == TBaselineLoad::State::Unusable) host_.ReportError(Error(load.message));
   if (load.state != TBaselineLoad::State::Loaded) {
     StoreBaseline();
     return;
   }
-  refusals_ = load.baseline.refusals;
+  if (startedSections_.Empty()) {
+    refusals_ = load.baseline.refusals;
+    IndexRefusals();
+  }
   // What was accepted then stands in the snapshot for every place guarded then and now, so the
   // first check asks about each difference; a place guarded only now starts from what it holds.
-  const catalogue::SectionSet then = load.baseline.places;
-  TStartups stored(owner_, platform_);
-  load.baseline.FillCatalogue(stored);
-  for (const Section section : SweepOrder()) {
-    if (!then.Contains(section)) continue;
-    snapshot_.TakeSection(section);
-    snapshot_.Adopt(stored.TakeSection(section));
-    watches_.Disarm(section);
-    offlineSections_ = offlineSections_.With(section);
+  for (const Section section : SweepOrder())
+    if (load.baseline.places.Contains(section) && !startedSections_.Contains(section))
+      AdoptStored(load.baseline, section);
+  // Answers given before the rest was taken from it are kept even if the program is killed now.
+  if (!startedSections_.Empty()) StoreBaseline();
+}
+
+void TChangeMonitor::AcceptOwnWrite(Section section, const std::vector<std::string>& valueNames) {
+  // The entries of a check under way are not pulled from under it: taken in when it ends.
+  if (Checking() || renewing_ > 0) {
+    ownWrites_.emplace_back(section, valueNames);
+    return;
   }
+  const auto named = [&](const TStartup& entry) {
+    return std::any_of(valueNames.begin(), valueNames.end(),
+                       [&](const std::string& name) { return text::SameTextAscii(name, entry.ValueName()); });
+  };
+  TStartups fresh(kNoWindow, platform_);
+  ReadProblems problems;
+  fresh.LoadSections(catalogue::SectionSet::Of(section), problems);
+  std::vector<std::unique_ptr<TStartup>> renewed;
+  for (auto& entry : snapshot_.TakeSection(section))
+    if (!named(*entry)) renewed.push_back(std::move(entry));
+  for (auto& entry : fresh.TakeSection(section))
+    if (named(*entry)) renewed.push_back(std::move(entry));
+  snapshot_.Adopt(std::move(renewed));
+  StoreBaseline();
 }
 
 void TChangeMonitor::StoreBaseline() {
@@ -319,12 +393,14 @@ void TChangeMonitor::StoreBaseline() {
   TBaseline baseline = TBaseline::Of(snapshot_);
   for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
   baseline.refusals = refusals_;
+  // A program that keeps writing itself back changes nothing stored between two notices.
+  if (stored_ && *stored_ == baseline) return;
   try {
     SaveBaseline(platform_, baseline);
-    lastSaveError_.clear();
+    stored_ = std::move(baseline);
+    saveErrors_.Clear();
   } catch (const std::exception& error) {
-    if (error.what() != lastSaveError_) host_.ReportError(error);
-    lastSaveError_ = error.what();
+    if (saveErrors_.Fresh(error.what())) host_.ReportError(error);
   }
 }
 
@@ -390,17 +466,15 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& 
   snapshot_.Adopt(std::move(renewed));
 }
 
-bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind) {
-  if (!switches_.Notification) return true;
-  const bool allowed = host_.AskUser(entry, kind, offlineSections_.Contains(entry.GetSection()));
-  LogDecision(entry, kind);
+bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind, bool offline, bool& byUser) {
+  const bool allowed = host_.AskUser(entry, kind, offline);
+  byUser = !host_.Closing();
+  Log(catalogue::ChangeKindNames[static_cast<int>(kind)], entry);
   return allowed;
 }
 
-void TChangeMonitor::LogDecision(const TStartup& entry, ChangeKind kind) {
-  if (switches_.Logs)
-    host_.WriteLog(std::string(catalogue::ChangeKindNames[static_cast<int>(kind)]) + ": " + entry.Name() + " " +
-                   entry.Command());
+void TChangeMonitor::Log(const std::string& what, const TStartup& entry) {
+  if (switches_.Logs) host_.WriteLog(what + ": " + entry.Name() + " " + entry.Command());
 }
 
 }  // namespace korvalis::app

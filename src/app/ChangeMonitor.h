@@ -3,12 +3,16 @@
 // about every difference, and puts refused ones back.
 #include <array>
 #include <map>
-#include <set>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/Baseline.h"
 #include "app/CompareSection.h"
 #include "app/MonitorHost.h"
+#include "app/ReportOnce.h"
 #include "app/SectionWatches.h"
 #include "app/Switches.h"
 #include "catalogue/Startups.h"
@@ -17,22 +21,29 @@ namespace korvalis::app {
 
 class TChangeMonitor {
  public:
-  TChangeMonitor(platform::WindowHandle owner, const platform::Platform& platform, const TSwitches& switches,
-                 MonitorHost& host, TSectionWatches::Clock clock = std::chrono::steady_clock::now);
+  TChangeMonitor(const platform::Platform& platform, const TSwitches& switches, MonitorHost& host,
+                 TSectionWatches::Clock clock = std::chrono::steady_clock::now);
 
   // Takes the whole snapshot anew, accepting the present state; while a check is walking the
   // snapshot the renewal waits until the check has ended.
   void TakeSnapshot();
   // One sweep over the registry sections, current user's first; only the sections whose keys
-  // changed (or that are due for their safety read) are read.
+  // changed (or that are due for their safety read) are read. None starts inside another
+  // check or inside a renewal.
   void CheckAllSections();
   void CheckSection(catalogue::Section section);
-  bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
 
+  // At start, before the switches are read: Korvalis's own settings are compared with the
+  // stored baseline, so that a switch another program changed meanwhile is asked about before
+  // it takes effect.
+  void CheckOwnSettings();
   // At start, once the switches are read: the stored baseline stands in the snapshot, so the
   // next check asks about what changed while the program was not running. From now on every
   // renewal is stored.
   void StartFromBaseline();
+  // The program wrote these values of the section itself: what they hold now is accepted, the
+  // section's other values stay as they were accepted.
+  void AcceptOwnWrite(catalogue::Section section, const std::vector<std::string>& valueNames);
   // Entries the user refused; one that comes back unchanged is undone without a question.
   const std::vector<TRefusal>& Refusals() const { return refusals_; }
   void ClearRefusals();
@@ -46,7 +57,6 @@ class TChangeMonitor {
   bool Checking() const { return checking_ > 0; }
 
  private:
-  void LoadSection(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
   // Reads the section afresh, again when it changed while being read (a few times at most).
   void ReadSettled(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
   void ReportNewProblems(catalogue::Section section, const catalogue::ReadProblems& problems);
@@ -58,16 +68,22 @@ class TChangeMonitor {
                     const std::vector<Outcome>& outcomes, const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
-  // stands where the place does not ask, or undone again as a standing refusal.
-  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences);
-  void LogDecision(const catalogue::TStartup& entry, catalogue::ChangeKind kind);
+  // stands where the place does not ask, or undone again as a standing refusal. offline: the
+  // first check of the place after the start from the baseline.
+  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences, bool offline);
+  // One question; false also when the program is ending, which byUser then tells.
+  bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool offline, bool& byUser);
+  void Log(const std::string& what, const catalogue::TStartup& entry);
   TRefusal* StandingRefusal(catalogue::Section section, const TDifference& difference);
   void RememberRefusal(catalogue::Section section, const TDifference& difference);
   void ForgetRefusal(catalogue::Section section, const TDifference& difference);
+  void IndexRefusals();
   void UndoAgain(const catalogue::TStartup& entry, TRefusal& refusal);
+  // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
+  void AdoptStored(const TBaseline& baseline, catalogue::Section section);
   void StoreBaseline();
   // The sections of the order that are places of their own here.
-  std::vector<catalogue::Section> Guarded(const std::vector<catalogue::Section>& order) const;
+  std::vector<catalogue::Section> GuardedSections(const std::vector<catalogue::Section>& order) const;
   std::vector<catalogue::Section> SweepOrder() const;
   bool OtherViewOwnKey(const catalogue::TPlace& place) const;
   // What a refused addition of a value that is never deleted writes back; the added entry itself
@@ -76,21 +92,27 @@ class TChangeMonitor {
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
   TSectionWatches::Clock clock_;
-  platform::WindowHandle owner_;
   platform::Platform platform_;
   const TSwitches& switches_;
   MonitorHost& host_;
   catalogue::TStartups snapshot_;
   TSectionWatches watches_;
   int checking_ = 0;
+  int renewing_ = 0;
   bool renewalPending_ = false;
   bool baselineStarted_ = false;
-  catalogue::SectionSet offlineSections_;  // not checked since the start from the baseline
+  std::optional<TBaselineLoad> startLoad_;  // read for the own settings, used for the rest
+  std::optional<TBaseline> stored_;         // as last saved: an unchanged one is not written again
+  catalogue::SectionSet offlineSections_;   // not checked since the start from the baseline
+  catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
+  std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
   std::vector<TRefusal> refusals_;
-  std::string lastSaveError_;
+  // The refusals by section and value name with ASCII letters folded: a flood of undone
+  // values is looked up, not walked.
+  std::unordered_multimap<std::string, std::size_t> refusalIndex_;
+  TReportOnce saveErrors_;
   mutable std::map<catalogue::Section, bool> sharedViews_;  // asked once per place
-  // The reading problems already shown, per section, so each is shown once while it lasts.
-  std::array<std::set<std::string>, catalogue::kSectionCount> shownProblems_;
+  std::array<TReportOnce, catalogue::kSectionCount> readProblems_;
 };
 
 }  // namespace korvalis::app

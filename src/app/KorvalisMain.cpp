@@ -1,13 +1,13 @@
 #include "app/KorvalisMain.h"
 
+#include "app/Scope.h"
 #include "platform/Error.h"
 #include "platform/RegistrySettings.h"
 
 namespace korvalis::app {
 
-TKorvalisMain::TKorvalisMain(platform::WindowHandle owner, const platform::Platform& platform, MainHost& host,
-                             TActivityLog::Clock clock)
-    : platform_(platform), host_(host), monitor_(owner, platform, switches_, *this), log_(platform, std::move(clock)) {}
+TKorvalisMain::TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock)
+    : platform_(platform), host_(host), monitor_(platform, switches_, *this), log_(platform, std::move(clock)) {}
 
 TKorvalisMain::~TKorvalisMain() = default;
 
@@ -17,6 +17,8 @@ void TKorvalisMain::FormCreate() {
   EventLog->SetApplicationName("Korvalis");
   EventLog->SetIncludeUserName(true);
   WriteLog("Korvalis started");
+  // Before the switches take effect: a tampered Monitoring=0 is still asked about.
+  monitor_.CheckOwnSettings();
   LoadSettings();
   WriteLog("Setting loaded successfully");
   // What changed while the program was not running is asked about right away.
@@ -40,12 +42,11 @@ void TKorvalisMain::FormDestroy() {
 }
 
 bool TKorvalisMain::ReadSwitch(platform::TRegistrySettings& settings, const char* name) {
-  // A value of the wrong type is reported and leaves the switch on, so a planted value
-  // cannot switch the guard off.
+  // A value of the wrong type leaves the switch on, so a planted value cannot switch the guard
+  // off; the guard of Korvalis Settings reads the same value and reports it.
   try {
     return settings.ReadBool(kSettingsSection, name, true);
-  } catch (const Error& error) {
-    host_.ReportError(error);
+  } catch (const Error&) {
     return true;
   }
 }
@@ -54,24 +55,49 @@ void TKorvalisMain::LoadSettings() {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
   // Read, never written: the three switches are what the program saves.
   switches_.AllPlaces = ReadSwitch(settings, kAllPlacesValue);
-  switches_.Notification = ReadSwitch(settings, "Notification");
-  SetLogs(ReadSwitch(settings, "Logs"));
-  SetMonitoring(ReadSwitch(settings, "Monitoring"));
+  switches_.Notification = ReadSwitch(settings, kNotificationValue);
+  SetLogs(ReadSwitch(settings, kLogsValue));
+  SetMonitoring(ReadSwitch(settings, kMonitoringValue));
   settingsLoaded_ = true;
 }
 
 void TKorvalisMain::SaveSettings() {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
-  settings.WriteBool(kSettingsSection, "Notification", switches_.Notification);
-  settings.WriteBool(kSettingsSection, "Logs", switches_.Logs);
-  settings.WriteBool(kSettingsSection, "Monitoring", switches_.Monitoring);
+  const std::pair<const char*, bool> values[] = {{kNotificationValue, switches_.Notification},
+                                                  {kLogsValue, switches_.Logs},
+                                                  {kMonitoringValue, switches_.Monitoring}};
+  // What the program wrote is its own change, never a question at the next start.
+  std::vector<std::string> written;
+  try {
+    for (const auto& [name, on] : values) {
+      settings.WriteBool(kSettingsSection, name, on);
+      written.push_back(name);
+    }
+  } catch (...) {
+    monitor_.AcceptOwnWrite(catalogue::kKorvalisSettings, written);
+    throw;
+  }
+  monitor_.AcceptOwnWrite(catalogue::kKorvalisSettings, written);
+}
+
+void TKorvalisMain::SettingAllowed(const std::string& valueName) {
+  // The switches in force follow what the registry holds; GuardAllPlaces, read at start only,
+  // takes effect at the next start, as ever.
+  if (!settingsLoaded_) return;
+  platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
+  if (valueName == kNotificationValue) switches_.Notification = ReadSwitch(settings, kNotificationValue);
+  if (valueName == kLogsValue) SetLogs(ReadSwitch(settings, kLogsValue));
+  if (valueName == kMonitoringValue) {
+    const bool monitoring = ReadSwitch(settings, kMonitoringValue);
+    if (monitoring != switches_.Monitoring) SetMonitoring(monitoring);
+  }
 }
 
 void TKorvalisMain::SetMonitoring(bool monitoring) {
   switches_.Monitoring = monitoring;
   // During a tick the timer stays off: its tick would run a second check inside the open
   // question of the first. The tick turns it on when it ends, if monitoring is on by then.
-  if (!ticking_) host_.SetTimerEnabled(monitoring);
+  if (ticking_ == 0) host_.SetTimerEnabled(monitoring);
   if (monitoring) monitor_.TakeSnapshot();
 }
 
@@ -80,31 +106,25 @@ void TKorvalisMain::AcceptOwnChange() {
 }
 
 void TKorvalisMain::CheckRegTimerTimer() {
-  if (ticking_) return;  // a tick dispatched by an open question's message loop
-  const TickScope tick(ticking_);
+  if (ticking_ > 0) return;  // a tick dispatched by an open question's message loop
+  const TScope tick(ticking_);
   host_.SetTimerEnabled(false);
-  WriteLog("Checking for startup changes...");
   try {
     monitor_.CheckAllSections();
-    lastTickError_.clear();
+    tickErrors_.Clear();
   } catch (const std::exception& error) {
     // Shown once while it lasts; the guard keeps running.
-    if (error.what() != lastTickError_) host_.ReportError(error);
-    lastTickError_ = error.what();
+    if (tickErrors_.Fresh(error.what())) host_.ReportError(error);
   }
   if (switches_.Monitoring) host_.SetTimerEnabled(true);
 }
 
 std::vector<std::uintptr_t> TKorvalisMain::ChangeEvents() const {
-  if (!switches_.Monitoring || ticking_) return {};
+  if (!switches_.Monitoring || ticking_ > 0) return {};
   return monitor_.ChangeEvents();
 }
 
-void TKorvalisMain::WriteLog(const std::string& line) {
-  // The once-a-second progress line would only bury the decisions.
-  if (line == "Checking for startup changes...") return;
-  log_.Write(line);
-}
+void TKorvalisMain::WriteLog(const std::string& line) { log_.Write(line); }
 
 bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   return host_.AskUser(entry, kind, whileNotRunning);

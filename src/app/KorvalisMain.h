@@ -7,6 +7,7 @@
 #include "app/ActivityLog.h"
 #include "app/ChangeMonitor.h"
 #include "app/MainHost.h"
+#include "app/ReportOnce.h"
 #include "app/Switches.h"
 #include "eventlog/zelEventLog.h"
 #include "platform/RegistrySettings.h"
@@ -17,28 +18,20 @@ constexpr const char* kSettingsKey = "Software\\Brenmoor";
 constexpr const char* kSettingsSection = "Korvalis";
 // "0" guards the six registry sections alone.
 constexpr const char* kAllPlacesValue = "GuardAllPlaces";
-
-// Marks a tick under way for as long as it runs, also when it ends with an error.
-class TickScope {
- public:
-  explicit TickScope(bool& ticking) : ticking_(ticking) { ticking_ = true; }
-  ~TickScope() { ticking_ = false; }
-  TickScope(const TickScope&) = delete;
-  TickScope& operator=(const TickScope&) = delete;
-
- private:
-  bool& ticking_;
-};
+constexpr const char* kMonitoringValue = "Monitoring";
+constexpr const char* kNotificationValue = "Notification";
+constexpr const char* kLogsValue = "Logs";
 
 class TKorvalisMain : private MonitorHost {
  public:
-  TKorvalisMain(platform::WindowHandle owner, const platform::Platform& platform, MainHost& host,
-                TActivityLog::Clock clock = TActivityLog::LocalTime);
+  TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock = TActivityLog::LocalTime);
   ~TKorvalisMain() override;
 
-  // The main window's creation: first snapshot, event log writer, switches.
+  // The main window's creation: first snapshot, event log writer, the switches compared with the
+  // baseline, then read.
   void FormCreate();
-  // The main window's destruction: switches saved, the closing record written.
+  // The main window's destruction: switches saved (and accepted as the program's own change),
+  // the closing record written.
   void FormDestroy();
   // One tick of the check timer.
   void CheckRegTimerTimer();
@@ -67,6 +60,8 @@ class TKorvalisMain : private MonitorHost {
   }
   void Notify(const std::string& text) override { host_.Notify(text); }
   void ReportError(const std::exception& error) override { host_.ReportError(error); }
+  bool Closing() const override { return host_.Closing(); }
+  void SettingAllowed(const std::string& valueName) override;
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
 
   platform::Platform platform_;
@@ -76,8 +71,8 @@ class TKorvalisMain : private MonitorHost {
   TActivityLog log_;
   std::unique_ptr<eventlog::TzelEventLog> EventLog;
   bool settingsLoaded_ = false;
-  bool ticking_ = false;
-  std::string lastTickError_;
+  int ticking_ = 0;
+  TReportOnce tickErrors_;
 };
 
 }  // namespace korvalis::app

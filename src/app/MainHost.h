@@ -16,6 +16,8 @@ class MainHost {
     return AskOneByOne(*this, changes, whileNotRunning);
   }
   virtual void Notify(const std::string& text) { (void)text; }
+  // The program is ending: every question now ends as No, and that No is not the user's.
+  virtual bool Closing() const { return false; }
   virtual void ReportError(const std::exception& error) = 0;
 };
 

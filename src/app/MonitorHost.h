@@ -32,6 +32,10 @@ class MonitorHost {
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
     return AskOneByOne(*this, changes, whileNotRunning);
   }
+  // The program is ending: the questions asked now are answered No without the user.
+  virtual bool Closing() const { return false; }
+  // The user allowed another program's change of one of Korvalis's own switches.
+  virtual void SettingAllowed(const std::string& valueName) { (void)valueName; }
   // A short notice beside the tray icon, such as a refused entry undone again.
   virtual void Notify(const std::string& text) { (void)text; }
   virtual void WriteLog(const std::string& line) = 0;

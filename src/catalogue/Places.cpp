@@ -57,6 +57,15 @@ struct Row {
     place.neverDeleted = std::move(data);
     return std::move(*this);
   }
+  Row&& RunsOnce() && {
+    place.runsOnce = true;
+    return std::move(*this);
+  }
+  // Guarded with every switch in any state, and asked with questions off.
+  Row&& AsksAlways() && {
+    place.asksAlways = true;
+    return std::move(*this);
+  }
 };
 
 TPlace Numbered(Section section, int readOrder, int sweepOrder, Always always, const char* name, PlaceKind kind) {
@@ -104,11 +113,11 @@ std::vector<Row> Rows() {
       Named(2, "WinIni Load"),
       Named(3, "System Ini"),
       Key(4, 60, 30, kSix, "Local Machine Run", HKLM, Under(kVersion, "Run")).AsText(),
-      Key(5, 50, 40, kSix, "Local Machine Run Once", HKLM, Under(kVersion, "RunOnce")).AsText(),
+      Key(5, 50, 40, kSix, "Local Machine Run Once", HKLM, Under(kVersion, "RunOnce")).AsText().RunsOnce(),
       Key(6, 40, 50, kSix, "Local Machine Services", HKLM, Under(kVersion, "RunServices")).AsText().Icon(4),
       Key(7, 30, 60, kSix, "Local Machine Service Once", HKLM, Under(kVersion, "RunServicesOnce")).AsText().Icon(4),
       Key(8, 80, 10, kSix, "Current User Run", HKCU, Under(kVersion, "Run")).AsText(),
-      Key(9, 70, 20, kSix, "Current User Run Once", HKCU, Under(kVersion, "RunOnce")).AsText(),
+      Key(9, 70, 20, kSix, "Current User Run Once", HKCU, Under(kVersion, "RunOnce")).AsText().RunsOnce(),
       Folder(10, 10, 110, "Current User Startup Folder"),
       Twin(11, 4, 90, 70),
       Twin(12, 5, 100, 80),
@@ -116,7 +125,7 @@ std::vector<Row> Rows() {
       Twin(14, 7, 120, 100),
       Key(15, 130, 130, kFurther, "Current User Policies Run", HKCU, Under(kVersion, "Policies\\Explorer\\Run")),
       Key(16, 140, 140, kFurther, "Local Machine Policies Run", HKLM, Under(kVersion, "Policies\\Explorer\\Run")),
-      Key(17, 150, 150, kFurther, "Local Machine Run Once Ex", HKLM, Under(kVersion, "RunOnceEx")).Levels(1, 4),
+      Key(17, 150, 150, kFurther, "Local Machine Run Once Ex", HKLM, Under(kVersion, "RunOnceEx")).Levels(1, 4).RunsOnce(),
       Key(18, 160, 160, kFurther, "Current User Windows Load and Run", HKCU, Under(kNtVersion, "Windows")).Values({"Load", "Run"}),
       Key(19, 170, 170, kFurther, "Current User Logon Script", HKCU, "Environment").Values({"UserInitMprLogonScript"}),
       Key(20, 180, 180, kFurther, "Local Machine Winlogon", HKLM, Under(kNtVersion, "Winlogon")).Values({"Userinit", "Shell"}).NeverDeleted({"%system%\\userinit.exe,", "explorer.exe"}),
@@ -131,6 +140,7 @@ std::vector<Row> Rows() {
       Twin(29, 20, 270, 270),
       Twin(30, 21, 280, 280),
       Twin(31, 26, 290, 290),
+      Key(32, 300, 5, kFurther, "Korvalis Settings", HKCU, "Software\\Brenmoor\\Korvalis").Values({"GuardAllPlaces", "Monitoring", "Notification", "Logs"}).AsksAlways(),
   };
 }
 
@@ -220,28 +230,30 @@ bool IsFolderSection(Section section) {
 SectionSet AllSections() {
   static const SectionSet sections = [] {
     SectionSet set;
-    for (const Section section : ReadOrder(false)) set = set.With(section);
+    for (const Section section : ReadOrder(false))
+      if (PlaceOf(section)->always != Always::No) set = set.With(section);
     return set;
   }();
   return sections;
 }
 
 const std::vector<Section>& ReadOrder(bool allPlaces) {
-  static const std::vector<Section> first = InOrder(&TPlace::readOrder, [](const TPlace& p) { return p.always != Always::No; });
+  static const std::vector<Section> first =
+      InOrder(&TPlace::readOrder, [](const TPlace& p) { return p.always != Always::No || p.asksAlways; });
   static const std::vector<Section> all = InOrder(&TPlace::readOrder, [](const TPlace&) { return true; });
   return allPlaces ? all : first;
 }
 
 const std::vector<Section>& SweepOrder(bool allPlaces) {
   static const std::vector<Section> first =
-      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always == Always::ReadAndSwept; });
+      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always == Always::ReadAndSwept || p.asksAlways; });
   static const std::vector<Section> all = InOrder(&TPlace::sweepOrder, [](const TPlace&) { return true; });
   return allPlaces ? all : first;
 }
 
 const std::vector<Section>& FurtherSections() {
   static const std::vector<Section> sections =
-      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always != Always::ReadAndSwept; });
+      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always != Always::ReadAndSwept && !p.asksAlways; });
   return sections;
 }
 

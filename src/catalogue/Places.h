@@ -55,6 +55,11 @@ struct TPlace {
   // Values the system cannot log on without, parallel to values: never deleted, and a refused
   // addition gets this data ("%system%" standing for the system folder).
   std::vector<std::string> neverDeleted;
+  // Windows deletes each value as it runs it at logon: a removal found at the first check after
+  // start is that, not a change to ask about.
+  bool runsOnce = false;
+  // Guarded and asked whatever the switches say, so that no switch can silence its own change.
+  bool asksAlways = false;
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
@@ -77,7 +82,8 @@ const char* OtherViewName();
 const std::vector<Section>& ReadOrder(bool allPlaces);
 const std::vector<Section>& SweepOrder(bool allPlaces);
 
-// The sections swept only while every place is guarded, in their sweep order.
+// The sections swept only while every place is guarded, in their sweep order (Korvalis's own
+// settings are swept always).
 const std::vector<Section>& FurtherSections();
 
 }  // namespace korvalis::catalogue

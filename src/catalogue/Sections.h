@@ -39,6 +39,8 @@ constexpr Section kLocalMachineBootVerification = 24;
 constexpr Section kCurrentUserStartupLocation = 25;
 constexpr Section kLocalMachineStartupLocation = 26;
 // 27 to 31: the machine places of 16, 17, 20, 21 and 26 in the other registry view.
+// Korvalis's own switches, guarded whatever they say.
+constexpr Section kKorvalisSettings = 32;
 
 // The section's display name, for every place; empty text for a number no place has.
 const char* SectionName(Section section);

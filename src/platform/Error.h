@@ -21,6 +21,19 @@ class InvalidDataTypeError : public Error {
   std::string valueName_;
 };
 
+// Runs an action at a boundary no exception may cross (a window procedure, a callback of the
+// system) and hands whatever it throws to report, as an exception whose text can be shown.
+template <typename Action, typename Report>
+void CatchAtBoundary(Action&& action, Report&& report) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    report(error);
+  } catch (...) {
+    report(Error("Unexpected error"));
+  }
+}
+
 // Puts the argument in place of the first "%s" or "%d" of a message pattern; a text argument in
 // its visible form (text/VisibleText.h).
 std::string FormatText(const std::string& pattern, const std::string& argument);

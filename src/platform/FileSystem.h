@@ -51,6 +51,8 @@ class FileSystem {
   virtual bool CanReplace(const std::string& path) = 0;
   // Creates the file or replaces it.
   virtual bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
+  // Adds the bytes at the end of the file, creating it when missing.
+  virtual bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Creates the folder and any missing parents.
   virtual bool CreateFolders(const std::string& path) = 0;

@@ -1,5 +1,7 @@
 #include "shell/Placement.h"
 
+#include "platform/Error.h"
+
 namespace korvalis::shell {
 
 bool TWinMinMaxInfo::IsDefault() const {
@@ -11,11 +13,9 @@ TFormPlacement::TFormPlacement(PlacementWindow& form, platform::Registry& regist
     : form_(form), registry_(registry), reportError_(std::move(reportError)) {}
 
 void TFormPlacement::Guarded(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const std::exception& error) {
+  CatchAtBoundary(operation, [this](const std::exception& error) {
     if (reportError_) reportError_(error);
-  }
+  });
 }
 
 void TFormPlacement::BeforeFormShow() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Error.h"
+
 namespace korvalis::shell {
 
 std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
@@ -127,11 +129,9 @@ void TTrayIcon::TaskbarCreated() {
 }
 
 void TTrayIcon::Guarded(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (...) {
-    if (reportError_) reportError_(std::current_exception());
-  }
+  CatchAtBoundary(action, [this](const std::exception& error) {
+    if (reportError_) reportError_(error);
+  });
 }
 
 }  // namespace korvalis::shell

@@ -16,7 +16,7 @@
 namespace korvalis::shell {
 
 // Receives errors that escape the handling of a window message, so the message loop goes on.
-using TrayErrorReporter = std::function<void(std::exception_ptr)>;
+using TrayErrorReporter = std::function<void(const std::exception& error)>;
 
 class TTrayIcon : public TrayMessageTarget {
  public:

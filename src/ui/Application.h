@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace korvalis::ui {
 
 class TForm;
@@ -60,13 +62,7 @@ inline TApplication& Application() { return TApplication::Instance(); }
 // window procedure or a callback of the system.
 template <typename Handler>
 void Guarded(Handler&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    Application().HandleException(error);
-  } catch (...) {
-    Application().HandleException(std::runtime_error("Unexpected error"));
-  }
+  CatchAtBoundary(handler, [](const std::exception& error) { Application().HandleException(error); });
 }
 
 }  // namespace korvalis::ui

@@ -36,6 +36,17 @@ TEST_P(FileSystemContract, WrittenBytesReadBackExactlyAndReplaceEarlierContent) 
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{9, 0, 8}));
 }
 
+TEST_P(FileSystemContract, AppendedBytesFollowWhatTheFileHeldAndAMissingFileIsMade) {
+  const std::string folder = world().ScratchFolder();
+  const std::string path = folder + "\\log.txt";
+  ASSERT_TRUE(files().AppendFile(path, {1, 2}));
+  ASSERT_TRUE(files().AppendFile(path, {0, 3}));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(files().ReadFile(path, bytes));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 0, 3}));
+  EXPECT_FALSE(files().AppendFile(folder + "\\missing\\log.txt", {1}));
+}
+
 TEST_P(FileSystemContract, IsFileTellsFilesFromFoldersAndNothing) {
   const std::string folder = world().ScratchFolder();
   ASSERT_TRUE(files().WriteFile(folder + "\\a.txt", {}));

@@ -50,3 +50,18 @@ wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
   echo "timed out waiting for: $what"; return 1
 }
 drive() { win "$DRIVER" "$@"; }  # DRIVER: the script's korvalis_driver
+# Starting and closing korvalis.exe ($KORVALIS) as a user would; start sets korvalis_pid.
+baseline_exists() { [ -n "$(find "$PREFIX/drive_c/users" -path '*Korvalis/baseline.dat' 2>/dev/null)" ]; }
+start() {
+  "$WINE_RUN" "$PREFIX" "$KORVALIS" </dev/null >/dev/null 2>&1 &
+  korvalis_pid=$!
+  wait_for "the stored baseline" baseline_exists
+  sleep 0.5
+}
+close_from_tray() {  # the tray menu: Up twice passes the item added after it, then Enter
+  drive tray 204 205 &
+  sleep 1
+  drive menu 38 38 13
+  wait
+  for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
+}

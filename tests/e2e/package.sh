@@ -98,9 +98,10 @@ dir=$(unix_path "$chosen")
 check "/D= chooses the install folder" present "$(state "$dir/korvalis.exe")"
 check "the uninstall entry knows the chosen folder" "$chosen" "$(reg_value "$UNINSTALL" InstallLocation)"
 # An autostart value of another copy of Korvalis is not the installed program's to remove. It is
-# written while Korvalis is not running, which the next start would ask about; with questions
-# turned off it is accepted as it stands.
-wine reg add "$SETTINGS\\Korvalis" /v Notification /d 0 /f >/dev/null
+# written while Korvalis is not running, which the next start would ask about; without a stored
+# baseline the start is a first one and takes it as it stands. (Turning questions off while it
+# is closed would itself be a question now.)
+rm -f "$(unix_path "$local_appdata\\Korvalis\\baseline.dat")"
 wine reg add "$RUN" /v Korvalis /d '"C:\Elsewhere\korvalis.exe"' /f >/dev/null
 wine reg add "$PLACES\\Korvalis" /v Placement /d x /f >/dev/null
 wine reg add "$PLACES\\Another" /v Placement /d y /f >/dev/null

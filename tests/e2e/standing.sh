@@ -9,21 +9,6 @@ DIALOG="Startup Programs Changed"
 
 fresh_prefix e2e-standing-prefix
 
-baseline_exists() { [ -n "$(find "$PREFIX/drive_c/users" -path '*Korvalis/baseline.dat' 2>/dev/null)" ]; }
-start() {
-  "$WINE_RUN" "$PREFIX" "$KORVALIS" </dev/null >/dev/null 2>&1 &
-  korvalis_pid=$!
-  wait_for "the stored baseline" baseline_exists
-  sleep 0.5
-}
-close_from_tray() {  # the tray menu: Up twice passes the item added after it, then Enter
-  drive tray 204 205 &
-  sleep 1
-  drive menu 38 38 13
-  wait
-  for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
-}
-
 start
 check "a first start without a baseline asks nothing" "1" "$(drive wait "$DIALOG" 2000; echo $?)"
 close_from_tray

@@ -45,7 +45,7 @@ class AllPlacesTest : public ::testing::Test {
   platform::memory::MemoryWindows windows;
   TSwitches switches;
   ScriptedHost host;
-  TChangeMonitor monitor{0x99, windows.platform(), switches, host};
+  TChangeMonitor monitor{windows.platform(), switches, host};
 };
 
 }  // namespace

@@ -86,6 +86,19 @@ TEST(ActivityLog, AppendsStampedLinesAndKeepsTheNewerHalfWhenFull) {
   EXPECT_EQ(text().rfind("S ", 0), 0u);  // cut at a line
 }
 
+TEST(ActivityLog, EachLineIsAppendedWithoutReadingTheFileAgain) {
+  platform::memory::MemoryWindows windows;
+  int reads = 0;
+  windows.files.SetHook([&](const platform::memory::FileOperation& op) {
+    reads += op.kind == platform::memory::FileOperation::Kind::Read;
+    return true;
+  });
+  TActivityLog log(windows.platform(), [] { return std::string("S"); });
+  for (int i = 0; i < 100; ++i) log.Write("Undone again: Nag C:\\nag.exe");
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(windows.files.Contents(log.Path())->size(), 100 * std::string("S Undone again: Nag C:\\nag.exe\r\n").size());
+}
+
 TEST(ActivityLog, ADecisionAboutANameHoldingANulIsLoggedInItsVisibleFormOnOneLine) {
   platform::memory::MemoryWindows windows;
   TActivityLog log(windows.platform(), [] { return std::string("S"); });

@@ -39,7 +39,7 @@ class ChangeMonitorTest : public ::testing::Test {
   platform::memory::MemoryWindows windows;
   TSwitches switches;
   ScriptedHost host;
-  TChangeMonitor monitor{0x99, windows.platform(), switches, host};
+  TChangeMonitor monitor{windows.platform(), switches, host};
 };
 
 TEST_F(ChangeMonitorTest, AnAddedValueRefusedIsDeletedAndTheDecisionLineIsWritten) {
@@ -248,7 +248,9 @@ TEST_F(ChangeMonitorTest, OneFailingWriteBackDoesNotKeepTheOthersFromBeingPutBac
 TEST_F(ChangeMonitorTest, APlantedValueOfAnotherTypeDoesNotBlindTheGuard) {
   monitor.TakeSnapshot();
   UserRun("Before", "C:\\b.exe");
-  windows.registry.PutDword(RootKey::CurrentUser, kRunKey, "Planted", 1);
+  // Read before the user's Run key.
+  windows.registry.PutDword(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+                            "Planted", 1);
   UserRun("After", "C:\\a.exe");
   MachineRun("Later", "C:\\l.exe");
   monitor.CheckAllSections();
@@ -337,6 +339,27 @@ TEST_F(ChangeMonitorTest, ARefusedRemovalOfTheDefaultValueWritesTheDefaultValueB
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Remove agent in 8"}));
   EXPECT_EQ(UserRunValue(""), "C:\\Tools\\agent.exe");
   EXPECT_FALSE(UserRunValue("agent"));
+}
+
+TEST_F(ChangeMonitorTest, AReadProblemFoundInARenewalIsReportedOnlyOnceTheSnapshotIsWhole) {
+  UserRun("Agent", "C:\\agent.exe");
+  // Read before the user's Run key.
+  windows.registry.PutDword(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+                            "Planted", 1);
+  // The report's message box runs a message loop, and with it a due tick.
+  struct ReentrantHost : ScriptedHost {
+    std::function<void()> onError;
+    void ReportError(const std::exception& error) override {
+      ScriptedHost::ReportError(error);
+      if (onError) onError();
+    }
+  } reentrant;
+  TChangeMonitor renewing{windows.platform(), switches, reentrant};
+  reentrant.onError = [&] { renewing.CheckAllSections(); };
+  renewing.TakeSnapshot();
+  EXPECT_EQ(reentrant.errors, (std::vector<std::string>{"Invalid data type for 'Planted'"}));
+  EXPECT_TRUE(reentrant.questions.empty());
+  EXPECT_EQ(UserRunValue("Agent"), "C:\\agent.exe");
 }
 
 }  // namespace korvalis::app

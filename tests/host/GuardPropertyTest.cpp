@@ -417,7 +417,7 @@ class GuardModel {
       const Entry* now = differences[i].now;
       if (now && Refused(section, *now)) {
         allowed[i] = false;
-        out.log.push_back("Undone again: " + now->name + " " + now->command);
+        if (switches_.Logs) out.log.push_back("Undone again: " + now->name + " " + now->command);
       } else {
         asked.push_back(i);
       }
@@ -949,7 +949,7 @@ class Sequence {
   platform::memory::MemoryWindows windows_;
   TSwitches switches_;
   ScriptedHost host_;
-  TChangeMonitor monitor_{0x99, windows_.platform(), switches_, host_};
+  TChangeMonitor monitor_{windows_.platform(), switches_, host_};
   RegistryModel model_;
   TSwitches modelSwitches_;
   GuardModel guard_;

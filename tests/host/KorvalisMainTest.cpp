@@ -54,7 +54,7 @@ class KorvalisMainTest : public ::testing::Test {
   platform::memory::MemoryWindows windows;
   RecordingHost host;
   std::unique_ptr<TKorvalisMain> main =
-      std::make_unique<TKorvalisMain>(0x10, windows.platform(), host, [] { return std::string("T"); });
+      std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); });
 };
 
 }  // namespace
@@ -211,6 +211,44 @@ TEST_F(KorvalisMainTest, TheProgramsOwnChangeIsNotAskedAbout) {
   main->AcceptOwnChange();
   main->CheckRegTimerTimer();
   EXPECT_TRUE(host.asked.empty());
+}
+
+TEST_F(KorvalisMainTest, AnotherProgramsChangeOfTheSwitchesIsAskedAtStartBeforeItTakesEffect) {
+  main->FormCreate();
+  main->SetLogs(false);  // the program's own change, saved at the close
+  main->FormDestroy();
+  const auto restart = [&] {
+    main.reset();
+    main = std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); });
+    host.asked.clear();
+    main->FormCreate();
+  };
+  restart();
+  EXPECT_TRUE(host.asked.empty());
+  EXPECT_FALSE(main->Switches().Logs);
+  main->FormDestroy();
+
+  // Switched off while it was not running; the one that silences questions is asked too.
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Monitoring", "0");
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Notification", "0");
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "GuardAllPlaces", "0");
+  host.answer = false;
+  restart();
+  EXPECT_EQ(host.asked.size(), 3u);
+  EXPECT_EQ(Switch("Monitoring"), "1");
+  EXPECT_EQ(Switch("Notification"), "1");
+  EXPECT_EQ(Switch("GuardAllPlaces"), std::nullopt);
+  EXPECT_TRUE(main->Switches().Monitoring);
+  EXPECT_TRUE(main->Switches().Notification);
+  EXPECT_TRUE(main->Switches().AllPlaces);
+  EXPECT_TRUE(host.timerEnabled);
+
+  // Allowed while running: the switch in force follows the registry.
+  host.answer = true;
+  windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Logs", "1");
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(host.asked.size(), 4u);
+  EXPECT_TRUE(main->Switches().Logs);
 }
 
 }  // namespace korvalis::app

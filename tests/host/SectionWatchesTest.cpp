@@ -30,7 +30,7 @@ class SectionWatchesTest : public ::testing::Test {
   TSwitches switches;
   ScriptedHost host;
   std::chrono::steady_clock::time_point now{};
-  TChangeMonitor monitor{0, windows.platform(), switches, host, [this] { return now; }};
+  TChangeMonitor monitor{windows.platform(), switches, host, [this] { return now; }};
 };
 
 TEST_F(SectionWatchesTest, AQuietTickReadsNoKeyAtAll) {

@@ -2,6 +2,8 @@
 // accepted, the refusals that stick, and the one question for a flood of changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/Baseline.h"
 #include "app/ChangeMonitor.h"
 #include "platform/memory/MemoryWindows.h"
@@ -30,7 +32,7 @@ class StandingDecisionsTest : public ::testing::Test {
   }
   // The program as it starts: first reading, then the stored baseline.
   std::unique_ptr<TChangeMonitor> Start(ScriptedHost& with) {
-    auto monitor = std::make_unique<TChangeMonitor>(0x99, windows.platform(), switches, with, [this] { return now; });
+    auto monitor = std::make_unique<TChangeMonitor>(windows.platform(), switches, with, [this] { return now; });
     monitor->TakeSnapshot();
     monitor->StartFromBaseline();
     return monitor;
@@ -125,6 +127,83 @@ TEST_F(StandingDecisionsTest, ARefusedEntryThatComesBackIsUndoneWithoutAQuestion
   UserRun("Nag", "C:\\nag.exe");
   third->CheckAllSections();
   EXPECT_EQ(cleared.questions.size(), 1u);
+}
+
+TEST_F(StandingDecisionsTest, ALaterChangeOfAPlaceThatShowedNoDifferenceAtStartIsNotSaidToBeWhileNotRunning) {
+  UserRun("Kept", "C:\\kept.exe");
+  Start(host);
+  auto monitor = Start(host);
+  monitor->CheckAllSections();  // the first check after start: nothing changed
+  UserRun("Later", "C:\\later.exe");
+  monitor->CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_FALSE(host.questions[0].whileNotRunning);
+}
+
+TEST_F(StandingDecisionsTest, ARunOnceValueGoneAtStartIsTakenAndLoggedAndOnlyThen) {
+  const auto runOnce = [&](const std::string& name) {
+    windows.registry.PutString(RootKey::CurrentUser, kRunOnceKey, name, "C:\\setup.exe /finish");
+  };
+  runOnce("Finish");
+  runOnce("Later");
+  UserRun("Agent", "C:\\agent.exe");
+  Start(host);
+  // Windows ran and deleted it at logon; another program deleted the Run value meanwhile.
+  windows.registry.Remove(RootKey::CurrentUser, kRunOnceKey, "Finish");
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Agent");
+  auto monitor = Start(host);
+  monitor->CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].name, "Agent");
+  EXPECT_FALSE(windows.registry.GetString(RootKey::CurrentUser, kRunOnceKey, "Finish"));
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Ran once: Finish C:\\setup.exe /finish"), host.log.end());
+  // Once running, a removal from RunOnce can be anyone's: asked.
+  windows.registry.Remove(RootKey::CurrentUser, kRunOnceKey, "Later");
+  monitor->CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 2u);
+  EXPECT_EQ(host.questions[1].name, "Later");
+}
+
+TEST_F(StandingDecisionsTest, ANoGivenBecauseTheProgramIsEndingUndoesButIsNoStandingRefusal) {
+  auto monitor = Start(host);
+  for (int i = 0; i < 5; ++i) UserRun("Bulk" + std::to_string(i), "C:\\bulk.exe");
+  UserRun("Single", "C:\\single.exe");
+  host.whileAsking = [&](const Question&) { host.closing = true; };
+  host.defaultAnswer = false;
+  monitor->CheckAllSections();  // one grouped question, ended by closing
+  EXPECT_EQ(host.groups, (std::vector<std::size_t>{6}));
+  EXPECT_FALSE(UserRunValue("Single"));
+  EXPECT_TRUE(monitor->Refusals().empty());
+  host.closing = false;
+  host.whileAsking = nullptr;
+  UserRun("Single", "C:\\single.exe");
+  monitor->CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 7u);  // asked again, not undone as refused
+  EXPECT_EQ(host.questions.back().name, "Single");
+  EXPECT_EQ(monitor->Refusals().size(), 1u);  // the user's own No sticks
+}
+
+TEST_F(StandingDecisionsTest, AProgramThatKeepsWritingItselfBackIsUndoneWithoutLogsOrABaselineWriteEachRound) {
+  auto monitor = Start(host);
+  UserRun("Nag", "C:\\nag.exe");
+  host.answers = {false};
+  monitor->CheckAllSections();
+  switches.Logs = false;
+  int baselineWrites = 0;
+  windows.files.SetHook([&](const platform::memory::FileOperation& op) {
+    if (op.kind == platform::memory::FileOperation::Kind::Move && op.path.find("baseline") != std::string::npos)
+      ++baselineWrites;
+    return true;
+  });
+  host.log.clear();
+  for (int round = 0; round < 5; ++round) {
+    UserRun("Nag", "C:\\nag.exe");
+    now += std::chrono::seconds(5);
+    monitor->CheckAllSections();
+    EXPECT_FALSE(UserRunValue("Nag")) << round;
+  }
+  EXPECT_TRUE(host.log.empty());
+  EXPECT_EQ(baselineWrites, 1);  // the one notice of the minute; the other rounds changed nothing stored
 }
 
 }  // namespace korvalis::app

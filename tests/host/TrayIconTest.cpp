@@ -110,13 +110,8 @@ class TrayIconTest : public ::testing::Test {
  protected:
   FakeTrayApi api;
   std::vector<std::string> errors;
-  std::unique_ptr<TTrayIcon> tray = std::make_unique<TTrayIcon>(api, [this](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      errors.push_back(e.what());
-    }
-  });
+  std::unique_ptr<TTrayIcon> tray =
+      std::make_unique<TTrayIcon>(api, [this](const std::exception& error) { errors.push_back(error.what()); });
   std::unique_ptr<FakeMenu> menu = std::make_unique<FakeMenu>(api.log);
 
   void SetUp() override {

@@ -34,12 +34,14 @@ class ScriptedHost : public app::MonitorHost {
     groups.push_back(changes.size());
     return app::AskOneByOne(*this, changes, whileNotRunning);
   }
+  bool Closing() const override { return closing; }
   void Notify(const std::string& text) override { notices.push_back(text); }
   void WriteLog(const std::string& line) override { log.push_back(line); }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
 
   std::deque<bool> answers;
   bool defaultAnswer = true;
+  bool closing = false;  // the program is ending: answers are not the user's
   std::function<void(const Question&)> whileAsking;  // runs while the question is open
   std::vector<Question> questions;
   std::vector<std::size_t> groups;  // the size of each grouped question

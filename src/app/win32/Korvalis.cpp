@@ -22,7 +22,7 @@ TfrmMain::TfrmMain(const platform::Platform& platform, const catalogue::SearchPa
     : TForm(nullptr, TFormDesign{"Korvalis", 200, 100, TBorderStyle::Sizeable, TPosition::Default}),
       platform_(platform),
       searchPath_(searchPath),
-      core_(0, platform, *this) {}
+      core_(platform, *this) {}
 
 TfrmMain::~TfrmMain() { DestroyForm(); }
 
@@ -39,15 +39,8 @@ void TfrmMain::BuildControls() {
   // Without an icon there would be nothing to click; the system's application icon stands in.
   if (!trayIcon_)
     trayIcon_.reset(static_cast<HICON>(CopyImage(LoadIcon(nullptr, IDI_APPLICATION), IMAGE_ICON, 16, 16, 0)));
-  TrayIcon1 = std::make_unique<shell::TTrayIcon>(trayApi_, [](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      Application().HandleException(e);
-    } catch (...) {
-      Application().HandleException(std::runtime_error("Unexpected error"));
-    }
-  });
+  TrayIcon1 = std::make_unique<shell::TTrayIcon>(
+      trayApi_, [](const std::exception& error) { Application().HandleException(error); });
   PopupMenu1.SetOwner(reinterpret_cast<HWND>(TrayIcon1->Handle()));
   TrayIcon1->SetActive(false);  // nothing in the notification area before the window is loaded
   TrayIcon1->SetIcon(reinterpret_cast<shell::IconHandle>(trayIcon_.get()));

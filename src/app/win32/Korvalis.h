@@ -8,6 +8,7 @@
 #include "app/KorvalisMain.h"
 #include "catalogue/SearchPath.h"
 #include "shell/TrayShell.h"
+#include "ui/Application.h"
 #include "ui/Form.h"
 #include "ui/Menu.h"
 #include "ui/Timer.h"
@@ -47,6 +48,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
   std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override;
   void Notify(const std::string& text) override;
+  // Told to end, the modal loops end with cancel: a No that is not the user's.
+  bool Closing() const override { return ui::Application().Terminated(); }
   void CheckSoon() override;
   void ReportError(const std::exception& error) override;
   void BuildMenu();

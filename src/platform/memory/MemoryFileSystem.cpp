@@ -206,7 +206,14 @@ bool MemoryFileSystem::CanReplace(const std::string& path) {
 }
 
 bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  if (!Allowed(FileOperation::Kind::Write, path)) return false;
+  return Allowed(FileOperation::Kind::Write, path) && Put(path, bytes, false);
+}
+
+bool MemoryFileSystem::AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  return Allowed(FileOperation::Kind::Write, path) && Put(path, bytes, true);
+}
+
+bool MemoryFileSystem::Put(const std::string& path, const std::vector<std::uint8_t>& bytes, bool append) {
   const std::string full = Absolute(path);
   const auto cut = full.find_last_of('\\');
   const std::string name = full.substr(cut + 1);
@@ -222,7 +229,8 @@ bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std:
     node = made.get();
     parent->children.push_back(std::move(made));
   }
-  node->bytes = bytes;
+  if (!append) node->bytes.clear();
+  node->bytes.insert(node->bytes.end(), bytes.begin(), bytes.end());
   Changed(parent);
   return true;
 }

@@ -35,6 +35,7 @@ class MemoryFileSystem : public FileSystem {
   DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) override;
   bool CanReplace(const std::string& path) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
   bool MoveFileTo(const std::string& from, const std::string& to) override;
@@ -66,6 +67,7 @@ class MemoryFileSystem : public FileSystem {
 
  private:
   bool Allowed(FileOperation::Kind kind, const std::string& path) const;
+  bool Put(const std::string& path, const std::vector<std::uint8_t>& bytes, bool append);
   Node* Find(const std::string& path) const;
   Node* MakeFolders(const std::string& absolutePath);
   // The folder that holds the path, and the name in it.

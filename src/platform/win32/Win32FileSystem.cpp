@@ -88,9 +88,15 @@ bool IsRegularDiskFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
          !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
 
-bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, bool flush,
-              DWORD disposition = CREATE_ALWAYS) {
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+// NewFlushed: a temporary file that must not exist yet, flushed before it replaces another.
+enum class Mode { Replace, NewFlushed, Append };
+
+bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, Mode mode) {
+  // Appending opens for appending only: every write lands at the end, whatever else has the file.
+  const bool append = mode == Mode::Append;
+  UniqueFile file(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, append ? FILE_SHARE_READ : 0,
+                              nullptr, append ? OPEN_ALWAYS : mode == Mode::NewFlushed ? CREATE_NEW : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -99,7 +105,7 @@ bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes, b
     if (!::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
     done += written;
   }
-  return !flush || FlushFileBuffers(file.get());
+  return mode != Mode::NewFlushed || FlushFileBuffers(file.get());
 }
 
 class FolderWatch : public ChangeWatch {
@@ -158,7 +164,11 @@ bool Win32FileSystem::CanReplace(const std::string& path) {
 }
 
 bool Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  return WriteAll(path, bytes, false);
+  return WriteAll(path, bytes, Mode::Replace);
+}
+
+bool Win32FileSystem::AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  return WriteAll(path, bytes, Mode::Append);
 }
 
 bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to) {
@@ -169,7 +179,7 @@ bool Win32FileSystem::WriteFileAtomically(const std::string& path, const std::ve
   const std::string temporary = path + ".tmp";
   // A name left over, or one planted there as a link, is removed, never written through.
   DeleteFileA(temporary.c_str());
-  if (!WriteAll(temporary, bytes, true, CREATE_NEW)) return false;
+  if (!WriteAll(temporary, bytes, Mode::NewFlushed)) return false;
   if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   DeleteFileA(temporary.c_str());
   return false;

@@ -13,6 +13,7 @@ class Win32FileSystem : public FileSystem {
   DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) override;
   bool CanReplace(const std::string& path) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
   bool MoveFileTo(const std::string& from, const std::string& to) override;
