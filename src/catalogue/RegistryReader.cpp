@@ -99,7 +99,6 @@ void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
   for (const Section section : ReadOrder(true))
     if (sections.Contains(section) && PlaceOf(section)->kind == PlaceKind::Registry)
       LoadPlace(*PlaceOf(section), problems);
-  if (sections.Contains(kKorvalisSettings)) LoadPlace(*PlaceOf(kKorvalisSettings), problems);
 }
 
 void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {

@@ -177,6 +177,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {29, "Local Machine Winlogon" + other, R, M, nt + "Winlogon", O, {"Userinit", "Shell"}},
       {30, "Local Machine Active Setup" + other, R, M, "Software\\Microsoft\\Active Setup\\Installed Components", O, {"StubPath"}},
       {31, "Local Machine Startup Folder Location" + other, R, M, v + "Explorer\\User Shell Folders", O, {"Common Startup"}},
+      {32, "Korvalis Settings", R, U, "Software\\Brenmoor\\Korvalis", N, {"GuardAllPlaces", "Monitoring", "Notification", "Logs"}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -204,14 +205,15 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(PlaceOf(twin)->twin, std::optional<Section>(native));
   }
 
-  EXPECT_EQ(SweepOrder(false), (std::vector<Section>{8, 9, 4, 5, 6, 7}));
-  EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8}));
+  // Korvalis's own settings are swept first and read last, whatever the switches say.
+  EXPECT_EQ(SweepOrder(false), (std::vector<Section>{32, 8, 9, 4, 5, 6, 7}));
+  EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8, 32}));
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   EXPECT_EQ(FurtherSections(), further);
-  std::vector<Section> sweep = {8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
+  std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
-  for (Section s = 11; s <= 31; ++s) read.push_back(s);
+  for (Section s = 11; s <= 32; ++s) read.push_back(s);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);
   EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));

@@ -36,7 +36,7 @@ class StartupFilesTest : public ::testing::Test {
   TSwitches switches;
   ScriptedHost host;
   std::chrono::steady_clock::time_point now{};
-  TChangeMonitor monitor{0x99, windows.platform(), switches, host, [this] { return now; }};
+  TChangeMonitor monitor{windows.platform(), switches, host, [this] { return now; }};
 };
 
 }  // namespace
