@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/Error.h"
 #include "text/StrMan.h"
@@ -61,6 +62,36 @@ void TChangeMonitor::TakeSnapshot() {
   RenewAll();
 }
 
+void TChangeMonitor::AcceptEntry(Section section, const std::string& valueName) {
+  if (Checking()) {
+    acceptsPending_.emplace_back(section, valueName);
+    return;
+  }
+  AcceptNow(section, valueName);
+  StoreBaseline();
+}
+
+void TChangeMonitor::AcceptNow(Section section, const std::string& valueName) {
+  TStartups fresh(owner_, platform_);
+  ReadProblems problems;
+  LoadSection(fresh, section, problems);
+  const auto named = [&](const std::unique_ptr<TStartup>& entry) {
+    return text::SameTextAscii(entry->ValueName(), valueName);
+  };
+  std::vector<std::unique_ptr<TStartup>> kept = snapshot_.TakeSection(section);
+  kept.erase(std::remove_if(kept.begin(), kept.end(), named), kept.end());
+  for (auto& entry : fresh.TakeSection(section))
+    if (named(entry)) kept.push_back(std::move(entry));
+  snapshot_.Adopt(std::move(kept));
+}
+
+void TChangeMonitor::AcceptPending() {
+  // Between two sections no difference points into the snapshot any more.
+  if (acceptsPending_.empty()) return;
+  for (const auto& [section, valueName] : std::exchange(acceptsPending_, {})) AcceptNow(section, valueName);
+  StoreBaseline();
+}
+
 std::vector<Section> TChangeMonitor::Guarded(const Section* six, std::size_t count) const {
   std::vector<Section> sections(six, six + count);
   if (!switches_.AllPlaces) return sections;
@@ -88,6 +119,7 @@ std::vector<Section> TChangeMonitor::SweepOrder() const { return Guarded(kSweepO
 
 void TChangeMonitor::RenewAll() {
   renewalPending_ = false;
+  acceptsPending_.clear();
   snapshot_.Clear();
   const std::vector<Section> swept = SweepOrder();
   for (Section section : Guarded(kSnapshotOrder, std::size(kSnapshotOrder))) {
@@ -110,11 +142,16 @@ void TChangeMonitor::CheckAllSections() {
     catalogue::SectionSet due = watches_.Due(sweep);
     for (Section section : sweep) {
       if (!due.Contains(section)) continue;
+      AcceptPending();
       CheckSection(section);
       due = watches_.Due(sweep);
     }
   }
-  if (renewalPending_ && !Checking()) RenewAll();
+  if (Checking()) return;
+  if (renewalPending_)
+    RenewAll();
+  else
+    AcceptPending();
 }
 
 void TChangeMonitor::LoadSection(TStartups& into, Section section, ReadProblems& problems) {

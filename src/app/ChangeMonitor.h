@@ -23,6 +23,9 @@ class TChangeMonitor {
   // Takes the whole snapshot anew, accepting the present state; while a check is walking the
   // snapshot the renewal waits until the check has ended.
   void TakeSnapshot();
+  // Takes the entries of one place that stand for one registry value (or file) as they are now,
+  // and no other difference pending there; waits, like a renewal, while a check is under way.
+  void AcceptEntry(catalogue::Section section, const std::string& valueName);
   // One sweep over the registry sections, current user's first; only the sections whose keys
   // changed (or that are due for their safety read) are read.
   void CheckAllSections();
@@ -56,6 +59,8 @@ class TChangeMonitor {
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, const std::vector<Outcome>& outcomes,
                     const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
+  void AcceptNow(catalogue::Section section, const std::string& valueName);
+  void AcceptPending();
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
   // stands where the place does not ask, or undone again as a standing refusal.
   std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences);
@@ -79,6 +84,7 @@ class TChangeMonitor {
   TSectionWatches watches_;
   int checking_ = 0;
   bool renewalPending_ = false;
+  std::vector<std::pair<catalogue::Section, std::string>> acceptsPending_;
   bool baselineStarted_ = false;
   catalogue::SectionSet offlineSections_;  // not checked since the start from the baseline
   std::vector<TRefusal> refusals_;
