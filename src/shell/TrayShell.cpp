@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/VisibleText.h"
+
 namespace korvalis::shell {
 
 std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
@@ -115,8 +117,9 @@ void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
   FillIconData();
   NotifyIconData balloon = iconData_;
   balloon.flags = kNifInfo;
-  balloon.infoTitle = title;
-  balloon.info = text;
+  // A name in the text may hold a NUL, at which the notification area would cut it.
+  balloon.infoTitle = text::VisibleText(title);
+  balloon.info = text::VisibleText(text);
   api_.Notify(NotifyAction::Modify, balloon);
 }
 
