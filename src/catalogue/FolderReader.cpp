@@ -3,6 +3,7 @@
 #include "catalogue/ShortcutLink.h"
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
+#include "platform/Files.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 
@@ -19,7 +20,7 @@ bool IsShortcut(const std::string& fileName) {
 // description (which the shell never starts) are no startup entries.
 std::vector<std::string> StartupFiles(platform::FileSystem& files, const std::string& folder) {
   std::vector<std::string> names;
-  if (!text::DirExists(files, folder)) return names;
+  if (!platform::DirExists(files, folder)) return names;
   std::vector<platform::FolderEntry> entries;
   if (!files.FindEntries(text::JoinPath(folder, "*.*"), entries)) return names;
   for (const auto& entry : entries) {

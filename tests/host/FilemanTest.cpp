@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Files.h"
 #include "platform/memory/MemoryWindows.h"
 #include "text/Fileman.h"
 
@@ -27,9 +28,13 @@ TEST(FileTitle, GivesTheLastComponentWithoutItsExtension) {
   EXPECT_EQ(FileTitle("C:Agent.lnk"), "Agent");
 }
 
+}  // namespace korvalis::text
+
+namespace korvalis::platform {
+
 class FindFilesTest : public ::testing::Test {
  protected:
-  platform::memory::MemoryWindows windows;
+  memory::MemoryWindows windows;
   std::vector<std::string> list;
 };
 
@@ -88,4 +93,4 @@ TEST_F(FindFilesTest, WithRecursionSubfoldersFollowTheFolderDepthFirst) {
   EXPECT_EQ(list, (std::vector<std::string>{"C:\\S\\top.lnk", "C:\\S\\A\\a.lnk", "C:\\S\\A\\Deep\\d.lnk"}));
 }
 
-}  // namespace korvalis::text
+}  // namespace korvalis::platform
