@@ -5,7 +5,9 @@
 
 #include "catalogue/Sections.h"
 #include "dialogs/ChangeWarning.h"
+#include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
+#include "dialogs/win32/WholeCommandDlg.h"
 #include "shell/ChangeDialogStorage.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
@@ -71,6 +73,9 @@ void TfrmChangeDlg::BuildControls() {
   Add<TLabel>("Label2", TBounds{4, 279, 357, 26},
               "Yes - Allow the changes\r\nNo - Restore to the original state, if its added it will be remove, so on.",
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
+  // Beyond the design: a long command is shown cut, and whole in a window of its own.
+  btnShowCommand = &Add<TButton>("btnShowCommand", TBounds{48, 188, 141, 21}, "Show whole command ...");
+  btnShowCommand->OnClick = [this] { btnShowCommandClick(); };
 }
 
 void TfrmChangeDlg::FormCreate() {
@@ -95,7 +100,8 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   if (whileNotRunning) Label1->SetCaption("While Korvalis was not running. Would you allow the following");
   // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
   lblProgramTitle->SetCaption(text::VisibleText(entry.Name()));
-  lblValue->SetCaption(text::VisibleText(entry.Command()));
+  lblValue->SetCaption(ShownCommand(entry.Command()));
+  btnShowCommand->SetVisible(CommandIsCut(entry.Command()));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
   ShowProgramIcon(entry);
@@ -116,6 +122,13 @@ void TfrmChangeDlg::btnShowFolderClick() {
   if (!entry_) return;
   platform_.shell.Execute(reinterpret_cast<platform::WindowHandle>(Handle()), "open", "explorer.exe",
                           LocateFolderArgument(entry_->Command()), "", SW_SHOWNORMAL);
+}
+
+void TfrmChangeDlg::btnShowCommandClick() {
+  if (!entry_) return;
+  TfrmWholeCommand whole(Handle());
+  whole.Create();
+  whole.Show(entry_->Command());
 }
 
 void TfrmChangeDlg::btnShowOnlineInfoClick() {

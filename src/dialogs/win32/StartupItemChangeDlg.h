@@ -27,6 +27,7 @@ class TfrmChangeDlg : public ui::TForm {
 
   void btnShowFolderClick();
   void btnShowOnlineInfoClick();
+  void btnShowCommandClick();
 
  protected:
   void BuildControls() override;
@@ -52,6 +53,7 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblValue = nullptr;
   ui::TLabel* lblLocation = nullptr;
   ui::TLabel* lblAction = nullptr;
+  ui::TButton* btnShowCommand = nullptr;
 };
 
 }  // namespace korvalis::dialogs
