@@ -25,10 +25,11 @@ std::string ExpandSystemRoot(platform::Environment& environment, const std::stri
 
 std::string FindProgramFile(platform::FileSystem& files, platform::Environment& environment,
                             const SearchPath& searchPath, const std::string& fileName) {
+  if (text::IsNetworkPath(fileName)) return fileName;
   if (files.IsFile(fileName)) return fileName;
   for (const auto& folder : searchPath) {
     const std::string candidate = text::JoinPath(ExpandSystemRoot(environment, folder), fileName);
-    if (files.IsFile(candidate)) return candidate;
+    if (!text::IsNetworkPath(candidate) && files.IsFile(candidate)) return candidate;
   }
   return fileName;
 }

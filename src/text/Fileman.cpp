@@ -1,5 +1,7 @@
 #include "text/Fileman.h"
 
+#include "text/StrMan.h"
+
 namespace korvalis::text {
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -26,6 +28,15 @@ std::string FileTitle(const std::string& path) {
   const std::string name = FileNamePart(path);
   const auto dot = name.find_last_of('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool IsNetworkPath(const std::string& path) {
+  const auto separator = [&](std::size_t at) { return at < path.size() && (path[at] == '\\' || path[at] == '/'); };
+  if (!separator(0) || !separator(1)) return false;
+  // \\?\ and \\.\ lead into the system's own namespaces, of which only UNC is the network.
+  if (path.size() > 2 && (path[2] == '?' || path[2] == '.') && separator(3))
+    return path.size() > 7 && text::SameTextAscii(path.substr(4, 3), "UNC") && separator(7);
+  return true;
 }
 
 }  // namespace korvalis::text

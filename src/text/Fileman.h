@@ -16,4 +16,8 @@ std::string FileNamePart(const std::string& path);
 // The last component of the path without its extension.
 std::string FileTitle(const std::string& path);
 
+// A path to another machine: \\server\share\..., or \\?\UNC\server\... (either slash).
+// Looking at one can wait for a network timeout and hands the user's credentials to that host.
+bool IsNetworkPath(const std::string& path);
+
 }  // namespace korvalis::text

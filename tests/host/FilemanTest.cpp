@@ -28,6 +28,15 @@ TEST(FileTitle, GivesTheLastComponentWithoutItsExtension) {
   EXPECT_EQ(FileTitle("C:Agent.lnk"), "Agent");
 }
 
+TEST(IsNetworkPath, TellsPathsToAnotherMachineFromLocalOnesAndTheSystemsOwnNamespaces) {
+  for (const char* network : {"\\\\server\\share\\x.exe", "//server/share/x.exe", "\\/10.255.255.1\\x.exe",
+                              "\\\\?\\UNC\\server\\x.exe", "\\\\.\\unc\\server\\x.exe", "\\\\server"})
+    EXPECT_TRUE(IsNetworkPath(network)) << network;
+  for (const char* local : {"C:\\x.exe", "\\x.exe", "x.exe", "", "\\", "\\\\?\\C:\\x.exe", "\\\\.\\pipe\\x",
+                            "\\\\?\\UNCx\\y"})
+    EXPECT_FALSE(IsNetworkPath(local)) << local;
+}
+
 }  // namespace korvalis::text
 
 namespace korvalis::platform {

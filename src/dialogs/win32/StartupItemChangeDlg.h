@@ -13,6 +13,7 @@
 #include "shell/Placement.h"
 #include "ui/Form.h"
 #include "ui/FormPlacementWindow.h"
+#include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
@@ -54,6 +55,8 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblLocation = nullptr;
   ui::TLabel* lblAction = nullptr;
   ui::TButton* btnShowCommand = nullptr;
+  // The icon is looked up once the question is on the screen.
+  std::unique_ptr<ui::TTimer> iconTimer_;
 };
 
 }  // namespace korvalis::dialogs
