@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "app/Scope.h"
 #include "catalogue/Quarantine.h"
@@ -111,6 +112,7 @@ void TChangeMonitor::CheckAllSections() {
     catalogue::SectionSet due = watches_.Due(sweep);
     for (Section section : sweep) {
       if (!due.Contains(section)) continue;
+      AcceptPending();
       CheckSection(section);
       due = watches_.Due(sweep);
     }

@@ -42,7 +42,7 @@ class TChangeMonitor {
   // renewal is stored.
   void StartFromBaseline();
   // The program wrote these values of the section itself: what they hold now is accepted, the
-  // section's other values stay as they were accepted.
+  // section's other values stay as they were accepted; waits while a check is under way.
   void AcceptOwnWrite(catalogue::Section section, const std::vector<std::string>& valueNames);
   // Entries the user refused; one that comes back unchanged is undone without a question.
   const std::vector<TRefusal>& Refusals() const { return refusals_; }

@@ -1,6 +1,7 @@
 #include "app/KorvalisMain.h"
 
 #include "app/Scope.h"
+#include "app/Autostart.h"
 #include "platform/Error.h"
 #include "platform/RegistrySettings.h"
 
@@ -102,7 +103,23 @@ void TKorvalisMain::SetMonitoring(bool monitoring) {
 }
 
 void TKorvalisMain::AcceptOwnChange() {
-  if (switches_.Monitoring) monitor_.TakeSnapshot();
+  if (switches_.Monitoring) monitor_.AcceptOwnWrite(catalogue::kCurrentUserRun, {kAutostartValue});
+}
+
+TOptions TKorvalisMain::Options() const {
+  return TOptions{switches_.Monitoring, switches_.Notification, switches_.Logs, IsAutostartSet(platform_)};
+}
+
+void TKorvalisMain::ApplyOptions(const TOptions& chosen) {
+  SetLogs(chosen.logs);
+  SetNotification(chosen.notification);
+  // The value is written first: turning monitoring on renews the whole snapshot, which then
+  // holds it; with monitoring on all along only the value itself is accepted.
+  if (chosen.startsWithWindows != IsAutostartSet(platform_)) {
+    SetAutostart(platform_, chosen.startsWithWindows);
+    AcceptOwnChange();
+  }
+  if (chosen.monitoring != switches_.Monitoring) SetMonitoring(chosen.monitoring);
 }
 
 void TKorvalisMain::CheckRegTimerTimer() {

@@ -8,6 +8,7 @@
 #include "app/ChangeMonitor.h"
 #include "app/MainHost.h"
 #include "app/ReportOnce.h"
+#include "app/Options.h"
 #include "app/Switches.h"
 #include "eventlog/zelEventLog.h"
 #include "platform/RegistrySettings.h"
@@ -42,7 +43,12 @@ class TKorvalisMain : private MonitorHost {
   void SetMonitoring(bool monitoring);
   void SetLogs(bool logs) { switches_.Logs = logs; }
   void SetNotification(bool notification) { switches_.Notification = notification; }
-  // Takes the program's own writes into the snapshot, so it never asks about them.
+  // The options as they stand, starting with Windows read from its registry value.
+  TOptions Options() const;
+  // Applies what the options dialog handed back: the autostart value is written only when it
+  // changes and then taken into the snapshot alone, so nothing pending elsewhere is accepted.
+  void ApplyOptions(const TOptions& chosen);
+  // Takes the program's own autostart value into the snapshot, so it never asks about it.
   void AcceptOwnChange();
   void WriteLog(const std::string& line) override;
 

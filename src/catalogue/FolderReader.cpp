@@ -4,6 +4,7 @@
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/SystemCodes.h"
+#include "platform/Files.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 
@@ -19,7 +20,7 @@ constexpr std::size_t kKeptBytesAtMost = 64 * 1024;
 // description (which the shell never starts) are no startup entries.
 std::vector<std::string> StartupFiles(platform::FileSystem& files, const std::string& folder) {
   std::vector<std::string> names;
-  if (!text::DirExists(files, folder)) return names;
+  if (!platform::DirExists(files, folder)) return names;
   std::vector<platform::FolderEntry> entries;
   if (!files.FindEntries(text::JoinPath(folder, "*.*"), entries)) return names;
   for (const auto& entry : entries) {

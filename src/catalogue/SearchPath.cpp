@@ -1,5 +1,6 @@
 #include "catalogue/SearchPath.h"
 
+#include "platform/Files.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 
@@ -13,21 +14,22 @@ std::string GetEnvVar(platform::Environment& environment, const std::string& nam
 SearchPath BuildSearchPath(platform::Environment& environment) {
   SearchPath folders;
   text::SplitToList(folders, GetEnvVar(environment, "PATH"), ';');
-  folders.push_back(text::SystemDir(environment));
-  folders.push_back(text::WindowsDir(environment));
+  folders.push_back(platform::SystemDir(environment));
+  folders.push_back(platform::WindowsDir(environment));
   return folders;
 }
 
 std::string ExpandSystemRoot(platform::Environment& environment, const std::string& text) {
-  return text::ReplaceAll(text, "%SystemRoot%", text::SystemDir(environment));
+  return text::ReplaceAll(text, "%SystemRoot%", platform::SystemDir(environment));
 }
 
 std::string FindProgramFile(platform::FileSystem& files, platform::Environment& environment,
                             const SearchPath& searchPath, const std::string& fileName) {
+  if (text::IsNetworkPath(fileName)) return fileName;
   if (files.IsFile(fileName)) return fileName;
   for (const auto& folder : searchPath) {
     const std::string candidate = text::JoinPath(ExpandSystemRoot(environment, folder), fileName);
-    if (files.IsFile(candidate)) return candidate;
+    if (!text::IsNetworkPath(candidate) && files.IsFile(candidate)) return candidate;
   }
   return fileName;
 }

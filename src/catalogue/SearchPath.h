@@ -20,7 +20,9 @@ SearchPath BuildSearchPath(platform::Environment& environment);
 std::string ExpandSystemRoot(platform::Environment& environment, const std::string& text);
 
 // An existing file for the name: the name itself, else the first folder of the search path
-// that holds it; the name unchanged when there is none. No extension is ever added.
+// that holds it; the name unchanged when there is none. No extension is ever added. A network
+// path is never looked at (text::IsNetworkPath): it is neither the name's file nor a folder
+// searched.
 std::string FindProgramFile(platform::FileSystem& files, platform::Environment& environment,
                             const SearchPath& searchPath, const std::string& fileName);
 

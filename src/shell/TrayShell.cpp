@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Error.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::shell {
 
@@ -117,8 +118,9 @@ void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
   FillIconData();
   NotifyIconData balloon = iconData_;
   balloon.flags = kNifInfo;
-  balloon.infoTitle = title;
-  balloon.info = text;
+  // A name in the text may hold a NUL, at which the notification area would cut it.
+  balloon.infoTitle = text::VisibleText(title);
+  balloon.info = text::VisibleText(text);
   api_.Notify(NotifyAction::Modify, balloon);
 }
 

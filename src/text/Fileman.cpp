@@ -30,31 +30,13 @@ std::string FileTitle(const std::string& path) {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-bool DirExists(platform::FileSystem& files, const std::string& folder) { return files.SetCurrentFolder(folder); }
-
-void FindFiles(platform::FileSystem& files, const std::string& folder, const std::string& extensions,
-               std::vector<std::string>& list, bool recursive) {
-  if (!DirExists(files, folder)) return;
-  std::vector<platform::FolderEntry> entries;
-  files.FindEntries(JoinPath(folder, "*.*"), entries);
-  const std::string wanted = UpperAscii(extensions);
-  std::vector<std::string> subfolders;
-  for (const auto& entry : entries) {
-    if (entry.name.empty() || entry.name[0] == '.') continue;
-    if (entry.IsFolder() && recursive) {
-      subfolders.push_back(JoinPath(folder, entry.name));
-      continue;
-    }
-    const auto dot = entry.name.find_last_of('.');
-    if (dot == std::string::npos) continue;
-    if (wanted.find(UpperAscii(entry.name.substr(dot))) != std::string::npos)
-      list.push_back(JoinPath(folder, entry.name));
-  }
-  for (const auto& subfolder : subfolders) FindFiles(files, subfolder, extensions, list, recursive);
+bool IsNetworkPath(const std::string& path) {
+  const auto separator = [&](std::size_t at) { return at < path.size() && (path[at] == '\\' || path[at] == '/'); };
+  if (!separator(0) || !separator(1)) return false;
+  // \\?\ and \\.\ lead into the system's own namespaces, of which only UNC is the network.
+  if (path.size() > 2 && (path[2] == '?' || path[2] == '.') && separator(3))
+    return path.size() > 7 && text::SameTextAscii(path.substr(4, 3), "UNC") && separator(7);
+  return true;
 }
-
-std::string WindowsDir(platform::Environment& environment) { return environment.WindowsFolder(); }
-
-std::string SystemDir(platform::Environment& environment) { return environment.SystemFolder(); }
 
 }  // namespace korvalis::text

@@ -1,10 +1,6 @@
 #pragma once
-// Folders, path joining and file search.
+// Path joining and splitting, on the text alone.
 #include <string>
-#include <vector>
-
-#include "platform/Environment.h"
-#include "platform/FileSystem.h"
 
 namespace korvalis::text {
 
@@ -20,15 +16,8 @@ std::string FileNamePart(const std::string& path);
 // The last component of the path without its extension.
 std::string FileTitle(const std::string& path);
 
-// Tests a folder by making it the current folder, which it stays on success.
-bool DirExists(platform::FileSystem& files, const std::string& folder);
-
-// Appends the full path of every file of the folder whose extension occurs in extensions
-// (for example ".lnk" or ".EXE;.COM"), optionally searching subfolders after the folder.
-void FindFiles(platform::FileSystem& files, const std::string& folder, const std::string& extensions,
-               std::vector<std::string>& list, bool recursive);
-
-std::string WindowsDir(platform::Environment& environment);
-std::string SystemDir(platform::Environment& environment);
+// A path to another machine: \\server\share\..., or \\?\UNC\server\... (either slash).
+// Looking at one can wait for a network timeout and hands the user's credentials to that host.
+bool IsNetworkPath(const std::string& path);
 
 }  // namespace korvalis::text

@@ -36,6 +36,8 @@ void TWinControl::SetCaption(const std::string& caption) { SetWindowTextA(window
 
 void TWinControl::SetEnabled(bool enabled) { EnableWindow(window_, enabled); }
 
+void TWinControl::SetVisible(bool visible) { ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE); }
+
 TLabel::TLabel(TForm& form, std::string name, TBounds bounds, const std::string& caption, Options options)
     : TWinControl(form, std::move(name), bounds), options_(options) {
   // Labels show data (names, command lines): an ampersand is a character, not a mnemonic.
@@ -88,6 +90,10 @@ bool TCheckBox::Checked() const { return SendMessageA(Handle(), BM_GETCHECK, 0, 
 
 void TCheckBox::SetChecked(bool checked) {
   SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+TMemo::TMemo(TForm& form, std::string name, TBounds bounds) : TWinControl(form, std::move(name), bounds) {
+  CreateHandle("EDIT", "", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
 }
 
 TSpeedButton::TSpeedButton(TForm& form, std::string name, TBounds bounds, HICON glyph, const std::string& hint)

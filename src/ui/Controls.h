@@ -47,6 +47,7 @@ class TWinControl : public TControl {
   std::string Caption() const;
   void SetCaption(const std::string& caption);
   void SetEnabled(bool enabled);
+  void SetVisible(bool visible);
   virtual void Command(WORD) {}
   // A notification the control sent its form (WM_NOTIFY); the result goes back to the sender.
   virtual LRESULT Notify(const NMHDR&) { return 0; }
@@ -99,6 +100,13 @@ class TCheckBox : public TWinControl {
   TCheckBox(TForm& form, std::string name, TBounds bounds, const std::string& caption);
   bool Checked() const;
   void SetChecked(bool checked);
+};
+
+// A read-only text with scroll bars, for a text too long for a label. Lines are not wrapped:
+// wrapping a million characters took the edit control longer than a minute under Wine.
+class TMemo : public TWinControl {
+ public:
+  TMemo(TForm& form, std::string name, TBounds bounds);
 };
 
 // A flat button showing an icon, with a tooltip hint.

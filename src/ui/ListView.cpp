@@ -64,6 +64,14 @@ int TListView::AddRow(const std::vector<std::string>& texts, int image) {
   return row;
 }
 
+void TListView::SetRowImage(int row, int image) {
+  LVITEMA item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  item.iImage = image;
+  SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 void TListView::Clear() { SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0); }
 
 int TListView::RowCount() const { return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)); }

@@ -24,6 +24,7 @@ class TListView : public TWinControl {
   void SetSmallImages(HIMAGELIST images);
   // One text per column, unchecked; returns the new row's index.
   int AddRow(const std::vector<std::string>& texts, int image);
+  void SetRowImage(int row, int image);
   void Clear();
   int RowCount() const;
   std::string Text(int row, int column) const;

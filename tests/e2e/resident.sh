@@ -64,11 +64,27 @@ wine reg add "$RUN" /v Quiet /d 'C:\q.exe' /f >/dev/null
 check "no dialog with notification off" "1" "$(drive wait "$DIALOG" 3000; echo $?)"
 check "the silent change stays" 'C:\q.exe' "$(reg_value "$RUN" Quiet)"
 
-# Closing while a question is open: the tray menu still works, "Close Korvalis" ends the
-# dialog as a No, and the refused addition is undone before the program ends.
 drive tray 201 202 203 202
 drive wait "$OPTIONS" && drive check "$OPTIONS" "Enable &Notification" 1 && drive press "$OPTIONS" "&OK"
 drive gone "$OPTIONS"
+
+# The options opened from the tray while a question is open, OK pressed as they were: a value
+# another program adds afterwards is still asked about.
+wine reg add "$RUN" /v Pending /d 'C:\Tools\pending.exe' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+drive tray 201 202 203 202
+drive wait "$OPTIONS" && drive press "$OPTIONS" "&OK"
+drive gone "$OPTIONS"
+wine reg add "$RUN" /v Second /d 'C:\Tools\second.exe' /f >/dev/null
+drive press "$DIALOG" "&Yes"
+drive gone "$DIALOG"
+drive wait "$DIALOG" || failures=$((failures + 1))
+check "a value added after Options OK is asked" "Second" "$(drive labels "$DIALOG" | grep -Fx Second)"
+drive press "$DIALOG" "&No"
+wait_for "the refused second value to go" no_value "$RUN" Second
+
+# Closing while a question is open: the tray menu still works, "Close Korvalis" ends the
+# dialog as a No, and the refused addition is undone before the program ends.
 wine reg add "$RUN" /v LastMinute /d 'C:\Tools\late.exe' /f >/dev/null
 drive wait "$DIALOG" || failures=$((failures + 1))
 # The tray menu: a right click opens it; Up twice (past the item added after it) then Enter

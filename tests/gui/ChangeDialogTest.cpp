@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "catalogue/Startups.h"
+#include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
 #include "gui/GuiTest.h"
@@ -100,6 +101,34 @@ TEST_F(ChangeDialogTest, AnAmpersandInANameOrCommandIsShownAsItStands) {
       [](HWND dialog) { PressButton(dialog, "&No"); });
   EXPECT_TRUE(Shows("R&D Tool"));
   EXPECT_TRUE(Shows("C:\\R&D\\tool.exe"));
+}
+
+TEST_F(ChangeDialogTest, AHugeCommandIsShownCutWithTheWholeOfItAClickAway) {
+  const std::string command = "C:\\Tools\\huge.exe " + std::string(1000000, 'x');
+  bool buttonShown = false;
+  int wholeLength = 0;
+  Ask("Huge", command, catalogue::kCurrentUserRun, ChangeKind::Added, [&](HWND dialog) {
+    const HWND button = ChildWithText(dialog, "Show whole command ...");
+    buttonShown = button && IsWindowVisible(button);
+    PressButton(dialog, "Show whole command ...");
+    if (HWND whole = WaitForWindow("Whole Command")) {
+      for (const ChildWindow& child : Children(whole))
+        if (child.className == "Edit") wholeLength = GetWindowTextLengthA(child.handle);
+      PressButton(whole, "&Close");
+      WaitUntilGone(whole);
+    }
+    PressButton(dialog, "&No");
+  });
+  EXPECT_TRUE(Shows(ShownCommand(command)));
+  EXPECT_TRUE(buttonShown);
+  EXPECT_EQ(wholeLength, static_cast<int>(command.size()));
+  // A command that fits is shown whole, without the button.
+  Ask("Short", "C:\\short.exe", catalogue::kCurrentUserRun, ChangeKind::Added, [&](HWND dialog) {
+    const HWND button = ChildWithText(dialog, "Show whole command ...");
+    buttonShown = button && IsWindowVisible(button);
+    PressButton(dialog, "&No");
+  });
+  EXPECT_FALSE(buttonShown);
 }
 
 TEST_F(ChangeDialogTest, TheInformationButtonsStartExplorerAndTheBrowserAndLeaveTheDialogOpen) {

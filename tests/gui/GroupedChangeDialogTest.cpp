@@ -10,7 +10,9 @@
 #include "catalogue/Startups.h"
 #include "dialogs/win32/GroupedChangeDlg.h"
 #include "gui/GuiTest.h"
+#include "platform/memory/MemoryWindows.h"
 #include "platform/win32/Win32Windows.h"
+#include "text/Fileman.h"
 #include "support/WindowDriver.h"
 
 namespace korvalis::dialogs {
@@ -120,6 +122,63 @@ class GroupedChangeDialogTest : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST(GroupedChangeDialogNetworkTest, NoPathOnTheNetworkIsLookedAtAndIconsComeOnceTheQuestionIsShown) {
+  // Each of these would cost a network timeout if it were looked at.
+  const std::vector<std::string> commands = {
+      "\\\\10.255.255.1\\x.exe", "\"\\\\10.255.255.1\\share\\a b.exe\" /q", "//10.255.255.1/z.exe",
+      "\\\\?\\UNC\\10.255.255.1\\s\\y.exe", "relative.exe /x", "C:\\Tools\\local.exe",
+      "C:\\Tools\\other.exe -q", "notepad.exe"};
+  platform::memory::MemoryWindows memory;
+  memory.files.AddFile("C:\\Tools\\local.exe");
+  catalogue::TStartups entries{0, memory.platform()};
+  std::vector<TGroupedChange> changes;
+  for (std::size_t i = 0; i < commands.size(); ++i)
+    changes.push_back({entries.Add("Entry " + std::to_string(i), "", commands[i], catalogue::kCurrentUserRun, 0),
+                       ChangeKind::Added});
+  const std::string caption = "Startup Programs Changed (" + std::to_string(commands.size()) + ")";
+  struct Asked {
+    std::string path;
+    bool dialogShown;
+  };
+  std::vector<Asked> asked;
+  memory.files.SetHook([&](const platform::memory::FileOperation& operation) {
+    const HWND shown = FindWindowA(nullptr, caption.c_str());
+    asked.push_back({operation.path, shown && IsWindowVisible(shown)});
+    return true;
+  });
+  int rowsWithIcons = 0;
+  std::thread driver([&] {
+    HWND dialog = WaitForWindow(caption);
+    if (!dialog) return;
+    HWND list = ListOf(dialog);
+    for (int attempt = 0; attempt < 100 && rowsWithIcons < static_cast<int>(commands.size()); ++attempt) {
+      Sleep(50);
+      rowsWithIcons = 0;
+      for (int row = 0; row < static_cast<int>(commands.size()); ++row) {
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        rowsWithIcons += item.iImage != I_IMAGENONE;
+      }
+    }
+    PressButton(dialog, kUndoAll);
+  });
+  // A folder of the search path on the network is not searched either.
+  const catalogue::SearchPath searchPath{"\\\\10.255.255.1\\tools", "C:\\Tools"};
+  TfrmGroupedChangeDlg dialog(nullptr, memory.platform(), searchPath);
+  dialog.Create();
+  const std::vector<bool> answers = dialog.Confirm(changes, false);
+  driver.join();
+  EXPECT_EQ(answers, std::vector<bool>(commands.size(), false));
+  EXPECT_EQ(rowsWithIcons, static_cast<int>(commands.size()));  // those on the network by their kind
+  ASSERT_FALSE(asked.empty());
+  for (const Asked& question : asked) {
+    EXPECT_FALSE(text::IsNetworkPath(question.path)) << question.path;
+    EXPECT_TRUE(question.dialogShown) << question.path << " was looked at before the question was shown";
+  }
+}
 
 TEST_F(GroupedChangeDialogTest, FortyChangesAreListedUntickedAndOnlyTheTickedOnesAreAllowed) {
   int rows = 0, tickedAtFirst = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Files.h"
 #include "platform/memory/MemoryWindows.h"
 #include "text/Fileman.h"
 
@@ -27,9 +28,22 @@ TEST(FileTitle, GivesTheLastComponentWithoutItsExtension) {
   EXPECT_EQ(FileTitle("C:Agent.lnk"), "Agent");
 }
 
+TEST(IsNetworkPath, TellsPathsToAnotherMachineFromLocalOnesAndTheSystemsOwnNamespaces) {
+  for (const char* network : {"\\\\server\\share\\x.exe", "//server/share/x.exe", "\\/10.255.255.1\\x.exe",
+                              "\\\\?\\UNC\\server\\x.exe", "\\\\.\\unc\\server\\x.exe", "\\\\server"})
+    EXPECT_TRUE(IsNetworkPath(network)) << network;
+  for (const char* local : {"C:\\x.exe", "\\x.exe", "x.exe", "", "\\", "\\\\?\\C:\\x.exe", "\\\\.\\pipe\\x",
+                            "\\\\?\\UNCx\\y"})
+    EXPECT_FALSE(IsNetworkPath(local)) << local;
+}
+
+}  // namespace korvalis::text
+
+namespace korvalis::platform {
+
 class FindFilesTest : public ::testing::Test {
  protected:
-  platform::memory::MemoryWindows windows;
+  memory::MemoryWindows windows;
   std::vector<std::string> list;
 };
 
@@ -88,4 +102,4 @@ TEST_F(FindFilesTest, WithRecursionSubfoldersFollowTheFolderDepthFirst) {
   EXPECT_EQ(list, (std::vector<std::string>{"C:\\S\\top.lnk", "C:\\S\\A\\a.lnk", "C:\\S\\A\\Deep\\d.lnk"}));
 }
 
-}  // namespace korvalis::text
+}  // namespace korvalis::platform

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
 
 namespace korvalis::dialogs {
@@ -34,6 +35,21 @@ TEST(LocateFolderArgument, ACommandLineCannotAddExplorerSwitches) {
   EXPECT_EQ(argument.front(), '"');
   EXPECT_EQ(argument.back(), '"');
   EXPECT_EQ(argument.find('"', 1), argument.size() - 1);  // one quoted argument, whatever it holds
+}
+
+TEST(ShownCommand, ALongCommandIsCutToWhatTheLabelHoldsNeverInsideACharacterOrAnEscape) {
+  const std::string fits(kShownCommandAtMost, 'a');
+  EXPECT_EQ(ShownCommand(fits), fits);
+  EXPECT_FALSE(CommandIsCut(fits));
+  const std::string huge = "C:\\x.exe " + std::string(1000000, 'b');
+  EXPECT_EQ(ShownCommand(huge), huge.substr(0, kShownCommandAtMost) + "...");
+  EXPECT_TRUE(CommandIsCut(huge));
+  // A two-byte character across the limit goes whole; so does a control character's escape.
+  const std::string accented = std::string(kShownCommandAtMost - 1, 'a') + "\xc3\xa9" + "tail";
+  EXPECT_EQ(ShownCommand(accented), std::string(kShownCommandAtMost - 1, 'a') + "...");
+  const std::string control = std::string(kShownCommandAtMost - 2, 'a') + '\n' + "tail";
+  EXPECT_EQ(ShownCommand(control), std::string(kShownCommandAtMost - 2, 'a') + "...");
+  EXPECT_EQ(ShownCommand(std::string("a\0b", 3)), "a\\0b");
 }
 
 }  // namespace korvalis::dialogs

@@ -175,11 +175,8 @@ TEST_F(KorvalisMainTest, ACheckStartedInsideAnOpenQuestionAskedItTwiceAndUsedFre
         main->SetMonitoring(true);
       },
       [&] {
-        main->SetMonitoring(true);
-        main->SetLogs(true);
-        main->SetNotification(true);
-        SetAutostart(windows.platform(), true);
-        main->AcceptOwnChange();
+        main->SetMonitoring(false);
+        main->ApplyOptions(TOptions{true, true, true, true});
       }};
   for (std::size_t round = 0; round < turnOn.size(); ++round) {
     const std::string name = "Updater" + std::to_string(round);
@@ -203,6 +200,29 @@ TEST_F(KorvalisMainTest, ACheckStartedInsideAnOpenQuestionAskedItTwiceAndUsedFre
     EXPECT_EQ(host.asked, (std::vector<std::string>{name})) << round;
     EXPECT_TRUE(host.timerEnabled) << round;  // the outer tick turns the timer on as it ends
   }
+}
+
+TEST_F(KorvalisMainTest, OptionsOkWhileAQuestionIsOpenAcceptsNothingButItsOwnAutostartValue) {
+  main->FormCreate();
+  // OK as it was, and OK with starting with Windows turned on: another program's value added
+  // meanwhile is still asked about, the program's own value is not.
+  for (const bool autostart : {false, true}) {
+    const std::string name = "Updater" + std::to_string(autostart);
+    windows.registry.PutString(RootKey::CurrentUser, kRunKey, name, "C:\\Tools\\upd.exe");
+    host.asked.clear();
+    bool pressed = false;
+    host.whileAsking = [&] {
+      if (std::exchange(pressed, true)) return;
+      TOptions chosen = main->Options();
+      chosen.startsWithWindows = autostart;
+      main->ApplyOptions(chosen);
+      windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Another" + name, "C:\\another.exe");
+    };
+    main->CheckRegTimerTimer();
+    main->CheckRegTimerTimer();
+    EXPECT_EQ(host.asked, (std::vector<std::string>{name, "Another" + name})) << autostart;
+  }
+  EXPECT_TRUE(IsAutostartSet(windows.platform()));
 }
 
 TEST_F(KorvalisMainTest, TheProgramsOwnChangeIsNotAskedAbout) {

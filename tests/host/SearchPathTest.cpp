@@ -58,4 +58,18 @@ TEST_F(SearchPathTest, SystemRootInAPathItemIsTheSystemFolderWhenSearched) {
   EXPECT_EQ(ExpandSystemRoot(windows.environment, "%systemroot%\\x"), "%systemroot%\\x");
 }
 
+TEST_F(SearchPathTest, ANetworkPathIsNeverLookedAtNeitherAsTheFileNorAsAFolderSearched) {
+  std::vector<std::string> asked;
+  windows.files.SetHook([&](const platform::memory::FileOperation& operation) {
+    asked.push_back(operation.path);
+    return true;
+  });
+  windows.files.AddFile("C:\\Tools\\agent.exe");
+  const SearchPath path{"\\\\10.255.255.1\\share", "//10.255.255.1/share", "C:\\Tools"};
+  EXPECT_EQ(Find(path, "\\\\10.255.255.1\\x.exe"), "\\\\10.255.255.1\\x.exe");
+  EXPECT_EQ(Find(path, "\\\\?\\UNC\\10.255.255.1\\s\\x.exe"), "\\\\?\\UNC\\10.255.255.1\\s\\x.exe");
+  EXPECT_EQ(Find(path, "agent.exe"), "C:\\Tools\\agent.exe");
+  EXPECT_EQ(asked, (std::vector<std::string>{"agent.exe", "C:\\Tools\\agent.exe"}));
+}
+
 }  // namespace korvalis::catalogue

@@ -160,6 +160,13 @@ TEST_F(TrayIconTest, AnEmptyHintGivesNoTooltipAndTheAddIsFollowedByOneModify) {
   EXPECT_EQ(last[2].data.tip, "");
 }
 
+TEST_F(TrayIconTest, ABalloonShowsANameHoldingANulInItsVisibleForm) {
+  Show();
+  tray->ShowBalloon("Korvalis", std::string("Evil\0Hidden came back", 21));
+  ASSERT_EQ(api.calls.size(), 1u);
+  EXPECT_EQ(api.calls[0].data.info, "Evil\\0Hidden came back");
+}
+
 TEST_F(TrayIconTest, TheTooltipIsTheShortPartOfTheHintCutTo63Characters) {
   Show();
   tray->SetHint("short|long");

@@ -128,9 +128,10 @@ void TfrmMain::EnableLogs1Click() {
 void TfrmMain::ViewLogs1Click() { dialogs::ShowEventViewer(platform_, Handle()); }
 
 void TfrmMain::KorvalisOptions1Click() {
-  dialogs::TfrmKorvalisOpt options(Handle(), core_);
+  const TOptions current = core_.Options();
+  dialogs::TfrmKorvalisOpt options(Handle(), platform_);
   options.Create();
-  options.Execute();
+  if (const std::optional<TOptions> chosen = options.Execute(current)) core_.ApplyOptions(*chosen);
 }
 
 void TfrmMain::SetTimerEnabled(bool enabled) {

@@ -2,10 +2,13 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 
 #include "catalogue/Sections.h"
 #include "dialogs/ChangeWarning.h"
+#include "dialogs/CommandText.h"
+#include "dialogs/win32/ProgramIcon.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
 
@@ -16,6 +19,9 @@ using namespace ui;
 namespace {
 
 constexpr int mrAllowChecked = mrOk, mrAllowAll = mrYes, mrUndoAll = mrNo;
+constexpr UINT_PTR kIconTimerId = 1;
+constexpr UINT kIconDelayMs = 10;
+constexpr std::size_t kIconsPerTick = 8;
 constexpr char kNoRowSelected[] = "Select a change to see its whole command line.";
 
 const char* KindText(catalogue::ChangeKind kind) {
@@ -64,6 +70,9 @@ void TfrmGroupedChangeDlg::BuildControls() {
   // Alt+A belongs to the first button; a shared mnemonic would only move the focus.
   Add<TButton>("btnAllowAll", TBounds{196, 428, 90, 25}, "Allow a&ll", mrAllowAll);
   Add<TButton>("btnUndoAll", TBounds{294, 428, 90, 25}, "&Undo all", mrUndoAll, false, true);
+  iconTimer_ = std::make_unique<TTimer>(Handle(), kIconTimerId, kIconDelayMs);
+  iconTimer_->OnTimer = [this] { FillIcons(); };
+  AddTimer(*iconTimer_);
 }
 
 void TfrmGroupedChangeDlg::FormCreate() {
@@ -76,13 +85,17 @@ void TfrmGroupedChangeDlg::FormCreate() {
 int TfrmGroupedChangeDlg::SmallIconOf(const catalogue::TStartup& entry) const {
   const std::string path =
       catalogue::FindProgramFile(platform_.files, platform_.environment, searchPath_, entry.ProgramFile());
-  SHFILEINFOA info{};
-  if (SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) return info.iIcon;
+  int index = FileIconIndex(path, SHGFI_SMALLICON);
   // A removed entry's program is often gone too; it still gets the icon of its kind of file.
-  if (SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
-                     SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES))
-    return info.iIcon;
-  return I_IMAGENONE;
+  if (index < 0) index = KindIconIndex(path, SHGFI_SMALLICON);
+  return index < 0 ? I_IMAGENONE : index;
+}
+
+void TfrmGroupedChangeDlg::FillIcons() {
+  const std::size_t end = std::min(rows_.size(), iconsFilled_ + kIconsPerTick);
+  for (; iconsFilled_ < end; ++iconsFilled_)
+    lvChanges->SetRowImage(static_cast<int>(iconsFilled_), SmallIconOf(*rows_[iconsFilled_]));
+  if (iconsFilled_ == rows_.size()) iconTimer_->SetEnabled(false);
 }
 
 std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange>& changes, bool whileNotRunning) {
@@ -95,12 +108,17 @@ std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange
   lblCommand->SetCaption(kNoRowSelected);
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, FALSE, 0);
   lvChanges->Clear();
-  for (const TGroupedChange& change : changes)
+  rows_.clear();
+  iconsFilled_ = 0;
+  for (const TGroupedChange& change : changes) {
     // A name or command can hold a NUL, which would cut the cell's text short.
-    lvChanges->AddRow({text::VisibleText(change.entry->Name()), text::VisibleText(change.entry->Command()),
+    lvChanges->AddRow({text::VisibleText(change.entry->Name()), ShownCommand(change.entry->Command()),
                        catalogue::SectionName(change.entry->GetSection()), KindText(change.kind)},
-                      SmallIconOf(*change.entry));
+                      I_IMAGENONE);
+    rows_.push_back(change.entry);
+  }
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, TRUE, 0);
+  iconTimer_->SetEnabled(true);
 
   // Only the two allowing buttons allow; Esc, the close box and the program ending undo all.
   const int result = ShowModal();

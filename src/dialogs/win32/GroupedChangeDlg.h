@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <vector>
 
 #include "catalogue/SearchPath.h"
@@ -12,6 +13,7 @@
 #include "platform/Platform.h"
 #include "ui/Form.h"
 #include "ui/ListView.h"
+#include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
@@ -35,6 +37,7 @@ class TfrmGroupedChangeDlg : public ui::TForm {
 
  private:
   int SmallIconOf(const catalogue::TStartup& entry) const;
+  void FillIcons();
 
   platform::Platform platform_;
   const catalogue::SearchPath& searchPath_;
@@ -43,6 +46,10 @@ class TfrmGroupedChangeDlg : public ui::TForm {
   ui::TLabel* lblQuestion = nullptr;
   ui::TListView* lvChanges = nullptr;
   ui::TLabel* lblCommand = nullptr;
+  // The rows' icons are looked up once the question is on the screen, a few rows a tick.
+  std::unique_ptr<ui::TTimer> iconTimer_;
+  std::vector<const catalogue::TStartup*> rows_;
+  std::size_t iconsFilled_ = 0;
 };
 
 }  // namespace korvalis::dialogs

@@ -1,6 +1,5 @@
 #include "dialogs/win32/KorvalisOpt.h"
 
-#include "app/Autostart.h"
 #include "ui/Application.h"
 
 namespace korvalis::dialogs {
@@ -12,9 +11,9 @@ void ShowEventViewer(const platform::Platform& platform, HWND parent) {
                          SW_SHOWDEFAULT);
 }
 
-TfrmKorvalisOpt::TfrmKorvalisOpt(HWND owner, app::TKorvalisMain& main)
+TfrmKorvalisOpt::TfrmKorvalisOpt(HWND owner, const platform::Platform& platform)
     : TForm(owner, TFormDesign{"Korvalis Options", 320, 251, TBorderStyle::Dialog, TPosition::DesktopCenter}),
-      main_(main) {}
+      platform_(platform) {}
 
 TfrmKorvalisOpt::~TfrmKorvalisOpt() { DestroyForm(); }
 
@@ -35,21 +34,16 @@ void TfrmKorvalisOpt::BuildControls() {
   Add<TBevel>("Bevel1", TBounds{68, 200, 245, 45});
 }
 
-bool TfrmKorvalisOpt::Execute() {
-  const app::TSwitches& switches = main_.Switches();
-  chkMonitoring->SetChecked(switches.Monitoring);
-  chkLogs->SetChecked(switches.Logs);
-  chkNotification->SetChecked(switches.Notification);
-  chkStartsWithWindows->SetChecked(app::IsAutostartSet(main_.Platform()));
-  if (ShowModal() != mrOk) return false;
-  main_.SetMonitoring(chkMonitoring->Checked());
-  main_.SetLogs(chkLogs->Checked());
-  main_.SetNotification(chkNotification->Checked());
-  app::SetAutostart(main_.Platform(), chkStartsWithWindows->Checked());
-  main_.AcceptOwnChange();
-  return true;
+std::optional<app::TOptions> TfrmKorvalisOpt::Execute(const app::TOptions& options) {
+  chkMonitoring->SetChecked(options.monitoring);
+  chkLogs->SetChecked(options.logs);
+  chkNotification->SetChecked(options.notification);
+  chkStartsWithWindows->SetChecked(options.startsWithWindows);
+  if (ShowModal() != mrOk) return std::nullopt;
+  return app::TOptions{chkMonitoring->Checked(), chkNotification->Checked(), chkLogs->Checked(),
+                       chkStartsWithWindows->Checked()};
 }
 
-void TfrmKorvalisOpt::Button1Click() { ShowEventViewer(main_.Platform(), Handle()); }
+void TfrmKorvalisOpt::Button1Click() { ShowEventViewer(platform_, Handle()); }
 
 }  // namespace korvalis::dialogs

@@ -2,25 +2,29 @@
 // "Korvalis Options": the three switches together, and starting with Windows.
 #include <windows.h>
 
-#include "app/KorvalisMain.h"
+#include <optional>
+
+#include "app/Options.h"
+#include "platform/Platform.h"
 #include "ui/Form.h"
 
 namespace korvalis::dialogs {
 
 class TfrmKorvalisOpt : public ui::TForm {
  public:
-  TfrmKorvalisOpt(HWND owner, app::TKorvalisMain& main);
+  TfrmKorvalisOpt(HWND owner, const platform::Platform& platform);
   ~TfrmKorvalisOpt() override;
 
-  // Fills the boxes, shows the dialog and applies all four settings on OK; true for OK.
-  bool Execute();
+  // Fills the boxes from the options and shows the dialog; the boxes as left on OK, nothing on
+  // Cancel.
+  std::optional<app::TOptions> Execute(const app::TOptions& options);
   void Button1Click();
 
  protected:
   void BuildControls() override;
 
  private:
-  app::TKorvalisMain& main_;
+  platform::Platform platform_;
   ui::UniqueIcon programIcon_;
   ui::TCheckBox* chkMonitoring = nullptr;
   ui::TCheckBox* chkNotification = nullptr;

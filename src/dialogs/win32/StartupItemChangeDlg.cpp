@@ -5,7 +5,10 @@
 
 #include "catalogue/Sections.h"
 #include "dialogs/ChangeWarning.h"
+#include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
+#include "dialogs/win32/ProgramIcon.h"
+#include "dialogs/win32/WholeCommandDlg.h"
 #include "shell/ChangeDialogStorage.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
@@ -24,6 +27,10 @@ const char* ActionText(catalogue::ChangeKind kind) {
   }
   return "";
 }
+
+constexpr UINT_PTR kIconTimerId = 1;
+// Short enough to seem at once, and a timer's tick comes only after the dialog has been drawn.
+constexpr UINT kIconDelayMs = 10;
 
 UniqueIcon LoadSmallIcon(const char* name) {
   return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -71,6 +78,15 @@ void TfrmChangeDlg::BuildControls() {
   Add<TLabel>("Label2", TBounds{4, 279, 357, 26},
               "Yes - Allow the changes\r\nNo - Restore to the original state, if its added it will be remove, so on.",
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
+  // Beyond the design: a long command is shown cut, and whole in a window of its own.
+  btnShowCommand = &Add<TButton>("btnShowCommand", TBounds{48, 188, 141, 21}, "Show whole command ...");
+  btnShowCommand->OnClick = [this] { btnShowCommandClick(); };
+  iconTimer_ = std::make_unique<TTimer>(Handle(), kIconTimerId, kIconDelayMs);
+  iconTimer_->OnTimer = [this] {
+    iconTimer_->SetEnabled(false);
+    if (entry_) ShowProgramIcon(*entry_);
+  };
+  AddTimer(*iconTimer_);
 }
 
 void TfrmChangeDlg::FormCreate() {
@@ -95,27 +111,33 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   if (whileNotRunning) Label1->SetCaption("While Korvalis was not running. Would you allow the following");
   // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
   lblProgramTitle->SetCaption(text::VisibleText(entry.Name()));
-  lblValue->SetCaption(text::VisibleText(entry.Command()));
+  lblValue->SetCaption(ShownCommand(entry.Command()));
+  btnShowCommand->SetVisible(CommandIsCut(entry.Command()));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
-  ShowProgramIcon(entry);
+  iconTimer_->SetEnabled(true);
   return ShowModal() == mrYes;
 }
 
 void TfrmChangeDlg::ShowProgramIcon(const catalogue::TStartup& entry) {
   const std::string path =
       catalogue::FindProgramFile(platform_.files, platform_.environment, searchPath_, entry.ProgramFile());
-  SHFILEINFOA info{};
-  SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_LARGEICON);
-  // The shell hands over an icon of its own with the index; it is ours to destroy.
-  UniqueIcon shellIcon(info.hIcon);
-  if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, info.iIcon, ILD_NORMAL)));
+  // Without an icon of its own the program shows the list's first.
+  const int index = FileIconIndex(path, SHGFI_ICON | SHGFI_LARGEICON);
+  if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, index < 0 ? 0 : index, ILD_NORMAL)));
 }
 
 void TfrmChangeDlg::btnShowFolderClick() {
   if (!entry_) return;
   platform_.shell.Execute(reinterpret_cast<platform::WindowHandle>(Handle()), "open", "explorer.exe",
                           LocateFolderArgument(entry_->Command()), "", SW_SHOWNORMAL);
+}
+
+void TfrmChangeDlg::btnShowCommandClick() {
+  if (!entry_) return;
+  TfrmWholeCommand whole(Handle());
+  whole.Create();
+  whole.Show(entry_->Command());
 }
 
 void TfrmChangeDlg::btnShowOnlineInfoClick() {

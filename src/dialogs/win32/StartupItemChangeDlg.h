@@ -13,6 +13,7 @@
 #include "shell/Placement.h"
 #include "ui/Form.h"
 #include "ui/FormPlacementWindow.h"
+#include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
@@ -27,6 +28,7 @@ class TfrmChangeDlg : public ui::TForm {
 
   void btnShowFolderClick();
   void btnShowOnlineInfoClick();
+  void btnShowCommandClick();
 
  protected:
   void BuildControls() override;
@@ -52,6 +54,9 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblValue = nullptr;
   ui::TLabel* lblLocation = nullptr;
   ui::TLabel* lblAction = nullptr;
+  ui::TButton* btnShowCommand = nullptr;
+  // The icon is looked up once the question is on the screen.
+  std::unique_ptr<ui::TTimer> iconTimer_;
 };
 
 }  // namespace korvalis::dialogs

@@ -1,12 +1,12 @@
 #include "platform/memory/MemoryEnvironment.h"
 
-#include "platform/memory/CaseFold.h"
+#include "text/StrMan.h"
 
 namespace korvalis::platform::memory {
 
 bool MemoryEnvironment::Variable(const std::string& name, std::string& value) {
   for (const auto& [key, text] : variables_) {
-    if (SameName(key, name)) {
+    if (text::SameTextAscii(key, name)) {
       value = text;
       return true;
     }

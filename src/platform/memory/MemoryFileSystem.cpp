@@ -2,7 +2,7 @@
 
 #include "platform/Sha256.h"
 #include "platform/SystemCodes.h"
-#include "platform/memory/CaseFold.h"
+#include "text/StrMan.h"
 #include "platform/memory/Wildcard.h"
 
 namespace korvalis::platform::memory {
@@ -21,7 +21,7 @@ struct MemoryFileSystem::Node {
 
   Node* Child(const std::string& childName) const {
     for (const auto& child : children)
-      if (SameName(child->name, childName)) return child.get();
+      if (text::SameTextAscii(child->name, childName)) return child.get();
     return nullptr;
   }
 };
@@ -66,7 +66,7 @@ std::string MemoryFileSystem::Absolute(const std::string& path) const {
     full = path;
     // "C:name" is relative to the drive's current folder; this world keeps one per process.
     if (path.size() == 2 || (path[2] != '\\' && path[2] != '/')) {
-      full = (FoldCase(current_.substr(0, 2)) == FoldCase(path.substr(0, 2)) ? current_ : path.substr(0, 2) + "\\") +
+      full = (text::UpperAscii(current_.substr(0, 2)) == text::UpperAscii(path.substr(0, 2)) ? current_ : path.substr(0, 2) + "\\") +
              "\\" + path.substr(2);
     }
   } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
@@ -79,7 +79,7 @@ std::string MemoryFileSystem::Absolute(const std::string& path) const {
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (i == 0) {
-      kept.push_back(FoldCase(part));
+      kept.push_back(text::UpperAscii(part));
     } else if (part.empty() || part == ".") {
       continue;
     } else if (part == "..") {
@@ -243,7 +243,7 @@ bool MemoryFileSystem::RemoveFile(const std::string& path) {
   if (!parent) return false;
   auto& children = parent->children;
   for (auto it = children.begin(); it != children.end(); ++it) {
-    if (SameName((*it)->name, full.substr(cut + 1)) && !(*it)->folder) {
+    if (text::SameTextAscii((*it)->name, full.substr(cut + 1)) && !(*it)->folder) {
       children.erase(it);
       Changed(parent);
       return true;
@@ -270,7 +270,7 @@ bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to
   if (!source || !target || target->Child(toName)) return false;
   auto& children = source->children;
   for (auto it = children.begin(); it != children.end(); ++it) {
-    if (!SameName((*it)->name, fromName) || (*it)->folder) continue;
+    if (!text::SameTextAscii((*it)->name, fromName) || (*it)->folder) continue;
     if (movesLeaveTheSource_) {
       AddFile(to, (*it)->bytes);
       return true;
@@ -305,7 +305,7 @@ bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::v
   ParentOf(temporary, temporaryName);
   auto& children = parent->children;
   for (auto it = children.begin(); it != children.end(); ++it)
-    if (SameName((*it)->name, temporaryName)) {
+    if (text::SameTextAscii((*it)->name, temporaryName)) {
       children.erase(it);
       break;
     }

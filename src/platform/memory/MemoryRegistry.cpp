@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/memory/CaseFold.h"
+#include "text/StrMan.h"
 
 namespace korvalis::platform::memory {
 
@@ -16,7 +16,7 @@ struct MemoryRegistry::Node {
 
   StoredValue* FindValue(const std::string& valueName) {
     for (auto& value : values)
-      if (SameName(value.name, valueName)) return &value;
+      if (text::SameTextAscii(value.name, valueName)) return &value;
     return nullptr;
   }
   void MarkDeleted() {
@@ -75,11 +75,11 @@ class MemoryWatch : public ChangeWatch {
 std::string ViewPath(RootKey root, const std::string& path, RegistryView view, bool hasOtherView,
                      const std::vector<std::string>& shared) {
   if (view != RegistryView::Other || !hasOtherView || root != RootKey::LocalMachine) return path;
-  const std::string folded = FoldCase(path);
+  const std::string folded = text::UpperAscii(path);
   if (folded != "SOFTWARE" && folded.rfind("SOFTWARE\\", 0) != 0) return path;
   if (folded.rfind("SOFTWARE\\WOW6432NODE", 0) == 0) return path;
   for (const std::string& key : shared) {
-    const std::string prefix = FoldCase(key);
+    const std::string prefix = text::UpperAscii(key);
     if (folded == prefix || folded.rfind(prefix + "\\", 0) == 0) return path;
   }
   return "Software\\Wow6432Node" + path.substr(8);
@@ -180,7 +180,7 @@ class MemoryKey : public RegistryKey {
     if (!CanWrite()) return kErrorAccessDenied;
     auto& values = node_->values;
     const auto it =
-        std::find_if(values.begin(), values.end(), [&](const StoredValue& v) { return SameName(v.name, name); });
+        std::find_if(values.begin(), values.end(), [&](const StoredValue& v) { return text::SameTextAscii(v.name, name); });
     if (it == values.end()) return kErrorFileNotFound;
     values.erase(it);
     ++node_->generation;
@@ -237,7 +237,7 @@ int MemoryRegistry::Count(RegistryOperation::Kind kind) const {
 MemoryRegistry::Node* MemoryRegistry::Find(RootKey root, const std::string& path) const {
   Node* node = roots_.at(root).get();
   for (const auto& part : SplitPath(path)) {
-    const auto it = node->children.find(FoldCase(part));
+    const auto it = node->children.find(text::UpperAscii(part));
     if (it == node->children.end()) return nullptr;
     node = it->second.get();
   }
@@ -247,7 +247,7 @@ MemoryRegistry::Node* MemoryRegistry::Find(RootKey root, const std::string& path
 MemoryRegistry::Node* MemoryRegistry::Make(RootKey root, const std::string& path) {
   Node* node = roots_.at(root).get();
   for (const auto& part : SplitPath(path)) {
-    auto& child = node->children[FoldCase(part)];
+    auto& child = node->children[text::UpperAscii(part)];
     if (!child) {
       child = std::make_shared<Node>();
       child->name = part;
@@ -273,7 +273,7 @@ std::shared_ptr<Node> SharedOf(const std::map<RootKey, std::shared_ptr<Node>>& r
                                const std::string& path) {
   std::shared_ptr<Node> node = roots.at(root);
   for (const auto& part : SplitPath(path)) {
-    const auto it = node->children.find(FoldCase(part));
+    const auto it = node->children.find(text::UpperAscii(part));
     if (it == node->children.end()) return nullptr;
     node = it->second;
   }
@@ -282,7 +282,7 @@ std::shared_ptr<Node> SharedOf(const std::map<RootKey, std::shared_ptr<Node>>& r
 }  // namespace
 
 bool MemoryRegistry::SameInBothViews(RootKey root, const std::string& path) {
-  return otherView && FoldCase(ViewPath(root, path, RegistryView::Other, otherView, sharedKeys)) == FoldCase(path);
+  return otherView && text::UpperAscii(ViewPath(root, path, RegistryView::Other, otherView, sharedKeys)) == text::UpperAscii(path);
 }
 
 OpenedKey MemoryRegistry::OpenKey(RootKey root, const std::string& viewPath, KeyAccess access, RegistryView view) {
@@ -342,7 +342,7 @@ Status MemoryRegistry::DeleteTree(RootKey root, const std::string& path) {
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) parentPath += (i ? "\\" : "") + parts[i];
   Node* parent = Find(root, parentPath);
   if (!parent) return kErrorFileNotFound;
-  const auto it = parent->children.find(FoldCase(parts.back()));
+  const auto it = parent->children.find(text::UpperAscii(parts.back()));
   if (it == parent->children.end()) return kErrorFileNotFound;
   if (!parent->rights.write || !it->second->rights.write) return kErrorAccessDenied;
   it->second->MarkDeleted();
@@ -383,7 +383,7 @@ bool MemoryRegistry::Remove(RootKey root, const std::string& path, const std::st
   if (!node) return false;
   auto& values = node->values;
   const auto it =
-      std::find_if(values.begin(), values.end(), [&](const StoredValue& v) { return SameName(v.name, name); });
+      std::find_if(values.begin(), values.end(), [&](const StoredValue& v) { return text::SameTextAscii(v.name, name); });
   if (it == values.end()) return false;
   values.erase(it);
   ++node->generation;

@@ -1,6 +1,6 @@
 #include "platform/memory/Wildcard.h"
 
-#include "platform/memory/CaseFold.h"
+#include "text/StrMan.h"
 
 namespace korvalis::platform::memory {
 
@@ -23,7 +23,7 @@ bool Match(const std::string& mask, std::size_t m, const std::string& name, std:
 
 bool MatchesWildcard(const std::string& mask, const std::string& name) {
   if (mask == "*.*" || mask == "*") return true;
-  return Match(FoldCase(mask), 0, FoldCase(name), 0);
+  return Match(text::UpperAscii(mask), 0, text::UpperAscii(name), 0);
 }
 
 }  // namespace korvalis::platform::memory

@@ -1,0 +1,19 @@
+#pragma once
+// The shell's icons for the programs of the entries, looked up without ever touching a network
+// path: drawing a question must not wait for a network timeout nor hand the user's credentials
+// to another machine.
+#include <windows.h>
+
+#include <string>
+
+namespace korvalis::dialogs {
+
+// The index in the system image list (sizeFlag: SHGFI_LARGEICON or SHGFI_SMALLICON, with
+// SHGFI_ICON if wanted) of the file's own icon; -1 when the shell cannot give it. A file on the
+// network gets the icon of its kind, told by its name alone.
+int FileIconIndex(const std::string& path, UINT sizeFlag);
+
+// The icon of the file's kind, told by its name alone, for a file that need not exist.
+int KindIconIndex(const std::string& path, UINT sizeFlag);
+
+}  // namespace korvalis::dialogs
