@@ -10,6 +10,7 @@
 #include "app/Scope.h"
 #include "catalogue/Quarantine.h"
 #include "platform/Error.h"
+#include "platform/Files.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 
@@ -112,7 +113,6 @@ void TChangeMonitor::CheckAllSections() {
     catalogue::SectionSet due = watches_.Due(sweep);
     for (Section section : sweep) {
       if (!due.Contains(section)) continue;
-      AcceptPending();
       CheckSection(section);
       due = watches_.Due(sweep);
     }
@@ -423,7 +423,7 @@ const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& 
   std::string data = *catalogue::PlaceOf(added.GetSection())->KeptData(added.ValueName());
   const std::string system = "%system%";
   if (const auto at = data.find(system); at != std::string::npos) {
-    const std::string folder = text::SystemDir(platform_.environment);
+    const std::string folder = platform::SystemDir(platform_.environment);
     if (folder.empty()) {
       host_.ReportError(Error(FormatText("Failed to set data for '%s'", added.Name())));
       return &added;
