@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
-#include <softpub.h>
 #include <wincrypt.h>
+
+// After the cryptography header, whose types it uses.
+#include <mscat.h>
+#include <softpub.h>
 #include <wintrust.h>
 
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/Handles.h"
 #include "platform/win32/TextConversion.h"
 
 namespace korvalis::platform::win32 {
@@ -35,22 +39,19 @@ bool OnNetworkDrive(const std::wstring& full) {
   return GetDriveTypeW(root) == DRIVE_REMOTE;
 }
 
-// The verification's state, closed however the check ends.
+// The verification's state, closed however the check ends: of a file's own signature, or of
+// the catalog that lists the file's hash.
 class TrustCheck {
  public:
-  explicit TrustCheck(const std::wstring& path) {
-    file_.cbStruct = sizeof file_;
-    file_.pcwszFilePath = path.c_str();
-    data_.cbStruct = sizeof data_;
-    data_.dwUIChoice = WTD_UI_NONE;
-    data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+  explicit TrustCheck(WINTRUST_FILE_INFO& file) {
     data_.dwUnionChoice = WTD_CHOICE_FILE;
-    data_.pFile = &file_;
-    data_.dwStateAction = WTD_STATEACTION_VERIFY;
-    // No revocation lists and no certificates fetched: the answer must not wait on the network.
-    data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
-    result_ = WinVerifyTrust(NoWindow(), &action_, &data_);
-    lastError_ = GetLastError();
+    data_.pFile = &file;
+    Verify();
+  }
+  explicit TrustCheck(WINTRUST_CATALOG_INFO& catalog) {
+    data_.dwUnionChoice = WTD_CHOICE_CATALOG;
+    data_.pCatalog = &catalog;
+    Verify();
   }
   TrustCheck(const TrustCheck&) = delete;
   TrustCheck& operator=(const TrustCheck&) = delete;
@@ -69,9 +70,18 @@ class TrustCheck {
 
  private:
   static HWND NoWindow() { return static_cast<HWND>(INVALID_HANDLE_VALUE); }
+  void Verify() {
+    data_.cbStruct = sizeof data_;
+    data_.dwUIChoice = WTD_UI_NONE;
+    data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data_.dwStateAction = WTD_STATEACTION_VERIFY;
+    // No revocation lists and no certificates fetched: the answer must not wait on the network.
+    data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    result_ = WinVerifyTrust(NoWindow(), &action_, &data_);
+    lastError_ = GetLastError();
+  }
 
   GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  WINTRUST_FILE_INFO file_{};
   WINTRUST_DATA data_{};
   LONG result_ = 0;
   DWORD lastError_ = 0;
@@ -97,39 +107,111 @@ std::string SignerName(PCCERT_CONTEXT certificate) {
   return WideToAnsi(name.data(), length - 1);
 }
 
-void CheckSignature(const std::wstring& path, FileFacts& facts) {
-  const TrustCheck check(path);
+Signature Verdict(const TrustCheck& check, std::string& signerName) {
   const LONG result = check.result();
   if (result == ERROR_SUCCESS) {
     CRYPT_PROVIDER_SGNR* signer = check.Signer();
     CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
-    if (certificate && ChainTrusted(signer->pChainContext)) {
-      facts.signature = Signature::Valid;
-      facts.signer = SignerName(certificate->pCert);
-    } else {
-      facts.signature = Signature::NotValid;
-    }
-    return;
+    if (!certificate || !ChainTrusted(signer->pChainContext)) return Signature::NotValid;
+    signerName = SignerName(certificate->pCert);
+    return Signature::Valid;
   }
   const auto code = static_cast<DWORD>(result);
   const DWORD win32 = code <= 0xFFFF ? code : HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : 0;
-  if (win32 == ERROR_ACCESS_DENIED || win32 == ERROR_SHARING_VIOLATION || win32 == ERROR_LOCK_VIOLATION) {
-    facts.signature = Signature::NotChecked;
-  } else if (code == static_cast<DWORD>(TRUST_E_NOSIGNATURE)) {
+  if (win32 == ERROR_ACCESS_DENIED || win32 == ERROR_SHARING_VIOLATION || win32 == ERROR_LOCK_VIOLATION)
+    return Signature::NotChecked;
+  if (code == static_cast<DWORD>(TRUST_E_NOSIGNATURE)) {
     // The verdict also says so of a signature it found and could not read; the last error tells.
     const DWORD why = check.lastError();
     const bool none = why == static_cast<DWORD>(TRUST_E_NOSIGNATURE) ||
                       why == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN) ||
                       why == static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN);
-    facts.signature = none ? Signature::None : Signature::NotValid;
-  } else if (win32 != 0 || code == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN) ||
-             code == static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN)) {
-    // No kind of signature the system knows for this file: Wine answers a script or a text
-    // file with ERROR_INVALID_PARAMETER, Windows with TRUST_E_SUBJECT_FORM_UNKNOWN.
-    facts.signature = Signature::None;
-  } else {
-    facts.signature = Signature::NotValid;
+    return none ? Signature::None : Signature::NotValid;
   }
+  // No kind of signature the system knows for this file: Wine answers a script or a text file
+  // with ERROR_INVALID_PARAMETER, Windows with TRUST_E_SUBJECT_FORM_UNKNOWN.
+  if (win32 != 0 || code == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN) ||
+      code == static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN))
+    return Signature::None;
+  return Signature::NotValid;
+}
+
+void CloseCatalogAdmin(HCATADMIN admin) { CryptCATAdminReleaseContext(admin, 0); }
+using UniqueCatalogAdmin = UniqueHandle<NullTraits<HCATADMIN, CloseCatalogAdmin>>;
+
+// The Windows 8 form of the catalog member, whose admin context tells the verdict which hash
+// was taken; older systems read only the part before it.
+struct CatalogMember {
+  WINTRUST_CATALOG_INFO info;
+  HCATADMIN admin;
+};
+static_assert(sizeof(WINTRUST_CATALOG_INFO) % alignof(HCATADMIN) == 0, "the admin context follows without a gap");
+
+// Windows' own programs carry no signature of their own: the system signed catalogs that
+// list their hashes. SHA-256 where the system can take it (Windows 8 on), else SHA-1.
+Signature CatalogVerdict(const std::wstring& path, std::string& signerName) {
+  using Acquire2 = BOOL(WINAPI*)(HCATADMIN*, const GUID*, const WCHAR*, const CERT_STRONG_SIGN_PARA*, DWORD);
+  using Hash2 = BOOL(WINAPI*)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
+  HMODULE wintrust = GetModuleHandleW(L"wintrust.dll");
+  const auto acquire2 = reinterpret_cast<Acquire2>(
+      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminAcquireContext2") : nullptr));
+  const auto hash2 = reinterpret_cast<Hash2>(
+      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminCalcHashFromFileHandle2") : nullptr));
+  const bool sha256 = acquire2 && hash2;
+
+  GUID driverAction = DRIVER_ACTION_VERIFY;
+  UniqueCatalogAdmin admin;
+  if (!(sha256 ? acquire2(admin.put(), &driverAction, BCRYPT_SHA256_ALGORITHM, nullptr, 0)
+               : CryptCATAdminAcquireContext(admin.put(), &driverAction, 0)))
+    return Signature::None;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return Signature::None;
+  std::vector<BYTE> hash(64);
+  auto size = static_cast<DWORD>(hash.size());
+  if (!(sha256 ? hash2(admin.get(), file.get(), &size, hash.data(), 0)
+               : CryptCATAdminCalcHashFromFileHandle(file.get(), &size, hash.data(), 0)) ||
+      size > hash.size())
+    return Signature::None;
+  hash.resize(size);
+
+  HCATINFO catalog = CryptCATAdminEnumCatalogFromHash(admin.get(), hash.data(), size, 0, nullptr);
+  if (!catalog) return Signature::None;
+  CATALOG_INFO catalogFile{};
+  catalogFile.cbStruct = sizeof catalogFile;
+  Signature verdict = Signature::NotValid;
+  if (CryptCATCatalogInfoFromContext(catalog, &catalogFile, 0)) {
+    std::wstring tag;
+    for (BYTE b : hash) {
+      wchar_t digits[3] = {};
+      std::swprintf(digits, 3, L"%02X", b);
+      tag += digits;
+    }
+    CatalogMember member{};
+    member.info.cbStruct = sha256 ? sizeof member : sizeof member.info;
+    member.info.pcwszCatalogFilePath = catalogFile.wszCatalogFile;
+    member.info.pcwszMemberTag = tag.c_str();
+    member.info.pcwszMemberFilePath = path.c_str();
+    member.info.hMemberFile = file.get();
+    member.info.pbCalculatedFileHash = hash.data();
+    member.info.cbCalculatedFileHash = size;
+    member.admin = admin.get();
+    const TrustCheck check(member.info);
+    verdict = Verdict(check, signerName);
+  }
+  CryptCATAdminReleaseCatalogContext(admin.get(), catalog, 0);
+  return verdict;
+}
+
+void CheckSignature(const std::wstring& path, FileFacts& facts) {
+  WINTRUST_FILE_INFO file{};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = path.c_str();
+  {
+    const TrustCheck check(file);
+    facts.signature = Verdict(check, facts.signer);
+  }
+  if (facts.signature == Signature::None) facts.signature = CatalogVerdict(path, facts.signer);
 }
 
 std::string VersionString(std::vector<BYTE>& block, const wchar_t* language, const wchar_t* name) {
