@@ -2,6 +2,7 @@
 // Everything of the system that the program touches, handed to the code that needs it.
 #include "platform/Environment.h"
 #include "platform/EventLogApi.h"
+#include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -14,6 +15,7 @@ struct Platform {
   Environment& environment;
   Shell& shell;
   EventLogApi& eventLog;
+  FileInspector& inspector;
 };
 
 }  // namespace korvalis::platform

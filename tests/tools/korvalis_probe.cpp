@@ -2,6 +2,7 @@
 // against the real system and reports it on standard output.
 //   korvalis_probe folder CSIDL                        the shell's path of a special folder
 //   korvalis_probe apply SECTION ENABLED NAME COMMAND  writes one entry back as the monitor would
+//   korvalis_probe facts PATH                          what the change dialogs say about a program file
 #include <objbase.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "catalogue/Startups.h"
+#include "dialogs/ProgramFacts.h"
 #include "platform/Error.h"
 #include "platform/win32/Win32Windows.h"
 
@@ -31,7 +33,12 @@ int Run(int argc, char** argv) {
     entries.ApplyAll();
     return 0;
   }
-  std::fprintf(stderr, "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND\n");
+  if (command == "facts" && argc == 3) {
+    for (const auto& line : dialogs::ProgramFactLines(windows.inspector.Inspect(argv[2])))
+      std::printf("%s\n", line.c_str());
+    return 0;
+  }
+  std::fprintf(stderr, "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH\n");
   return 2;
 }
 

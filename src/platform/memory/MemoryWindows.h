@@ -1,9 +1,11 @@
 #pragma once
-// A whole in-memory Windows for tests: registry, files, environment, shell and event log,
-// set up like a fresh system with its Windows and System folders.
+// A whole in-memory Windows for tests: registry, files, environment, shell, event log and
+// what program files say of themselves, set up like a fresh system with its Windows and
+// System folders.
 #include "platform/Platform.h"
 #include "platform/memory/MemoryEnvironment.h"
 #include "platform/memory/MemoryEventLog.h"
+#include "platform/memory/MemoryFileInspector.h"
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemoryShell.h"
@@ -16,13 +18,14 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
   MemoryEnvironment environment;
   MemoryShell shell{files};
   MemoryEventLog eventLog;
+  MemoryFileInspector inspector{files};
 };
 
 }  // namespace korvalis::platform::memory

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32EventLog.h"
+#include "platform/win32/Win32FileInspector.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
@@ -11,13 +12,14 @@ namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
 
   Win32Registry registry;
   Win32FileSystem files;
   Win32Environment environment;
   Win32Shell shell;
   Win32EventLog eventLog;
+  Win32FileInspector inspector;
 };
 
 }  // namespace korvalis::platform::win32

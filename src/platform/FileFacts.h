@@ -1,0 +1,43 @@
+#pragma once
+// What a program file tells the user who must decide about it: whether it is there, who
+// signed it, and whose product its version information names.
+#include <cstdint>
+#include <string>
+
+namespace korvalis::platform {
+
+enum class FileLookup {
+  NotLookedUp,  // a network path: reading it could hang the question, and it can change meanwhile
+  NotFound,
+  Found,
+};
+
+enum class Signature {
+  NotChecked,  // too large to hash while the user waits, or the file could not be read
+  None,
+  Valid,       // the hash matches and the chain ends in a root the machine trusts
+  NotValid,    // altered after signing, an untrusted or distrusted chain, a broken signature
+};
+
+struct FileFacts {
+  FileLookup lookup = FileLookup::NotFound;
+  Signature signature = Signature::NotChecked;
+  std::string signer;  // the signing certificate's name, for a valid signature only
+  std::string company, product;  // from the version information; empty when it names none
+};
+
+// Files larger than this are not hashed for their signature.
+constexpr std::uint64_t kLargestFileChecked = 256ull * 1024 * 1024;
+
+// A path on the network (text::IsNetworkPath) or in the device namespace: never touched.
+bool NeverInspected(const std::string& path);
+
+class FileInspector {
+ public:
+  virtual ~FileInspector() = default;
+  // Reads the file once, without any user interface and without going to the network for
+  // revocation lists; an empty path is a file not found.
+  virtual FileFacts Inspect(const std::string& path) = 0;
+};
+
+}  // namespace korvalis::platform

@@ -1,0 +1,37 @@
+#include "platform/memory/MemoryFileInspector.h"
+
+#include "platform/memory/CaseFold.h"
+
+namespace korvalis::platform::memory {
+
+void MemoryFileInspector::Describe(const std::string& path, InspectedFile file) {
+  described_[FoldCase(files_.Absolute(path))] = std::move(file);
+}
+
+FileFacts MemoryFileInspector::Inspect(const std::string& path) {
+  inspected.push_back(path);
+  FileFacts facts;
+  if (path.empty()) return facts;
+  if (NeverInspected(path)) {
+    facts.lookup = FileLookup::NotLookedUp;
+    return facts;
+  }
+  // The long form names the same local file.
+  const std::string local = path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path;
+  if (!files_.IsFile(local)) return facts;
+  facts.lookup = FileLookup::Found;
+  InspectedFile file;
+  const auto found = described_.find(FoldCase(files_.Absolute(local)));
+  if (found != described_.end()) file = found->second;
+  if (file.size > kLargestFileChecked) {
+    facts.signature = Signature::NotChecked;
+  } else {
+    facts.signature = file.signature;
+    if (file.signature == Signature::Valid) facts.signer = file.signer;
+  }
+  facts.company = file.company;
+  facts.product = file.product;
+  return facts;
+}
+
+}  // namespace korvalis::platform::memory

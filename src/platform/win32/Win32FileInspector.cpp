@@ -1,0 +1,276 @@
+#include "platform/win32/Win32FileInspector.h"
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+// After the cryptography header, whose types it uses.
+#include <mscat.h>
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/TextConversion.h"
+
+namespace korvalis::platform::win32 {
+
+namespace {
+
+// The full path, so that a relative name in a network folder is seen as one.
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
+// A drive letter mapped to a share is as much a network path as the share's own name.
+bool OnNetworkDrive(const std::wstring& full) {
+  std::size_t letter = 0;
+  if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0) letter = 4;
+  if (full.size() < letter + 2 || full[letter + 1] != L':') return false;
+  const wchar_t root[] = {full[letter], L':', L'\\', L'\0'};
+  return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// The verification's state, closed however the check ends: of a file's own signature, or of
+// the catalog that lists the file's hash.
+class TrustCheck {
+ public:
+  explicit TrustCheck(WINTRUST_FILE_INFO& file) {
+    data_.dwUnionChoice = WTD_CHOICE_FILE;
+    data_.pFile = &file;
+    Verify();
+  }
+  explicit TrustCheck(WINTRUST_CATALOG_INFO& catalog) {
+    data_.dwUnionChoice = WTD_CHOICE_CATALOG;
+    data_.pCatalog = &catalog;
+    Verify();
+  }
+  TrustCheck(const TrustCheck&) = delete;
+  TrustCheck& operator=(const TrustCheck&) = delete;
+  ~TrustCheck() {
+    data_.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(NoWindow(), &action_, &data_);
+  }
+
+  LONG result() const { return result_; }
+  DWORD lastError() const { return lastError_; }
+  // The first signer, with the chain its certificate was verified along.
+  CRYPT_PROVIDER_SGNR* Signer() const {
+    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
+    return provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+  }
+
+ private:
+  static HWND NoWindow() { return static_cast<HWND>(INVALID_HANDLE_VALUE); }
+  void Verify() {
+    data_.cbStruct = sizeof data_;
+    data_.dwUIChoice = WTD_UI_NONE;
+    data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data_.dwStateAction = WTD_STATEACTION_VERIFY;
+    // No revocation lists and no certificates fetched: the answer must not wait on the network.
+    data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    result_ = WinVerifyTrust(NoWindow(), &action_, &data_);
+    lastError_ = GetLastError();
+  }
+
+  GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  WINTRUST_DATA data_{};
+  LONG result_ = 0;
+  DWORD lastError_ = 0;
+};
+
+// Wine's verdict passes a chain that ends in a root nobody trusts, or in no root at all; the
+// chain policy asked directly does not, and on Windows it repeats what the verdict checked.
+bool ChainTrusted(PCCERT_CHAIN_CONTEXT chain) {
+  if (!chain || (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_PARTIAL_CHAIN)) return false;
+  CERT_CHAIN_POLICY_PARA para{};
+  para.cbSize = sizeof para;
+  CERT_CHAIN_POLICY_STATUS status{};
+  status.cbSize = sizeof status;
+  return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain, &para, &status) &&
+         status.dwError == 0;
+}
+
+std::string SignerName(PCCERT_CONTEXT certificate) {
+  const DWORD length = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  if (length <= 1) return "";
+  std::vector<wchar_t> name(length);
+  CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
+  return WideToAnsi(name.data(), length - 1);
+}
+
+Signature Verdict(const TrustCheck& check, std::string& signerName) {
+  const LONG result = check.result();
+  if (result == ERROR_SUCCESS) {
+    CRYPT_PROVIDER_SGNR* signer = check.Signer();
+    CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+    if (!certificate || !ChainTrusted(signer->pChainContext)) return Signature::NotValid;
+    signerName = SignerName(certificate->pCert);
+    return Signature::Valid;
+  }
+  const auto code = static_cast<DWORD>(result);
+  const DWORD win32 = code <= 0xFFFF ? code : HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : 0;
+  if (win32 == ERROR_ACCESS_DENIED || win32 == ERROR_SHARING_VIOLATION || win32 == ERROR_LOCK_VIOLATION)
+    return Signature::NotChecked;
+  if (code == static_cast<DWORD>(TRUST_E_NOSIGNATURE)) {
+    // The verdict also says so of a signature it found and could not read; the last error tells.
+    const DWORD why = check.lastError();
+    const bool none = why == static_cast<DWORD>(TRUST_E_NOSIGNATURE) ||
+                      why == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN) ||
+                      why == static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN);
+    return none ? Signature::None : Signature::NotValid;
+  }
+  // No kind of signature the system knows for this file: Wine answers a script or a text file
+  // with ERROR_INVALID_PARAMETER, Windows with TRUST_E_SUBJECT_FORM_UNKNOWN.
+  if (win32 != 0 || code == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN) ||
+      code == static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN))
+    return Signature::None;
+  return Signature::NotValid;
+}
+
+void CloseCatalogAdmin(HCATADMIN admin) { CryptCATAdminReleaseContext(admin, 0); }
+using UniqueCatalogAdmin = UniqueHandle<NullTraits<HCATADMIN, CloseCatalogAdmin>>;
+
+// The Windows 8 form of the catalog member, whose admin context tells the verdict which hash
+// was taken; older systems read only the part before it.
+struct CatalogMember {
+  WINTRUST_CATALOG_INFO info;
+  HCATADMIN admin;
+};
+static_assert(sizeof(WINTRUST_CATALOG_INFO) % alignof(HCATADMIN) == 0, "the admin context follows without a gap");
+
+// Windows' own programs carry no signature of their own: the system signed catalogs that
+// list their hashes. SHA-256 where the system can take it (Windows 8 on), else SHA-1.
+Signature CatalogVerdict(const std::wstring& path, std::string& signerName) {
+  using Acquire2 = BOOL(WINAPI*)(HCATADMIN*, const GUID*, const WCHAR*, const CERT_STRONG_SIGN_PARA*, DWORD);
+  using Hash2 = BOOL(WINAPI*)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
+  HMODULE wintrust = GetModuleHandleW(L"wintrust.dll");
+  const auto acquire2 = reinterpret_cast<Acquire2>(
+      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminAcquireContext2") : nullptr));
+  const auto hash2 = reinterpret_cast<Hash2>(
+      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminCalcHashFromFileHandle2") : nullptr));
+  const bool sha256 = acquire2 && hash2;
+
+  GUID driverAction = DRIVER_ACTION_VERIFY;
+  UniqueCatalogAdmin admin;
+  if (!(sha256 ? acquire2(admin.put(), &driverAction, BCRYPT_SHA256_ALGORITHM, nullptr, 0)
+               : CryptCATAdminAcquireContext(admin.put(), &driverAction, 0)))
+    return Signature::None;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return Signature::None;
+  std::vector<BYTE> hash(64);
+  auto size = static_cast<DWORD>(hash.size());
+  if (!(sha256 ? hash2(admin.get(), file.get(), &size, hash.data(), 0)
+               : CryptCATAdminCalcHashFromFileHandle(file.get(), &size, hash.data(), 0)) ||
+      size > hash.size())
+    return Signature::None;
+  hash.resize(size);
+
+  HCATINFO catalog = CryptCATAdminEnumCatalogFromHash(admin.get(), hash.data(), size, 0, nullptr);
+  if (!catalog) return Signature::None;
+  CATALOG_INFO catalogFile{};
+  catalogFile.cbStruct = sizeof catalogFile;
+  Signature verdict = Signature::NotValid;
+  if (CryptCATCatalogInfoFromContext(catalog, &catalogFile, 0)) {
+    std::wstring tag;
+    for (BYTE b : hash) {
+      wchar_t digits[3] = {};
+      std::swprintf(digits, 3, L"%02X", b);
+      tag += digits;
+    }
+    CatalogMember member{};
+    member.info.cbStruct = sha256 ? sizeof member : sizeof member.info;
+    member.info.pcwszCatalogFilePath = catalogFile.wszCatalogFile;
+    member.info.pcwszMemberTag = tag.c_str();
+    member.info.pcwszMemberFilePath = path.c_str();
+    member.info.hMemberFile = file.get();
+    member.info.pbCalculatedFileHash = hash.data();
+    member.info.cbCalculatedFileHash = size;
+    member.admin = admin.get();
+    const TrustCheck check(member.info);
+    verdict = Verdict(check, signerName);
+  }
+  CryptCATAdminReleaseCatalogContext(admin.get(), catalog, 0);
+  return verdict;
+}
+
+void CheckSignature(const std::wstring& path, FileFacts& facts) {
+  WINTRUST_FILE_INFO file{};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = path.c_str();
+  {
+    const TrustCheck check(file);
+    facts.signature = Verdict(check, facts.signer);
+  }
+  if (facts.signature == Signature::None) facts.signature = CatalogVerdict(path, facts.signer);
+}
+
+std::string VersionString(std::vector<BYTE>& block, const wchar_t* language, const wchar_t* name) {
+  const std::wstring query = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return "";
+  std::size_t size = 0;
+  while (size < length && value[size] != L'\0') ++size;
+  return WideToAnsi(value, size);
+}
+
+void ReadVersionInfo(const std::wstring& path, FileFacts& facts) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return;
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return;
+  struct Translation {
+    WORD language, codePage;
+  };
+  Translation* translations = nullptr;
+  UINT bytes = 0;
+  std::vector<std::wstring> languages;
+  if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &bytes) &&
+      translations) {
+    for (UINT i = 0; i < bytes / sizeof(Translation); ++i) {
+      wchar_t language[9] = {};
+      std::swprintf(language, 9, L"%04x%04x", translations[i].language, translations[i].codePage);
+      languages.push_back(language);
+    }
+  }
+  languages.push_back(L"040904b0");  // US English in Unicode, for files that list no translation
+  for (const auto& language : languages) {
+    facts.company = VersionString(block, language.c_str(), L"CompanyName");
+    facts.product = VersionString(block, language.c_str(), L"ProductName");
+    if (!facts.company.empty() || !facts.product.empty()) return;
+  }
+}
+
+}  // namespace
+
+FileFacts Win32FileInspector::Inspect(const std::string& path) {
+  FileFacts facts;
+  if (path.empty()) return facts;
+  const std::wstring full = FullPath(AnsiToWide(path));
+  if (NeverInspected(path) || NeverInspected(WideToAnsi(full.data(), full.size())) || OnNetworkDrive(full)) {
+    facts.lookup = FileLookup::NotLookedUp;
+    return facts;
+  }
+  WIN32_FILE_ATTRIBUTE_DATA attributes{};
+  if (!GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &attributes) ||
+      (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return facts;
+  facts.lookup = FileLookup::Found;
+  const std::uint64_t size = (std::uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+  if (size <= kLargestFileChecked) CheckSignature(full, facts);
+  ReadVersionInfo(full, facts);
+  return facts;
+}
+
+}  // namespace korvalis::platform::win32

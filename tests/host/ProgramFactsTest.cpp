@@ -1,0 +1,39 @@
+// What the change dialogs say about a program file.
+#include <gtest/gtest.h>
+
+#include "dialogs/ProgramFacts.h"
+
+namespace korvalis::dialogs {
+
+using platform::FileFacts;
+using platform::FileLookup;
+using platform::Signature;
+
+TEST(ProgramFacts, EachAnswerReadsInTheDialogsWords) {
+  struct Case {
+    FileFacts facts;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {{FileLookup::Found, Signature::Valid, "Brenmoor Ltd", "Brenmoor", "Korvalis"},
+       {"Signed by Brenmoor Ltd", "Company: Brenmoor", "Product: Korvalis"}},
+      {{FileLookup::Found, Signature::None, "", "", "Agent"}, {"Not signed", "Product: Agent"}},
+      {{FileLookup::Found, Signature::NotValid, "", "Brenmoor", ""}, {"Signature not valid", "Company: Brenmoor"}},
+      {{FileLookup::Found, Signature::NotChecked, "", "", ""}, {"Signature not checked"}},
+      // Whatever else the facts hold, a file that is not there has nothing more to say.
+      {{FileLookup::NotFound, Signature::Valid, "Brenmoor Ltd", "Brenmoor", ""}, {"Program file not found"}},
+      {{FileLookup::NotLookedUp, Signature::None, "", "", ""}, {"Program file on the network: not looked up"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgramFactLines(c.facts), c.lines) << c.lines[0];
+    EXPECT_EQ(SignatureLine(c.facts), c.lines[0]);
+  }
+}
+
+TEST(ProgramFacts, ANameTheFileChoseCannotBreakIntoALineOfOurs) {
+  const FileFacts facts{FileLookup::Found, Signature::None, "", "Tools\r\nSigned by Brenmoor", "Agent"};
+  EXPECT_EQ(ProgramFactLines(facts),
+            (std::vector<std::string>{"Not signed", "Company: Tools\\x0D\\x0ASigned by Brenmoor", "Product: Agent"}));
+}
+
+}  // namespace korvalis::dialogs

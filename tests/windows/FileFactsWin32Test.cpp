@@ -1,0 +1,114 @@
+// Signatures and version information of real program files: copies of the probe signed at
+// build time, under a root this test makes the machine trust and under one nobody trusts.
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dialogs/ProgramFacts.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32Windows.h"
+
+namespace korvalis::platform {
+
+namespace {
+
+std::string TestFolder() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::vector<char> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class FileFactsWin32 : public ::testing::Test {
+ protected:
+  // The machine's own store of trusted roots, as a user's machine holds its authorities.
+  static void SetUpTestSuite() {
+    const std::vector<char> root = FileBytes(TestFolder() + "\\signatures\\root.der");
+    ASSERT_FALSE(root.empty()) << "the signed samples are made at build time";
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    ASSERT_NE(store, nullptr);
+    EXPECT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
+                                                 static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                 nullptr));
+    CertCloseStore(store, 0);
+  }
+  void TearDown() override {
+    for (const auto& path : made_) DeleteFileA(path.c_str());
+  }
+  std::string Made(const std::string& name) {
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH, temp);
+    made_.push_back(std::string(temp) + "korvalis-" + std::to_string(GetCurrentProcessId()) + "-" + name);
+    return made_.back();
+  }
+  FileFacts Inspect(const std::string& path) { return windows_.inspector.Inspect(path); }
+
+  win32::Win32Windows windows_;
+  const std::string samples_ = TestFolder() + "\\signatures\\";
+
+ private:
+  std::vector<std::string> made_;
+};
+
+}  // namespace
+
+TEST_F(FileFactsWin32, ASignedProgramNamesItsPublisherAndItsVersionInformation) {
+  const FileFacts facts = Inspect(samples_ + "trusted.exe");
+  EXPECT_EQ(facts.lookup, FileLookup::Found);
+  EXPECT_EQ(facts.signature, Signature::Valid);
+  EXPECT_EQ(dialogs::ProgramFactLines(facts),
+            (std::vector<std::string>{"Signed by Korvalis Test Publisher", "Company: Korvalis Test Works",
+                                      "Product: Korvalis Probe"}));
+}
+
+TEST_F(FileFactsWin32, AnAlteredCopyAndAnUntrustedRootAreNotValid) {
+  std::vector<char> bytes = FileBytes(samples_ + "trusted.exe");
+  ASSERT_GT(bytes.size(), 0x2000u);
+  bytes[0x1800] = static_cast<char>(bytes[0x1800] ^ 0x5A);  // in the code, which the signature's hash covers
+  const std::string altered = Made("altered.exe");
+  WriteBytes(altered, bytes);
+  for (const std::string& path : {altered, samples_ + "untrusted.exe"}) {
+    const FileFacts facts = Inspect(path);
+    EXPECT_EQ(facts.signature, Signature::NotValid) << path;
+    EXPECT_TRUE(facts.signer.empty()) << path;
+    EXPECT_EQ(dialogs::SignatureLine(facts), "Signature not valid") << path;
+  }
+}
+
+TEST_F(FileFactsWin32, AnUnsignedAMissingAndAHugeProgram) {
+  const FileFacts unsigned_ = Inspect(TestFolder() + "\\korvalis_probe.exe");
+  EXPECT_EQ(dialogs::ProgramFactLines(unsigned_),
+            (std::vector<std::string>{"Not signed", "Company: Korvalis Test Works", "Product: Korvalis Probe"}));
+  EXPECT_EQ(dialogs::SignatureLine(Inspect(samples_ + "absent.exe")), "Program file not found");
+
+  // Sparse: its size is past the limit without the disk holding it.
+  const std::string huge = Made("huge.exe");
+  {
+    win32::UniqueFile file(CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(kLargestFileChecked + 1);
+    ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.get()));
+  }
+  const FileFacts facts = Inspect(huge);
+  EXPECT_EQ(facts.lookup, FileLookup::Found);
+  EXPECT_EQ(facts.signature, Signature::NotChecked);
+}
+
+}  // namespace korvalis::platform
