@@ -1,11 +1,11 @@
 #include "platform/memory/MemoryFileInspector.h"
 
-#include "platform/memory/CaseFold.h"
+#include "text/StrMan.h"
 
 namespace korvalis::platform::memory {
 
 void MemoryFileInspector::Describe(const std::string& path, InspectedFile file) {
-  described_[FoldCase(files_.Absolute(path))] = std::move(file);
+  described_[text::UpperAscii(files_.Absolute(path))] = std::move(file);
 }
 
 FileFacts MemoryFileInspector::Inspect(const std::string& path) {
@@ -21,7 +21,7 @@ FileFacts MemoryFileInspector::Inspect(const std::string& path) {
   if (!files_.IsFile(local)) return facts;
   facts.lookup = FileLookup::Found;
   InspectedFile file;
-  const auto found = described_.find(FoldCase(files_.Absolute(local)));
+  const auto found = described_.find(text::UpperAscii(files_.Absolute(local)));
   if (found != described_.end()) file = found->second;
   if (file.size > kLargestFileChecked) {
     facts.signature = Signature::NotChecked;
