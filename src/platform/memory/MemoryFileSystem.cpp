@@ -240,12 +240,16 @@ bool MemoryFileSystem::RemoveFile(const std::string& path) {
   const std::string full = Absolute(path);
   const auto cut = full.find_last_of('\\');
   Node* parent = Find(full.substr(0, cut + 1));
-  if (!parent) return false;
-  auto& children = parent->children;
+  if (!parent || !EraseFile(*parent, full.substr(cut + 1))) return false;
+  Changed(parent);
+  return true;
+}
+
+bool MemoryFileSystem::EraseFile(Node& folder, const std::string& name) {
+  auto& children = folder.children;
   for (auto it = children.begin(); it != children.end(); ++it) {
-    if (text::SameTextAscii((*it)->name, full.substr(cut + 1)) && !(*it)->folder) {
+    if (text::SameTextAscii((*it)->name, name) && !(*it)->folder) {
       children.erase(it);
-      Changed(parent);
       return true;
     }
   }
@@ -288,6 +292,9 @@ bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to
 
 bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = path + ".tmp";
+  // As on the system: a name left over there is removed first, never written through.
+  std::string temporaryName;
+  if (Node* folder = ParentOf(temporary, temporaryName)) EraseFile(*folder, temporaryName);
   if (!WriteFile(temporary, bytes) || !Allowed(FileOperation::Kind::Move, temporary)) return false;
   std::string name;
   Node* parent = ParentOf(path, name);
@@ -301,14 +308,7 @@ bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::v
   } else {
     AddFile(path, bytes);
   }
-  std::string temporaryName;
-  ParentOf(temporary, temporaryName);
-  auto& children = parent->children;
-  for (auto it = children.begin(); it != children.end(); ++it)
-    if (text::SameTextAscii((*it)->name, temporaryName)) {
-      children.erase(it);
-      break;
-    }
+  EraseFile(*parent, temporaryName);
   Changed(parent);
   return true;
 }

@@ -73,6 +73,8 @@ class MemoryFileSystem : public FileSystem {
   // The folder that holds the path, and the name in it.
   Node* ParentOf(const std::string& path, std::string& name) const;
   static void Changed(Node* folder);
+  // Takes the file of that name out of the folder; false when there is none.
+  static bool EraseFile(Node& folder, const std::string& name);
 
   std::map<std::string, std::unique_ptr<Node>> drives_;
   std::string current_ = "C:\\";
