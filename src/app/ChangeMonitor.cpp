@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "app/Scope.h"
@@ -458,9 +459,9 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& 
   for (auto& entry : snapshot_.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
   for (auto& entry : restore.TakeSection(section)) available.emplace(entry.get(), std::move(entry));
   std::vector<std::unique_ptr<TStartup>> renewed;
+  const std::unordered_set<const TStartup*> failedSet(failed.begin(), failed.end());
   for (const Outcome& outcome : outcomes) {
-    const bool writeFailed =
-        outcome.writeBack && std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end();
+    const bool writeFailed = outcome.writeBack && failedSet.count(outcome.writeBack) > 0;
     const TStartup* kept = writeFailed ? outcome.ifFailed : outcome.ifWritten;
     const auto it = kept ? available.find(kept) : available.end();
     if (it != available.end() && it->second) renewed.push_back(std::move(it->second));
