@@ -1,4 +1,5 @@
-; Korvalis installer: a per-user install that needs no administrator rights.
+; Korvalis installer: a per-user install that needs no administrator rights. Run elevated, it
+; also registers the program's event source for the whole machine.
 ;
 ; Built by the CMake target korvalis_package (scripts/package); by hand:
 ;   makensis -DARCH=win64 -DVERSION=1.0.0 -DSTAGE=<folder with korvalis.exe and README.txt>
@@ -34,6 +35,10 @@
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalis"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The program's records in the Application event log come from this source.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\${PRODUCT}"
+; Errors, warnings and information: the kinds of record the source may write.
+!define EVENT_TYPES_SUPPORTED 7
 ; What the program's hidden main window is called; closing it ends the program normally.
 !define FORM_CLASS "KorvalisForm"
 !define FORM_CAPTION "Korvalis"
@@ -136,6 +141,56 @@ FunctionEnd
 !insertmacro DEFINE_CLOSE_KORVALIS ""
 !insertmacro DEFINE_CLOSE_KORVALIS "un."
 
+; Sets $0 to 1 when the installer runs with an administrator's full rights: a filtered token,
+; even an administrator's, counts as a user's.
+!macro DEFINE_IS_ELEVATED PREFIX
+Function ${PREFIX}IsElevated
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 == "Admin"
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_IS_ELEVATED ""
+!insertmacro DEFINE_IS_ELEVATED "un."
+
+; Event Viewer shows the text of a record only when the source names the file holding its
+; message table; without it every record reads "The description for Event ID 0 ... cannot be
+; found". The source's key is the machine's, so only an elevated installer may write it.
+Function RegisterEventSource
+  Call IsElevated
+  ${If} $0 == 0
+    DetailPrint "Not run as administrator: Event Viewer will not show the text of ${PRODUCT}'s records."
+    Return
+  ${EndIf}
+  ClearErrors
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${EXE}"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" ${EVENT_TYPES_SUPPORTED}
+  ${If} ${Errors}
+    DetailPrint "The event source could not be registered: Event Viewer will not show the text of ${PRODUCT}'s records."
+  ${Else}
+    DetailPrint "Registered the event source ${PRODUCT} with its messages in $INSTDIR\${EXE}."
+  ${EndIf}
+FunctionEnd
+
+; Only a source that names this copy is removed, and only with the rights to: a source naming
+; another copy still serves that one.
+Function un.UnregisterEventSource
+  ReadRegStr $1 HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile"
+  ${If} $1 != "$INSTDIR\${EXE}"
+    Return
+  ${EndIf}
+  Call un.IsElevated
+  ${If} $0 == 1
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+  ${Else}
+    DetailPrint "Not run as administrator: the event source ${PRODUCT} stays registered."
+  ${EndIf}
+FunctionEnd
+
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   SetShellVarContext current
@@ -161,6 +216,8 @@ Section "${PRODUCT}" SecProgram
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntOp $0 $0 + 1  ; GetSize rounds down
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  Call RegisterEventSource
 
   ; A silent update must not leave the guard off; interactively the finish page offers the start.
   ${If} ${Silent}
@@ -189,6 +246,8 @@ Section "-un.${PRODUCT}"
   ; Only when empty: the folder may have been chosen by hand and hold other files.
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; After the close above, whose closing record would make the key again.
+  Call un.UnregisterEventSource
 SectionEnd
 
 Section /o "un.Settings and activity log" SecSettings

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "eventlog/EventLogHandle.h"
+#include "platform/Error.h"
 #include "platform/RegistryValues.h"
 
 namespace korvalis::eventlog {
@@ -16,12 +17,28 @@ constexpr const char* kSourcesKey = "\\SYSTEM\\CurrentControlSet\\Services\\Even
 constexpr std::uint32_t kUserNameChars = 256 + 1;
 constexpr std::uint32_t kSignBit = 0x80000000u;
 
+std::string SourceKey(const std::string& source) { return platform::PathFromRoot(kSourcesKey + source); }
+
 }  // namespace
 
 std::uint16_t EventTypeCode(TEventType type) {
   // A value cast in from outside the enumeration must not shift past the word.
   if (type > etAuditFailure) return EventTypeCode(etInformation);
   return static_cast<std::uint16_t>(1u << type);
+}
+
+void RegisterMessageFile(platform::Registry& registry, const std::string& source, const std::string& messageFile) {
+  const std::string path = SourceKey(source);
+  const auto key = registry.CreateKey(platform::RootKey::LocalMachine, path, platform::KeyAccess::Write);
+  if (!key) throw Error(FormatText("Failed to create key %s", path));
+  // The kinds a user can filter on in Event Viewer; audits belong to the security log.
+  const std::uint32_t types = EventTypeCode(etError) | EventTypeCode(etWarning) | EventTypeCode(etInformation);
+  const auto set = [&key](const char* name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    if (key.key->SetValue(name, type, data) != platform::kSuccess)
+      throw Error(FormatText("Failed to set data for '%s'", name));
+  };
+  set("EventMessageFile", platform::kRegExpandSz, platform::StringBytes(messageFile));
+  set("TypesSupported", platform::kRegDword, platform::DwordBytes(types));
 }
 
 TzelEventLog::TzelEventLog(const platform::Platform& platform) : platform_(platform) {}
@@ -54,8 +71,8 @@ void TzelEventLog::LogMessage(const std::string& message) noexcept {
 void TzelEventLog::RegisterSource() {
   // The key only has to exist; a user without rights under HKEY_LOCAL_MACHINE still reports.
   try {
-    platform_.registry.CreateKey(platform::RootKey::LocalMachine,
-                                 platform::PathFromRoot(kSourcesKey + applicationName_), platform::KeyAccess::All);
+    platform_.registry.CreateKey(platform::RootKey::LocalMachine, SourceKey(applicationName_),
+                                 platform::KeyAccess::All);
   } catch (const std::exception&) {
   }
 }

@@ -13,6 +13,12 @@ enum TEventType : std::uint8_t { etError, etWarning, etInformation, etAuditSucce
 // The type code the event log takes for each kind of record: 1, 2, 4, 8, 16.
 std::uint16_t EventTypeCode(TEventType type);
 
+// Gives Event Viewer what it needs to show the source's records as written: the program file
+// whose message table formats them (a path the event log expands) and the kinds of record
+// there are. The writer itself only makes the source's key exist. Needs the right to write
+// under HKEY_LOCAL_MACHINE; a refused write raises its error.
+void RegisterMessageFile(platform::Registry& registry, const std::string& source, const std::string& messageFile);
+
 class TzelEventLog {
  public:
   explicit TzelEventLog(const platform::Platform& platform);

@@ -83,4 +83,10 @@ std::vector<std::uint8_t> StringBytes(const std::string& text) {
   return bytes;
 }
 
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value) {
+  std::vector<std::uint8_t> bytes(4);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  return bytes;
+}
+
 }  // namespace korvalis::platform

@@ -29,5 +29,7 @@ bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& p
 
 // REG_SZ data: the text and its terminating NUL.
 std::vector<std::uint8_t> StringBytes(const std::string& text);
+// REG_DWORD data: four bytes, the lowest first.
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value);
 
 }  // namespace korvalis::platform

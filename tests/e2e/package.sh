@@ -8,6 +8,7 @@ UNINSTALL='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalis'
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 SETTINGS='HKCU\Software\Brenmoor'
 PLACES='HKCU\Software\Windows Brenmoor'
+SOURCE='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Korvalis'
 
 # A prefix of this test's own: the first install finds no trace of an earlier one.
 PREFIX=$(realpath -m "$BUILD_DIR/package-prefix")
@@ -21,6 +22,7 @@ wineserver -p >/dev/null 2>&1 &
 sleep 0.5
 
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+reg_type() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *\(REG_[A-Z_]*\).*/\1/p"; }
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
 no_key() { ! has_key "$1"; }
 state() { [ -e "$1" ] && echo present || echo gone; }
@@ -65,6 +67,11 @@ check "the uninstall entry runs the installed uninstaller" "\"$default_dir\\unin
 check "the uninstall entry shows the program's icon" "$default_dir\\korvalis.exe" "$(reg_value "$UNINSTALL" DisplayIcon)"
 check "the uninstall entry offers no modify" 0x1 "$(reg_value "$UNINSTALL" NoModify)"
 check "the uninstall entry offers no repair" 0x1 "$(reg_value "$UNINSTALL" NoRepair)"
+# Every process under Wine has an administrator's full rights, so this is the elevated install.
+check "an elevated install names the installed program as the event message file" "$default_dir\\korvalis.exe" \
+  "$(reg_value "$SOURCE" EventMessageFile)"
+check "the event message file is a path to expand" REG_EXPAND_SZ "$(reg_type "$SOURCE" EventMessageFile)"
+check "the event source takes errors, warnings and information" 0x7 "$(reg_value "$SOURCE" TypesSupported)"
 size_kb=$(( $(reg_value "$UNINSTALL" EstimatedSize) ))
 check "the estimated size covers the installed files" yes \
   "$([ $((size_kb * 1024)) -ge $(cat "$dir"/* | wc -c) ] && [ "$size_kb" -lt 100000 ] && echo yes || echo "no: $size_kb KB")"
@@ -88,6 +95,7 @@ check "the Start-menu shortcut is removed" gone "$(state "$shortcut")"
 check "the uninstall entry is removed" gone "$(key_state "$UNINSTALL")"
 check "the program's autostart value is removed" "" "$(reg_value "$RUN" Korvalis)"
 check "another program's autostart value stays" 'C:\Tools\other.exe' "$(reg_value "$RUN" Other)"
+check "the event source naming the removed program is removed" gone "$(key_state "$SOURCE")"
 check "the switches saved at closing stay" 1 "$(reg_value "$SETTINGS\\Korvalis" Monitoring)"
 check "the activity log stays" present "$(state "$log")"
 
@@ -96,6 +104,8 @@ chosen='C:\Apps\Korvalis'
 install "/D=$chosen"
 dir=$(unix_path "$chosen")
 check "/D= chooses the install folder" present "$(state "$dir/korvalis.exe")"
+check "the event source names the program in the chosen folder" "$chosen\\korvalis.exe" \
+  "$(reg_value "$SOURCE" EventMessageFile)"
 check "the uninstall entry knows the chosen folder" "$chosen" "$(reg_value "$UNINSTALL" InstallLocation)"
 # An autostart value of another copy of Korvalis is not the installed program's to remove. It is
 # written while Korvalis is not running, which the next start would ask about; without a stored
@@ -119,6 +129,8 @@ check "the program started again is the installed one" yes "$(running_from "$cho
 # --- 5. Uninstalling with /REMOVESETTINGS, also while the program runs -------------------------
 # _?= makes the uninstaller work in place and wait; it then cannot delete its own file, which
 # the entry's command (above) does by running a copy.
+# The event source is made to name another copy, which the uninstall must leave registered.
+wine reg add "$SOURCE" /v EventMessageFile /t REG_EXPAND_SZ /d 'C:\Elsewhere\korvalis.exe' /f >/dev/null
 wine "$chosen\\uninstall.exe" /S /REMOVESETTINGS "_?=$chosen" </dev/null >>"$BUILD_DIR/package-test-setup.log" 2>&1
 check "the uninstall ends the program the update started" ended "$(running_from "$chosen" && echo running || echo ended)"
 for file in korvalis.exe README.txt; do
@@ -127,6 +139,7 @@ done
 check "the uninstall entry is removed again" gone "$(key_state "$UNINSTALL")"
 check "the shortcut is removed again" gone "$(state "$shortcut")"
 check "another copy's autostart value stays" '"C:\Elsewhere\korvalis.exe"' "$(reg_value "$RUN" Korvalis)"
+check "an event source naming another copy stays" 'C:\Elsewhere\korvalis.exe' "$(reg_value "$SOURCE" EventMessageFile)"
 check "/REMOVESETTINGS removes the switches" gone "$(key_state "$SETTINGS\\Korvalis")"
 check "/REMOVESETTINGS removes the publisher key left empty" gone "$(key_state "$SETTINGS")"
 check "/REMOVESETTINGS removes the dialog places" gone "$(key_state "$PLACES\\Korvalis")"

@@ -191,4 +191,32 @@ TEST_F(EventLogTest, AFailingReportStillClosesTheHandle) {
   EXPECT_EQ(windows.eventLog.closed, 2);
 }
 
+TEST_F(EventLogTest, TheMessageFileRegistrationNamesTheProgramToExpandAndTheThreeKindsOfRecord) {
+  const std::string key = std::string(kSources) + "Korvalis";
+  windows.registry.PutString(RootKey::LocalMachine, key, "EventMessageFile", "C:\\old\\korvalis.exe");
+  RegisterMessageFile(windows.registry, "Korvalis", "%LOCALAPPDATA%\\Programs\\Korvalis\\korvalis.exe");
+  const auto file = windows.registry.Get(RootKey::LocalMachine, key, "EventMessageFile");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->type, platform::kRegExpandSz);
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, key, "EventMessageFile"),
+            "%LOCALAPPDATA%\\Programs\\Korvalis\\korvalis.exe");
+  const auto types = windows.registry.Get(RootKey::LocalMachine, key, "TypesSupported");
+  ASSERT_TRUE(types);
+  EXPECT_EQ(types->type, platform::kRegDword);
+  EXPECT_EQ(types->data, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+  EXPECT_EQ(windows.registry.Values(RootKey::LocalMachine, key).size(), 2u);
+}
+
+TEST_F(EventLogTest, AStandardUserCannotRegisterTheMessageFileAndIsToldWhichKey) {
+  windows.registry.SetRights(RootKey::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application",
+                             {true, false});
+  try {
+    RegisterMessageFile(windows.registry, "Korvalis", "C:\\korvalis.exe");
+    ADD_FAILURE() << "registered without rights";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()), "Failed to create key " + std::string(kSources) + "Korvalis");
+  }
+  EXPECT_FALSE(windows.registry.HasKey(RootKey::LocalMachine, std::string(kSources) + "Korvalis"));
+}
+
 }  // namespace korvalis::eventlog

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/RegistryValues.h"
 #include "text/StrMan.h"
 
 namespace korvalis::platform::memory {
@@ -371,9 +372,7 @@ void MemoryRegistry::PutString(RootKey root, const std::string& path, const std:
 }
 
 void MemoryRegistry::PutDword(RootKey root, const std::string& path, const std::string& name, std::uint32_t value) {
-  std::vector<std::uint8_t> data(4);
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(value >> (8 * i));
-  Put(root, path, name, kRegDword, std::move(data));
+  Put(root, path, name, kRegDword, DwordBytes(value));
 }
 
 void MemoryRegistry::AddKey(RootKey root, const std::string& path) { Make(root, path); }
