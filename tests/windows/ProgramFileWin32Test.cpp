@@ -70,7 +70,7 @@ TEST(ProgramFileWin32, EveryRecordOfTheProgramIsDescribedByExactlyItsText) {
   platform::memory::MemoryWindows windows;
   SilentHost host;
   {
-    TKorvalisMain main(0x10, windows.platform(), host, [] { return std::string("T"); });
+    TKorvalisMain main(windows.platform(), host, [] { return std::string("T"); });
     main.FormCreate();
     main.FormClose();
     main.FormDestroy();
