@@ -5,6 +5,7 @@
 
 #include "contract/Worlds.h"
 #include "platform/Sha256.h"
+#include "support/Hex.h"
 
 namespace korvalis::contract {
 
@@ -128,22 +129,13 @@ TEST_P(FileSystemContract, AFolderWatchFiresWhenAFileIsAddedAndNotBefore) {
   EXPECT_FALSE(files().WatchFolder(folder + "\\missing"));
 }
 
-namespace {
-std::string Hex(const std::string& raw) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const unsigned char c : raw) hex += std::string{digits[c >> 4], digits[c & 15]};
-  return hex;
-}
-}  // namespace
-
 TEST_P(FileSystemContract, ADigestGivesSizeAndSha256AndKeepsTheBytesOfASmallFileOnly) {
   const std::string folder = world().ScratchFolder();
   ASSERT_TRUE(files().WriteFile(folder + "\\abc.bat", {'a', 'b', 'c'}));
   FileDigest digest;
   ASSERT_EQ(files().DigestFile(folder + "\\abc.bat", 3, digest), DigestResult::Read);
   EXPECT_EQ(digest.size, 3u);
-  EXPECT_EQ(Hex(digest.sha256), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(test::Hex(digest.sha256), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_TRUE(digest.kept);
   EXPECT_EQ(digest.bytes, (std::vector<std::uint8_t>{'a', 'b', 'c'}));
   ASSERT_EQ(files().DigestFile(folder + "\\abc.bat", 2, digest), DigestResult::Read);

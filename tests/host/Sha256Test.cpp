@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/Sha256.h"
+#include "support/Hex.h"
 
 namespace korvalis::platform {
 
 namespace {
-std::string Hex(const std::string& raw) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const unsigned char c : raw) hex += std::string{digits[c >> 4], digits[c & 15]};
-  return hex;
-}
+using test::Hex;
 std::string Of(const std::string& text) { return Hex(Sha256Of(std::vector<std::uint8_t>(text.begin(), text.end()))); }
 }  // namespace
 
