@@ -43,6 +43,13 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
       throw Error(FormatText("Failed to set data for '%s'", name_));
     return;
   }
+  if (!place.shadowed.empty()) {
+    // Only the user's whole key gives the class back to the machine's server.
+    const platform::Status status = registry.DeleteTree(place.root, path);
+    if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
+      throw Error(FormatText("Failed to delete value '%s'", name_));
+    return;
+  }
   // The system cannot log on without it; a refused addition writes the place's kept data instead.
   if (place.KeptData(value)) return;
   if (place.Emptied(value)) {

@@ -64,6 +64,14 @@ struct Row {
     place.keys = std::move(keys);
     return std::move(*this);
   }
+  Row&& LastKeys(std::vector<std::string> names) && {
+    place.lastKeys = std::move(names);
+    return std::move(*this);
+  }
+  Row&& Shadowing(std::string machineKey) && {
+    place.shadowed = std::move(machineKey);
+    return std::move(*this);
+  }
   Row&& NeverDeleted(std::vector<std::string> data) && {
     place.neverDeleted = std::move(data);
     return std::move(*this);
@@ -217,6 +225,9 @@ std::vector<Row> Rows() {
       Twin(98, 97, 980, 980),
       Key(99, 990, 990, kFurther, "Local Machine Shim Databases", HKLM, Under(kNtVersion, "AppCompatFlags\\InstalledSDB")).Values({"DatabasePath"}).Levels(1, 1),
       Twin(100, 99, 1000, 1000),
+      // A per-user server is how per-user programs register; one that shadows the machine's
+      // class takes over whatever starts that class.
+      Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
   };
 }
 

@@ -49,6 +49,10 @@ struct TPlace {
   // Or the values of just these keys below the place's key ("exefile\shell\open\command"),
   // where its other subkeys are too many to walk.
   std::vector<std::string> keys;
+  std::vector<std::string> lastKeys;  // on the last level only the subkeys of these names; empty: all
+  // A machine key whose subkeys the place's own shadow: only a first-level subkey the machine
+  // also has counts, and a refused addition deletes the key that holds the value.
+  std::string shadowed;
   AskedKinds asks = kAsksEverything;
   std::int32_t iconIndex = 0;
   // A refused change puts back the value as it was read (its type and bytes); the six

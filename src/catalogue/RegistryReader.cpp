@@ -6,6 +6,7 @@
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
+#include "text/StrMan.h"
 
 namespace korvalis::catalogue {
 
@@ -110,6 +111,17 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
   return values;
 }
 
+// Whether the walk goes into the subkey `name` on `level`.
+bool Walked(platform::Registry& registry, const TPlace& place, int level, const std::string& name) {
+  if (level == place.lastLevel && !place.lastKeys.empty() &&
+      std::none_of(place.lastKeys.begin(), place.lastKeys.end(),
+                   [&](const std::string& kept) { return text::SameTextAscii(kept, name); }))
+    return false;
+  if (level != 1 || place.shadowed.empty()) return true;
+  return bool(registry.OpenKey(platform::RootKey::LocalMachine, place.shadowed + "\\" + name,
+                                         platform::KeyAccess::Read, place.view));
+}
+
 }  // namespace
 
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
@@ -141,6 +153,7 @@ void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
     for (std::uint32_t index = 0; key.EnumSubkeyName(index, subkey) == platform::kSuccess; ++index)
       subkeys.push_back(subkey);
     for (const std::string& name : subkeys) {
+      if (!Walked(registry, place, level + 1, name)) continue;
       platform::OpenedKey sub =
           registry.OpenKey(place.root, place.path + "\\" + below + name, platform::KeyAccess::Read, place.view);
       if (sub) self(self, *sub.key, below + name + "\\", level + 1);

@@ -185,7 +185,9 @@ struct Probe {
 Probe ProbeOf(const catalogue::TPlace& place) {
   Probe probe{place.path, std::string(), place.values.empty() ? "Probe" : place.values.front()};
   if (!place.keys.empty()) probe.key = place.keys.front();
-  for (int level = 0; level < place.firstLevel; ++level) probe.key += (probe.key.empty() ? "" : "\\") + std::string("k") + std::to_string(level);
+  for (int level = 1; level <= place.firstLevel; ++level)
+    probe.key += (probe.key.empty() ? "" : "\\") +
+                 (level == place.lastLevel && !place.lastKeys.empty() ? place.lastKeys.front() : "k" + std::to_string(level));
   if (!probe.key.empty()) probe.path += "\\" + probe.key;
   return probe;
 }
@@ -207,6 +209,7 @@ TEST_F(AllPlacesTest, EveryLogonChainPlaceAsksAnAdditionUnderItsNameAndNoUndoesI
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
     SCOPED_TRACE(place.name);
     const Probe probe = ProbeOf(place);
+    if (!place.shadowed.empty()) windows.registry.AddKey(RootKey::LocalMachine, place.shadowed + "\\k1");
     platform::OpenedKey key = windows.registry.CreateKey(place.root, probe.path, platform::KeyAccess::Write, place.view);
     ASSERT_TRUE(key);
     key.key->SetValue(probe.value, platform::kRegSz, platform::StringBytes("C:\\probe.exe"));
@@ -277,6 +280,22 @@ TEST_F(AllPlacesTest, ALetterCaseOrTheSameDataWrittenAgainIsNoChangeButAnotherCl
   monitor.CheckAllSections();
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Change .hta\\ in Local Machine Classes"}));
   EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, hta, ""), "htafile");
+}
+
+TEST_F(AllPlacesTest, AUserClassServerIsAskedOnlyWhereItShadowsTheMachinesAndNoDeletesTheUsersKey) {
+  const std::string clsid = "Software\\Classes\\CLSID\\";
+  const std::string shadowed = "{00021401-0000-0000-C000-000000000046}", own = "{5A1B2C3D-0000-4000-8000-00AA00BB00CC}";
+  windows.registry.PutString(RootKey::LocalMachine, clsid + shadowed + "\\InprocServer32", "", "%SystemRoot%\\system32\\windows.storage.dll");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::CurrentUser, clsid + own + "\\InprocServer32", "", "C:\\Users\\alice\\AppData\\app.dll");
+  windows.registry.PutString(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32", "", "C:\\Users\\alice\\evil.dll");
+  windows.registry.PutString(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32", "ThreadingModel", "Both");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add " + shadowed + "\\InprocServer32\\ in Current User Class Servers"}));
+  EXPECT_FALSE(windows.registry.HasKey(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32"));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, clsid + own + "\\InprocServer32", ""));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::LocalMachine, clsid + shadowed + "\\InprocServer32", ""));
 }
 
 TEST_F(AllPlacesTest, TurnedOffOnlyTheSixAreGuarded) {
