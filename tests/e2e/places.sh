@@ -223,4 +223,16 @@ for view in /reg:64 /reg:32; do
   answer_question "an AppInit DLL" AppInit_DLLs 'C:\Tools\hook.dll' "$place" added No &&
     undone "a refused AppInit DLL is emptied" $view "HKLM\\$NT\\Windows" AppInit_DLLs 'REG_SZ '
 done
+# A per-user server is asked about only where it shadows a class the machine registers.
+CLASSES='HKCU\Software\Classes\CLSID'
+OWN='{5A1B2C3D-0000-4000-8000-00AA00BB00CC}' SHADOWED='{00021401-0000-0000-C000-000000000046}'
+wine reg add "$CLASSES\\$OWN\\InprocServer32" /ve /d 'C:\Tools\own.dll' /f >/dev/null 2>&1
+not_asked "a per-user server that shadows nothing"
+wine reg add "$CLASSES\\$SHADOWED\\InprocServer32" /ve /d 'C:\Tools\shadow.dll' /f >/dev/null 2>&1
+answer_question "a shadowing server" "$SHADOWED\\InprocServer32\\" 'C:\Tools\shadow.dll' "Current User Class Servers" added No &&
+  wait_for "the user's server key to go" bash -c "! wine reg query '$CLASSES\\$SHADOWED\\InprocServer32' >/dev/null 2>&1"
+check "a refused shadowing server's key is deleted" "gone" \
+  "$(wine reg query "$CLASSES\\$SHADOWED\\InprocServer32" >/dev/null 2>&1 && echo present || echo gone)"
+check "the per-user server that shadows nothing stays" 1 \
+  "$(wine reg query "$CLASSES\\$OWN\\InprocServer32" /ve 2>/dev/null | grep -c 'own\.dll')"
 finish
