@@ -46,7 +46,7 @@ refused_addition() {
   local place=$1 key=$3${6:+\\$6} name=${6:+$6\\}$4
   reg_set "$2" "$key" "$4" REG_SZ "$5"
   # Where Wine shows one key in both views, the change is one of the native place.
-  [ "$2" == /reg:32 ] && [ -z "$(reg_get /reg:64 "$key" "$4")" ] && place+=$(view_name "$2")
+  [ "$2" == /reg:32 ] && [ "$(reg_get /reg:64 "$key" "$4")" != "REG_SZ $5" ] && place+=$(view_name "$2")
   answer_question "an addition to $place" "$name" "$5" "$place" added No &&
     undone "a refused addition to $place is deleted" "$2" "$key" "$4" ""
 }
@@ -204,12 +204,13 @@ undone "a refused move of the common Startup folder is put back" /reg:64 "HKLM\\
   'REG_EXPAND_SZ %ProgramData%\Microsoft\Windows\Start Menu\Programs\StartUp'
 refused_addition "Local Machine Startup Folder Location" /reg:32 "HKLM\\$SHELL_FOLDERS" 'Common Startup' 'C:\Elsewhere'
 
-# Image hijacks and the rest of the logon chain, in each view where the machine's key has one.
+# Image hijacks and the rest of the logon chain, in each view where the machine's key has one;
+# other data in each view, since a refused value written again into a shared key is undone unasked.
 for view in /reg:64 /reg:32; do
   refused_addition "Local Machine Image File Execution Options" $view "HKLM\\$NT\\Image File Execution Options" \
-    Debugger 'C:\Tools\debugger.exe' notepad.exe
+    Debugger "C:\\Tools\\debugger${view#/reg:}.exe" notepad.exe
   refused_addition "Local Machine Command Processor" $view 'HKLM\Software\Microsoft\Command Processor' AutoRun \
-    'C:\Tools\autorun.cmd'
+    "C:\\Tools\\autorun${view#/reg:}.cmd"
 done
 refused_addition "Current User Command Processor" /reg:64 'HKCU\Software\Microsoft\Command Processor' AutoRun \
   'C:\Tools\autorun.cmd'
@@ -218,21 +219,10 @@ refused_addition "Current User Screen Saver" /reg:64 'HKCU\Control Panel\Desktop
 # Windows ships AppInit_DLLs as an empty string: refused, it is emptied, not deleted.
 for view in /reg:64 /reg:32; do
   place="Local Machine AppInit DLLs"
-  reg_set $view "HKLM\\$NT\\Windows" AppInit_DLLs REG_SZ 'C:\Tools\hook.dll'
-  [ $view == /reg:32 ] && [ -z "$(reg_get /reg:64 "HKLM\\$NT\\Windows" AppInit_DLLs | grep hook)" ] && place+=" (32-bit)"
-  answer_question "an AppInit DLL" AppInit_DLLs 'C:\Tools\hook.dll' "$place" added No &&
+  dll="C:\\Tools\\hook${view#/reg:}.dll"
+  reg_set $view "HKLM\\$NT\\Windows" AppInit_DLLs REG_SZ "$dll"
+  [ $view == /reg:32 ] && [ "$(reg_get /reg:64 "HKLM\\$NT\\Windows" AppInit_DLLs)" != "REG_SZ $dll" ] && place+=" (32-bit)"
+  answer_question "an AppInit DLL" AppInit_DLLs "$dll" "$place" added No &&
     undone "a refused AppInit DLL is emptied" $view "HKLM\\$NT\\Windows" AppInit_DLLs 'REG_SZ '
 done
-# A per-user server is asked about only where it shadows a class the machine registers.
-CLASSES='HKCU\Software\Classes\CLSID'
-OWN='{5A1B2C3D-0000-4000-8000-00AA00BB00CC}' SHADOWED='{00021401-0000-0000-C000-000000000046}'
-wine reg add "$CLASSES\\$OWN\\InprocServer32" /ve /d 'C:\Tools\own.dll' /f >/dev/null 2>&1
-not_asked "a per-user server that shadows nothing"
-wine reg add "$CLASSES\\$SHADOWED\\InprocServer32" /ve /d 'C:\Tools\shadow.dll' /f >/dev/null 2>&1
-answer_question "a shadowing server" "$SHADOWED\\InprocServer32\\" 'C:\Tools\shadow.dll' "Current User Class Servers" added No &&
-  wait_for "the user's server key to go" bash -c "! wine reg query '$CLASSES\\$SHADOWED\\InprocServer32' >/dev/null 2>&1"
-check "a refused shadowing server's key is deleted" "gone" \
-  "$(wine reg query "$CLASSES\\$SHADOWED\\InprocServer32" >/dev/null 2>&1 && echo present || echo gone)"
-check "the per-user server that shadows nothing stays" 1 \
-  "$(wine reg query "$CLASSES\\$OWN\\InprocServer32" /ve 2>/dev/null | grep -c 'own\.dll')"
 finish
