@@ -330,9 +330,11 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t
     baseline.refusals.push_back(std::move(refusal));
   }
   if (in.Left() != 0) Damaged();
-  // The file's bits name sections 0 to 31 only: a later place was guarded if it has entries.
-  for (const TBaselineEntry& entry : baseline.entries)
-    if (entry.section >= 32) baseline.places = baseline.places.With(entry.section);
+  // A first-version file's bits name sections 0 to 31 only: a later place was guarded if it has
+  // entries. The current version lists every guarded place itself.
+  if (!withContent)
+    for (const TBaselineEntry& entry : baseline.entries)
+      if (entry.section >= 32) baseline.places = baseline.places.With(entry.section);
   return baseline;
 }
 

@@ -70,14 +70,20 @@ void TSectionWatches::Arm(Section section) {
 catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(false)); }
 
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
-  std::vector<platform::ChangeWatch*> armed;
-  for (Section section : sections) armed.push_back(watches_[section].armed ? watches_[section].watch.get() : nullptr);
-  const std::uint32_t fired = platform_.registry.PollWatches(armed);
+  // One look per 32 watches, as many as a poll reports.
+  std::vector<bool> fired;
+  for (std::size_t first = 0; first < sections.size(); first += 32) {
+    std::vector<platform::ChangeWatch*> armed;
+    for (std::size_t i = first; i < sections.size() && i < first + 32; ++i)
+      armed.push_back(watches_[sections[i]].armed ? watches_[sections[i]].watch.get() : nullptr);
+    const std::uint32_t bits = platform_.registry.PollWatches(armed);
+    for (std::size_t i = 0; i < armed.size(); ++i) fired.push_back(bits >> i & 1u);
+  }
   const auto now = clock_();
   catalogue::SectionSet due;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
-    if (!entry.armed || (fired >> i & 1u) || (entry.folders && entry.folders->Signaled()) ||
+    if (!entry.armed || fired[i] || (entry.folders && entry.folders->Signaled()) ||
         now - entry.armedAt >= kSafetyInterval)
       due = due.With(sections[i]);
   }

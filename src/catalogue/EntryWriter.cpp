@@ -9,6 +9,18 @@
 
 namespace korvalis::catalogue {
 
+namespace {
+// Text written where no data was read: a list of strings keeps its type, as one string.
+platform::Status SetText(const TPlace& place, platform::RegistryKey& key, const std::string& value,
+                         const std::string& text) {
+  if (!place.multiString) return key.SetValue(value, platform::kRegSz, platform::StringBytes(text));
+  std::vector<std::uint8_t> bytes(text.begin(), text.end());
+  if (!text.empty()) bytes.push_back(0);
+  bytes.push_back(0);
+  return key.SetValue(value, platform::kRegMultiSz, bytes);
+}
+}  // namespace
+
 void TStartup::ApplyToRegistry(const TPlace& place) const {
   platform::Registry& registry = owner_->Platform().registry;
   if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;
@@ -26,14 +38,25 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     // A refused deletion of the whole key must still bring its entries back.
     platform::OpenedKey opened = registry.CreateKey(place.root, path, platform::KeyAccess::Write, place.view);
     const bool asRead = place.keepsData && !linkData_.empty();
-    const std::uint32_t type = asRead ? valueType_ : platform::kRegSz;
-    if (!opened ||
-        opened.key->SetValue(value, type, asRead ? linkData_ : platform::StringBytes(command_)) != platform::kSuccess)
+    if (!opened || (asRead ? opened.key->SetValue(value, valueType_, linkData_) : SetText(place, *opened.key, value, command_)) !=
+                       platform::kSuccess)
       throw Error(FormatText("Failed to set data for '%s'", name_));
+    return;
+  }
+  if (!place.shadowed.empty()) {
+    // Only the user's whole key gives the class back to the machine's server.
+    const platform::Status status = registry.DeleteTree(place.root, path);
+    if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
+      throw Error(FormatText("Failed to delete value '%s'", name_));
     return;
   }
   // The system cannot log on without it; a refused addition writes the place's kept data instead.
   if (place.KeptData(value)) return;
+  if (place.Emptied(value)) {
+    platform::OpenedKey opened = registry.OpenKey(place.root, path, platform::KeyAccess::Write, place.view);
+    if (opened && SetText(place, *opened.key, value, std::string()) == platform::kSuccess) return;
+    throw Error(FormatText("Failed to set data for '%s'", name_));
+  }
   if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
     throw Error(FormatText("Failed to delete value '%s'", name_));
 }

@@ -16,6 +16,9 @@ namespace {
 constexpr const char* kVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr const char* kNtVersion = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr const char* kControl = "SYSTEM\\CurrentControlSet\\Control";
+constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char* kTerminalInstall =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server\\Install\\Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr RootKey HKLM = RootKey::LocalMachine;
 constexpr RootKey HKCU = RootKey::CurrentUser;
 constexpr AskedKinds kAddedAndChanged = kAsksAdded | kAsksChanged;
@@ -51,6 +54,22 @@ struct Row {
   }
   Row&& MultiString() && {
     place.multiString = true;
+    return std::move(*this);
+  }
+  Row&& Numbers() && {
+    place.numbers = true;
+    return std::move(*this);
+  }
+  Row&& Keys(std::vector<std::string> keys) && {
+    place.keys = std::move(keys);
+    return std::move(*this);
+  }
+  Row&& LastKeys(std::vector<std::string> names) && {
+    place.lastKeys = std::move(names);
+    return std::move(*this);
+  }
+  Row&& Shadowing(std::string machineKey) && {
+    place.shadowed = std::move(machineKey);
     return std::move(*this);
   }
   Row&& NeverDeleted(std::vector<std::string> data) && {
@@ -100,6 +119,16 @@ Row Twin(Section section, Section of, int readOrder, int sweepOrder) {
   return row;
 }
 
+// The extensions that run what they open, naming their class, and the classes' open commands.
+std::vector<std::string> OpenedClasses() {
+  std::vector<std::string> keys;
+  for (const char* extension : {".exe", ".com", ".bat", ".cmd", ".hta", ".js", ".jse", ".vbs", ".vbe", ".wsf", ".scr", ".pif"})
+    keys.push_back(extension);
+  for (const char* type : {"exefile", "comfile", "batfile", "cmdfile", "htafile"})
+    keys.push_back(std::string(type) + "\\shell\\open\\command");
+  return keys;
+}
+
 constexpr Always kSix = Always::ReadAndSwept;
 constexpr Always kFurther = Always::No;
 
@@ -141,6 +170,74 @@ std::vector<Row> Rows() {
       Twin(30, 21, 280, 280),
       Twin(31, 26, 290, 290),
       Key(32, 300, 5, kFurther, "Korvalis Settings", HKCU, "Software\\Brenmoor\\Korvalis").Values({"GuardAllPlaces", "Monitoring", "Notification", "Logs"}).AsksAlways(),
+      // Image hijacks and the rest of the logon chain, swept after the places above.
+      Key(40, 400, 400, kFurther, "Local Machine Image File Execution Options", HKLM, Under(kNtVersion, "Image File Execution Options")).Values({"Debugger", "GlobalFlag"}).Levels(1, 1).Numbers(),
+      Twin(41, 40, 410, 410),
+      Key(42, 420, 420, kFurther, "Local Machine Silent Process Exit", HKLM, Under(kNtVersion, "SilentProcessExit")).Values({"MonitorProcess"}).Levels(1, 1),
+      Twin(43, 42, 430, 430),
+      Key(44, 440, 440, kFurther, "Current User Command Processor", HKCU, "Software\\Microsoft\\Command Processor").Values({"AutoRun"}),
+      Key(45, 450, 450, kFurther, "Local Machine Command Processor", HKLM, "Software\\Microsoft\\Command Processor").Values({"AutoRun"}),
+      Twin(46, 45, 460, 460),
+      Key(47, 470, 470, kFurther, "Current User Winlogon", HKCU, Under(kNtVersion, "Winlogon")).Values({"Shell"}),
+      Key(48, 480, 480, kFurther, "Local Machine Winlogon Programs", HKLM, Under(kNtVersion, "Winlogon")).Values({"Taskman", "VmApplet", "AppSetup"}),
+      Twin(49, 48, 490, 490),
+      Key(50, 500, 500, kFurther, "Local Machine Winlogon Notify", HKLM, Under(kNtVersion, "Winlogon\\Notify")).Values({"DLLName"}).Levels(1, 1),
+      Twin(51, 50, 510, 510),
+      Key(52, 520, 520, kFurther, "Local Machine Group Policy Extensions", HKLM, Under(kNtVersion, "Winlogon\\GPExtensions")).Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged),
+      Twin(53, 52, 530, 530),
+      Key(54, 540, 540, kFurther, "Current User Policies Shell", HKCU, Under(kVersion, "Policies\\System")).Values({"Shell"}),
+      Key(55, 550, 550, kFurther, "Local Machine Policies Shell", HKLM, Under(kVersion, "Policies\\System")).Values({"Shell"}),
+      Twin(56, 55, 560, 560),
+      Key(57, 570, 570, kFurther, "Local Machine Safe Boot Shell", HKLM, Under(kControl, "SafeBoot")).Values({"AlternateShell"}),
+      // Windows ships AppInit_DLLs as an empty string: a refused one is emptied again.
+      Key(58, 580, 580, kFurther, "Local Machine AppInit DLLs", HKLM, Under(kNtVersion, "Windows")).Values({"AppInit_DLLs", "LoadAppInit_DLLs"}).Numbers().NeverDeleted({""}),
+      Twin(59, 58, 590, 590),
+      Key(60, 600, 600, kFurther, "Local Machine AppCert DLLs", HKLM, Under(kSessionManager, "AppCertDlls")),
+      Key(61, 610, 610, kFurther, "Local Machine Session Manager Execute", HKLM, kSessionManager).Values({"SetupExecute", "Execute", "S0InitialCommand"}).MultiString().NeverDeleted({""}),
+      Key(62, 620, 620, kFurther, "Local Machine Known DLLs", HKLM, Under(kSessionManager, "KnownDLLs")),
+      Key(63, 630, 630, kFurther, "Current User Screen Saver", HKCU, "Control Panel\\Desktop").Values({"SCRNSAVE.EXE"}),
+      Key(64, 640, 640, kFurther, "Current User Screen Saver Policy", HKCU, "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop").Values({"SCRNSAVE.EXE"}),
+      // The system cannot log on without its authentication package; Windows ships the
+      // security packages as an empty list.
+      Key(65, 650, 650, kFurther, "Local Machine Security Packages", HKLM, Under(kControl, "Lsa")).Values({"Authentication Packages", "Notification Packages", "Security Packages"}).MultiString().NeverDeleted({"msv1_0", "scecli", ""}),
+      Key(66, 660, 660, kFurther, "Local Machine OSConfig Security Packages", HKLM, Under(kControl, "Lsa\\OSConfig")).Values({"Security Packages"}).MultiString(),
+      Key(67, 670, 670, kFurther, "Local Machine Print Monitors", HKLM, Under(kControl, "Print\\Monitors")).Values({"Driver"}).Levels(1, 1).Asks(kAddedAndChanged),
+      Key(68, 680, 680, kFurther, "Local Machine Print Processors", HKLM, Under(kControl, "Print\\Environments")).Values({"Driver"}).Levels(3, 3).Asks(kAddedAndChanged),
+      Key(69, 690, 690, kFurther, "Local Machine NetSh Helpers", HKLM, "Software\\Microsoft\\NetSh").Asks(kAddedAndChanged),
+      Twin(70, 69, 700, 700),
+      Key(71, 710, 710, kFurther, "Local Machine Time Providers", HKLM, "SYSTEM\\CurrentControlSet\\Services\\W32Time\\TimeProviders").Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged),
+      Key(72, 720, 720, kFurther, "Current User Office Test", HKCU, "Software\\Microsoft\\Office test\\Special\\Perf"),
+      Key(73, 730, 730, kFurther, "Local Machine Office Test", HKLM, "Software\\Microsoft\\Office test\\Special\\Perf"),
+      Twin(74, 73, 740, 740),
+      Key(75, 750, 750, kFurther, "Current User Profiler", HKCU, "Environment").Values({"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}).Numbers(),
+      Key(76, 760, 760, kFurther, "Local Machine Profiler", HKLM, Under(kSessionManager, "Environment")).Values({"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}).Numbers(),
+      Key(77, 770, 770, kFurther, "Current User Classes", HKCU, "Software\\Classes").Keys(OpenedClasses()).Values({""}),
+      Key(78, 780, 780, kFurther, "Local Machine Classes", HKLM, "Software\\Classes").Keys(OpenedClasses()).Values({""}),
+      Key(79, 790, 790, kFurther, "Local Machine Shell Service Objects", HKLM, Under(kVersion, "ShellServiceObjectDelayLoad")),
+      Twin(80, 79, 800, 800),
+      Key(81, 810, 810, kFurther, "Local Machine Shell Execute Hooks", HKLM, Under(kVersion, "Explorer\\ShellExecuteHooks")),
+      Twin(82, 81, 820, 820),
+      Key(83, 830, 830, kFurther, "Local Machine Browser Helper Objects", HKLM, Under(kVersion, "Explorer\\Browser Helper Objects")).Values({""}).Levels(1, 1),
+      Twin(84, 83, 840, 840),
+      Key(85, 850, 850, kFurther, "Local Machine Terminal Server Run", HKLM, Under(kTerminalInstall, "Run")),
+      Twin(86, 85, 860, 860),
+      Key(87, 870, 870, kFurther, "Local Machine Terminal Server Run Once", HKLM, Under(kTerminalInstall, "RunOnce")),
+      Twin(88, 87, 880, 880),
+      Key(89, 890, 890, kFurther, "Local Machine Terminal Server Run Once Ex", HKLM, Under(kTerminalInstall, "RunOnceEx")).Levels(1, 4),
+      Twin(90, 89, 900, 900),
+      Key(91, 910, 910, kFurther, "Local Machine Remote Desktop Program", HKLM, Under(kControl, "Terminal Server\\WinStations\\RDP-Tcp")).Values({"InitialProgram"}),
+      Key(92, 920, 920, kFurther, "Current User Group Policy Scripts", HKCU, Under(kVersion, "Group Policy\\Scripts")).Values({"Script", "Parameters"}).Levels(3, 3),
+      Key(93, 930, 930, kFurther, "Local Machine Group Policy Scripts", HKLM, Under(kVersion, "Group Policy\\Scripts")).Values({"Script", "Parameters"}).Levels(3, 3),
+      Twin(94, 93, 940, 940),
+      Key(95, 950, 950, kFurther, "Local Machine Accessibility Tools", HKLM, Under(kNtVersion, "Accessibility\\ATs")).Values({"StartExe"}).Levels(1, 1),
+      Twin(96, 95, 960, 960),
+      Key(97, 970, 970, kFurther, "Local Machine Application Shims", HKLM, Under(kNtVersion, "AppCompatFlags\\Custom")).Levels(1, 1).Numbers(),
+      Twin(98, 97, 980, 980),
+      Key(99, 990, 990, kFurther, "Local Machine Shim Databases", HKLM, Under(kNtVersion, "AppCompatFlags\\InstalledSDB")).Values({"DatabasePath"}).Levels(1, 1),
+      Twin(100, 99, 1000, 1000),
+      // A per-user server is how per-user programs register; one that shadows the machine's
+      // class takes over whatever starts that class.
+      Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
   };
 }
 
@@ -199,10 +296,22 @@ bool TPlace::Counts(const std::string& valueName) const {
   return false;
 }
 
-const std::string* TPlace::KeptData(const std::string& valueName) const {
-  for (std::size_t i = 0; i < neverDeleted.size() && i < values.size(); ++i)
-    if (text::SameTextAscii(values[i], valueName)) return &neverDeleted[i];
+namespace {
+const std::string* NeverDeletedData(const TPlace& place, const std::string& valueName) {
+  for (std::size_t i = 0; i < place.neverDeleted.size() && i < place.values.size(); ++i)
+    if (text::SameTextAscii(place.values[i], valueName)) return &place.neverDeleted[i];
   return nullptr;
+}
+}  // namespace
+
+const std::string* TPlace::KeptData(const std::string& valueName) const {
+  const std::string* data = NeverDeletedData(*this, valueName);
+  return data && !data->empty() ? data : nullptr;
+}
+
+bool TPlace::Emptied(const std::string& valueName) const {
+  const std::string* data = NeverDeletedData(*this, valueName);
+  return data && data->empty();
 }
 
 const TPlace* PlaceOf(Section section) {

@@ -46,14 +46,23 @@ struct TPlace {
   // their path from it ("0001\Depend\value"); 0 and 0: the key's own values.
   std::uint8_t firstLevel = 0;
   std::uint8_t lastLevel = 0;
+  // Or the values of just these keys below the place's key ("exefile\shell\open\command"),
+  // where its other subkeys are too many to walk.
+  std::vector<std::string> keys;
+  std::vector<std::string> lastKeys;  // on the last level only the subkeys of these names; empty: all
+  // A machine key whose subkeys the place's own shadow: only a first-level subkey the machine
+  // also has counts, and a refused addition deletes the key that holds the value.
+  std::string shadowed;
   AskedKinds asks = kAsksEverything;
   std::int32_t iconIndex = 0;
   // A refused change puts back the value as it was read (its type and bytes); the six
   // sections write their command as text.
   bool keepsData = false;
   bool multiString = false;  // REG_MULTI_SZ data is a command line too (its strings joined)
+  bool numbers = false;      // REG_DWORD and REG_QWORD data count too, shown as a hexadecimal number
   // Values the system cannot log on without, parallel to values: never deleted, and a refused
-  // addition gets this data ("%system%" standing for the system folder).
+  // addition gets this data ("%system%" standing for the system folder); empty data: the value
+  // is emptied instead, as the system ships it.
   std::vector<std::string> neverDeleted;
   // Windows deletes each value as it runs it at logon: a removal found at the first check after
   // start is that, not a change to ask about.
@@ -63,10 +72,12 @@ struct TPlace {
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
-  bool BelowKey() const { return lastLevel > 0; }
+  bool BelowKey() const { return lastLevel > 0 || !keys.empty(); }
   // The data a refused addition of the value writes back where the place never deletes it;
-  // nullptr where it may be deleted.
+  // nullptr where it may be deleted or is emptied.
   const std::string* KeptData(const std::string& valueName) const;
+  // Whether a refused addition of the value empties it rather than deleting it.
+  bool Emptied(const std::string& valueName) const;
 };
 
 // The row of a section; nullptr for a number no place has. Sections 1 to 3 have a row of kind

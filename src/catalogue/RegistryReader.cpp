@@ -6,6 +6,7 @@
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
+#include "text/StrMan.h"
 
 namespace korvalis::catalogue {
 
@@ -34,6 +35,19 @@ std::string JoinedMultiString(const std::vector<std::uint8_t>& bytes) {
   return joined;
 }
 
+// A little-endian number as "0x" and its hexadecimal digits, as the registry tools show it.
+std::string HexNumber(const std::vector<std::uint8_t>& bytes) {
+  std::uint64_t number = 0;
+  for (std::size_t i = std::min<std::size_t>(bytes.size(), 8); i-- > 0;) number = number << 8 | bytes[i];
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), digits[number & 0xf]);
+    number >>= 4;
+  } while (number != 0);
+  return "0x" + text;
+}
+
 // The value as a command line. Throws for a value that cannot be read or is not a string.
 ValueText CommandOf(const TPlace& place, const std::string& name, platform::Status status, std::uint32_t type,
                     const std::vector<std::uint8_t>& bytes, std::string& command) {
@@ -43,6 +57,10 @@ ValueText CommandOf(const TPlace& place, const std::string& name, platform::Stat
   if (place.multiString && type == platform::kRegMultiSz) {
     command = JoinedMultiString(bytes);
     return command.empty() ? ValueText::Nothing : ValueText::Text;
+  }
+  if (place.numbers && (type == platform::kRegDword || type == platform::kRegQword)) {
+    command = HexNumber(bytes);
+    return ValueText::Text;
   }
   if (!platform::IsStringType(type)) throw InvalidDataTypeError(name);
   command = platform::TextOfBytes(bytes);
@@ -93,6 +111,17 @@ std::vector<RawValue> ReadValues(platform::RegistryKey& key) {
   return values;
 }
 
+// Whether the walk goes into the subkey `name` on `level`.
+bool Walked(platform::Registry& registry, const TPlace& place, int level, const std::string& name) {
+  if (level == place.lastLevel && !place.lastKeys.empty() &&
+      std::none_of(place.lastKeys.begin(), place.lastKeys.end(),
+                   [&](const std::string& kept) { return text::SameTextAscii(kept, name); }))
+    return false;
+  if (level != 1 || place.shadowed.empty()) return true;
+  return bool(registry.OpenKey(platform::RootKey::LocalMachine, place.shadowed + "\\" + name,
+                                         platform::KeyAccess::Read, place.view));
+}
+
 }  // namespace
 
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
@@ -108,6 +137,12 @@ void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
   // may not write a key still sees what is in it.
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
   if (!opened) return;
+  for (const std::string& below : place.keys) {
+    platform::OpenedKey sub =
+        registry.OpenKey(place.root, place.path + "\\" + below, platform::KeyAccess::Read, place.view);
+    if (sub) LoadValues(place, *sub.key, below + "\\", problems);
+  }
+  if (!place.keys.empty()) return;
   // Down to the place's last level and no further, whatever a program nests below it.
   const auto walk = [&](const auto& self, platform::RegistryKey& key, const std::string& below, int level) -> void {
     if (level >= place.firstLevel) LoadValues(place, key, below, problems);
@@ -118,6 +153,7 @@ void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
     for (std::uint32_t index = 0; key.EnumSubkeyName(index, subkey) == platform::kSuccess; ++index)
       subkeys.push_back(subkey);
     for (const std::string& name : subkeys) {
+      if (!Walked(registry, place, level + 1, name)) continue;
       platform::OpenedKey sub =
           registry.OpenKey(place.root, place.path + "\\" + below + name, platform::KeyAccess::Read, place.view);
       if (sub) self(self, *sub.key, below + name + "\\", level + 1);

@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include <algorithm>
+
 #include "platform/Error.h"
 #include "ui/Form.h"
 
@@ -12,14 +14,37 @@ TApplication& TApplication::Instance() {
 
 void TApplication::Initialize(HINSTANCE instance) { instance_ = instance; }
 
+namespace {
+
+// The system waits on at most 63 handles beside the message queue; those past that are looked
+// at this often instead. A look never resets a handle: every watch is a manual-reset handle.
+constexpr DWORD kWaitedAtMost = MAXIMUM_WAIT_OBJECTS - 1;
+constexpr DWORD kLookAtTheRestMs = 1000;
+
+bool AnySignaled(const std::vector<HANDLE>& handles) {
+  for (std::size_t at = 0; at < handles.size(); at += MAXIMUM_WAIT_OBJECTS) {
+    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(handles.size() - at, MAXIMUM_WAIT_OBJECTS));
+    if (WaitForMultipleObjects(count, handles.data() + at, FALSE, 0) < WAIT_OBJECT_0 + count) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void TApplication::Run() {
   while (!terminated_) {
     std::vector<HANDLE> handles = WaitHandles ? WaitHandles() : std::vector<HANDLE>{};
-    if (handles.size() >= MAXIMUM_WAIT_OBJECTS) handles.resize(MAXIMUM_WAIT_OBJECTS - 1);
+    std::vector<HANDLE> rest;
+    if (handles.size() > kWaitedAtMost) {
+      rest.assign(handles.begin() + kWaitedAtMost, handles.end());
+      handles.resize(kWaitedAtMost);
+    }
     const DWORD count = static_cast<DWORD>(handles.size());
-    const DWORD woken = MsgWaitForMultipleObjectsEx(count, handles.empty() ? nullptr : handles.data(), INFINITE,
-                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woken < WAIT_OBJECT_0 + count && OnSignaled) Guarded([this] { OnSignaled(); });
+    const DWORD woken = MsgWaitForMultipleObjectsEx(count, handles.empty() ? nullptr : handles.data(),
+                                                    rest.empty() ? INFINITE : kLookAtTheRestMs, QS_ALLINPUT,
+                                                    MWMO_INPUTAVAILABLE);
+    const bool signaled = woken < WAIT_OBJECT_0 + count || (woken == WAIT_TIMEOUT && AnySignaled(rest));
+    if (signaled && OnSignaled) Guarded([this] { OnSignaled(); });
     // Messages are handled after every wake, so a busy registry cannot starve the windows.
     ProcessMessages();
   }

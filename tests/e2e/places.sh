@@ -43,8 +43,10 @@ undone() {
 }
 # refused_addition PLACE VIEW KEY NAME DATA [SUBKEY]: added, refused, deleted again.
 refused_addition() {
-  local place="$1$(view_name "$2")" key=$3${6:+\\$6} name=${6:+$6\\}$4
+  local place=$1 key=$3${6:+\\$6} name=${6:+$6\\}$4
   reg_set "$2" "$key" "$4" REG_SZ "$5"
+  # Where Wine shows one key in both views, the change is one of the native place.
+  [ "$2" == /reg:32 ] && [ "$(reg_get /reg:64 "$key" "$4")" != "REG_SZ $5" ] && place+=$(view_name "$2")
   answer_question "an addition to $place" "$name" "$5" "$place" added No &&
     undone "a refused addition to $place is deleted" "$2" "$key" "$4" ""
 }
@@ -201,4 +203,26 @@ answer_question "a moved common Startup folder" 'Common StartUp' "$COMMON_STARTU
 undone "a refused move of the common Startup folder is put back" /reg:64 "HKLM\\$SHELL_FOLDERS" 'Common StartUp' \
   'REG_EXPAND_SZ %ProgramData%\Microsoft\Windows\Start Menu\Programs\StartUp'
 refused_addition "Local Machine Startup Folder Location" /reg:32 "HKLM\\$SHELL_FOLDERS" 'Common Startup' 'C:\Elsewhere'
+
+# Image hijacks and the rest of the logon chain, in each view where the machine's key has one;
+# other data in each view, since a refused value written again into a shared key is undone unasked.
+for view in /reg:64 /reg:32; do
+  refused_addition "Local Machine Image File Execution Options" $view "HKLM\\$NT\\Image File Execution Options" \
+    Debugger "C:\\Tools\\debugger${view#/reg:}.exe" notepad.exe
+  refused_addition "Local Machine Command Processor" $view 'HKLM\Software\Microsoft\Command Processor' AutoRun \
+    "C:\\Tools\\autorun${view#/reg:}.cmd"
+done
+refused_addition "Current User Command Processor" /reg:64 'HKCU\Software\Microsoft\Command Processor' AutoRun \
+  'C:\Tools\autorun.cmd'
+refused_addition "Current User Winlogon" /reg:64 "HKCU\\$NT\\Winlogon" Shell 'C:\Tools\shell.exe'
+refused_addition "Current User Screen Saver" /reg:64 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE 'C:\Tools\saver.scr'
+# Windows ships AppInit_DLLs as an empty string: refused, it is emptied, not deleted.
+for view in /reg:64 /reg:32; do
+  place="Local Machine AppInit DLLs"
+  dll="C:\\Tools\\hook${view#/reg:}.dll"
+  reg_set $view "HKLM\\$NT\\Windows" AppInit_DLLs REG_SZ "$dll"
+  [ $view == /reg:32 ] && [ "$(reg_get /reg:64 "HKLM\\$NT\\Windows" AppInit_DLLs)" != "REG_SZ $dll" ] && place+=" (32-bit)"
+  answer_question "an AppInit DLL" AppInit_DLLs "$dll" "$place" added No &&
+    undone "a refused AppInit DLL is emptied" $view "HKLM\\$NT\\Windows" AppInit_DLLs 'REG_SZ '
+done
 finish

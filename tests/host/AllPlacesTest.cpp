@@ -5,6 +5,7 @@
 #include "app/ChangeMonitor.h"
 #include "catalogue/Places.h"
 #include "catalogue/Quarantine.h"
+#include "platform/RegistryValues.h"
 #include "platform/memory/MemoryWindows.h"
 #include "support/Keys.h"
 #include "support/ScriptedHost.h"
@@ -175,6 +176,126 @@ TEST_F(AllPlacesTest, AQuarantineThatFailsIsReportedAndLeavesTheFileWhereItWas) 
   EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot quarantine file " + dropped}));
   EXPECT_TRUE(windows.files.IsFile(dropped));
   EXPECT_FALSE(windows.files.IsFile(catalogue::QuarantineFolder(windows.environment) + "\\drop.vbs.origin.txt"));
+}
+
+// Where a test puts a value of the place's: a key on its first level read, and a value that counts.
+struct Probe {
+  std::string path, key, value;
+};
+Probe ProbeOf(const catalogue::TPlace& place) {
+  Probe probe{place.path, std::string(), place.values.empty() ? "Probe" : place.values.front()};
+  if (!place.keys.empty()) probe.key = place.keys.front();
+  for (int level = 1; level <= place.firstLevel; ++level)
+    probe.key += (probe.key.empty() ? "" : "\\") +
+                 (level == place.lastLevel && !place.lastKeys.empty() ? place.lastKeys.front() : "k" + std::to_string(level));
+  if (!probe.key.empty()) probe.path += "\\" + probe.key;
+  return probe;
+}
+
+std::optional<platform::memory::StoredValue> ValueIn(platform::memory::MemoryRegistry& registry, const catalogue::TPlace& place,
+                                             const Probe& probe) {
+  platform::OpenedKey key = registry.OpenKey(place.root, probe.path, platform::KeyAccess::Read, place.view);
+  if (!key) return std::nullopt;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  if (platform::ReadValueBytes(*key.key, probe.value, type, bytes) != platform::kSuccess) return std::nullopt;
+  return platform::memory::StoredValue{probe.value, type, bytes};
+}
+
+TEST_F(AllPlacesTest, EveryLogonChainPlaceAsksAnAdditionUnderItsNameAndNoUndoesItAsItsRowSays) {
+  monitor.TakeSnapshot();
+  for (const catalogue::Section section : catalogue::FurtherSections()) {
+    if (section < 40) continue;
+    const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+    SCOPED_TRACE(place.name);
+    const Probe probe = ProbeOf(place);
+    if (!place.shadowed.empty()) windows.registry.AddKey(RootKey::LocalMachine, place.shadowed + "\\k1");
+    platform::OpenedKey key = windows.registry.CreateKey(place.root, probe.path, platform::KeyAccess::Write, place.view);
+    ASSERT_TRUE(key);
+    key.key->SetValue(probe.value, platform::kRegSz, platform::StringBytes("C:\\probe.exe"));
+    host.questions.clear();
+    host.answers = {false};
+    monitor.CheckAllSections();
+    const std::string name = probe.key.empty() ? probe.value : probe.key + "\\" + probe.value;
+    ASSERT_EQ(Asked(), (std::vector<std::string>{"Add " + name + " in " + place.name}));
+    EXPECT_EQ(host.questions[0].command, "C:\\probe.exe");
+    const auto left = ValueIn(windows.registry, place, probe);
+    if (const std::string* kept = place.KeptData(probe.value))
+      EXPECT_EQ(left ? platform::TextOfBytes(left->data) : "(none)", *kept);
+    else if (place.Emptied(probe.value))
+      EXPECT_EQ(left ? platform::TextOfBytes(left->data) : "(none)", "");
+    else
+      EXPECT_FALSE(left);
+    monitor.CheckAllSections();  // what No left is no new difference
+    EXPECT_EQ(host.questions.size(), 1u);
+  }
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(AllPlacesTest, ASystemListRefusedKeepsItsTypeAndIsNeverDeletedAndANumberIsAskedAsOne) {
+  const std::string lsa = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
+  const std::string ifeo = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
+  const auto list = [](const std::string& text) {  // strings separated by '|'
+    std::vector<std::uint8_t> bytes;
+    for (const char c : text) bytes.push_back(c == '|' ? 0 : static_cast<std::uint8_t>(c));
+    bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+  };
+  windows.registry.Put(RootKey::LocalMachine, lsa, "Authentication Packages", platform::kRegMultiSz, list("msv1_0"));
+  windows.registry.Put(RootKey::LocalMachine, lsa, "Security Packages", platform::kRegMultiSz, {0, 0});
+  monitor.TakeSnapshot();
+  windows.registry.Put(RootKey::LocalMachine, lsa, "Authentication Packages", platform::kRegMultiSz, list("msv1_0|evil"));
+  windows.registry.Put(RootKey::LocalMachine, lsa, "Security Packages", platform::kRegMultiSz, list("kerberos|mimilib"));
+  windows.registry.PutDword(RootKey::LocalMachine, ifeo, "GlobalFlag", 0x200);
+  host.answers = {false, false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add sethc.exe\\GlobalFlag in Local Machine Image File Execution Options",
+                                               "Change Authentication Packages in Local Machine Security Packages",
+                                               "Add Security Packages in Local Machine Security Packages"}));
+  ASSERT_EQ(host.questions.size(), 3u);
+  EXPECT_EQ(host.questions[0].command, "0x200");
+  EXPECT_EQ(host.questions[1].command, "msv1_0 evil");
+  EXPECT_EQ(windows.registry.Get(RootKey::LocalMachine, lsa, "Authentication Packages")->data, list("msv1_0"));
+  const auto emptied = windows.registry.Get(RootKey::LocalMachine, lsa, "Security Packages");
+  ASSERT_TRUE(emptied);
+  EXPECT_EQ(emptied->type, platform::kRegMultiSz);
+  EXPECT_EQ(platform::TextOfBytes(emptied->data), "");
+  EXPECT_FALSE(windows.registry.Get(RootKey::LocalMachine, ifeo, "GlobalFlag"));
+}
+
+TEST_F(AllPlacesTest, ALetterCaseOrTheSameDataWrittenAgainIsNoChangeButAnotherClassIs) {
+  const std::string ifeo = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\notepad.exe";
+  const std::string hta = "Software\\Classes\\.hta";
+  windows.registry.PutString(RootKey::LocalMachine, ifeo, "Debugger", "C:\\Tools\\Debug.exe");
+  windows.registry.PutString(RootKey::CurrentUser, "Software\\Microsoft\\Command Processor", "AutoRun", "doskey /macrofile=C:\\m.txt");
+  windows.registry.PutString(RootKey::LocalMachine, hta, "", "htafile");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, ifeo, "Debugger", "c:\\TOOLS\\debug.EXE");
+  windows.registry.PutString(RootKey::CurrentUser, "Software\\Microsoft\\Command Processor", "AutoRun", "doskey /macrofile=C:\\m.txt");
+  windows.registry.PutString(RootKey::LocalMachine, hta, "", "HTAFile");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+  windows.registry.PutString(RootKey::LocalMachine, hta, "", "txtfile");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change .hta\\ in Local Machine Classes"}));
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, hta, ""), "htafile");
+}
+
+TEST_F(AllPlacesTest, AUserClassServerIsAskedOnlyWhereItShadowsTheMachinesAndNoDeletesTheUsersKey) {
+  const std::string clsid = "Software\\Classes\\CLSID\\";
+  const std::string shadowed = "{00021401-0000-0000-C000-000000000046}", own = "{5A1B2C3D-0000-4000-8000-00AA00BB00CC}";
+  windows.registry.PutString(RootKey::LocalMachine, clsid + shadowed + "\\InprocServer32", "", "%SystemRoot%\\system32\\windows.storage.dll");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::CurrentUser, clsid + own + "\\InprocServer32", "", "C:\\Users\\alice\\AppData\\app.dll");
+  windows.registry.PutString(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32", "", "C:\\Users\\alice\\evil.dll");
+  windows.registry.PutString(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32", "ThreadingModel", "Both");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add " + shadowed + "\\InprocServer32\\ in Current User Class Servers"}));
+  EXPECT_FALSE(windows.registry.HasKey(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32"));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, clsid + own + "\\InprocServer32", ""));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::LocalMachine, clsid + shadowed + "\\InprocServer32", ""));
 }
 
 TEST_F(AllPlacesTest, TurnedOffOnlyTheSixAreGuarded) {

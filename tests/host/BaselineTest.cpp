@@ -168,6 +168,14 @@ TEST_F(BaselineTest, AFileOfTheOtherBuildIsReadWithEachViewInItsOwnPlace) {
   }
 }
 
+TEST_F(BaselineTest, AnEntryOfAPlaceNotGuardedThenDoesNotMakeThePlaceGuarded) {
+  // Found by the fuzzer: a settings entry in a file that did not guard the settings came back
+  // with the settings guarded, so the first check would have compared them with nothing.
+  TBaseline stored;
+  stored.entries.push_back({catalogue::kKorvalisSettings, "Logs", "Logs", "1", 1, 0, {}});
+  EXPECT_EQ(TBaseline::Decode(stored.Encode()), stored);
+}
+
 TEST_F(BaselineTest, AVersionOneFileIsReadAsWrittenByTheReadersOwnView) {
   // Version 1 as it was written: no view, the sections as bits, no content fields.
   std::vector<std::uint8_t> v1 = {'K', 'V', 'B', 'L', 1, 0, 0, 0, 0x10, 0x01, 0, 0, 1, 0, 0, 0, catalogue::kLocalMachineRun,

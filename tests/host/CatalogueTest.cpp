@@ -132,6 +132,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   constexpr auto M = platform::RootKey::LocalMachine;
   constexpr auto U = platform::RootKey::CurrentUser;
   const std::string v = "Software\\Microsoft\\Windows\\CurrentVersion\\", nt = "Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+  const std::string ts = nt + "Terminal Server\\Install\\" + v;
   const std::string c = "SYSTEM\\CurrentControlSet\\Control\\", other = std::string(" (") + OtherViewName() + ")";
   struct Pin {
     Section section;
@@ -178,6 +179,68 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {30, "Local Machine Active Setup" + other, R, M, "Software\\Microsoft\\Active Setup\\Installed Components", O, {"StubPath"}},
       {31, "Local Machine Startup Folder Location" + other, R, M, v + "Explorer\\User Shell Folders", O, {"Common Startup"}},
       {32, "Korvalis Settings", R, U, "Software\\Brenmoor\\Korvalis", N, {"GuardAllPlaces", "Monitoring", "Notification", "Logs"}},
+      {40, "Local Machine Image File Execution Options", R, M, nt + "Image File Execution Options", N, {"Debugger", "GlobalFlag"}},
+      {41, "Local Machine Image File Execution Options" + other, R, M, nt + "Image File Execution Options", O, {"Debugger", "GlobalFlag"}},
+      {42, "Local Machine Silent Process Exit", R, M, nt + "SilentProcessExit", N, {"MonitorProcess"}},
+      {43, "Local Machine Silent Process Exit" + other, R, M, nt + "SilentProcessExit", O, {"MonitorProcess"}},
+      {44, "Current User Command Processor", R, U, "Software\\Microsoft\\Command Processor", N, {"AutoRun"}},
+      {45, "Local Machine Command Processor", R, M, "Software\\Microsoft\\Command Processor", N, {"AutoRun"}},
+      {46, "Local Machine Command Processor" + other, R, M, "Software\\Microsoft\\Command Processor", O, {"AutoRun"}},
+      {47, "Current User Winlogon", R, U, nt + "Winlogon", N, {"Shell"}},
+      {48, "Local Machine Winlogon Programs", R, M, nt + "Winlogon", N, {"Taskman", "VmApplet", "AppSetup"}},
+      {49, "Local Machine Winlogon Programs" + other, R, M, nt + "Winlogon", O, {"Taskman", "VmApplet", "AppSetup"}},
+      {50, "Local Machine Winlogon Notify", R, M, nt + "Winlogon\\Notify", N, {"DLLName"}},
+      {51, "Local Machine Winlogon Notify" + other, R, M, nt + "Winlogon\\Notify", O, {"DLLName"}},
+      {52, "Local Machine Group Policy Extensions", R, M, nt + "Winlogon\\GPExtensions", N, {"DllName"}},
+      {53, "Local Machine Group Policy Extensions" + other, R, M, nt + "Winlogon\\GPExtensions", O, {"DllName"}},
+      {54, "Current User Policies Shell", R, U, v + "Policies\\System", N, {"Shell"}},
+      {55, "Local Machine Policies Shell", R, M, v + "Policies\\System", N, {"Shell"}},
+      {56, "Local Machine Policies Shell" + other, R, M, v + "Policies\\System", O, {"Shell"}},
+      {57, "Local Machine Safe Boot Shell", R, M, c + "SafeBoot", N, {"AlternateShell"}},
+      {58, "Local Machine AppInit DLLs", R, M, nt + "Windows", N, {"AppInit_DLLs", "LoadAppInit_DLLs"}},
+      {59, "Local Machine AppInit DLLs" + other, R, M, nt + "Windows", O, {"AppInit_DLLs", "LoadAppInit_DLLs"}},
+      {60, "Local Machine AppCert DLLs", R, M, c + "Session Manager\\AppCertDlls", N, {}},
+      {61, "Local Machine Session Manager Execute", R, M, c + "Session Manager", N, {"SetupExecute", "Execute", "S0InitialCommand"}},
+      {62, "Local Machine Known DLLs", R, M, c + "Session Manager\\KnownDLLs", N, {}},
+      {63, "Current User Screen Saver", R, U, "Control Panel\\Desktop", N, {"SCRNSAVE.EXE"}},
+      {64, "Current User Screen Saver Policy", R, U, "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop", N, {"SCRNSAVE.EXE"}},
+      {65, "Local Machine Security Packages", R, M, c + "Lsa", N, {"Authentication Packages", "Notification Packages", "Security Packages"}},
+      {66, "Local Machine OSConfig Security Packages", R, M, c + "Lsa\\OSConfig", N, {"Security Packages"}},
+      {67, "Local Machine Print Monitors", R, M, c + "Print\\Monitors", N, {"Driver"}},
+      {68, "Local Machine Print Processors", R, M, c + "Print\\Environments", N, {"Driver"}},
+      {69, "Local Machine NetSh Helpers", R, M, "Software\\Microsoft\\NetSh", N, {}},
+      {70, "Local Machine NetSh Helpers" + other, R, M, "Software\\Microsoft\\NetSh", O, {}},
+      {71, "Local Machine Time Providers", R, M, "SYSTEM\\CurrentControlSet\\Services\\W32Time\\TimeProviders", N, {"DllName"}},
+      {72, "Current User Office Test", R, U, "Software\\Microsoft\\Office test\\Special\\Perf", N, {}},
+      {73, "Local Machine Office Test", R, M, "Software\\Microsoft\\Office test\\Special\\Perf", N, {}},
+      {74, "Local Machine Office Test" + other, R, M, "Software\\Microsoft\\Office test\\Special\\Perf", O, {}},
+      {75, "Current User Profiler", R, U, "Environment", N, {"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}},
+      {76, "Local Machine Profiler", R, M, c + "Session Manager\\Environment", N, {"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}},
+      {77, "Current User Classes", R, U, "Software\\Classes", N, {""}},
+      {78, "Local Machine Classes", R, M, "Software\\Classes", N, {""}},
+      {79, "Local Machine Shell Service Objects", R, M, v + "ShellServiceObjectDelayLoad", N, {}},
+      {80, "Local Machine Shell Service Objects" + other, R, M, v + "ShellServiceObjectDelayLoad", O, {}},
+      {81, "Local Machine Shell Execute Hooks", R, M, v + "Explorer\\ShellExecuteHooks", N, {}},
+      {82, "Local Machine Shell Execute Hooks" + other, R, M, v + "Explorer\\ShellExecuteHooks", O, {}},
+      {83, "Local Machine Browser Helper Objects", R, M, v + "Explorer\\Browser Helper Objects", N, {""}},
+      {84, "Local Machine Browser Helper Objects" + other, R, M, v + "Explorer\\Browser Helper Objects", O, {""}},
+      {85, "Local Machine Terminal Server Run", R, M, ts + "Run", N, {}},
+      {86, "Local Machine Terminal Server Run" + other, R, M, ts + "Run", O, {}},
+      {87, "Local Machine Terminal Server Run Once", R, M, ts + "RunOnce", N, {}},
+      {88, "Local Machine Terminal Server Run Once" + other, R, M, ts + "RunOnce", O, {}},
+      {89, "Local Machine Terminal Server Run Once Ex", R, M, ts + "RunOnceEx", N, {}},
+      {90, "Local Machine Terminal Server Run Once Ex" + other, R, M, ts + "RunOnceEx", O, {}},
+      {91, "Local Machine Remote Desktop Program", R, M, c + "Terminal Server\\WinStations\\RDP-Tcp", N, {"InitialProgram"}},
+      {92, "Current User Group Policy Scripts", R, U, v + "Group Policy\\Scripts", N, {"Script", "Parameters"}},
+      {93, "Local Machine Group Policy Scripts", R, M, v + "Group Policy\\Scripts", N, {"Script", "Parameters"}},
+      {94, "Local Machine Group Policy Scripts" + other, R, M, v + "Group Policy\\Scripts", O, {"Script", "Parameters"}},
+      {95, "Local Machine Accessibility Tools", R, M, nt + "Accessibility\\ATs", N, {"StartExe"}},
+      {96, "Local Machine Accessibility Tools" + other, R, M, nt + "Accessibility\\ATs", O, {"StartExe"}},
+      {97, "Local Machine Application Shims", R, M, nt + "AppCompatFlags\\Custom", N, {}},
+      {98, "Local Machine Application Shims" + other, R, M, nt + "AppCompatFlags\\Custom", O, {}},
+      {99, "Local Machine Shim Databases", R, M, nt + "AppCompatFlags\\InstalledSDB", N, {"DatabasePath"}},
+      {100, "Local Machine Shim Databases" + other, R, M, nt + "AppCompatFlags\\InstalledSDB", O, {"DatabasePath"}},
+      {101, "Current User Class Servers", R, U, "Software\\Classes\\CLSID", N, {""}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -196,7 +259,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(place->values, pin.values);
   }
   const std::vector<std::pair<Section, Section>> twins = {{4, 11}, {5, 12}, {6, 13}, {7, 14}, {16, 27},
-                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}};
+                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}, {40, 41}, {42, 43}, {45, 46}, {48, 49}, {50, 51}, {52, 53}, {55, 56}, {58, 59}, {69, 70}, {73, 74}, {79, 80}, {81, 82}, {83, 84}, {85, 86}, {87, 88}, {89, 90}, {93, 94}, {95, 96}, {97, 98}, {99, 100}};
   int twinned = 0;
   for (int s = 0; s < kSectionCount; ++s) twinned += PlaceOf(static_cast<Section>(s)) && PlaceOf(static_cast<Section>(s))->twin;
   EXPECT_EQ(twinned, 2 * static_cast<int>(twins.size()));
@@ -210,10 +273,12 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8, 32}));
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
+  for (Section s = 40; s <= 101; ++s) further.push_back(s);
   EXPECT_EQ(FurtherSections(), further);
   std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
+  for (Section s = 40; s <= 101; ++s) read.push_back(s);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);
   EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));
