@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/memory/MemoryEnvironment.h"
 #include "platform/memory/MemoryEventLog.h"
-#include "platform/memory/MemoryFileInspector.h"
+#include "platform/memory/MemoryFileFacts.h"
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemoryShell.h"

@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32EventLog.h"
-#include "platform/win32/Win32FileInspector.h"
+#include "platform/win32/Win32FileFacts.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"

@@ -1,4 +1,4 @@
-#include "platform/memory/MemoryFileInspector.h"
+#include "platform/memory/MemoryFileFacts.h"
 
 #include "text/StrMan.h"
 

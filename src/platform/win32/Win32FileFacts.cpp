@@ -1,4 +1,4 @@
-#include "platform/win32/Win32FileInspector.h"
+#include "platform/win32/Win32FileFacts.h"
 
 #include <windows.h>
 
