@@ -21,6 +21,12 @@ class InvalidDataTypeError : public Error {
   std::string valueName_;
 };
 
+// A change the system refused for lack of rights: an administrator could still carry it out.
+class RightsMissingError : public Error {
+ public:
+  using Error::Error;
+};
+
 // Runs an action at a boundary no exception may cross (a window procedure, a callback of the
 // system) and hands whatever it throws to report, as an exception whose text can be shown.
 template <typename Action, typename Report>
