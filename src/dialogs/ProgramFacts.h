@@ -7,6 +7,9 @@
 
 namespace korvalis::dialogs {
 
+// What the dialogs show until the program file has been looked at.
+constexpr char kProgramFactsPending[] = "Checking ...";
+
 // Whether the file is there and who signed it, in one line: the grouped question's column.
 std::string SignatureLine(const platform::FileFacts& facts);
 

@@ -38,6 +38,9 @@ class FileInspector {
   // Reads the file once, without any user interface and without going to the network for
   // revocation lists; an empty path is a file not found.
   virtual FileFacts Inspect(const std::string& path) = 0;
+  // A path never to be touched: one NeverInspected names, or one that lies, once made absolute,
+  // on a drive letter mapped to a share. Asking does not touch the file.
+  virtual bool IsRemote(const std::string& path) = 0;
 };
 
 }  // namespace korvalis::platform

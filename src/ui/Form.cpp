@@ -140,6 +140,10 @@ void TForm::DestroyForm() {
 
 void TForm::AddTimer(TTimer& timer) { timers_.push_back(&timer); }
 
+void TForm::OnMessage(UINT message, std::function<void()> handler) {
+  messageHandlers_.emplace_back(message, std::move(handler));
+}
+
 int TForm::ShowModal() {
   modal_ = true;
   modalResult_ = mrNone;
@@ -236,6 +240,11 @@ LRESULT TForm::ColorStatic(HDC dc, HWND control) {
 }
 
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const auto& [handled, handler] : messageHandlers_)
+    if (handled == message) {
+      handler();
+      return 0;
+    }
   switch (message) {
     case WM_PAINT:
       Paint();

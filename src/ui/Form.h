@@ -4,8 +4,10 @@
 // form through one window procedure that hands any error to the central report.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/Controls.h"
@@ -66,6 +68,11 @@ class TForm {
   // their own FormDestroy is the one that runs.
   void DestroyForm();
 
+  // A timer ticking on this form, and a handler of a message posted to it (from another thread,
+  // say); both must live as long as the window does.
+  void AddTimer(TTimer& timer);
+  void OnMessage(UINT message, std::function<void()> handler);
+
  protected:
   virtual void BuildControls() {}
   virtual void FormCreate() {}
@@ -82,7 +89,6 @@ class TForm {
     controls_.push_back(std::move(control));
     return added;
   }
-  void AddTimer(TTimer& timer);
   bool RunCloseQuery();
 
  private:
@@ -100,6 +106,7 @@ class TForm {
   UniqueFont boldFont_;
   std::vector<std::unique_ptr<TControl>> controls_;
   std::vector<TTimer*> timers_;
+  std::vector<std::pair<UINT, std::function<void()>>> messageHandlers_;
   int nextId_ = 100;
   double widthFactor_ = 1.0;
   int modalResult_ = mrNone;

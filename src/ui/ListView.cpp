@@ -55,13 +55,16 @@ int TListView::AddRow(const std::vector<std::string>& texts, int image) {
   item.stateMask = LVIS_STATEIMAGEMASK;
   const int row = static_cast<int>(SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return row;
-  for (int column = 1; column < columns_; ++column) {
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = cells[static_cast<std::size_t>(column)].data();
-    SendMessageA(Handle(), LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-  }
+  for (int column = 1; column < columns_; ++column) SetText(row, column, cells[static_cast<std::size_t>(column)]);
   return row;
+}
+
+void TListView::SetText(int row, int column, const std::string& text) {
+  std::string copy = text;
+  LVITEMA cell{};
+  cell.iSubItem = column;
+  cell.pszText = copy.data();
+  SendMessageA(Handle(), LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
 }
 
 void TListView::SetRowImage(int row, int image) {

@@ -25,6 +25,7 @@ class TListView : public TWinControl {
   // One text per column, unchecked; returns the new row's index.
   int AddRow(const std::vector<std::string>& texts, int image);
   void SetRowImage(int row, int image);
+  void SetText(int row, int column, const std::string& text);
   void Clear();
   int RowCount() const;
   std::string Text(int row, int column) const;

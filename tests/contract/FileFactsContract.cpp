@@ -21,10 +21,13 @@ TEST_P(FileFactsContract, AMissingFileAFolderAndNoPathAreNotFound) {
 TEST_P(FileFactsContract, NetworkPathsAreNotLookedUpButTheLongLocalFormIs) {
   for (const char* path : {"\\\\server\\share\\setup.exe", "\\\\?\\UNC\\server\\share\\setup.exe",
                            "//server/share/setup.exe", "\\\\.\\pipe\\agent"}) {
+    EXPECT_TRUE(platform().inspector.IsRemote(path)) << path;
     EXPECT_EQ(platform().inspector.Inspect(path).lookup, FileLookup::NotLookedUp) << path;
   }
   const std::string file = world().ScratchFolder() + "\\notes.txt";
   ASSERT_TRUE(platform().files.WriteFile(file, {'h', 'i'}));
+  for (const std::string& local : {file, "\\\\?\\" + file, std::string("notes.txt"), std::string()})
+    EXPECT_FALSE(platform().inspector.IsRemote(local)) << local;
   EXPECT_EQ(platform().inspector.Inspect("\\\\?\\" + file).lookup, FileLookup::Found);
 }
 

@@ -128,9 +128,10 @@ TEST(GroupedChangeDialogNetworkTest, NoPathOnTheNetworkIsLookedAtAndIconsComeOnc
   const std::vector<std::string> commands = {
       "\\\\10.255.255.1\\x.exe", "\"\\\\10.255.255.1\\share\\a b.exe\" /q", "//10.255.255.1/z.exe",
       "\\\\?\\UNC\\10.255.255.1\\s\\y.exe", "relative.exe /x", "C:\\Tools\\local.exe",
-      "C:\\Tools\\other.exe -q", "notepad.exe"};
+      "C:\\Tools\\other.exe -q", "notepad.exe", "N:\\mapped.exe"};
   platform::memory::MemoryWindows memory;
   memory.files.AddFile("C:\\Tools\\local.exe");
+  memory.inspector.remoteDrives = "N";  // a drive letter mapped to a share
   catalogue::TStartups entries{0, memory.platform()};
   std::vector<TGroupedChange> changes;
   for (std::size_t i = 0; i < commands.size(); ++i)
@@ -166,7 +167,7 @@ TEST(GroupedChangeDialogNetworkTest, NoPathOnTheNetworkIsLookedAtAndIconsComeOnc
     PressButton(dialog, kUndoAll);
   });
   // A folder of the search path on the network is not searched either.
-  const catalogue::SearchPath searchPath{"\\\\10.255.255.1\\tools", "C:\\Tools"};
+  const catalogue::SearchPath searchPath{"\\\\10.255.255.1\\tools", "N:\\bin", "C:\\Tools"};
   TfrmGroupedChangeDlg dialog(nullptr, memory.platform(), searchPath);
   dialog.Create();
   const std::vector<bool> answers = dialog.Confirm(changes, false);
@@ -175,7 +176,7 @@ TEST(GroupedChangeDialogNetworkTest, NoPathOnTheNetworkIsLookedAtAndIconsComeOnc
   EXPECT_EQ(rowsWithIcons, static_cast<int>(commands.size()));  // those on the network by their kind
   ASSERT_FALSE(asked.empty());
   for (const Asked& question : asked) {
-    EXPECT_FALSE(text::IsNetworkPath(question.path)) << question.path;
+    EXPECT_FALSE(text::IsNetworkPath(question.path) || question.path.rfind("N:", 0) == 0) << question.path;
     EXPECT_TRUE(question.dialogShown) << question.path << " was looked at before the question was shown";
   }
 }

@@ -2,10 +2,7 @@
 // build time, under a root this test makes the machine trust and under one nobody trusts.
 #include <windows.h>
 
-#include <wincrypt.h>
-
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,22 +10,14 @@
 #include "dialogs/ProgramFacts.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
+#include "support/SignedSamples.h"
 
 namespace korvalis::platform {
 
 namespace {
 
-std::string TestFolder() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-std::vector<char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
+using testing::FileBytes;
+using testing::TestProgramFolder;
 
 void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -38,14 +27,7 @@ class FileFactsWin32 : public ::testing::Test {
  protected:
   // The machine's own store of trusted roots, as a user's machine holds its authorities.
   static void SetUpTestSuite() {
-    const std::vector<char> root = FileBytes(TestFolder() + "\\signatures\\root.der");
-    ASSERT_FALSE(root.empty()) << "the signed samples are made at build time";
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-    ASSERT_NE(store, nullptr);
-    EXPECT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
-                                                 static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                                                 nullptr));
-    CertCloseStore(store, 0);
+    ASSERT_TRUE(testing::TrustSamplesRoot()) << "the signed samples are made at build time";
   }
   void TearDown() override {
     for (const auto& path : made_) DeleteFileA(path.c_str());
@@ -59,7 +41,7 @@ class FileFactsWin32 : public ::testing::Test {
   FileFacts Inspect(const std::string& path) { return windows_.inspector.Inspect(path); }
 
   win32::Win32Windows windows_;
-  const std::string samples_ = TestFolder() + "\\signatures\\";
+  const std::string samples_ = TestProgramFolder() + "\\signatures\\";
 
  private:
   std::vector<std::string> made_;
@@ -91,7 +73,7 @@ TEST_F(FileFactsWin32, AnAlteredCopyAndAnUntrustedRootAreNotValid) {
 }
 
 TEST_F(FileFactsWin32, AnUnsignedAMissingAndAHugeProgram) {
-  const FileFacts unsigned_ = Inspect(TestFolder() + "\\korvalis_probe.exe");
+  const FileFacts unsigned_ = Inspect(TestProgramFolder() + "\\korvalis_probe.exe");
   EXPECT_EQ(dialogs::ProgramFactLines(unsigned_),
             (std::vector<std::string>{"Not signed", "Company: Korvalis Test Works", "Product: Korvalis Probe"}));
   EXPECT_EQ(dialogs::SignatureLine(Inspect(samples_ + "absent.exe")), "Program file not found");

@@ -2,13 +2,15 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "catalogue/Sections.h"
 #include "dialogs/ChangeWarning.h"
 #include "dialogs/CommandText.h"
+#include "dialogs/ProgramFacts.h"
 #include "dialogs/win32/ProgramIcon.h"
+#include "dialogs/win32/WholeCommandDlg.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
 
@@ -19,9 +21,9 @@ using namespace ui;
 namespace {
 
 constexpr int mrAllowChecked = mrOk, mrAllowAll = mrYes, mrUndoAll = mrNo;
-constexpr UINT_PTR kIconTimerId = 1;
-constexpr UINT kIconDelayMs = 10;
-constexpr std::size_t kIconsPerTick = 8;
+constexpr UINT_PTR kLookupTimerId = 1;
+constexpr UINT kProgramFound = WM_APP + 1;
+constexpr int kCommandColumn = 1, kProgramFileColumn = 4;
 constexpr char kNoRowSelected[] = "Select a change to see its whole command line.";
 
 const char* KindText(catalogue::ChangeKind kind) {
@@ -40,7 +42,7 @@ const char* KindText(catalogue::ChangeKind kind) {
 TfrmGroupedChangeDlg::TfrmGroupedChangeDlg(HWND owner, const platform::Platform& platform,
                                            const catalogue::SearchPath& searchPath)
     : TForm(owner,
-            TFormDesign{"Startup Programs Changed (0)", 680, 461, TBorderStyle::Dialog, TPosition::DesktopCenter}),
+            TFormDesign{"Startup Programs Changed (0)", 840, 477, TBorderStyle::Dialog, TPosition::DesktopCenter}),
       platform_(platform),
       searchPath_(searchPath) {}
 
@@ -49,30 +51,38 @@ TfrmGroupedChangeDlg::~TfrmGroupedChangeDlg() { DestroyForm(); }
 void TfrmGroupedChangeDlg::BuildControls() {
   warningIcon_.reset(static_cast<HICON>(
       LoadImageA(Application().Handle(), "WARNINGICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-  Add<TShape>("Shape1", TBounds{8, 4, 664, 57}, TColor::InfoBk);
+  Add<TShape>("Shape1", TBounds{8, 4, 824, 57}, TColor::InfoBk);
   Add<TImage>("Image2", TBounds{14, 16, 32, 32}, 16).SetIcon(warningIcon_.get());
-  Add<TLabel>("Label3", TBounds{36, 12, 620, 39}, kChangeWarning,
+  Add<TLabel>("Label3", TBounds{36, 12, 780, 39}, kChangeWarning,
               TLabel::Options{false, true, TColor::InfoBk, TColor::InfoText});
   lblQuestion = &Add<TLabel>("lblQuestion", TBounds{8, 72, 0, 0}, "", TLabel::Options{});
   Add<TLabel>("Label1", TBounds{8, 88, 0, 0}, "Tick the changes you allow; Allow checked undoes all the others.",
               TLabel::Options{});
   // The list comes first in the tab order and takes the focus: Enter there presses nothing,
   // since no button is the default, so a stray key cannot answer for the user.
-  lvChanges = &Add<TListView>("lvChanges", TBounds{8, 108, 664, 280});
+  lvChanges = &Add<TListView>("lvChanges", TBounds{8, 108, 824, 280});
   lvChanges->AddColumn("Name", 130);
   lvChanges->AddColumn("Command", 272);
   lvChanges->AddColumn("Place", 150);
   lvChanges->AddColumn("What happened", 90);
-  lvChanges->OnSelect = [this](int row) { lblCommand->SetCaption(lvChanges->Text(row, 1)); };
-  lblCommand = &Add<TLabel>("lblCommand", TBounds{8, 394, 664, 28}, kNoRowSelected,
+  lvChanges->AddColumn("Program file", 178);
+  lvChanges->OnSelect = [this](int row) {
+    selected_ = row;
+    ShowSelected();
+  };
+  lblCommand = &Add<TLabel>("lblCommand", TBounds{8, 394, 824, 28}, kNoRowSelected,
                             TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
-  Add<TButton>("btnAllowChecked", TBounds{8, 428, 180, 25}, "&Allow checked, undo the rest", mrAllowChecked);
+  lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, 424, 824, 14}, "",
+                                 TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
+  Add<TButton>("btnAllowChecked", TBounds{8, 444, 180, 25}, "&Allow checked, undo the rest", mrAllowChecked);
   // Alt+A belongs to the first button; a shared mnemonic would only move the focus.
-  Add<TButton>("btnAllowAll", TBounds{196, 428, 90, 25}, "Allow a&ll", mrAllowAll);
-  Add<TButton>("btnUndoAll", TBounds{294, 428, 90, 25}, "&Undo all", mrUndoAll, false, true);
-  iconTimer_ = std::make_unique<TTimer>(Handle(), kIconTimerId, kIconDelayMs);
-  iconTimer_->OnTimer = [this] { FillIcons(); };
-  AddTimer(*iconTimer_);
+  Add<TButton>("btnAllowAll", TBounds{196, 444, 90, 25}, "Allow a&ll", mrAllowAll);
+  Add<TButton>("btnUndoAll", TBounds{294, 444, 90, 25}, "&Undo all", mrUndoAll, false, true);
+  btnShowCommand = &Add<TButton>("btnShowCommand", TBounds{691, 444, 141, 25}, "Show whole command ...");
+  btnShowCommand->OnClick = [this] { btnShowCommandClick(); };
+  btnShowCommand->SetVisible(false);
+  programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
+  programLookup_->OnFound = [this](std::size_t row, const TProgramFile& file) { ShowProgramFile(row, file); };
 }
 
 void TfrmGroupedChangeDlg::FormCreate() {
@@ -82,20 +92,36 @@ void TfrmGroupedChangeDlg::FormCreate() {
   if (smallImages_) lvChanges->SetSmallImages(smallImages_);
 }
 
-int TfrmGroupedChangeDlg::SmallIconOf(const catalogue::TStartup& entry) const {
-  const std::string path =
-      catalogue::FindProgramFile(platform_.files, platform_.environment, searchPath_, entry.ProgramFile());
-  int index = FileIconIndex(path, SHGFI_SMALLICON);
-  // A removed entry's program is often gone too; it still gets the icon of its kind of file.
-  if (index < 0) index = KindIconIndex(path, SHGFI_SMALLICON);
-  return index < 0 ? I_IMAGENONE : index;
+void TfrmGroupedChangeDlg::FormDestroy() {
+  if (programLookup_) programLookup_->Stop();
 }
 
-void TfrmGroupedChangeDlg::FillIcons() {
-  const std::size_t end = std::min(rows_.size(), iconsFilled_ + kIconsPerTick);
-  for (; iconsFilled_ < end; ++iconsFilled_)
-    lvChanges->SetRowImage(static_cast<int>(iconsFilled_), SmallIconOf(*rows_[iconsFilled_]));
-  if (iconsFilled_ == rows_.size()) iconTimer_->SetEnabled(false);
+void TfrmGroupedChangeDlg::ShowProgramFile(std::size_t row, const TProgramFile& file) {
+  if (row >= rows_.size()) return;
+  int index = FileIconIndex(file, SHGFI_SMALLICON);
+  // A removed entry's program is often gone too; it still gets the icon of its kind of file.
+  if (index < 0) index = KindIconIndex(file.path, SHGFI_SMALLICON);
+  const int item = static_cast<int>(row);
+  lvChanges->SetRowImage(item, index < 0 ? I_IMAGENONE : index);
+  lvChanges->SetText(item, kProgramFileColumn, SignatureLine(file.facts));
+  std::string lines;
+  for (const std::string& line : ProgramFactLines(file.facts)) lines += (lines.empty() ? "" : ";  ") + line;
+  rowFacts_[row] = lines;
+  if (item == selected_) ShowSelected();
+}
+
+void TfrmGroupedChangeDlg::ShowSelected() {
+  const bool any = selected_ >= 0 && static_cast<std::size_t>(selected_) < rows_.size();
+  lblCommand->SetCaption(any ? lvChanges->Text(selected_, kCommandColumn) : kNoRowSelected);
+  lblProgramFacts->SetCaption(any ? rowFacts_[static_cast<std::size_t>(selected_)] : "");
+  btnShowCommand->SetVisible(any && CommandIsCut(rows_[static_cast<std::size_t>(selected_)]->Command()));
+}
+
+void TfrmGroupedChangeDlg::btnShowCommandClick() {
+  if (selected_ < 0 || static_cast<std::size_t>(selected_) >= rows_.size()) return;
+  TfrmWholeCommand whole(Handle());
+  whole.Create();
+  whole.Show(rows_[static_cast<std::size_t>(selected_)]->Command());
 }
 
 std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange>& changes, bool whileNotRunning) {
@@ -105,20 +131,24 @@ std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange
   lblQuestion->SetCaption(whileNotRunning
                               ? "These changes were made while Korvalis was not running. Would you allow them?"
                               : "Would you allow the following changes?");
-  lblCommand->SetCaption(kNoRowSelected);
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, FALSE, 0);
   lvChanges->Clear();
   rows_.clear();
-  iconsFilled_ = 0;
+  std::vector<std::string> programFiles;
   for (const TGroupedChange& change : changes) {
     // A name or command can hold a NUL, which would cut the cell's text short.
     lvChanges->AddRow({text::VisibleText(change.entry->Name()), ShownCommand(change.entry->Command()),
-                       catalogue::SectionName(change.entry->GetSection()), KindText(change.kind)},
+                       catalogue::SectionName(change.entry->GetSection()), KindText(change.kind),
+                       kProgramFactsPending},
                       I_IMAGENONE);
     rows_.push_back(change.entry);
+    programFiles.push_back(change.entry->ProgramFile());
   }
+  rowFacts_.assign(rows_.size(), kProgramFactsPending);
+  selected_ = -1;
+  ShowSelected();
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, TRUE, 0);
-  iconTimer_->SetEnabled(true);
+  programLookup_->Start(std::move(programFiles));
 
   // Only the two allowing buttons allow; Esc, the close box and the program ending undo all.
   const int result = ShowModal();

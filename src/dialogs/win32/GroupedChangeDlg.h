@@ -6,14 +6,15 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "catalogue/SearchPath.h"
 #include "catalogue/Startup.h"
+#include "dialogs/win32/ProgramLookup.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 #include "ui/ListView.h"
-#include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
@@ -34,10 +35,12 @@ class TfrmGroupedChangeDlg : public ui::TForm {
  protected:
   void BuildControls() override;
   void FormCreate() override;
+  void FormDestroy() override;
 
  private:
-  int SmallIconOf(const catalogue::TStartup& entry) const;
-  void FillIcons();
+  void ShowProgramFile(std::size_t row, const TProgramFile& file);
+  void ShowSelected();
+  void btnShowCommandClick();
 
   platform::Platform platform_;
   const catalogue::SearchPath& searchPath_;
@@ -46,10 +49,13 @@ class TfrmGroupedChangeDlg : public ui::TForm {
   ui::TLabel* lblQuestion = nullptr;
   ui::TListView* lvChanges = nullptr;
   ui::TLabel* lblCommand = nullptr;
-  // The rows' icons are looked up once the question is on the screen, a few rows a tick.
-  std::unique_ptr<ui::TTimer> iconTimer_;
+  ui::TLabel* lblProgramFacts = nullptr;
+  ui::TButton* btnShowCommand = nullptr;
+  // The rows' icons and program files come once the question is on the screen.
+  std::unique_ptr<TProgramLookup> programLookup_;
   std::vector<const catalogue::TStartup*> rows_;
-  std::size_t iconsFilled_ = 0;
+  std::vector<std::string> rowFacts_;  // every line of what each row's program file says
+  int selected_ = -1;
 };
 
 }  // namespace korvalis::dialogs

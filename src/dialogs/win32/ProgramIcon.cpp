@@ -18,9 +18,9 @@ int IconIndexOf(const std::string& path, DWORD attributes, UINT flags) {
 
 }  // namespace
 
-int FileIconIndex(const std::string& path, UINT sizeFlag) {
-  if (text::IsNetworkPath(path)) return KindIconIndex(path, sizeFlag);
-  return IconIndexOf(path, 0, sizeFlag);
+int FileIconIndex(const TProgramFile& file, UINT sizeFlag) {
+  if (file.onNetwork || text::IsNetworkPath(file.path)) return KindIconIndex(file.path, sizeFlag);
+  return IconIndexOf(file.path, 0, sizeFlag);
 }
 
 int KindIconIndex(const std::string& path, UINT sizeFlag) {

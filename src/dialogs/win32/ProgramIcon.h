@@ -6,12 +6,14 @@
 
 #include <string>
 
+#include "dialogs/win32/ProgramLookup.h"
+
 namespace korvalis::dialogs {
 
 // The index in the system image list (sizeFlag: SHGFI_LARGEICON or SHGFI_SMALLICON, with
-// SHGFI_ICON if wanted) of the file's own icon; -1 when the shell cannot give it. A file on the
-// network gets the icon of its kind, told by its name alone.
-int FileIconIndex(const std::string& path, UINT sizeFlag);
+// SHGFI_ICON if wanted) of the program file's own icon; -1 when the shell cannot give it. A
+// file on the network gets the icon of its kind, told by its name alone.
+int FileIconIndex(const TProgramFile& file, UINT sizeFlag);
 
 // The icon of the file's kind, told by its name alone, for a file that need not exist.
 int KindIconIndex(const std::string& path, UINT sizeFlag);

@@ -7,6 +7,7 @@
 #include "dialogs/ChangeWarning.h"
 #include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
+#include "dialogs/ProgramFacts.h"
 #include "dialogs/win32/ProgramIcon.h"
 #include "dialogs/win32/WholeCommandDlg.h"
 #include "shell/ChangeDialogStorage.h"
@@ -28,9 +29,10 @@ const char* ActionText(catalogue::ChangeKind kind) {
   return "";
 }
 
-constexpr UINT_PTR kIconTimerId = 1;
-// Short enough to seem at once, and a timer's tick comes only after the dialog has been drawn.
-constexpr UINT kIconDelayMs = 10;
+constexpr UINT_PTR kLookupTimerId = 1;
+constexpr UINT kProgramFound = WM_APP + 1;
+// The designed form, and below its legend a band for what the program file says of itself.
+constexpr int kDesignedHeight = 309, kFactsBandHeight = 48;
 
 UniqueIcon LoadSmallIcon(const char* name) {
   return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -39,7 +41,8 @@ UniqueIcon LoadSmallIcon(const char* name) {
 }  // namespace
 
 TfrmChangeDlg::TfrmChangeDlg(HWND owner, const platform::Platform& platform, const catalogue::SearchPath& searchPath)
-    : TForm(owner, TFormDesign{"Startup Programs Changed", 364, 309, TBorderStyle::Dialog, TPosition::DesktopCenter}),
+    : TForm(owner, TFormDesign{"Startup Programs Changed", 364, kDesignedHeight + kFactsBandHeight,
+                               TBorderStyle::Dialog, TPosition::DesktopCenter}),
       platform_(platform),
       FormStorage(placementWindow_, platform_.registry,
                   [](const std::exception& error) { Application().HandleException(error); }),
@@ -81,12 +84,11 @@ void TfrmChangeDlg::BuildControls() {
   // Beyond the design: a long command is shown cut, and whole in a window of its own.
   btnShowCommand = &Add<TButton>("btnShowCommand", TBounds{48, 188, 141, 21}, "Show whole command ...");
   btnShowCommand->OnClick = [this] { btnShowCommandClick(); };
-  iconTimer_ = std::make_unique<TTimer>(Handle(), kIconTimerId, kIconDelayMs);
-  iconTimer_->OnTimer = [this] {
-    iconTimer_->SetEnabled(false);
-    if (entry_) ShowProgramIcon(*entry_);
-  };
-  AddTimer(*iconTimer_);
+  // Beyond the design too: whether the program file is there, who signed it, whose product it is.
+  lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, kDesignedHeight + 4, 349, 40}, kProgramFactsPending,
+                                 TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
+  programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
+  programLookup_->OnFound = [this](std::size_t, const TProgramFile& file) { ShowProgramFile(file); };
 }
 
 void TfrmChangeDlg::FormCreate() {
@@ -103,7 +105,10 @@ bool TfrmChangeDlg::FormCloseQuery() {
   return true;
 }
 
-void TfrmChangeDlg::FormDestroy() { FormStorage.BeforeFormDestroy(); }
+void TfrmChangeDlg::FormDestroy() {
+  if (programLookup_) programLookup_->Stop();
+  FormStorage.BeforeFormDestroy();
+}
 
 bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   entry_ = &entry;
@@ -115,16 +120,18 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   btnShowCommand->SetVisible(CommandIsCut(entry.Command()));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
-  iconTimer_->SetEnabled(true);
+  lblProgramFacts->SetCaption(kProgramFactsPending);
+  programLookup_->Start({entry.ProgramFile()});
   return ShowModal() == mrYes;
 }
 
-void TfrmChangeDlg::ShowProgramIcon(const catalogue::TStartup& entry) {
-  const std::string path =
-      catalogue::FindProgramFile(platform_.files, platform_.environment, searchPath_, entry.ProgramFile());
+void TfrmChangeDlg::ShowProgramFile(const TProgramFile& file) {
   // Without an icon of its own the program shows the list's first.
-  const int index = FileIconIndex(path, SHGFI_ICON | SHGFI_LARGEICON);
+  const int index = FileIconIndex(file, SHGFI_ICON | SHGFI_LARGEICON);
   if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, index < 0 ? 0 : index, ILD_NORMAL)));
+  std::string lines;
+  for (const std::string& line : ProgramFactLines(file.facts)) lines += (lines.empty() ? "" : "\r\n") + line;
+  lblProgramFacts->SetCaption(lines);
 }
 
 void TfrmChangeDlg::btnShowFolderClick() {

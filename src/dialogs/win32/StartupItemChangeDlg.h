@@ -1,6 +1,6 @@
 #pragma once
-// "Startup Programs Changed": shows one difference with the program's icon and location and
-// returns the user's answer.
+// "Startup Programs Changed": shows one difference with the program's icon and location, and
+// what its program file says of itself, and returns the user's answer.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,11 +9,11 @@
 
 #include "catalogue/SearchPath.h"
 #include "catalogue/Startup.h"
+#include "dialogs/win32/ProgramLookup.h"
 #include "platform/Platform.h"
 #include "shell/Placement.h"
 #include "ui/Form.h"
 #include "ui/FormPlacementWindow.h"
-#include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
@@ -38,7 +38,7 @@ class TfrmChangeDlg : public ui::TForm {
   void FormDestroy() override;
 
  private:
-  void ShowProgramIcon(const catalogue::TStartup& entry);
+  void ShowProgramFile(const TProgramFile& file);
 
   platform::Platform platform_;
   ui::TFormPlacementWindow placementWindow_{*this};
@@ -55,8 +55,9 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblLocation = nullptr;
   ui::TLabel* lblAction = nullptr;
   ui::TButton* btnShowCommand = nullptr;
-  // The icon is looked up once the question is on the screen.
-  std::unique_ptr<ui::TTimer> iconTimer_;
+  ui::TLabel* lblProgramFacts = nullptr;
+  // The icon and the program file's facts come once the question is on the screen.
+  std::unique_ptr<TProgramLookup> programLookup_;
 };
 
 }  // namespace korvalis::dialogs

@@ -8,11 +8,19 @@ void MemoryFileInspector::Describe(const std::string& path, InspectedFile file) 
   described_[text::UpperAscii(files_.Absolute(path))] = std::move(file);
 }
 
+bool MemoryFileInspector::IsRemote(const std::string& path) {
+  if (NeverInspected(path)) return true;
+  if (path.empty()) return false;
+  const std::string full = files_.Absolute(path);
+  return full.size() >= 2 && full[1] == ':' &&
+         remoteDrives.find(text::UpperAscii(full.substr(0, 1))) != std::string::npos;
+}
+
 FileFacts MemoryFileInspector::Inspect(const std::string& path) {
   inspected.push_back(path);
   FileFacts facts;
   if (path.empty()) return facts;
-  if (NeverInspected(path)) {
+  if (IsRemote(path)) {
     facts.lookup = FileLookup::NotLookedUp;
     return facts;
   }

@@ -22,12 +22,15 @@ class MemoryFileInspector : public FileInspector {
   explicit MemoryFileInspector(MemoryFileSystem& files) : files_(files) {}
 
   FileFacts Inspect(const std::string& path) override;
+  bool IsRemote(const std::string& path) override;
 
   // Describes a file of the in-memory file system; one never described is unsigned and
   // names no company or product.
   void Describe(const std::string& path, InspectedFile file);
   // The paths asked about, network paths included, in order.
   std::vector<std::string> inspected;
+  // Drive letters (upper case) mapped to a share.
+  std::string remoteDrives;
 
  private:
   MemoryFileSystem& files_;

@@ -254,14 +254,21 @@ void ReadVersionInfo(const std::wstring& path, FileFacts& facts) {
 
 }  // namespace
 
+bool Win32FileInspector::IsRemote(const std::string& path) {
+  if (NeverInspected(path)) return true;
+  if (path.empty()) return false;
+  const std::wstring full = FullPath(AnsiToWide(path));
+  return NeverInspected(WideToAnsi(full.data(), full.size())) || OnNetworkDrive(full);
+}
+
 FileFacts Win32FileInspector::Inspect(const std::string& path) {
   FileFacts facts;
   if (path.empty()) return facts;
-  const std::wstring full = FullPath(AnsiToWide(path));
-  if (NeverInspected(path) || NeverInspected(WideToAnsi(full.data(), full.size())) || OnNetworkDrive(full)) {
+  if (IsRemote(path)) {
     facts.lookup = FileLookup::NotLookedUp;
     return facts;
   }
+  const std::wstring full = FullPath(AnsiToWide(path));
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
   if (!GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &attributes) ||
       (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))

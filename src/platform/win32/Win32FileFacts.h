@@ -8,6 +8,7 @@ namespace korvalis::platform::win32 {
 class Win32FileInspector : public FileInspector {
  public:
   FileFacts Inspect(const std::string& path) override;
+  bool IsRemote(const std::string& path) override;
 };
 
 }  // namespace korvalis::platform::win32

@@ -1,0 +1,173 @@
+// What the questions say about the program files, on a real screen: a copy of a small program
+// signed at build time under a root the machine is made to trust, the unsigned original, and a
+// program that is gone.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "catalogue/Startups.h"
+#include "dialogs/CommandText.h"
+#include "dialogs/win32/GroupedChangeDlg.h"
+#include "dialogs/win32/StartupItemChangeDlg.h"
+#include "gui/GuiTest.h"
+#include "platform/win32/Win32Windows.h"
+#include "support/SignedSamples.h"
+#include "support/WindowDriver.h"
+
+namespace korvalis::dialogs {
+
+using catalogue::ChangeKind;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr char kSignedFacts[] =
+    "Signed by Korvalis Test Publisher\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
+constexpr char kUnsignedFacts[] = "Not signed\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
+
+// The window's first label whose text begins so, once one does; empty when none does in time.
+std::string LabelBeginningWith(HWND window, const std::string& start) {
+  for (int waited = 0; waited < 10000; waited += 50) {
+    for (const std::string& text : StaticTexts(window))
+      if (text.rfind(start, 0) == 0) return text;
+    Sleep(50);
+  }
+  return "";
+}
+
+std::string Cell(HWND list, int row, int column) {
+  char buffer[512] = {};
+  LVITEMA cell{};
+  cell.iSubItem = column;
+  cell.pszText = buffer;
+  cell.cchTextMax = sizeof buffer;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+  return buffer;
+}
+
+void Select(HWND list, int row) {
+  LVITEMA item{};
+  item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+HWND ListOf(HWND dialog) {
+  for (const auto& child : Children(dialog))
+    if (child.className == WC_LISTVIEWA) return child.handle;
+  return nullptr;
+}
+
+bool ButtonShown(HWND dialog, const std::string& caption) {
+  const HWND button = ChildWithText(dialog, caption);
+  return button && IsWindowVisible(button);
+}
+
+class ProgramFactsDialogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(TrustSamplesRoot()) << "the signed samples are made at build time"; }
+
+  // Runs the question about these commands while the driver acts on it from its own thread;
+  // the driver's action must close it.
+  void AskGrouped(const std::vector<std::string>& commands, const std::function<void(HWND dialog, HWND list)>& drive) {
+    std::vector<TGroupedChange> changes;
+    for (std::size_t i = 0; i < commands.size(); ++i)
+      changes.push_back({entries.Add("Agent " + std::to_string(i), "", commands[i], catalogue::kCurrentUserRun, 0),
+                         ChangeKind::Added});
+    const std::string caption = "Startup Programs Changed (" + std::to_string(commands.size()) + ")";
+    std::thread driver([&] {
+      if (HWND dialog = WaitForWindow(caption)) {
+        drive(dialog, ListOf(dialog));
+        if (!WaitUntilGone(dialog, 5000)) {
+          ADD_FAILURE() << "the question stayed open";
+          PressButton(dialog, "&Undo all");
+        }
+      }
+    });
+    TfrmGroupedChangeDlg dialog(nullptr, windows.platform(), searchPath);
+    dialog.Create();
+    dialog.Confirm(changes, false);
+    driver.join();
+  }
+
+  platform::win32::Win32Windows windows;
+  catalogue::SearchPath searchPath = catalogue::BuildSearchPath(windows.environment);
+  catalogue::TStartups entries{0, windows.platform()};
+};
+
+}  // namespace
+
+TEST_F(ProgramFactsDialogTest, TheSingleQuestionSaysWhoSignedTheProgramAndWhoseProductItIs) {
+  struct Case {
+    std::string command, facts, screenshot;
+  };
+  const Case cases[] = {
+      {"\"" + SignedSample("trusted.exe") + "\" /background", kSignedFacts, "change-dialog-signed.bmp"},
+      {UnsignedSample(), kUnsignedFacts, "change-dialog-unsigned.bmp"},
+      {"C:\\Gone\\agent.exe -q", "Program file not found", ""},
+  };
+  for (const Case& c : cases) {
+    const catalogue::TStartup* entry = entries.Add("Agent", "", c.command, catalogue::kCurrentUserRun, 0);
+    std::string shown;
+    std::thread driver([&] {
+      if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+        shown = LabelBeginningWith(dialog, c.facts.substr(0, 5));
+        if (!c.screenshot.empty()) SaveScreenshot(ArtifactPath(c.screenshot));
+        PressButton(dialog, "&No");
+      }
+    });
+    TfrmChangeDlg dialog(nullptr, windows.platform(), searchPath);
+    dialog.Create();
+    EXPECT_FALSE(dialog.Confirm(*entry, ChangeKind::Added));
+    driver.join();
+    EXPECT_EQ(shown, c.facts) << c.command;
+  }
+}
+
+TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedRowsFactsInFull) {
+  std::vector<std::string> cells;
+  std::string selectedFacts;
+  AskGrouped({"\"" + SignedSample("trusted.exe") + "\" /background", UnsignedSample(), "C:\\Gone\\agent.exe"},
+             [&](HWND dialog, HWND list) {
+               for (int waited = 0; waited < 10000 && Cell(list, 2, 4) == "Checking ..."; waited += 50) Sleep(50);
+               for (int row = 0; row < 3; ++row) cells.push_back(Cell(list, row, 4));
+               Select(list, 0);
+               selectedFacts = LabelBeginningWith(dialog, "Signed by");
+               SaveScreenshot(ArtifactPath("grouped-change-dialog-signatures.bmp"));
+               PressButton(dialog, "&Undo all");
+             });
+  EXPECT_EQ(cells,
+            (std::vector<std::string>{"Signed by Korvalis Test Publisher", "Not signed", "Program file not found"}));
+  EXPECT_EQ(selectedFacts,
+            "Signed by Korvalis Test Publisher;  Company: Korvalis Test Works;  Product: Korvalis Probe");
+}
+
+TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandWhole) {
+  const std::string huge = "C:\\Tools\\huge.exe " + std::string(5000, 'x');
+  bool shownForShort = true, shownForHuge = false;
+  int wholeLength = 0;
+  AskGrouped({"C:\\short.exe", huge}, [&](HWND dialog, HWND list) {
+    Select(list, 0);
+    Sleep(100);
+    shownForShort = ButtonShown(dialog, "Show whole command ...");
+    Select(list, 1);
+    Sleep(100);
+    shownForHuge = ButtonShown(dialog, "Show whole command ...");
+    PressButton(dialog, "Show whole command ...");
+    if (HWND whole = WaitForWindow("Whole Command")) {
+      for (const ChildWindow& child : Children(whole))
+        if (child.className == "Edit") wholeLength = GetWindowTextLengthA(child.handle);
+      PressButton(whole, "&Close");
+      WaitUntilGone(whole);
+    }
+    PressButton(dialog, "&Undo all");
+  });
+  EXPECT_FALSE(shownForShort);
+  EXPECT_TRUE(shownForHuge);
+  EXPECT_EQ(wholeLength, static_cast<int>(huge.size()));
+}
+
+}  // namespace korvalis::dialogs
