@@ -19,7 +19,9 @@ const RegisteredTask* Listed(const std::vector<RegisteredTask>& tasks, const std
 
 TEST_P(TaskSchedulerContract, ARegisteredTaskIsListedWholeUntilDeletedAndItsRegistrationIsNoticed) {
   TaskScheduler& tasks = platform().tasks;
-  const std::string path = "\\KorvalisContract\\Task" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+  // In the root folder: Wine's notification on the Tasks folder misses what changes in a
+  // subfolder that already exists.
+  const std::string path = "\\KorvalisContract" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
   const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
       "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"

@@ -145,10 +145,14 @@ bool ReadDefinitionFile(const std::wstring& path, std::string& xml) {
 }
 
 // The files below the Tasks folder, each a definition named by its path from there.
-bool ReadFolder(const std::wstring& folder, const std::string& path, std::vector<RegisteredTask>& tasks, int depth) {
+// The folder not being there means no task; one the user may not list is no answer.
+Status ReadFolder(const std::wstring& folder, const std::string& path, std::vector<RegisteredTask>& tasks, int depth) {
   WIN32_FIND_DATAW found{};
   UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &found));
-  if (!find) return false;
+  if (!find) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kSuccess : static_cast<Status>(error);
+  }
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -162,7 +166,7 @@ bool ReadFolder(const std::wstring& folder, const std::string& path, std::vector
     std::string xml;
     if (ReadDefinitionFile(full, xml)) tasks.push_back(RegisteredTask{taskPath, std::move(xml)});
   } while (FindNextFileW(find.get(), &found));
-  return true;
+  return kSuccess;
 }
 
 // Whether the API lists the tasks itself; where it does not, their files stand in.
@@ -229,8 +233,8 @@ Status Win32TaskScheduler::ListTasks(std::vector<RegisteredTask>& tasks) {
   tasks.clear();
   // Where the user may not read the folder, the API's empty answer stands.
   const std::wstring folder = TasksFolder();
-  if (!folder.empty() && ReadFolder(folder, std::string(), tasks, 0)) return kSuccess;
-  return listed ? kSuccess : kErrorAccessDenied;
+  const Status status = folder.empty() ? kErrorPathNotFound : ReadFolder(folder, std::string(), tasks, 0);
+  return listed ? kSuccess : status;
 }
 
 Status Win32TaskScheduler::DeleteTask(const std::string& path) {
