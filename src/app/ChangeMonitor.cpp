@@ -271,8 +271,8 @@ TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& di
   for (auto it = first; it != last; ++it) {
     const std::size_t index = it->second;
     if (!SameAsRefused(refusals_[index], *difference.now)) continue;
-    // A refused file the user took back from the quarantine is asked about once more.
-    if (difference.kind == ChangeKind::Added && catalogue::IsFolderSection(section) &&
+    // A refused file or task the user took back from the quarantine is asked about once more.
+    if (difference.kind == ChangeKind::Added && catalogue::RefusalsHeldInQuarantine(section) &&
         !catalogue::HeldInQuarantine(platform_, *difference.now)) {
       refusals_.erase(refusals_.begin() + static_cast<std::ptrdiff_t>(index));
       IndexRefusals();

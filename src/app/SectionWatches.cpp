@@ -59,6 +59,8 @@ void TSectionWatches::Arm(Section section) {
     entry.watch = WatchKey(*place, entry);
   else if (place->kind == catalogue::PlaceKind::Folder)
     entry.watch = WatchFolder(section, entry);
+  else if (place->kind == catalogue::PlaceKind::Task)
+    entry.watch = platform_.tasks.Watch();
   if (!entry.watch) {
     entry = Watch{};
     return;

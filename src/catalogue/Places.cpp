@@ -113,6 +113,11 @@ Row Key(Section section, int readOrder, int sweepOrder, Always always, const cha
   return row;
 }
 
+// The scheduled tasks the user can see: one place, read through the task scheduler.
+Row Tasks(Section section, int readOrder, int sweepOrder, const char* name) {
+  return Row{Numbered(section, readOrder, sweepOrder, Always::No, name, PlaceKind::Task), {}};
+}
+
 // The machine place of section `of` in the other registry view, under its own number.
 Row Twin(Section section, Section of, int readOrder, int sweepOrder) {
   Row row{Numbered(section, readOrder, sweepOrder, Always::No, "", PlaceKind::Registry), of};
@@ -238,6 +243,8 @@ std::vector<Row> Rows() {
       // A per-user server is how per-user programs register; one that shadows the machine's
       // class takes over whatever starts that class.
       Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
+      // A task removed is taken: No could only register again what its owner deleted.
+      Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged),
   };
 }
 

@@ -13,7 +13,7 @@
 
 namespace korvalis::catalogue {
 
-enum class PlaceKind : std::uint8_t { None, Folder, Registry };
+enum class PlaceKind : std::uint8_t { None, Folder, Registry, Task };
 
 // The kinds of difference a place asks about; the others are taken in silently.
 using AskedKinds = std::uint8_t;

@@ -1,5 +1,8 @@
 #include "catalogue/Quarantine.h"
 
+#include <optional>
+
+#include "catalogue/Places.h"
 #include "catalogue/ShortcutLink.h"
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
@@ -32,49 +35,98 @@ std::string QuarantineFolder(platform::Environment& environment) {
   return text::JoinPath(text::JoinPath(local, "Korvalis"), "Quarantine");
 }
 
-std::string Quarantine(const platform::Platform& platform, const std::string& path) {
-  platform::FileSystem& files = platform.files;
-  const Error failure(FormatText("Cannot quarantine file %s", path));
-  const std::string folder = QuarantineFolder(platform.environment);
-  if (folder.empty() || !files.CreateFolders(folder)) throw failure;
-  const std::string name = text::FileNamePart(path);
+namespace {
+// The first name the quarantine has free for the file, with its origin record beside it.
+struct Slot {
+  std::string target, origin;
+};
+std::optional<Slot> FreeSlot(platform::FileSystem& files, const std::string& folder, const std::string& name) {
   for (int n = 1; n <= kMaxSameName; ++n) {
     const std::string target = text::JoinPath(folder, n == 1 ? name : std::to_string(n) + "-" + name);
     const std::string origin = target + kOriginSuffix;
-    if (files.IsFile(target) || files.IsFile(origin)) continue;
-    const std::string record = OriginRecord(path);
-    if (!files.WriteFile(origin, std::vector<std::uint8_t>(record.begin(), record.end()))) throw failure;
-    if (files.MoveFileTo(path, target) && !files.IsFile(path)) return target;
-    // A move that only copied leaves the original intact: the copy is no quarantine.
-    if (files.IsFile(path)) files.RemoveFile(target);
-    files.RemoveFile(origin);
-    throw failure;
+    if (!files.IsFile(target) && !files.IsFile(origin)) return Slot{target, origin};
   }
+  return std::nullopt;
+}
+
+std::optional<Slot> Prepared(const platform::Platform& platform, const std::string& name, const std::string& from) {
+  const std::string folder = QuarantineFolder(platform.environment);
+  if (folder.empty() || !platform.files.CreateFolders(folder)) return std::nullopt;
+  std::optional<Slot> slot = FreeSlot(platform.files, folder, name);
+  const std::string record = OriginRecord(from);
+  if (!slot || !platform.files.WriteFile(slot->origin, std::vector<std::uint8_t>(record.begin(), record.end())))
+    return std::nullopt;
+  return slot;
+}
+}  // namespace
+
+std::string Quarantine(const platform::Platform& platform, const std::string& path) {
+  platform::FileSystem& files = platform.files;
+  const Error failure(FormatText("Cannot quarantine file %s", path));
+  const std::optional<Slot> slot = Prepared(platform, text::FileNamePart(path), path);
+  if (!slot) throw failure;
+  if (files.MoveFileTo(path, slot->target) && !files.IsFile(path)) return slot->target;
+  // A move that only copied leaves the original intact: the copy is no quarantine.
+  if (files.IsFile(path)) files.RemoveFile(slot->target);
+  files.RemoveFile(slot->origin);
   throw failure;
 }
 
+std::string QuarantineCopy(const platform::Platform& platform, const std::string& fileName, const std::string& origin,
+                           const std::vector<std::uint8_t>& bytes) {
+  const Error failure(FormatText("Cannot quarantine %s", origin));
+  const std::optional<Slot> slot = Prepared(platform, fileName, origin);
+  if (!slot) throw failure;
+  if (platform.files.WriteFile(slot->target, bytes)) return slot->target;
+  platform.files.RemoveFile(slot->target);
+  platform.files.RemoveFile(slot->origin);
+  throw failure;
+}
+
+void Unquarantine(const platform::Platform& platform, const std::string& held) {
+  platform.files.RemoveFile(held);
+  platform.files.RemoveFile(held + kOriginSuffix);
+}
+
+std::string TaskFileName(const std::string& taskPath) {
+  const auto cut = taskPath.rfind('\\');
+  std::string name = cut == std::string::npos ? taskPath : taskPath.substr(cut + 1);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 32 || std::string("\\/:*?\"<>|").find(c) != std::string::npos) c = '_';
+  return (name.empty() ? std::string("task") : name) + ".xml";
+}
+
 bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry) {
+  // A task's copy is one of its definition, never the same bytes as a later registration.
+  const bool task = PlaceOf(entry.GetSection()) && PlaceOf(entry.GetSection())->kind == PlaceKind::Task;
   TShortcutLink link(platform.shell);
-  const std::string place = StartupFolderOf(link, entry.GetSection());
+  const std::string place = task ? std::string() : StartupFolderOf(link, entry.GetSection());
   const std::string folder = QuarantineFolder(platform.environment);
-  if (place.empty() || folder.empty()) return false;
-  const std::string path = text::JoinPath(place, entry.ValueName());
+  if ((!task && place.empty()) || folder.empty()) return false;
+  const std::string path = task ? entry.ValueName() : text::JoinPath(place, entry.ValueName());
+  const std::string name = task ? TaskFileName(entry.ValueName()) : entry.ValueName();
   std::vector<platform::FolderEntry> found;
-  if (!platform.files.FindEntries(text::JoinPath(folder, "*" + entry.ValueName()), found)) return false;
+  if (!platform.files.FindEntries(text::JoinPath(folder, "*" + name), found)) return false;
   for (const platform::FolderEntry& candidate : found) {
-    if (candidate.IsFolder() || !QuarantineNameOf(candidate.name, entry.ValueName())) continue;
+    if (candidate.IsFolder() || !QuarantineNameOf(candidate.name, name)) continue;
     const std::string held = text::JoinPath(folder, candidate.name);
     std::vector<std::uint8_t> origin;
     const std::string record = OriginRecord(path);
     if (!platform.files.ReadFile(held + kOriginSuffix, origin) ||
         !text::SameTextAscii(std::string(origin.begin(), origin.end()), record))
       continue;
+    if (task) return true;
     platform::FileDigest digest;
     if (platform.files.DigestFile(held, 0, digest) == platform::DigestResult::Read &&
         digest.size == entry.ContentSize() && digest.sha256 == entry.ContentHash())
       return true;
   }
   return false;
+}
+
+bool RefusalsHeldInQuarantine(Section section) {
+  const TPlace* place = PlaceOf(section);
+  return place && (place->kind == PlaceKind::Folder || place->kind == PlaceKind::Task);
 }
 
 }  // namespace korvalis::catalogue

@@ -1,8 +1,11 @@
 #pragma once
 // Where a refused startup file goes instead of being deleted: a folder of the program's own,
 // each file with its original path recorded beside it, so that a mistaken No can be undone.
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "catalogue/Sections.h"
 #include "platform/Platform.h"
 
 namespace korvalis::catalogue {
@@ -18,8 +21,21 @@ std::string QuarantineFolder(platform::Environment& environment);
 // copy to another volume whose delete failed).
 std::string Quarantine(const platform::Platform& platform, const std::string& path);
 
-// Whether a startup folder's entry, with its content, lies in the quarantine, moved there from
-// its own place: false once the user has taken it back.
+// Writes the bytes there as fileName (numbered when taken), with origin recorded beside it
+// (a scheduled task's path). Returns the new path; fails with "Cannot quarantine %s".
+std::string QuarantineCopy(const platform::Platform& platform, const std::string& fileName, const std::string& origin,
+                           const std::vector<std::uint8_t>& bytes);
+// Takes back a copy just made, with its origin record, when what it stood for stays in place.
+void Unquarantine(const platform::Platform& platform, const std::string& held);
+
+// The file name a scheduled task's definition is kept under: its name, with what no file name
+// may hold as "_", and ".xml".
+std::string TaskFileName(const std::string& taskPath);
+
+// Whether a startup folder's entry, with its content, or a scheduled task's definition lies in
+// the quarantine, put there from its own place: false once the user has taken it back.
 bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry);
+// The places whose refused additions go to the quarantine, and stand only while they lie there.
+bool RefusalsHeldInQuarantine(Section section);
 
 }  // namespace korvalis::catalogue

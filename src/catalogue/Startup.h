@@ -38,8 +38,8 @@ class TStartup {
   // Derived from Command when it is first asked for: a tick reads every entry of a changed key,
   // but only an entry shown to the user needs its program file.
   const std::string& ProgramFile() const;
-  // The bytes to put back: a startup folder's file as read, or, for a place that keeps its
-  // data, the registry value's bytes (of type ValueType).
+  // The bytes to put back: a startup folder's file as read, for a place that keeps its data
+  // the registry value's bytes (of type ValueType), for a scheduled task its definition.
   const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
   std::vector<std::uint8_t>& LinkData() { return linkData_; }
   std::uint32_t ValueType() const { return valueType_; }
@@ -69,6 +69,9 @@ class TStartup {
  private:
   void ApplyToRegistry(const TPlace& place) const;
   void ApplyToFolder() const;
+  // A refused task: its definition kept in the quarantine, then the task deleted, or its
+  // earlier definition (LinkData) registered again.
+  void ApplyToTask() const;
 
   std::int32_t iconIndex_ = 0;
   std::string title_;

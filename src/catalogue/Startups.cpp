@@ -89,6 +89,7 @@ void TStartups::LoadSections(SectionSet sections) {
     // A startup folder that cannot be read leaves the registry sections to be read.
   }
   LoadRegistry(sections, nullptr);
+  LoadTasks(sections, nullptr);
 }
 
 void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) {
@@ -97,6 +98,7 @@ void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) {
   } catch (const std::exception&) {
   }
   LoadRegistry(sections, &problems);
+  LoadTasks(sections, &problems);
 }
 
 void TStartups::ApplyAll() {

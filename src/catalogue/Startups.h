@@ -47,7 +47,7 @@ class TStartups {
                      const std::string& command, Section section, std::int32_t iconIndex);
 
   // Adds the entries of the sections in the set: folders first, whose errors are swallowed,
-  // then the registry, whose errors end the call.
+  // then the registry and the scheduled tasks, whose errors end the call.
   void LoadSections(SectionSet sections);
   // The same, but values that cannot be taken in are skipped and listed instead.
   void LoadSections(SectionSet sections, ReadProblems& problems);
@@ -73,6 +73,8 @@ class TStartups {
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
   void LoadPlace(const TPlace& place, ReadProblems* problems);
   void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);
+  // A definition that cannot be read is listed in the problems, when given.
+  void LoadTasks(SectionSet sections, ReadProblems* problems);
 
   static std::size_t IdentityOf(const std::string& name, const std::string& command, Section section);
   void Index(TStartup* entry);

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/TaskScheduler.h"
 
 namespace korvalis::platform {
 
@@ -16,6 +17,7 @@ struct Platform {
   Shell& shell;
   EventLogApi& eventLog;
   FileInspector& inspector;
+  TaskScheduler& tasks;
 };
 
 }  // namespace korvalis::platform

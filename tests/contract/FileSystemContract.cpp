@@ -1,7 +1,5 @@
 // Files and folders as both worlds must answer them.
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "contract/Worlds.h"
 #include "platform/Sha256.h"
@@ -119,13 +117,7 @@ TEST_P(FileSystemContract, AFolderWatchFiresWhenAFileIsAddedAndNotBefore) {
   ASSERT_TRUE(watch);
   EXPECT_FALSE(watch->Signaled());
   ASSERT_TRUE(files().WriteFile(folder + "\\drop.vbs", {1}));
-  bool fired = false;
-  // The system's notification may arrive a moment after the write.
-  for (int attempt = 0; attempt < 100 && !fired; ++attempt) {
-    fired = watch->Signaled();
-    if (!fired) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(fired);
+  EXPECT_TRUE(SignalsSoon(*watch));
   EXPECT_FALSE(files().WatchFolder(folder + "\\missing"));
 }
 
@@ -189,12 +181,7 @@ TEST_P(FileSystemContract, AFolderWatchSeesFilesAndASubfolderWatchSeesFolders) {
   ASSERT_TRUE(filesWatch);
   ASSERT_TRUE(foldersWatch);
   ASSERT_TRUE(files().CreateFolders(folder + "\\Startup"));
-  bool fired = false;
-  for (int attempt = 0; attempt < 100 && !fired; ++attempt) {
-    fired = foldersWatch->Signaled();
-    if (!fired) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(fired);
+  EXPECT_TRUE(SignalsSoon(*foldersWatch));
   EXPECT_FALSE(filesWatch->Signaled());
   EXPECT_FALSE(files().WatchSubfolders(folder + "\\missing"));
 }

@@ -1,10 +1,12 @@
 #pragma once
 // One Windows for the contract suite: the in-memory one, or the real one under Wine. Every
 // case runs against each, so the in-memory world stays faithful to the real one.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,16 @@ class ContractTest : public ::testing::TestWithParam<WorldKind> {
  private:
   std::unique_ptr<World> world_;
 };
+
+// Whether the watch fires within two seconds: the system's notification may arrive a moment
+// after the write that causes it.
+inline bool SignalsSoon(platform::ChangeWatch& watch) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (watch.Signaled()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
 
 WorldKind MemoryWorldKind();
 #ifdef _WIN32

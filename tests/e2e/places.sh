@@ -225,4 +225,25 @@ for view in /reg:64 /reg:32; do
   answer_question "an AppInit DLL" AppInit_DLLs "$dll" "$place" added No &&
     undone "a refused AppInit DLL is emptied" $view "HKLM\\$NT\\Windows" AppInit_DLLs 'REG_SZ '
 done
+
+# A task seeded as its definition file, as the scheduler keeps it, set to run at logon: asked
+# about by its path, and refused, it is deleted with its definition kept in the quarantine.
+TASKS="$PREFIX/drive_c/windows/system32/tasks"
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE <<'XML'; } >"$PREFIX/drive_c/places/Updater"
+<?xml version="1.0" encoding="UTF-16"?>
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
+  <RegistrationInfo><Date>2026-12-09T10:00:00</Date><URI>\Updater</URI></RegistrationInfo>
+  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>
+  <Settings><Enabled>true</Enabled><Hidden>true</Hidden></Settings>
+  <Actions Context="Author"><Exec><Command>C:\Tools\updater.exe</Command><Arguments>-silent</Arguments></Exec></Actions>
+</Task>
+XML
+wine cmd /c copy 'C:\places\Updater' 'C:\windows\system32\tasks\' </dev/null >/dev/null 2>&1
+answer_question "a task registered for logon" '\Updater' 'C:\Tools\updater.exe -silent (at logon of any user)' \
+  "Scheduled Tasks" added No
+wait_for "the refused task to be deleted" test ! -e "$TASKS/Updater"
+check "a refused task is deleted" "gone" "$([ -e "$TASKS/Updater" ] && echo present || echo gone)"
+check "a refused task's definition is kept in the quarantine" "yes" \
+  "$(cmp -s "$QUARANTINE/Updater.xml" "$PREFIX/drive_c/places/Updater" && echo yes)"
+check "the quarantine notes which task it was" '\Updater' "$(tr -d '\r' <"$QUARANTINE/Updater.xml.origin.txt" 2>/dev/null)"
 finish

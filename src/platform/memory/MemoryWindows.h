@@ -1,6 +1,6 @@
 #pragma once
-// A whole in-memory Windows for tests: registry, files, environment, shell, event log and
-// what program files say of themselves, set up like a fresh system with its Windows and
+// A whole in-memory Windows for tests: registry, files, environment, shell, event log,
+// what program files say of themselves and scheduled tasks, set up like a fresh system with its Windows and
 // System folders.
 #include "platform/Platform.h"
 #include "platform/memory/MemoryEnvironment.h"
@@ -9,6 +9,7 @@
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemoryShell.h"
+#include "platform/memory/MemoryTaskScheduler.h"
 
 namespace korvalis::platform::memory {
 
@@ -18,7 +19,7 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, tasks}; }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
@@ -26,6 +27,7 @@ class MemoryWindows {
   MemoryShell shell{files};
   MemoryEventLog eventLog;
   MemoryFileInspector inspector{files};
+  MemoryTaskScheduler tasks;
 };
 
 }  // namespace korvalis::platform::memory

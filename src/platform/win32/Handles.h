@@ -88,6 +88,10 @@ class ComPtr {
     reset();
     return reinterpret_cast<void**>(&p_);
   }
+  I** put() {
+    reset();
+    return &p_;
+  }
   void reset() {
     if (p_) std::exchange(p_, nullptr)->Release();
   }

@@ -7,12 +7,13 @@
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32TaskScheduler.h"
 
 namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, tasks}; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -20,6 +21,7 @@ class Win32Windows {
   Win32Shell shell;
   Win32EventLog eventLog;
   Win32FileInspector inspector;
+  Win32TaskScheduler tasks;
 };
 
 }  // namespace korvalis::platform::win32

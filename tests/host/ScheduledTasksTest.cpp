@@ -1,0 +1,168 @@
+// Scheduled tasks as a guarded place: what their definitions say, and what the guard asks about
+// and undoes.
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "catalogue/Quarantine.h"
+#include "catalogue/TaskDefinition.h"
+#include "platform/Error.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using catalogue::ParseTaskDefinition;
+
+namespace {
+
+constexpr catalogue::Section kTasks = 103;
+
+std::string Definition(const std::string& triggers, const std::string& actions, const std::string& settings = "",
+                       const std::string& date = "2026-12-01T10:00:00") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+         "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+         "<RegistrationInfo><Date>" + date + "</Date><URI>\\Updater</URI></RegistrationInfo>"
+         "<Triggers>" + triggers + "</Triggers><Settings>" + settings + "</Settings>"
+         "<Actions Context=\"Author\">" + actions + "</Actions></Task>";
+}
+std::string Exec(const std::string& command, const std::string& arguments = "") {
+  return "<Exec><Command>" + command + "</Command>" + (arguments.empty() ? "" : "<Arguments>" + arguments + "</Arguments>") +
+         "</Exec>";
+}
+const std::string kAtLogon = "<LogonTrigger><Enabled>true</Enabled></LogonTrigger>";
+const std::string kDaily =
+    "<CalendarTrigger><StartBoundary>2026-12-09T09:00:00</StartBoundary><ScheduleByDay><DaysInterval>1</DaysInterval>"
+    "</ScheduleByDay></CalendarTrigger>";
+
+std::string CommandOf(const std::string& xml) {
+  const auto definition = ParseTaskDefinition(xml);
+  return definition ? catalogue::TaskCommand(*definition) : "(not a definition)";
+}
+
+}  // namespace
+
+TEST(TaskDefinition, ActionsAndTriggersInWordsAndWhatIsRefused) {
+  EXPECT_EQ(CommandOf(Definition(kAtLogon, Exec("C:\\x.exe", "-a"))), "C:\\x.exe -a (at logon of any user)");
+  EXPECT_EQ(CommandOf(Definition("<LogonTrigger><UserId>PC\\alice</UserId></LogonTrigger><BootTrigger/>" + kDaily,
+                                 Exec("C:\\Program Files\\Up\\up.exe") +
+                                     "<ComHandler><ClassId>{0F87369F-A4E5-4CFC-BD3E-73E6154572DD}</ClassId></ComHandler>")),
+            "\"C:\\Program Files\\Up\\up.exe\" & COM handler {0F87369F-A4E5-4CFC-BD3E-73E6154572DD} "
+            "(at logon of PC\\alice; at boot; daily at 09:00)");
+  EXPECT_EQ(CommandOf(Definition("<TimeTrigger><StartBoundary>2026-12-09T09:00:00+01:00</StartBoundary></TimeTrigger>"
+                                 "<IdleTrigger/><EventTrigger><Subscription>&lt;QueryList/&gt;</Subscription></EventTrigger>"
+                                 "<CalendarTrigger><StartBoundary>2026-12-09T18:30:00</StartBoundary><ScheduleByWeek>"
+                                 "<WeeksInterval>2</WeeksInterval><DaysOfWeek><Monday/><Friday/></DaysOfWeek>"
+                                 "</ScheduleByWeek></CalendarTrigger>"
+                                 "<BootTrigger><Enabled>false</Enabled></BootTrigger>",
+                                 Exec("x.exe", "&quot;&#x41;&#66;&quot;"))),
+            "x.exe \"AB\" (at 09:00 on 2026-12-09; on idle; on an event; every 2 weeks on Monday, Friday at 18:30)");
+  const auto hidden = ParseTaskDefinition(Definition(kAtLogon, Exec("x.exe"), "<Enabled>false</Enabled><Hidden>true</Hidden>"));
+  ASSERT_TRUE(hidden);
+  EXPECT_FALSE(hidden->enabled);
+  EXPECT_TRUE(hidden->hidden);
+  // Well-formed and within bounds, or nothing: no guess from a broken or hostile definition.
+  std::string nested;
+  for (int i = 0; i < 40; ++i) nested = "<a>" + nested + "</a>";
+  for (const std::string& broken :
+       {std::string("<Task><Actions>"), std::string("<Task></Tusk>"), std::string("<Other/>"),
+        std::string("<!DOCTYPE Task [<!ENTITY x \"y\">]><Task/>"), std::string("<Task>&unknown;</Task>"),
+        std::string("<Task a=\"1/>"), std::string("<Task/><Task/>"), "<Task>" + nested + "</Task>",
+        Definition(kAtLogon, Exec(std::string(platform::kMaxTaskDefinitionBytes, 'x')))})
+    EXPECT_FALSE(ParseTaskDefinition(broken)) << broken.substr(0, 60);
+}
+
+class ScheduledTasksTest : public ::testing::Test {
+ protected:
+  ScheduledTasksTest() {
+    switches.Notification = true;
+    switches.AllPlaces = true;
+  }
+  std::vector<std::string> Asked() {
+    std::vector<std::string> asked;
+    for (const auto& q : host.questions)
+      if (q.section == kTasks) asked.push_back(std::string(catalogue::ChangeKindNames[static_cast<int>(q.kind)]) + " " + q.name + ": " + q.command);
+    host.questions.clear();
+    return asked;
+  }
+  std::string Quarantined(const std::string& name) {
+    const auto bytes = windows.files.Contents(catalogue::QuarantineFolder(windows.environment) + "\\" + name);
+    return bytes ? platform::TaskFileText(*bytes) : std::string("(none)");
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  testing::ScriptedHost host;
+  TChangeMonitor monitor{windows.platform(), switches, host};
+};
+
+TEST_F(ScheduledTasksTest, AddedChangedAndReEnabledTasksAreAskedAndUndoneNoiseIsNot) {
+  const std::string daily = Definition(kDaily, Exec("C:\\up.exe", "/check"));
+  const std::string disabled = Definition(kAtLogon, Exec("C:\\old.exe"), "<Enabled>false</Enabled>");
+  windows.tasks.AddTask("\\Vendor\\Update", daily);
+  windows.tasks.AddTask("\\Old", disabled);
+  monitor.TakeSnapshot();
+
+  // Added for logon, refused: kept in the quarantine with where it came from, then deleted.
+  const std::string logon = Definition(kAtLogon, Exec("C:\\evil.exe", "-q"), "<Hidden>true</Hidden>");
+  windows.tasks.AddTask("\\Evil", logon);
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add \\Evil: C:\\evil.exe -q (at logon of any user)"}));
+  EXPECT_FALSE(windows.tasks.Definition("\\Evil"));
+  EXPECT_EQ(Quarantined("Evil.xml"), logon);
+  EXPECT_EQ(Quarantined("Evil.xml.origin.txt"), "\\Evil\r\n");
+  // Registered again while its copy lies in the quarantine: undone unasked; once the user has
+  // taken the copy out to register it, asked once more.
+  windows.tasks.AddTask("\\Evil", logon);
+  monitor.CheckAllSections();
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_FALSE(windows.tasks.Definition("\\Evil"));
+  const std::string quarantine = catalogue::QuarantineFolder(windows.environment);
+  for (const char* held : {"\\Evil.xml", "\\2-Evil.xml", "\\Evil.xml.origin.txt", "\\2-Evil.xml.origin.txt"})
+    windows.files.RemoveFile(quarantine + held);
+  windows.tasks.AddTask("\\Evil", logon);
+  host.answers = {true};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add \\Evil: C:\\evil.exe -q (at logon of any user)"}));
+
+  // Its trigger changed, refused: the earlier definition is registered again.
+  const std::string atLogon = Definition(kAtLogon, Exec("C:\\up.exe", "/check"));
+  windows.tasks.AddTask("\\Vendor\\Update", atLogon);
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change \\Vendor\\Update: C:\\up.exe /check (at logon of any user)"}));
+  EXPECT_EQ(windows.tasks.Definition("\\Vendor\\Update"), daily);
+  EXPECT_EQ(Quarantined("Update.xml"), atLogon);
+
+  // Written again as it was, with a new registration date, or in other letters: nothing to ask.
+  windows.tasks.AddTask("\\Vendor\\Update", Definition(kDaily, Exec("C:\\UP.EXE", "/check"), "", "2026-12-09T11:00:00"));
+  monitor.CheckAllSections();
+  EXPECT_TRUE(Asked().empty());
+
+  // Enabled again, it is new: asked, and allowed.
+  windows.tasks.AddTask("\\Old", Definition(kAtLogon, Exec("C:\\old.exe")));
+  host.answers = {true};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add \\Old: C:\\old.exe (at logon of any user)"}));
+  EXPECT_TRUE(host.errors.empty());
+
+  // A machine task a standard user may not delete: the No fails for lack of rights, and
+  // nothing is kept aside for a task that stayed.
+  windows.tasks.AddTask("\\Machine", Definition(kAtLogon, Exec("C:\\m.exe")), true);
+  windows.tasks.standardUser = true;
+  host.answers = {false};
+  monitor.CheckAllSections();
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_NE(host.errors[0].find("Cannot delete scheduled task \\Machine"), std::string::npos);
+  catalogue::TStartups read(platform::WindowHandle{}, windows.platform());
+  read.LoadSections(catalogue::SectionSet::Of(kTasks));
+  for (int i = 0; i < read.Count(); ++i)
+    if (read.Items(i).ValueName() == "\\Machine") {
+      read.Items(i).SetEnabled(false);
+      EXPECT_THROW(read.Items(i).Apply(), RightsMissingError);
+    }
+  EXPECT_TRUE(windows.tasks.Definition("\\Machine"));
+  EXPECT_EQ(Quarantined("Machine.xml"), "(none)");
+}
+
+}  // namespace korvalis::app
