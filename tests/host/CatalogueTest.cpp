@@ -241,6 +241,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {99, "Local Machine Shim Databases", R, M, nt + "AppCompatFlags\\InstalledSDB", N, {"DatabasePath"}},
       {100, "Local Machine Shim Databases" + other, R, M, nt + "AppCompatFlags\\InstalledSDB", O, {"DatabasePath"}},
       {101, "Current User Class Servers", R, U, "Software\\Classes\\CLSID", N, {""}},
+      {102, "Services and Drivers", PlaceKind::Service, M, "SYSTEM\\CurrentControlSet\\Services", N, {}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -252,7 +253,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(place->section, pin.section);
     EXPECT_EQ(SectionName(pin.section), pin.name);
     EXPECT_EQ(place->kind, pin.kind);
-    if (pin.kind != PlaceKind::Registry) continue;
+    if (pin.kind != PlaceKind::Registry && pin.kind != PlaceKind::Service) continue;
     EXPECT_EQ(place->root, pin.root);
     EXPECT_EQ(place->path, pin.path);
     EXPECT_EQ(place->view, pin.view);
@@ -274,11 +275,13 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   for (Section s = 40; s <= 101; ++s) further.push_back(s);
+  further.push_back(102);
   EXPECT_EQ(FurtherSections(), further);
   std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
   for (Section s = 40; s <= 101; ++s) read.push_back(s);
+  read.push_back(102);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);
   EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));

@@ -6,13 +6,14 @@
 #include "platform/win32/Win32FileFacts.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Shell.h"
 
 namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services}; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -20,6 +21,7 @@ class Win32Windows {
   Win32Shell shell;
   Win32EventLog eventLog;
   Win32FileInspector inspector;
+  Win32Services services;
 };
 
 }  // namespace korvalis::platform::win32
