@@ -41,15 +41,16 @@ void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
   std::string name;
   for (std::uint32_t index = 0; services.key->EnumSubkeyName(index, name) == platform::kSuccess; ++index)
     names.push_back(name);
+  // A key that is there but cannot be read has not gone: its entries' absence is no removal.
+  const auto unreadable = [problems](const platform::OpenedKey& key, std::vector<std::string> entries) {
+    if (!problems || key.status == platform::kErrorFileNotFound) return;
+    for (std::string& entry : entries) problems->unreadableNames.push_back(std::move(entry));
+  };
   for (const std::string& service : names) {
     const std::string path = place.path + "\\" + service;
     platform::OpenedKey key = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
     if (!key) {
-      // A service whose key cannot be read has not gone: its absence is no removal.
-      if (problems && key.status != platform::kErrorFileNotFound) {
-        problems->unreadableNames.push_back(service);
-        problems->unreadableNames.push_back(ServiceDllEntryName(service));
-      }
+      unreadable(key, {service, ServiceDllEntryName(service)});
       continue;
     }
     std::uint32_t start = 0, type = 0;
@@ -65,7 +66,10 @@ void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
     // A shared process runs whatever library its service names.
     platform::OpenedKey parameters =
         registry.OpenKey(place.root, path + "\\Parameters", platform::KeyAccess::Read, place.view);
-    if (!parameters) continue;
+    if (!parameters) {
+      unreadable(parameters, {ServiceDllEntryName(service)});
+      continue;
+    }
     const std::string dll = TextValue(*parameters.key, "ServiceDll");
     AddEntry(ServiceDllEntryName(service), ServiceDllEntryName(service), title, dll, place.section, place.iconIndex);
   }

@@ -110,6 +110,13 @@ TEST_F(ServicesTest, AChangedPathStartTypeOrLibraryIsAskedAndWrittenBackWhileNoi
   windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Existing\\Enum", "Count", 1);
   windows.services.Add("OnDemand", platform::kServiceDemandStart, "C:\\demand.exe", "C:\\demand.dll");
   monitor.CheckAllSections();
+  // A key that could not be read for a while had not gone, and is not new when it can again.
+  windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Netsvc", {false, false});
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Existing", "Description", "touched");
+  monitor.CheckAllSections();
+  windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Netsvc", {true, true});
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Existing", "Description", "touched again");
+  monitor.CheckAllSections();
   EXPECT_EQ(Asked(), std::vector<std::string>{});
   EXPECT_TRUE(host.errors.empty());
 }
