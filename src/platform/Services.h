@@ -24,7 +24,7 @@ class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
   virtual Status SetStartType(const std::string& name, std::uint32_t startType) = 0;
-  // Written as the system writes it: expandable text.
+  // Written as the system writes it: as expandable text on Windows, plain text under Wine.
   virtual Status SetImagePath(const std::string& name, const std::string& imagePath) = 0;
   // Asks a running service to stop, without waiting for it; kSuccess also when it was not running.
   virtual Status Stop(const std::string& name) = 0;
