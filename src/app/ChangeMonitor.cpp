@@ -284,8 +284,11 @@ TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& di
 }
 
 void TChangeMonitor::ForgetRefusal(Section section, const TDifference& difference) {
-  if (TRefusal* refusal = StandingRefusal(section, difference))
-    refusals_.erase(refusals_.begin() + (refusal - refusals_.data()));
+  TRefusal* refusal = StandingRefusal(section, difference);
+  if (!refusal) return;
+  refusals_.erase(refusals_.begin() + (refusal - refusals_.data()));
+  // The index holds positions: one left pointing past the end would be read at the next look.
+  IndexRefusals();
 }
 
 void TChangeMonitor::RememberRefusal(Section section, const TDifference& difference) {

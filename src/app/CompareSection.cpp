@@ -13,6 +13,16 @@ using catalogue::TStartup;
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
                                   catalogue::Section section, const std::vector<std::string>& unreadableNames) {
   TSectionComparison result;
+  // A startup file is compared by its content too: a batch file's new bytes are a change; and a
+  // service by its start type: one starting at boot instead of later is a change.
+  const bool byContent = catalogue::IsFolderSection(section);
+  const catalogue::TPlace* place = catalogue::PlaceOf(section);
+  const bool byStartType = place && place->kind == catalogue::PlaceKind::Service;
+  const auto same = [&](const TStartup& before, const TStartup& now) {
+    return text::SameTextAscii(before.Command(), now.Command()) &&
+           (!byContent || (before.ContentSize() == now.ContentSize() && before.ContentHash() == now.ContentHash())) &&
+           (!byStartType || before.ValueType() == now.ValueType());
+  };
   const TNameIndex snapshotNames(snapshot, section);
   const TNameIndex freshNames(fresh, section);
   for (int i = 0; i < fresh.Count(); ++i) {
@@ -20,10 +30,7 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     const TStartup* before = snapshotNames.Find(now.ValueName());
     if (!before)
       result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
-    else if (text::SameTextAscii(before->Command(), now.Command()) &&
-             (!catalogue::IsFolderSection(section) ||
-              (before->ContentSize() == now.ContentSize() && before->ContentHash() == now.ContentHash())))
-      // A startup file is compared by its content too: a batch file's new bytes are a change.
+    else if (same(*before, now))
       result.unchanged.push_back(&now);
     else
       result.differences.push_back(TDifference{ChangeKind::Changed, &now, before});

@@ -21,7 +21,8 @@ TSectionWatches::TSectionWatches(const platform::Platform& platform, Clock clock
 std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry) {
   platform::Registry& registry = platform_.registry;
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
-  bool subtree = place.BelowKey();
+  // A service's key is below the place's, its Parameters below that.
+  bool subtree = place.BelowKey() || place.kind == catalogue::PlaceKind::Service;
   // A missing key shows up as a change of its nearest existing ancestor: the first key made on
   // the way down is a new name there, and the place is read again then.
   for (std::string path = place.path; opened.status == platform::kErrorFileNotFound && !path.empty();) {
@@ -55,7 +56,7 @@ void TSectionWatches::Arm(Section section) {
   entry = Watch{};
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
   if (!place) return;
-  if (place->kind == catalogue::PlaceKind::Registry)
+  if (place->kind == catalogue::PlaceKind::Registry || place->kind == catalogue::PlaceKind::Service)
     entry.watch = WatchKey(*place, entry);
   else if (place->kind == catalogue::PlaceKind::Folder)
     entry.watch = WatchFolder(section, entry);

@@ -5,6 +5,7 @@
 #include "catalogue/Startups.h"
 #include "platform/Error.h"
 #include "platform/RegistryValues.h"
+#include "platform/Services.h"
 #include "text/Fileman.h"
 
 namespace korvalis::catalogue {
@@ -59,6 +60,36 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
   }
   if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
     throw Error(FormatText("Failed to delete value '%s'", name_));
+}
+
+void TStartup::ApplyToService(const TPlace& place) const {
+  platform::ServiceControl& services = owner_->Platform().services;
+  const std::string service = valueName_.substr(0, valueName_.find('\\'));
+  const auto check = [&](platform::Status status, const char* pattern) {
+    // A service deleted meanwhile starts nothing any more: there is nothing left to undo.
+    if (status == platform::kSuccess || status == platform::kErrorServiceDoesNotExist) return;
+    if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(pattern, name_));
+    throw Error(FormatText(pattern, name_));
+  };
+  if (!enabled_) {
+    // Disabled, never deleted: a No given by mistake is one start type away from undone, and
+    // its library stays the service's.
+    check(services.SetStartType(service, platform::kServiceDisabled), "Failed to disable service '%s'");
+    check(services.Stop(service), "Failed to stop service '%s'");
+    return;
+  }
+  if (service == valueName_) {
+    check(services.SetImagePath(service, command_), "Failed to set data for '%s'");
+    check(services.SetStartType(service, valueType_), "Failed to set data for '%s'");
+    return;
+  }
+  // The service manager knows nothing of the library: it is the registry value alone.
+  platform::OpenedKey opened = owner_->Platform().registry.OpenKey(
+      place.root, place.path + "\\" + service + "\\Parameters", platform::KeyAccess::Write, place.view);
+  const platform::Status status =
+      opened ? opened.key->SetValue("ServiceDll", platform::kRegExpandSz, platform::StringBytes(command_)) : opened.status;
+  check(status == platform::kErrorFileNotFound ? platform::kErrorServiceDoesNotExist : status,
+        "Failed to set data for '%s'");
 }
 
 void TStartup::ApplyToFolder() const {

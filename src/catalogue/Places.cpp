@@ -4,6 +4,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "platform/Services.h"
 #include "text/StrMan.h"
 
 namespace korvalis::catalogue {
@@ -110,6 +111,13 @@ Row Key(Section section, int readOrder, int sweepOrder, Always always, const cha
   row.place.root = root;
   row.place.path = std::move(path);
   row.place.keepsData = true;
+  return row;
+}
+
+// Every service that starts without being asked for: at boot, with the system, or automatically.
+Row Services(Section section, int readOrder, int sweepOrder, const char* name) {
+  Row row{Numbered(section, readOrder, sweepOrder, Always::No, name, PlaceKind::Service), {}};
+  row.place.path = platform::kServicesKey;
   return row;
 }
 
@@ -243,6 +251,8 @@ std::vector<Row> Rows() {
       // A per-user server is how per-user programs register; one that shadows the machine's
       // class takes over whatever starts that class.
       Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
+      // A service deleted or set to start on demand starts nothing by itself: taken silently.
+      Services(102, 1020, 1020, "Services and Drivers").Asks(kAddedAndChanged).Icon(4),
       // A task removed is taken: No could only register again what its owner deleted.
       Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged),
   };

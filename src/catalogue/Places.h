@@ -13,7 +13,9 @@
 
 namespace korvalis::catalogue {
 
-enum class PlaceKind : std::uint8_t { None, Folder, Registry, Task };
+// A service place is the registry's Services key, read service by service and changed through
+// the service manager.
+enum class PlaceKind : std::uint8_t { None, Folder, Registry, Service, Task };
 
 // The kinds of difference a place asks about; the others are taken in silently.
 using AskedKinds = std::uint8_t;

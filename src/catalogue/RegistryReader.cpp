@@ -125,9 +125,13 @@ bool Walked(platform::Registry& registry, const TPlace& place, int level, const 
 }  // namespace
 
 void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
-  for (const Section section : ReadOrder(true))
-    if (sections.Contains(section) && PlaceOf(section)->kind == PlaceKind::Registry)
+  for (const Section section : ReadOrder(true)) {
+    if (!sections.Contains(section)) continue;
+    if (PlaceOf(section)->kind == PlaceKind::Registry)
       LoadPlace(*PlaceOf(section), problems);
+    else if (PlaceOf(section)->kind == PlaceKind::Service)
+      LoadServices(*PlaceOf(section), problems);
+  }
 }
 
 void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {

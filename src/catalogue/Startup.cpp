@@ -46,6 +46,8 @@ void TStartup::Apply() const {
     ApplyToRegistry(*place);
   else if (place->kind == PlaceKind::Folder)
     ApplyToFolder();
+  else if (place->kind == PlaceKind::Service)
+    ApplyToService(*place);
   else if (place->kind == PlaceKind::Task)
     ApplyToTask();
 }

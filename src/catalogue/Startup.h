@@ -39,7 +39,10 @@ class TStartup {
   // but only an entry shown to the user needs its program file.
   const std::string& ProgramFile() const;
   // The bytes to put back: a startup folder's file as read, for a place that keeps its data
-  // the registry value's bytes (of type ValueType), for a scheduled task its definition.
+  // the registry value's bytes (of type ValueType), for a scheduled task its definition. A
+  // service is two entries: one named as the service, its ImagePath the command and its start
+  // type the ValueType, and, for a shared process, one named by ServiceDllEntryName, the
+  // library the command.
   const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
   std::vector<std::uint8_t>& LinkData() { return linkData_; }
   std::uint32_t ValueType() const { return valueType_; }
@@ -69,6 +72,7 @@ class TStartup {
  private:
   void ApplyToRegistry(const TPlace& place) const;
   void ApplyToFolder() const;
+  void ApplyToService(const TPlace& place) const;
   // A refused task: its definition kept in the quarantine, then the task deleted, or its
   // earlier definition (LinkData) registered again.
   void ApplyToTask() const;

@@ -24,6 +24,8 @@ std::string StartupFolderPathEvenIfMissing(platform::Shell& shell, Section secti
 bool IsShortcutName(const std::string& fileName);
 // Whether a file name as listed can be opened by it: false for one the ANSI calls could not spell.
 bool NameCanBeSpelled(const std::string& fileName);
+// The name of a service's second entry, for the library its shared process runs.
+std::string ServiceDllEntryName(const std::string& service);
 
 class TStartups {
  public:
@@ -73,6 +75,7 @@ class TStartups {
   void LoadRegistry(SectionSet sections, ReadProblems* problems);
   void LoadPlace(const TPlace& place, ReadProblems* problems);
   void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);
+  void LoadServices(const TPlace& place, ReadProblems* problems);
   // A definition that cannot be read is listed in the problems, when given.
   void LoadTasks(SectionSet sections, ReadProblems* problems);
 

@@ -5,6 +5,7 @@
 #include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 #include "platform/Shell.h"
 #include "platform/TaskScheduler.h"
 
@@ -17,6 +18,7 @@ struct Platform {
   Shell& shell;
   EventLogApi& eventLog;
   FileInspector& inspector;
+  ServiceControl& services;
   TaskScheduler& tasks;
 };
 

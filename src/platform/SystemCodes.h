@@ -15,6 +15,8 @@ constexpr Status kErrorInsufficientBuffer = 122;
 constexpr Status kErrorMoreData = 234;
 constexpr Status kErrorNoMoreItems = 259;
 constexpr Status kErrorKeyDeleted = 1018;
+constexpr Status kErrorServiceDoesNotExist = 1060;
+constexpr Status kErrorServiceNotActive = 1062;
 
 using HResult = std::int32_t;
 constexpr HResult kS_OK = 0;

@@ -16,6 +16,10 @@ class MemoryWorld : public World {
   void SetVariable(const std::string& name, const std::string& value) override {
     windows_.environment.SetVariable(name, value);
   }
+  std::string ScratchService(std::uint32_t startType, const std::string& imagePath) override {
+    windows_.services.Add("KorvalisScratch", startType, imagePath);
+    return "KorvalisScratch";
+  }
   bool MakeHardLink(const std::string& existing, const std::string& path) override {
     windows_.files.AddHardLink(existing, path);
     return true;

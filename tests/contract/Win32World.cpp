@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "contract/World.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 
 namespace korvalis::contract {
@@ -16,6 +17,7 @@ class Win32World : public World {
   ~Win32World() override {
     windows_.registry.DeleteTree(platform::RootKey::CurrentUser, "Software\\KorvalisTest\\" + suffix_);
     if (!folder_.empty()) RemoveFolder(folder_);
+    if (service_) DeleteService(service_.get());
   }
   platform::Platform Platform() override { return windows_.platform(); }
   std::string ScratchKey() override { return "Software\\KorvalisTest\\" + suffix_; }
@@ -30,6 +32,15 @@ class Win32World : public World {
   }
   void SetVariable(const std::string& name, const std::string& value) override {
     SetEnvironmentVariableA(name.c_str(), value.c_str());
+  }
+  std::string ScratchService(std::uint32_t startType, const std::string& imagePath) override {
+    const std::string name = "KorvalisScratch_" + suffix_;
+    platform::win32::UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (manager)
+      service_.reset(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                    SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_IGNORE, imagePath.c_str(),
+                                    nullptr, nullptr, nullptr, nullptr, nullptr));
+    return service_ ? name : std::string();
   }
   bool MakeHardLink(const std::string& existing, const std::string& path) override {
     return CreateHardLinkA(path.c_str(), existing.c_str(), nullptr) != FALSE;
@@ -102,6 +113,7 @@ class Win32World : public World {
   platform::win32::Win32Windows windows_;
   std::string suffix_;
   std::string folder_;
+  platform::win32::UniqueService service_;
 };
 
 }  // namespace

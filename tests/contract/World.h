@@ -2,6 +2,7 @@
 // One Windows for the contract suite: the in-memory one, or the real one under Wine. Every
 // case runs against each, so the in-memory world stays faithful to the real one.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -23,6 +24,9 @@ class World {
   // An existing empty folder of this case's own (absolute path).
   virtual std::string ScratchFolder() = 0;
   virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+  // A service of this case's own, registered as a setup program would and removed afterwards;
+  // its name, empty when it could not be made.
+  virtual std::string ScratchService(std::uint32_t startType, const std::string& imagePath) = 0;
   // Things a folder may hold besides plain files; false where this world cannot make them.
   virtual bool MakeHardLink(const std::string& existing, const std::string& path) = 0;
   virtual bool MakePipe(const std::string& path) = 0;

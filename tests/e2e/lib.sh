@@ -50,6 +50,22 @@ wait_for() {  # wait_for DESCRIPTION COMMAND...: polls for up to 10 s
   echo "timed out waiting for: $what"; return 1
 }
 drive() { win "$DRIVER" "$@"; }  # DRIVER: the script's korvalis_driver
+# The question of the dialog $DIALOG: its name, command, place and action, after its fixed
+# heading and without the icon. answer_question's SCREENSHOT goes to $ARTIFACTS.
+question() { drive labels "$DIALOG" | sed -n '/^Would you allow the following$/,$p' | sed '1d;/^$/d' | head -4 | paste -sd'|'; }
+# answer_question WHAT NAME COMMAND PLACE ACTION ANSWER [SCREENSHOT]
+answer_question() {
+  if ! drive wait "$DIALOG"; then
+    check "$1 is asked about" "asked" "not asked"
+    return 1
+  fi
+  check "$1 is asked about as $2 in $4" "$2|$3|in $4|has been $5" "$(question)"
+  if [ -n "${7:-}" ]; then
+    drive screenshot "Z:$ARTIFACTS/$7.bmp" && convert "$ARTIFACTS/$7.bmp" "$ARTIFACTS/$7.png" && rm -f "$ARTIFACTS/$7.bmp"
+  fi
+  drive press "$DIALOG" "&$6"
+  drive gone "$DIALOG"
+}
 # Starting and closing korvalis.exe ($KORVALIS) as a user would; start sets korvalis_pid.
 baseline_exists() { [ -n "$(find "$PREFIX/drive_c/users" -path '*Korvalis/baseline.dat' 2>/dev/null)" ]; }
 start() {

@@ -21,21 +21,6 @@ reg_set() {  # reg_set VIEW KEY NAME TYPE DATA
 }
 reg_is() { [ "$(reg_get "$1" "$2" "$3")" == "$4" ]; }
 view_name() { [ "$1" == /reg:32 ] && echo " (32-bit)"; }
-# The dialog's name, command, place and action, after its fixed heading and without the icon.
-question() { drive labels "$DIALOG" | sed -n '/^Would you allow the following$/,$p' | sed '1d;/^$/d' | head -4 | paste -sd'|'; }
-# answer_question WHAT NAME COMMAND PLACE ACTION ANSWER [SCREENSHOT]
-answer_question() {
-  if ! drive wait "$DIALOG"; then
-    check "$1 is asked about" "asked" "not asked"
-    return 1
-  fi
-  check "$1 is asked about as $2 in $4" "$2|$3|in $4|has been $5" "$(question)"
-  if [ -n "${7:-}" ]; then
-    drive screenshot "Z:$ARTIFACTS/$7.bmp" && convert "$ARTIFACTS/$7.bmp" "$ARTIFACTS/$7.png" && rm -f "$ARTIFACTS/$7.bmp"
-  fi
-  drive press "$DIALOG" "&$6"
-  drive gone "$DIALOG"
-}
 # undone WHAT VIEW KEY NAME EXPECTED: the value comes back to EXPECTED ("" for missing).
 undone() {
   wait_for "$1" reg_is "$2" "$3" "$4" "$5"

@@ -241,6 +241,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {99, "Local Machine Shim Databases", R, M, nt + "AppCompatFlags\\InstalledSDB", N, {"DatabasePath"}},
       {100, "Local Machine Shim Databases" + other, R, M, nt + "AppCompatFlags\\InstalledSDB", O, {"DatabasePath"}},
       {101, "Current User Class Servers", R, U, "Software\\Classes\\CLSID", N, {""}},
+      {102, "Services and Drivers", PlaceKind::Service, M, "SYSTEM\\CurrentControlSet\\Services", N, {}},
       {103, "Scheduled Tasks", PlaceKind::Task, M, "", N, {}},
   };
   int rows = 0;
@@ -253,7 +254,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(place->section, pin.section);
     EXPECT_EQ(SectionName(pin.section), pin.name);
     EXPECT_EQ(place->kind, pin.kind);
-    if (pin.kind != PlaceKind::Registry) continue;
+    if (pin.kind != PlaceKind::Registry && pin.kind != PlaceKind::Service) continue;
     EXPECT_EQ(place->root, pin.root);
     EXPECT_EQ(place->path, pin.path);
     EXPECT_EQ(place->view, pin.view);
@@ -275,12 +276,14 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   for (Section s = 40; s <= 101; ++s) further.push_back(s);
+  further.push_back(102);
   further.push_back(103);
   EXPECT_EQ(FurtherSections(), further);
   std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
   for (Section s = 40; s <= 101; ++s) read.push_back(s);
+  read.push_back(102);
   read.push_back(103);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);

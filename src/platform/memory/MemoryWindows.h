@@ -1,13 +1,14 @@
 #pragma once
-// A whole in-memory Windows for tests: registry, files, environment, shell, event log,
-// what program files say of themselves and scheduled tasks, set up like a fresh system with its Windows and
-// System folders.
+// A whole in-memory Windows for tests: registry, files, environment, shell, event log, what
+// program files say of themselves, the services and scheduled tasks, set up like a fresh system
+// with its Windows and System folders.
 #include "platform/Platform.h"
 #include "platform/memory/MemoryEnvironment.h"
 #include "platform/memory/MemoryEventLog.h"
 #include "platform/memory/MemoryFileFacts.h"
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
+#include "platform/memory/MemoryServices.h"
 #include "platform/memory/MemoryShell.h"
 #include "platform/memory/MemoryTaskScheduler.h"
 
@@ -19,7 +20,7 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, tasks}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks}; }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
@@ -27,6 +28,7 @@ class MemoryWindows {
   MemoryShell shell{files};
   MemoryEventLog eventLog;
   MemoryFileInspector inspector{files};
+  MemoryServices services{registry};
   MemoryTaskScheduler tasks;
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <winsvc.h>
 #include <utility>
 
 namespace korvalis::platform::win32 {
@@ -57,6 +58,7 @@ inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void CloseFind(HANDLE handle) { FindClose(handle); }
 inline void FreeCoTaskMemory(void* memory) { CoTaskMemFree(memory); }
+inline void CloseService(SC_HANDLE service) { CloseServiceHandle(service); }
 
 using UniqueKey = UniqueHandle<NullTraits<HKEY, CloseKey>>;
 using UniqueEvent = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
@@ -64,6 +66,8 @@ using UniqueMutex = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
 using UniqueFile = UniqueHandle<InvalidTraits<CloseKernelHandle>>;
 using UniqueFind = UniqueHandle<InvalidTraits<CloseFind>>;
 using UniqueCoMemory = UniqueHandle<NullTraits<void*, FreeCoTaskMemory>>;
+// The service manager and each service opened through it.
+using UniqueService = UniqueHandle<NullTraits<SC_HANDLE, CloseService>>;
 
 // A COM interface pointer that releases its reference.
 template <typename I>

@@ -6,6 +6,7 @@
 #include "platform/win32/Win32FileFacts.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32TaskScheduler.h"
 
@@ -13,7 +14,7 @@ namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, tasks}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks}; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -21,6 +22,7 @@ class Win32Windows {
   Win32Shell shell;
   Win32EventLog eventLog;
   Win32FileInspector inspector;
+  Win32Services services;
   Win32TaskScheduler tasks;
 };
 

@@ -1,0 +1,78 @@
+// Reading the services that start by themselves into the catalogue.
+#include "catalogue/Startups.h"
+#include "platform/RegistryValues.h"
+#include "platform/Services.h"
+
+namespace korvalis::catalogue {
+
+namespace {
+
+constexpr std::uint32_t kDriverTypes = 0x3;  // kernel and file system drivers
+
+std::string TextValue(platform::RegistryKey& key, const std::string& name) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  if (platform::ReadValueBytes(key, name, type, bytes) != platform::kSuccess || !platform::IsStringType(type))
+    return std::string();
+  return platform::TextOfBytes(bytes);
+}
+
+bool NumberValue(platform::RegistryKey& key, const std::string& name, std::uint32_t& number) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  if (platform::ReadValueBytes(key, name, type, bytes) != platform::kSuccess || type != platform::kRegDword ||
+      bytes.size() != 4)
+    return false;
+  number = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+  return true;
+}
+
+}  // namespace
+
+std::string ServiceDllEntryName(const std::string& service) { return service + "\\Parameters\\ServiceDll"; }
+
+void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
+  platform::Registry& registry = platform_.registry;
+  platform::OpenedKey services = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
+  if (!services) return;
+  // The names first: a service deleted meanwhile cannot shift the enumeration past another.
+  std::vector<std::string> names;
+  std::string name;
+  for (std::uint32_t index = 0; services.key->EnumSubkeyName(index, name) == platform::kSuccess; ++index)
+    names.push_back(name);
+  // A key that is there but cannot be read has not gone: its entries' absence is no removal.
+  const auto unreadable = [problems](const platform::OpenedKey& key, std::vector<std::string> entries) {
+    if (!problems || key.status == platform::kErrorFileNotFound) return;
+    for (std::string& entry : entries) problems->unreadableNames.push_back(std::move(entry));
+  };
+  for (const std::string& service : names) {
+    const std::string path = place.path + "\\" + service;
+    platform::OpenedKey key = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
+    if (!key) {
+      unreadable(key, {service, ServiceDllEntryName(service)});
+      continue;
+    }
+    std::uint32_t start = 0, type = 0;
+    if (!NumberValue(*key.key, "Start", start) || start > platform::kServiceAutoStart) continue;
+    std::string image = TextValue(*key.key, "ImagePath");
+    // Without a path the system loads a driver from its own folder by the service's name.
+    if (image.empty() && NumberValue(*key.key, "Type", type) && (type & kDriverTypes) != 0)
+      image = "System32\\drivers\\" + service + ".sys";
+    const std::string shown = TextValue(*key.key, "DisplayName");
+    const std::string title = shown.empty() ? service : shown;
+    if (TStartup* entry = AddEntry(service, service, title, image, place.section, place.iconIndex))
+      entry->SetValueType(start);
+    // A shared process runs whatever library its service names.
+    platform::OpenedKey parameters =
+        registry.OpenKey(place.root, path + "\\Parameters", platform::KeyAccess::Read, place.view);
+    if (!parameters) {
+      unreadable(parameters, {ServiceDllEntryName(service)});
+      continue;
+    }
+    const std::string dll = TextValue(*parameters.key, "ServiceDll");
+    AddEntry(ServiceDllEntryName(service), ServiceDllEntryName(service), title, dll, place.section, place.iconIndex);
+  }
+}
+
+}  // namespace korvalis::catalogue
