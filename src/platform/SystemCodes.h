@@ -15,6 +15,7 @@ constexpr Status kErrorInsufficientBuffer = 122;
 constexpr Status kErrorMoreData = 234;
 constexpr Status kErrorNoMoreItems = 259;
 constexpr Status kErrorKeyDeleted = 1018;
+constexpr Status kErrorCancelled = 1223;  // the user declined
 
 using HResult = std::int32_t;
 constexpr HResult kS_OK = 0;

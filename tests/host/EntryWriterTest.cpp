@@ -66,6 +66,28 @@ TEST_F(EntryWriterTest, AKeyThatMayNotBeWrittenFailsWithTheValueNameInsteadOfDoi
   EXPECT_TRUE(windows.registry.Get(RootKey::LocalMachine, kRunKey, "Payload"));
 }
 
+TEST_F(EntryWriterTest, OnlyARefusalForLackOfRightsIsOneAnAdministratorCouldCarryOut) {
+  const auto rightsMissing = [&](TStartup& entry) {
+    try {
+      entry.Apply();
+    } catch (const RightsMissingError&) {
+      return true;
+    } catch (const Error&) {
+    }
+    return false;
+  };
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "p.exe");
+  windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, false});
+  EXPECT_TRUE(rightsMissing(Entry("Kept", "k.exe", 4)));
+  EXPECT_TRUE(rightsMissing(Entry("Payload", "p.exe", 4, false)));
+  windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, true});
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
+    return op.kind == platform::memory::RegistryOperation::Kind::SetValue ? platform::kErrorInvalidParameter
+                                                                           : platform::kSuccess;
+  });
+  EXPECT_FALSE(rightsMissing(Entry("Kept", "k.exe", 4)));
+}
+
 TEST_F(EntryWriterTest, ADeletionThatMissesAValueTheKeyStillListsFailsWithItsVisibleName) {
   // A deletion that cannot spell the name answers "not found" while the value stays.
   const std::string hidden("Hidden\0Payload", 14);

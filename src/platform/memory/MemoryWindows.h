@@ -1,8 +1,9 @@
 #pragma once
-// A whole in-memory Windows for tests: registry, files, environment, shell, event log and
-// what program files say of themselves, set up like a fresh system with its Windows and
-// System folders.
+// A whole in-memory Windows for tests: registry, files, environment, shell, event log, what
+// program files say of themselves and the elevated start of a program, set up like a fresh
+// system with its Windows and System folders.
 #include "platform/Platform.h"
+#include "platform/memory/MemoryElevation.h"
 #include "platform/memory/MemoryEnvironment.h"
 #include "platform/memory/MemoryEventLog.h"
 #include "platform/memory/MemoryFileFacts.h"
@@ -18,7 +19,7 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, elevation}; }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
@@ -26,6 +27,7 @@ class MemoryWindows {
   MemoryShell shell{files};
   MemoryEventLog eventLog;
   MemoryFileInspector inspector{files};
+  MemoryElevation elevation{files};
 };
 
 }  // namespace korvalis::platform::memory

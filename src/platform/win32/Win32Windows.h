@@ -1,6 +1,7 @@
 #pragma once
 // The real Windows, through its API.
 #include "platform/Platform.h"
+#include "platform/win32/Win32Elevation.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileFacts.h"
@@ -12,7 +13,7 @@ namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, elevation}; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -20,6 +21,7 @@ class Win32Windows {
   Win32Shell shell;
   Win32EventLog eventLog;
   Win32FileInspector inspector;
+  Win32Elevation elevation;
 };
 
 }  // namespace korvalis::platform::win32
