@@ -159,7 +159,7 @@ bool TKorvalisMain::EventSourceRegistered() const {
                              platform_.environment.ProgramPath());
 }
 
-void TKorvalisMain::RegisterEventSource() {
+void TKorvalisMain::RegisterAsEventSource() {
   TElevatedRequest request;
   request.kind = TElevatedRequest::Kind::RegisterMessageFile;
   request.messageFile = platform_.environment.ProgramPath();

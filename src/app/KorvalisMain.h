@@ -61,7 +61,7 @@ class TKorvalisMain : private MonitorHost {
   // Whether Event Viewer formats the records with this program file's message table.
   bool EventSourceRegistered() const;
   // Registers this program file as the records' message file, through the elevated copy.
-  void RegisterEventSource();
+  void RegisterAsEventSource();
   const platform::Platform& Platform() const { return platform_; }
 
  private:

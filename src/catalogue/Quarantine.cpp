@@ -44,10 +44,13 @@ std::string Quarantine(const platform::Platform& platform, const std::string& pa
     if (files.IsFile(target) || files.IsFile(origin)) continue;
     const std::string record = OriginRecord(path);
     if (!files.WriteFile(origin, std::vector<std::uint8_t>(record.begin(), record.end()))) throw failure;
-    if (files.MoveFileTo(path, target) && !files.IsFile(path)) return target;
+    const platform::Status moved = files.Move(path, target);
+    if (moved == platform::kSuccess && !files.IsFile(path)) return target;
     // A move that only copied leaves the original intact: the copy is no quarantine.
-    if (files.IsFile(path)) files.RemoveFile(target);
+    if (moved == platform::kSuccess) files.RemoveFile(target);
     files.RemoveFile(origin);
+    // A folder only an administrator may change, such as the machine's Startup folder.
+    if (moved == platform::kErrorAccessDenied) throw RightsMissingError(failure.what());
     throw failure;
   }
   throw failure;

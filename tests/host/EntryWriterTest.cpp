@@ -86,6 +86,15 @@ TEST_F(EntryWriterTest, OnlyARefusalForLackOfRightsIsOneAnAdministratorCouldCarr
                                                                            : platform::kSuccess;
   });
   EXPECT_FALSE(rightsMissing(Entry("Kept", "k.exe", 4)));
+  // A file the machine's Startup folder will not let go of.
+  windows.files.AddFile(commonFolder + "\\Payload.bat", {1});
+  windows.files.SetHook([](const platform::memory::FileOperation& op) {
+    return op.kind != platform::memory::FileOperation::Kind::Move;
+  });
+  TStartup* file = restore.AddEntry("Payload", "Payload.bat", "", commonFolder + "\\Payload.bat", 0, 0);
+  file->SetEnabled(false);
+  EXPECT_TRUE(rightsMissing(*file));
+  EXPECT_TRUE(windows.files.IsFile(commonFolder + "\\Payload.bat"));
 }
 
 TEST_F(EntryWriterTest, ADeletionThatMissesAValueTheKeyStillListsFailsWithItsVisibleName) {
