@@ -1,9 +1,12 @@
 # The elevated copy driven directly, as the resident program starts it (under Wine every process
 # is an administrator already, and "runas" asks nothing): a request file in, its steps shown in a
 # window of its own, carried out on OK only, a result file out. An entry whose place holds other
-# data now is left alone, and a request for a place outside the table is refused unshown.
+# data now is left alone, and a request for a place outside the table is refused unshown. Then
+# the resident program with a key access list that lets nobody write the machine's Run key, as a
+# standard user's token would: its No is offered as an undo as administrator, and the list is
+# put back, as administrator rights would, while the elevated copy shows its steps.
 source "$(dirname "$0")/lib.sh"
-KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3
+KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3 PROBE=$4
 WINDOW="Korvalis as Administrator"
 RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
@@ -64,4 +67,26 @@ done
 check "the machine's value is still there" "C:\\Tools\\new.exe" "$(reg_value "$RUN" Moved)"
 check "the user's value is still there" "C:\\Tools\\new.exe" \
   "$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Moved)"
+
+DIALOG="Startup Programs Changed" OFFER="Undo as Administrator"
+RUN_PATH='Software\Microsoft\Windows\CurrentVersion\Run'
+start
+wine reg add "$RUN" /v Updater /d 'C:\Tools\upd.exe' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KR;;;WD)(A;OICI;RCWD;;;BA)'
+drive press "$DIALOG" "&No"
+drive wait "$OFFER" || failures=$((failures + 1))
+check "the refusal is offered as an undo as administrator" \
+  "These refused changes could not be undone: administrator rights are needed." \
+  "$(drive labels "$OFFER" | grep -F 'administrator rights')"
+screenshot undo-offer
+drive press "$OFFER" "&Undo as administrator"
+drive wait "$WINDOW" || failures=$((failures + 1))
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KA;;;WD)'
+drive press "$WINDOW" "&OK"
+wait_for "the value undone as administrator" no_value "$RUN" Updater
+check "the value undone as administrator is gone" "" "$(reg_value "$RUN" Updater)"
+log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1)
+check "the undo is logged" "yes" "$(grep -qF 'Undone as administrator: Updater C:\Tools\upd.exe' "$log" && echo yes)"
+close_from_tray
 finish

@@ -7,7 +7,7 @@ namespace korvalis::dialogs {
 using namespace ui;
 
 TAsAdministratorText UndoOfferText() {
-  return TAsAdministratorText{"Korvalis", "These refused changes could not be undone: administrator rights are needed.",
+  return TAsAdministratorText{"Undo as Administrator", "These refused changes could not be undone: administrator rights are needed.",
                               "&Undo as administrator", "&Close"};
 }
 
