@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "app/AsAdministrator.h"
 #include "app/Scope.h"
 #include "catalogue/Quarantine.h"
 #include "platform/Error.h"
@@ -33,6 +34,17 @@ std::string RefusalKey(Section section, const std::string& valueName) {
 }
 
 // Whether an entry that came back is the one the user refused.
+TRequestedEntry RequestedEntryOf(const TStartup& entry) {
+  return TRequestedEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(), entry.ValueType(),
+                         entry.LinkData()};
+}
+
+std::string Listed(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
+  return text;
+}
+
 bool SameAsRefused(const TRefusal& refusal, const TStartup& entry) {
   // A file is the one refused only with the same content.
   return text::SameTextAscii(refusal.command, entry.Command()) && refusal.contentSize == entry.ContentSize() &&
@@ -204,12 +216,41 @@ void TChangeMonitor::CheckSection(Section section) {
   }
   for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
   outcomes.insert(outcomes.end(), removals.begin(), removals.end());
-  const std::vector<const TStartup*> failed = WriteBack(restore);
+  std::vector<std::pair<const TStartup*, std::string>> refused;
+  std::vector<const TStartup*> failed = WriteBack(restore, refused);
+  std::unordered_set<const TStartup*> pending;
+  if (!refused.empty()) {
+    // What the place holds now, for the elevated copy to compare with: the fresh entry, none
+    // for a removal.
+    std::map<const TStartup*, const TStartup*> nowOf;
+    for (const auto& [fresh, outcome] : decided)
+      if (outcome.writeBack) nowOf[outcome.writeBack] = fresh;
+    std::vector<TUndoOperation> undos;
+    std::vector<std::string> messages;
+    for (const auto& [writeBack, message] : refused) {
+      TUndoOperation undo{RequestedEntryOf(*writeBack), writeBack->Enabled(), false, {}};
+      if (const auto it = nowOf.find(writeBack); it != nowOf.end()) {
+        undo.hasNow = true;
+        undo.now = RequestedEntryOf(*it->second);
+      }
+      undos.push_back(std::move(undo));
+      messages.push_back(message);
+    }
+    const std::vector<Undone> undone = UndoAsAdministrator(undos, messages, true);
+    for (std::size_t k = 0; k < refused.size(); ++k) {
+      if (undone[k] == Undone::No) continue;
+      // Carried out, or waiting for another try: the refusal stands either way.
+      if (undone[k] == Undone::Yes)
+        failed.erase(std::find(failed.begin(), failed.end(), refused[k].first));
+      else
+        pending.insert(refused[k].first);
+    }
+  }
   // A No that could not be carried out does not stand: what stays is asked about when it comes back.
   for (std::size_t i = 0; i < comparison.differences.size(); ++i)
     if (!allowed[i] && comparison.differences[i].now) {
       const Outcome& outcome = decided[comparison.differences[i].now];
-      if (std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end())
+      if (std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end() && !pending.count(outcome.writeBack))
         ForgetRefusal(section, comparison.differences[i]);
     }
   RenewSection(section, fresh, restore, outcomes, failed);
@@ -319,6 +360,7 @@ void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {
 
 void TChangeMonitor::ClearRefusals() {
   refusals_.clear();
+  pendingUndos_.clear();
   IndexRefusals();
   StoreBaseline();
 }
@@ -437,18 +479,103 @@ const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& 
   return restore.AddEntry(added.Name(), added.ValueName(), std::string(), data, added.GetSection(), added.IconIndex());
 }
 
-std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore) {
+std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
+                                                       std::vector<std::pair<const TStartup*, std::string>>& refused) {
   // Every refused change is put back that can be; each one that cannot is reported.
   std::vector<const TStartup*> failed;
   for (int i = 0; i < restore.Count(); ++i) {
+    const TStartup& entry = restore.Items(i);
     try {
-      restore.Items(i).Apply();
+      entry.Apply();
+    } catch (const RightsMissingError& error) {
+      if (ElevatedUndoAllowed(*catalogue::PlaceOf(entry.GetSection())))
+        refused.emplace_back(&entry, error.what());
+      else
+        host_.ReportError(error);
+      failed.push_back(&entry);
     } catch (const Error& error) {
       host_.ReportError(error);
-      failed.push_back(&restore.Items(i));
+      failed.push_back(&entry);
     }
   }
   return failed;
+}
+
+std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
+                                                                        const std::vector<std::string>& messages,
+                                                                        bool offer) {
+  std::vector<Undone> undone(undos.size(), Undone::No);
+  if (offer && !host_.OfferUndoAsAdministrator(messages)) return undone;
+  TElevatedRequest request;
+  request.undos = undos;
+  const TElevatedRun run = RunAsAdministrator(platform_, request, host_.OwnerWindow());
+  if (run.state == TElevatedRun::State::Declined) {
+    // Kept, so the user can try again from the refused entries.
+    pendingUndos_.insert(pendingUndos_.end(), undos.begin(), undos.end());
+    host_.ReportError(Error("The change stays: administrator rights were not given"));
+    return std::vector<Undone>(undos.size(), Undone::Pending);
+  }
+  // Whatever the answer, the places themselves say what was undone.
+  std::vector<std::string> stillThere;
+  if (run.state == TElevatedRun::State::Failed) stillThere.push_back(run.message);
+  for (std::size_t i = 0; i < undos.size(); ++i) {
+    const TRequestedEntry& entry = undos[i].writeBack;
+    if (PlaceAgrees(undos[i])) {
+      undone[i] = Undone::Yes;
+      if (switches_.Logs) host_.WriteLog("Undone as administrator: " + entry.name + " " + entry.command);
+      continue;
+    }
+    const bool stale = run.state == TElevatedRun::State::Answered && run.results[i].outcome == TElevatedOutcome::Stale;
+    stillThere.push_back(FormatText(stale ? "%s was not undone: its place changed meanwhile"
+                                          : "%s is still there: it could not be undone as administrator",
+                                    entry.name));
+  }
+  if (!stillThere.empty()) host_.ReportError(Error(Listed(stillThere)));
+  return undone;
+}
+
+bool TChangeMonitor::PlaceAgrees(const TUndoOperation& undo) {
+  const TRequestedEntry& target = undo.writeBack;
+  TStartups place(kNoWindow, platform_);
+  ReadProblems problems;
+  try {
+    place.LoadSections(catalogue::SectionSet::Of(target.section), problems);
+  } catch (const std::exception&) {
+    return false;
+  }
+  for (int i = 0; i < place.Count(); ++i) {
+    const TStartup& entry = place.Items(i);
+    if (!text::SameTextAscii(entry.ValueName(), target.valueName)) continue;
+    // Written back: the earlier command, and its bytes where the place keeps them.
+    return undo.enabled && entry.Command() == target.command && (target.data.empty() || entry.LinkData() == target.data);
+  }
+  return !undo.enabled;
+}
+
+void TChangeMonitor::UndoPendingAsAdministrator() {
+  if (Checking() || renewing_ > 0) return;
+  std::vector<std::pair<Section, std::vector<std::string>>> carriedOut;
+  {
+    // The reports' message boxes may run the tick: no check starts meanwhile.
+    TScope scope(checking_);
+    const std::vector<TUndoOperation> undos = std::exchange(pendingUndos_, {});
+    const std::vector<Undone> undone = UndoAsAdministrator(undos, {}, false);
+    for (std::size_t i = 0; i < undos.size(); ++i) {
+      const TUndoOperation& undo = undos[i];
+      if (undone[i] == Undone::Yes) {
+        carriedOut.emplace_back(undo.writeBack.section, std::vector<std::string>{undo.writeBack.valueName});
+      } else if (undone[i] == Undone::No && undo.hasNow) {
+        // Not carried out: what stays is asked about when it comes back.
+        TStartups stays(kNoWindow, platform_);
+        if (const TStartup* now = stays.AddEntry(undo.now.name, undo.now.valueName, std::string(), undo.now.command,
+                                                 undo.now.section, 0))
+          ForgetRefusal(undo.now.section, TDifference{ChangeKind::Added, now, nullptr});
+      }
+    }
+  }
+  // The snapshot follows the places, so an undo is not taken for a change of its own.
+  for (const auto& [section, valueNames] : carriedOut) AcceptOwnWrite(section, valueNames);
+  StoreBaseline();
 }
 
 void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& restore,

@@ -11,6 +11,7 @@
 
 #include "app/Baseline.h"
 #include "app/CompareSection.h"
+#include "app/ElevatedRequest.h"
 #include "app/MonitorHost.h"
 #include "app/ReportOnce.h"
 #include "app/SectionWatches.h"
@@ -47,6 +48,11 @@ class TChangeMonitor {
   // Entries the user refused; one that comes back unchanged is undone without a question.
   const std::vector<TRefusal>& Refusals() const { return refusals_; }
   void ClearRefusals();
+  // Refused changes that could not be undone for lack of rights, and whose undo as administrator
+  // the system's prompt declined; their refusals stand.
+  const std::vector<TUndoOperation>& PendingUndos() const { return pendingUndos_; }
+  // Tries them again through the elevated copy.
+  void UndoPendingAsAdministrator();
   // More differences than this in one check are asked in one question.
   static constexpr std::size_t kSingleQuestionsAtMost = 3;
   static constexpr std::int64_t kNoticeEverySeconds = 60;
@@ -60,8 +66,18 @@ class TChangeMonitor {
   // Reads the section afresh, again when it changed while being read (a few times at most).
   void ReadSettled(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
   void ReportNewProblems(catalogue::Section section, const catalogue::ReadProblems& problems);
-  // The entries of the restore list whose write-back failed.
-  std::vector<const catalogue::TStartup*> WriteBack(const catalogue::TStartups& restore);
+  // The entries of the restore list whose write-back failed; those the system refused for lack
+  // of rights at a place an administrator may undo are not reported but handed back with their
+  // messages.
+  std::vector<const catalogue::TStartup*> WriteBack(
+      const catalogue::TStartups& restore, std::vector<std::pair<const catalogue::TStartup*, std::string>>& refused);
+  // What became of one undo as administrator.
+  enum class Undone { Yes, No, Pending };
+  // Offers the undos (when offered is false they were asked for already), runs them through the
+  // elevated copy, checks every place again and reports what is still there by name.
+  std::vector<Undone> UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
+                                          const std::vector<std::string>& messages, bool offer);
+  bool PlaceAgrees(const TUndoOperation& undo);
   struct Outcome;
   // The entries kept are handed over from the reading, the snapshot and the restore list.
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, catalogue::TStartups& restore,
@@ -107,6 +123,7 @@ class TChangeMonitor {
   catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
   std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
   std::vector<TRefusal> refusals_;
+  std::vector<TUndoOperation> pendingUndos_;
   // The refusals by section and value name with ASCII letters folded: a flood of undone
   // values is looked up, not walked.
   std::unordered_multimap<std::string, std::size_t> refusalIndex_;

@@ -2,6 +2,9 @@
 
 #include "app/Scope.h"
 #include "app/Autostart.h"
+#include "app/AsAdministrator.h"
+#include "app/ElevatedCopy.h"
+#include "text/StrMan.h"
 #include "platform/Error.h"
 #include "platform/RegistrySettings.h"
 
@@ -15,7 +18,7 @@ TKorvalisMain::~TKorvalisMain() = default;
 void TKorvalisMain::FormCreate() {
   monitor_.TakeSnapshot();
   EventLog = std::make_unique<eventlog::TzelEventLog>(platform_);
-  EventLog->SetApplicationName("Korvalis");
+  EventLog->SetApplicationName(kEventSourceName);
   EventLog->SetIncludeUserName(true);
   WriteLog("Korvalis started");
   // Before the switches take effect: a tampered Monitoring=0 is still asked about.
@@ -145,6 +148,31 @@ void TKorvalisMain::WriteLog(const std::string& line) { log_.Write(line); }
 
 bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   return host_.AskUser(entry, kind, whileNotRunning);
+}
+
+}  // namespace korvalis::app
+
+namespace korvalis::app {
+
+bool TKorvalisMain::EventSourceRegistered() const {
+  return text::SameTextAscii(eventlog::RegisteredMessageFile(platform_.registry, kEventSourceName),
+                             platform_.environment.ProgramPath());
+}
+
+void TKorvalisMain::RegisterAsEventSource() {
+  TElevatedRequest request;
+  request.kind = TElevatedRequest::Kind::RegisterMessageFile;
+  request.messageFile = platform_.environment.ProgramPath();
+  const TElevatedRun run = RunAsAdministrator(platform_, request, host_.OwnerWindow());
+  if (run.state == TElevatedRun::State::Declined)
+    host_.ReportError(Error("The change stays: administrator rights were not given"));
+  else if (run.state == TElevatedRun::State::Failed)
+    host_.ReportError(Error(run.message));
+  else if (run.results.front().outcome == TElevatedOutcome::Failed)
+    host_.ReportError(Error(run.results.front().message));
+  // The registry says whether it took, whatever the answer.
+  else if (!EventSourceRegistered())
+    host_.ReportError(Error("Korvalis is still not registered as the source of its event records"));
 }
 
 }  // namespace korvalis::app

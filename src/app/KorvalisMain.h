@@ -57,6 +57,11 @@ class TKorvalisMain : private MonitorHost {
   std::vector<std::uintptr_t> ChangeEvents() const;
   const TChangeMonitor& Monitor() const { return monitor_; }
   void ClearRefusals() { monitor_.ClearRefusals(); }
+  void UndoPendingAsAdministrator() { monitor_.UndoPendingAsAdministrator(); }
+  // Whether Event Viewer formats the records with this program file's message table.
+  bool EventSourceRegistered() const;
+  // Registers this program file as the records' message file, through the elevated copy.
+  void RegisterAsEventSource();
   const platform::Platform& Platform() const { return platform_; }
 
  private:
@@ -68,6 +73,10 @@ class TKorvalisMain : private MonitorHost {
   void ReportError(const std::exception& error) override { host_.ReportError(error); }
   bool Closing() const override { return host_.Closing(); }
   void SettingAllowed(const std::string& valueName) override;
+  bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
+    return host_.OfferUndoAsAdministrator(messages);
+  }
+  platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
 
   platform::Platform platform_;

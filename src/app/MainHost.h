@@ -1,6 +1,11 @@
 #pragma once
 // What the resident program's logic needs from its hidden main window.
+#include <string>
+#include <vector>
+
 #include "app/MonitorHost.h"
+#include "platform/Error.h"
+#include "platform/Shell.h"
 
 namespace korvalis::app {
 
@@ -18,6 +23,12 @@ class MainHost {
   virtual void Notify(const std::string& text) { (void)text; }
   // The program is ending: every question now ends as No, and that No is not the user's.
   virtual bool Closing() const { return false; }
+  virtual bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) ReportError(Error(message));
+    return false;
+  }
+  // The window the system's prompt for administrator rights belongs to.
+  virtual platform::WindowHandle OwnerWindow() const { return 0; }
   virtual void ReportError(const std::exception& error) = 0;
 };
 

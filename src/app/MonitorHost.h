@@ -6,6 +6,8 @@
 
 #include "catalogue/Sections.h"
 #include "catalogue/Startup.h"
+#include "platform/Error.h"
+#include "platform/Shell.h"
 
 namespace korvalis::app {
 
@@ -38,6 +40,15 @@ class MonitorHost {
   virtual void SettingAllowed(const std::string& valueName) { (void)valueName; }
   // A short notice beside the tray icon, such as a refused entry undone again.
   virtual void Notify(const std::string& text) { (void)text; }
+  // Write-backs the system refused for lack of rights, one message each naming its entry; true
+  // when the user asks for them to be undone as administrator. A host without the offer reports
+  // each message.
+  virtual bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) ReportError(Error(message));
+    return false;
+  }
+  // The window the system's prompt for administrator rights belongs to.
+  virtual platform::WindowHandle OwnerWindow() const { return 0; }
   virtual void WriteLog(const std::string& line) = 0;
   // The application's central error report.
   virtual void ReportError(const std::exception& error) = 0;

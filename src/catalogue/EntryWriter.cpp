@@ -20,6 +20,12 @@ platform::Status SetText(const TPlace& place, platform::RegistryKey& key, const 
   bytes.push_back(0);
   return key.SetValue(value, platform::kRegMultiSz, bytes);
 }
+// The system's refusal for lack of rights is an error of its own kind: an administrator could
+// still carry the write out.
+[[noreturn]] void Refused(platform::Status status, const std::string& message) {
+  if (status == platform::kErrorAccessDenied) throw RightsMissingError(message);
+  throw Error(message);
+}
 }  // namespace
 
 void TStartup::ApplyToRegistry(const TPlace& place) const {
@@ -39,27 +45,29 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     // A refused deletion of the whole key must still bring its entries back.
     platform::OpenedKey opened = registry.CreateKey(place.root, path, platform::KeyAccess::Write, place.view);
     const bool asRead = place.keepsData && !linkData_.empty();
-    if (!opened || (asRead ? opened.key->SetValue(value, valueType_, linkData_) : SetText(place, *opened.key, value, command_)) !=
-                       platform::kSuccess)
-      throw Error(FormatText("Failed to set data for '%s'", name_));
+    const platform::Status status =
+        !opened ? opened.status
+                : (asRead ? opened.key->SetValue(value, valueType_, linkData_) : SetText(place, *opened.key, value, command_));
+    if (status != platform::kSuccess || !opened) Refused(status, FormatText("Failed to set data for '%s'", name_));
     return;
   }
   if (!place.shadowed.empty()) {
     // Only the user's whole key gives the class back to the machine's server.
     const platform::Status status = registry.DeleteTree(place.root, path);
     if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
-      throw Error(FormatText("Failed to delete value '%s'", name_));
+      Refused(status, FormatText("Failed to delete value '%s'", name_));
     return;
   }
   // The system cannot log on without it; a refused addition writes the place's kept data instead.
   if (place.KeptData(value)) return;
   if (place.Emptied(value)) {
     platform::OpenedKey opened = registry.OpenKey(place.root, path, platform::KeyAccess::Write, place.view);
-    if (opened && SetText(place, *opened.key, value, std::string()) == platform::kSuccess) return;
-    throw Error(FormatText("Failed to set data for '%s'", name_));
+    const platform::Status status = opened ? SetText(place, *opened.key, value, std::string()) : opened.status;
+    if (opened && status == platform::kSuccess) return;
+    Refused(status, FormatText("Failed to set data for '%s'", name_));
   }
-  if (!platform::DeleteValueIfPresent(registry, place.root, path, value, place.view))
-    throw Error(FormatText("Failed to delete value '%s'", name_));
+  const platform::Status status = platform::DeleteValueIfThere(registry, place.root, path, value, place.view);
+  if (status != platform::kSuccess) Refused(status, FormatText("Failed to delete value '%s'", name_));
 }
 
 void TStartup::ApplyToService(const TPlace& place) const {

@@ -65,10 +65,13 @@ std::string Quarantine(const platform::Platform& platform, const std::string& pa
   const Error failure(FormatText("Cannot quarantine file %s", path));
   const std::optional<Slot> slot = Prepared(platform, text::FileNamePart(path), path);
   if (!slot) throw failure;
-  if (files.MoveFileTo(path, slot->target) && !files.IsFile(path)) return slot->target;
+  const platform::Status moved = files.Move(path, slot->target);
+  if (moved == platform::kSuccess && !files.IsFile(path)) return slot->target;
   // A move that only copied leaves the original intact: the copy is no quarantine.
-  if (files.IsFile(path)) files.RemoveFile(slot->target);
+  if (moved == platform::kSuccess) files.RemoveFile(slot->target);
   files.RemoveFile(slot->origin);
+  // A folder only an administrator may change, such as the machine's Startup folder.
+  if (moved == platform::kErrorAccessDenied) throw RightsMissingError(failure.what());
   throw failure;
 }
 

@@ -41,6 +41,19 @@ void RegisterMessageFile(platform::Registry& registry, const std::string& source
   set("TypesSupported", platform::kRegDword, platform::DwordBytes(types));
 }
 
+std::string RegisteredMessageFile(platform::Registry& registry, const std::string& source) {
+  const auto key = registry.OpenKey(platform::RootKey::LocalMachine, SourceKey(source), platform::KeyAccess::Read);
+  if (!key) return std::string();
+  std::uint32_t type = 0, typesType = 0;
+  std::vector<std::uint8_t> file, types;
+  if (platform::ReadValueBytes(*key.key, "EventMessageFile", type, file) != platform::kSuccess ||
+      !platform::IsStringType(type) ||
+      platform::ReadValueBytes(*key.key, "TypesSupported", typesType, types) != platform::kSuccess ||
+      typesType != platform::kRegDword)
+    return std::string();
+  return platform::TextOfBytes(file);
+}
+
 TzelEventLog::TzelEventLog(const platform::Platform& platform) : platform_(platform) {}
 
 void TzelEventLog::SetApplicationName(const std::string& name) {

@@ -18,6 +18,9 @@ std::uint16_t EventTypeCode(TEventType type);
 // there are. The writer itself only makes the source's key exist. Needs the right to write
 // under HKEY_LOCAL_MACHINE; a refused write raises its error.
 void RegisterMessageFile(platform::Registry& registry, const std::string& source, const std::string& messageFile);
+// The message file the source's key names together with the kinds of record; empty when either
+// is missing.
+std::string RegisteredMessageFile(platform::Registry& registry, const std::string& source);
 
 class TzelEventLog {
  public:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ChangeWatch.h"
+#include "platform/SystemCodes.h"
 
 namespace korvalis::platform {
 
@@ -56,8 +57,10 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Creates the folder and any missing parents.
   virtual bool CreateFolders(const std::string& path) = 0;
-  // Moves a file; fails when the target exists.
-  virtual bool MoveFileTo(const std::string& from, const std::string& to) = 0;
+  // Moves a file; fails when the target exists. The system's error when it fails:
+  // kErrorAccessDenied where a folder refuses for lack of rights.
+  virtual Status Move(const std::string& from, const std::string& to) = 0;
+  bool MoveFileTo(const std::string& from, const std::string& to) { return Move(from, to) == kSuccess; }
   // Replaces the file so that a crash at any moment leaves either the old or the new bytes
   // whole: a flushed temporary file beside it, then one atomic rename over it. The temporary
   // file is always a new one and the rename replaces a link at the path itself, so nothing is

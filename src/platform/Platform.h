@@ -1,5 +1,6 @@
 #pragma once
 // Everything of the system that the program touches, handed to the code that needs it.
+#include "platform/Elevation.h"
 #include "platform/Environment.h"
 #include "platform/EventLogApi.h"
 #include "platform/FileFacts.h"
@@ -20,6 +21,7 @@ struct Platform {
   FileInspector& inspector;
   ServiceControl& services;
   TaskScheduler& tasks;
+  Elevation& elevation;
 };
 
 }  // namespace korvalis::platform

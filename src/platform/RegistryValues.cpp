@@ -64,17 +64,24 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& bytes) {
 
 bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name,
                           RegistryView view) {
+  return DeleteValueIfThere(registry, root, path, name, view) == kSuccess;
+}
+
+Status DeleteValueIfThere(Registry& registry, RootKey root, const std::string& path, const std::string& name,
+                          RegistryView view) {
   OpenedKey opened = registry.OpenKey(root, path, KeyAccess::Write, view);
-  if (opened.status == kErrorFileNotFound) return true;
+  if (opened.status == kErrorFileNotFound) return kSuccess;
   if (!opened) {
     // A key the user may not write still has nothing to delete when the value is not there.
     OpenedKey readable = registry.OpenKey(root, path, KeyAccess::Read, view);
     std::uint32_t type = 0, size = 0;
-    return readable && readable.key->QueryValueInfo(name, type, size) == kErrorFileNotFound &&
-           !StillListed(registry, root, path, name, view);
+    const bool gone = readable && readable.key->QueryValueInfo(name, type, size) == kErrorFileNotFound &&
+                      !StillListed(registry, root, path, name, view);
+    return gone ? kSuccess : (opened.status == kSuccess ? kErrorInvalidParameter : opened.status);
   }
   const Status deleted = opened.key->DeleteValue(name);
-  return deleted == kSuccess || (deleted == kErrorFileNotFound && !StillListed(registry, root, path, name, view));
+  if (deleted == kErrorFileNotFound) return StillListed(registry, root, path, name, view) ? kErrorFileNotFound : kSuccess;
+  return deleted;
 }
 
 std::vector<std::uint8_t> StringBytes(const std::string& text) {

@@ -26,6 +26,10 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& bytes);
 // value that the deletion reported missing.
 bool DeleteValueIfPresent(Registry& registry, RootKey root, const std::string& path, const std::string& name,
                           RegistryView view = RegistryView::Native);
+// The same, with the reason of a failure: the key's refusal (kErrorAccessDenied for lack of
+// rights), or kErrorFileNotFound for a value the key still lists.
+Status DeleteValueIfThere(Registry& registry, RootKey root, const std::string& path, const std::string& name,
+                          RegistryView view = RegistryView::Native);
 
 // REG_SZ data: the text and its terminating NUL.
 std::vector<std::uint8_t> StringBytes(const std::string& text);

@@ -11,12 +11,15 @@ constexpr Status kErrorFileNotFound = 2;
 constexpr Status kErrorPathNotFound = 3;
 constexpr Status kErrorAccessDenied = 5;
 constexpr Status kErrorInvalidParameter = 87;
+constexpr Status kErrorInvalidName = 123;
+constexpr Status kErrorAlreadyExists = 183;
 constexpr Status kErrorInsufficientBuffer = 122;
 constexpr Status kErrorMoreData = 234;
 constexpr Status kErrorNoMoreItems = 259;
 constexpr Status kErrorKeyDeleted = 1018;
 constexpr Status kErrorServiceDoesNotExist = 1060;
 constexpr Status kErrorServiceNotActive = 1062;
+constexpr Status kErrorCancelled = 1223;  // the user declined
 
 using HResult = std::int32_t;
 constexpr HResult kS_OK = 0;

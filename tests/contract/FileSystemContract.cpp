@@ -97,8 +97,9 @@ TEST_P(FileSystemContract, AMovedFileLeavesItsPlaceAndAMoveNeverOverwrites) {
   ASSERT_TRUE(files().ReadFile(folder + "\\Aside\\run.bat", bytes));
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2}));
   ASSERT_TRUE(files().WriteFile(folder + "\\other.bat", {3}));
-  EXPECT_FALSE(files().MoveFileTo(folder + "\\other.bat", folder + "\\Aside\\run.bat"));
+  EXPECT_EQ(files().Move(folder + "\\other.bat", folder + "\\Aside\\run.bat"), kErrorAlreadyExists);
   EXPECT_TRUE(files().IsFile(folder + "\\other.bat"));
+  EXPECT_EQ(files().Move(folder + "\\missing.bat", folder + "\\Aside\\missing.bat"), kErrorFileNotFound);
 }
 
 TEST_P(FileSystemContract, AnAtomicWriteReplacesTheFileWholeAndLeavesNoTemporaryFile) {

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "contract/World.h"
 #include "platform/memory/MemoryWindows.h"
 
@@ -7,6 +9,13 @@ namespace {
 
 class MemoryWorld : public World {
  public:
+  MemoryWorld() {
+    // The command processor, as far as the contract starts it: "/c exit N" ends with N.
+    windows_.files.AddFile(windows_.environment.systemFolder + "\\cmd.exe");
+    windows_.elevation.elevated = [](const std::string& arguments, std::uint32_t& exitCode) {
+      exitCode = static_cast<std::uint32_t>(std::stoul(arguments.substr(arguments.rfind(' ') + 1)));
+    };
+  }
   platform::Platform Platform() override { return windows_.platform(); }
   std::string ScratchKey() override { return "Software\\KorvalisTest\\Scratch"; }
   std::string ScratchFolder() override {

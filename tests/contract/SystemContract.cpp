@@ -1,4 +1,5 @@
-// Environment, shell link object and event log as both worlds must answer them.
+// Environment, shell link object, event log and the elevated start of a program as both worlds
+// must answer them.
 #include "contract/Worlds.h"
 
 namespace korvalis::contract {
@@ -31,6 +32,15 @@ TEST_P(SystemContract, TheSystemFoldersExistAndTheUserNameNeedsRoomForItsNul) {
   ASSERT_TRUE(environment.PlatformId(id));
   EXPECT_EQ(id, kVerPlatformWin32Nt);
   EXPECT_TRUE(platform().files.IsFile(environment.ProgramPath()));
+}
+
+TEST_P(SystemContract, AProgramStartedAsAdministratorIsWaitedForAndItsExitCodeComesBack) {
+  std::uint32_t exitCode = 0;
+  const std::string processor = platform().environment.SystemFolder() + "\\cmd.exe";
+  ASSERT_EQ(platform().elevation.RunElevated(processor, "/c exit 7", 0, exitCode), kSuccess);
+  EXPECT_EQ(exitCode, 7u);
+  EXPECT_EQ(platform().elevation.RunElevated(world().ScratchFolder() + "\\missing.exe", "", 0, exitCode),
+            kErrorFileNotFound);
 }
 
 TEST_P(SystemContract, BothStartupFoldersAreNamedAndExist) {

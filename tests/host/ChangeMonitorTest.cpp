@@ -223,6 +223,7 @@ TEST_F(ChangeMonitorTest, AWriteBackThatFailsIsReportedAndNotAskedAgain) {
   host.defaultAnswer = false;
   monitor.CheckAllSections();
   EXPECT_EQ(host.errors, (std::vector<std::string>{"Failed to delete value 'Payload'"}));
+  EXPECT_EQ(host.offers.size(), 1u);  // shown with the offer to undo it as administrator
   host.questions.clear();
   monitor.CheckAllSections();
   EXPECT_TRUE(host.questions.empty());

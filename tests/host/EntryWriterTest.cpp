@@ -66,6 +66,37 @@ TEST_F(EntryWriterTest, AKeyThatMayNotBeWrittenFailsWithTheValueNameInsteadOfDoi
   EXPECT_TRUE(windows.registry.Get(RootKey::LocalMachine, kRunKey, "Payload"));
 }
 
+TEST_F(EntryWriterTest, OnlyARefusalForLackOfRightsIsOneAnAdministratorCouldCarryOut) {
+  const auto rightsMissing = [&](TStartup& entry) {
+    try {
+      entry.Apply();
+    } catch (const RightsMissingError&) {
+      return true;
+    } catch (const Error&) {
+    }
+    return false;
+  };
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "p.exe");
+  windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, false});
+  EXPECT_TRUE(rightsMissing(Entry("Kept", "k.exe", 4)));
+  EXPECT_TRUE(rightsMissing(Entry("Payload", "p.exe", 4, false)));
+  windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, true});
+  windows.registry.SetHook([](const platform::memory::RegistryOperation& op) {
+    return op.kind == platform::memory::RegistryOperation::Kind::SetValue ? platform::kErrorInvalidParameter
+                                                                           : platform::kSuccess;
+  });
+  EXPECT_FALSE(rightsMissing(Entry("Kept", "k.exe", 4)));
+  // A file the machine's Startup folder will not let go of.
+  windows.files.AddFile(commonFolder + "\\Payload.bat", {1});
+  windows.files.SetHook([](const platform::memory::FileOperation& op) {
+    return op.kind != platform::memory::FileOperation::Kind::Move;
+  });
+  TStartup* file = restore.AddEntry("Payload", "Payload.bat", "", commonFolder + "\\Payload.bat", 0, 0);
+  file->SetEnabled(false);
+  EXPECT_TRUE(rightsMissing(*file));
+  EXPECT_TRUE(windows.files.IsFile(commonFolder + "\\Payload.bat"));
+}
+
 TEST_F(EntryWriterTest, ADeletionThatMissesAValueTheKeyStillListsFailsWithItsVisibleName) {
   // A deletion that cannot spell the name answers "not found" while the value stays.
   const std::string hidden("Hidden\0Payload", 14);

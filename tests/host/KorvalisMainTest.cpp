@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Autostart.h"
+#include "app/ElevatedCopy.h"
 #include "app/KorvalisMain.h"
 #include "dialogs/InfoLinks.h"
 #include "platform/Error.h"
@@ -269,6 +270,32 @@ TEST_F(KorvalisMainTest, AnotherProgramsChangeOfTheSwitchesIsAskedAtStartBeforeI
   main->CheckRegTimerTimer();
   EXPECT_EQ(host.asked.size(), 4u);
   EXPECT_TRUE(main->Switches().Logs);
+}
+
+}  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(KorvalisMainTest, TheEventSourceIsRegisteredThroughTheElevatedCopyAndADeclinedPromptIsSaid) {
+  const std::string sources = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+  windows.registry.AddKey(RootKey::LocalMachine, sources);
+  windows.registry.SetRights(RootKey::LocalMachine, sources, {true, false});
+  EXPECT_FALSE(main->EventSourceRegistered());
+  main->RegisterAsEventSource();  // the prompt declined
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"The change stays: administrator rights were not given"}));
+  EXPECT_FALSE(main->EventSourceRegistered());
+  windows.elevation.elevated = [&](const std::string& arguments, std::uint32_t& exitCode) {
+    windows.registry.SetRights(RootKey::LocalMachine, sources, {true, true});
+    const auto open = arguments.find('"');
+    exitCode = static_cast<std::uint32_t>(
+        RunElevatedRequest(windows.platform(), arguments.substr(open + 1, arguments.rfind('"') - open - 1),
+                           [](const std::vector<std::string>& steps) { return steps.size() == 1; }));
+  };
+  main->RegisterAsEventSource();
+  EXPECT_EQ(host.errors.size(), 1u);
+  EXPECT_TRUE(main->EventSourceRegistered());
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, sources + "\\Korvalis", "EventMessageFile"),
+            windows.environment.programPath);
 }
 
 }  // namespace korvalis::app

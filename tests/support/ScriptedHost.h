@@ -36,6 +36,13 @@ class ScriptedHost : public app::MonitorHost {
   }
   bool Closing() const override { return closing; }
   void Notify(const std::string& text) override { notices.push_back(text); }
+  // Records the messages of each offer to undo as administrator, and answers it; the messages of
+  // an offer the user closes were shown as errors are.
+  bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
+    offers.push_back(messages);
+    if (!acceptOffer) errors.insert(errors.end(), messages.begin(), messages.end());
+    return acceptOffer;
+  }
   void WriteLog(const std::string& line) override { log.push_back(line); }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
 
@@ -48,6 +55,8 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::string> notices;
   std::vector<std::string> log;
   std::vector<std::string> errors;
+  bool acceptOffer = false;
+  std::vector<std::vector<std::string>> offers;
 };
 
 }  // namespace korvalis::testing

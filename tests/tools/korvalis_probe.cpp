@@ -3,18 +3,33 @@
 //   korvalis_probe folder CSIDL                        the shell's path of a special folder
 //   korvalis_probe apply SECTION ENABLED NAME COMMAND  writes one entry back as the monitor would
 //   korvalis_probe facts PATH                          what the change dialogs say about a program file
+//   korvalis_probe dacl PATH SDDL                      sets the access list of a key under HKLM
 #include <objbase.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "catalogue/Startups.h"
 #include "dialogs/ProgramFacts.h"
 #include "platform/Error.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 
 namespace {
+
+// A key's rights as a test wants them: Wine enforces a key's access list for every process.
+int SetKeyAccessList(const char* path, const char* sddl) {
+  using namespace korvalis::platform::win32;
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, key.put()) != ERROR_SUCCESS) return 1;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &raw, nullptr)) return 1;
+  const std::unique_ptr<void, decltype(&LocalFree)> descriptor(raw, &LocalFree);
+  return RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS ? 0 : 1;
+}
 
 int Run(int argc, char** argv) {
   using namespace korvalis;
@@ -38,7 +53,8 @@ int Run(int argc, char** argv) {
       std::printf("%s\n", line.c_str());
     return 0;
   }
-  std::fprintf(stderr, "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH\n");
+  if (command == "dacl" && argc == 4) return SetKeyAccessList(argv[2], argv[3]);
+  std::fprintf(stderr, "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH | dacl PATH SDDL\n");
   return 2;
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "dialogs/win32/AsAdministratorDlg.h"
 #include "dialogs/win32/GroupedChangeDlg.h"
 #include "dialogs/win32/KorvalisOpt.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
@@ -125,11 +126,28 @@ void TfrmMain::EnableLogs1Click() {
   core_.SetLogs(item.Checked);
 }
 
-void TfrmMain::ViewLogs1Click() { dialogs::ShowEventViewer(platform_, Handle()); }
+void TfrmMain::ViewLogs1Click() {
+  // Without its message file Event Viewer shows no record's text: registering it takes
+  // administrator rights, so it is offered, never done unasked.
+  if (!core_.EventSourceRegistered() &&
+      MessageBoxA(Handle(),
+                  "Event Viewer cannot show the text of Korvalis's records until Korvalis is registered as their "
+                  "source, which needs administrator rights.\r\n\r\nRegister it as administrator now?",
+                  Application().Title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+    Guarded([this] { core_.RegisterAsEventSource(); });
+  dialogs::ShowEventViewer(platform_, Handle());
+}
+
+bool TfrmMain::OfferUndoAsAdministrator(const std::vector<std::string>& messages) {
+  dialogs::TfrmAsAdministrator offer(Handle(), dialogs::UndoOfferText());
+  offer.Create();
+  return offer.Confirm(messages);
+}
 
 void TfrmMain::KorvalisOptions1Click() {
   const TOptions current = core_.Options();
   dialogs::TfrmKorvalisOpt options(Handle(), platform_);
+  options.OnViewLogs = [this] { ViewLogs1Click(); };
   options.Create();
   if (const std::optional<TOptions> chosen = options.Execute(current)) core_.ApplyOptions(*chosen);
 }
@@ -176,6 +194,20 @@ void TfrmMain::RefusedEntries1Click() {
     list += "\r\n" + text::VisibleText(refusals[i].valueName) + "  " + text::VisibleText(refusals[i].command) +
             "  (in " + catalogue::SectionName(refusals[i].section) + ")";
   if (refusals.size() > kListed) list += "\r\n... and " + std::to_string(refusals.size() - kListed) + " more";
+  const std::size_t pending = core_.Monitor().PendingUndos().size();
+  if (pending > 0) {
+    // Refused where administrator rights were needed and not given: offered once more.
+    dialogs::TfrmAsAdministrator offer(Handle(), dialogs::UndoOfferText());
+    offer.Create();
+    std::vector<std::string> lines;
+    for (const TUndoOperation& undo : core_.Monitor().PendingUndos())
+      lines.push_back(text::VisibleText(undo.writeBack.name) + "  (in " + catalogue::SectionName(undo.writeBack.section) +
+                      ")");
+    if (offer.Confirm(lines)) {
+      core_.UndoPendingAsAdministrator();
+      return;
+    }
+  }
   list += "\r\n\r\nForget them, so that each is asked about again?";
   if (MessageBoxA(Handle(), list.c_str(), Application().Title.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
       IDYES)

@@ -52,6 +52,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   bool Closing() const override { return ui::Application().Terminated(); }
   void CheckSoon() override;
   void ReportError(const std::exception& error) override;
+  bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;
+  platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
   void BuildMenu();
 
   platform::Platform platform_;

@@ -1,11 +1,16 @@
 // Program entry: the component object system for this thread, the program search path, the
-// hidden main window and the message loop.
+// hidden main window and the message loop; or, started with the elevated switch, the elevated
+// copy carrying out one request file.
 #include <objbase.h>
 #include <windows.h>
 
 #include <commctrl.h>
+#include <cstdlib>
+#include <cstring>
 
+#include "app/ElevatedCopy.h"
 #include "app/win32/Korvalis.h"
+#include "dialogs/win32/AsAdministratorDlg.h"
 #include "catalogue/SearchPath.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
@@ -39,15 +44,42 @@ class SingleInstance {
   bool alreadyRunning_ = false;
 };
 
+void InitializeControls() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+}
+
+// Shows the request's steps in a window of its own and carries them out on the user's OK only.
+int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
+  using namespace korvalis;
+  InitializeControls();
+  platform::win32::Win32Windows windows;
+  ui::TApplication& application = ui::Application();
+  application.Initialize(instance);
+  application.Title = "Korvalis";
+  int exitCode = app::kElevatedRefused;
+  ui::Guarded([&] {
+    exitCode = app::RunElevatedRequest(windows.platform(), requestPath, [](const std::vector<std::string>& steps) {
+      dialogs::TfrmAsAdministrator confirmation(nullptr, dialogs::ElevatedStepsText());
+      confirmation.Create();
+      return confirmation.Confirm(steps);
+    });
+  });
+  return exitCode;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace korvalis;
+  // Before the resident's guard: the elevated copy runs beside the resident program. A second
+  // verb or argument is no request it knows.
+  if (__argc > 1 && _stricmp(__argv[1], app::kElevatedSwitch) == 0)
+    return __argc == 3 ? RunElevatedCopy(instance, __argv[2]) : app::kElevatedRefused;
   SingleInstance single;
   if (single.AlreadyRunning()) return 0;
   ComScope com;
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-  InitCommonControlsEx(&controls);
+  InitializeControls();
 
   platform::win32::Win32Windows windows;
   const catalogue::SearchPath searchPath = catalogue::BuildSearchPath(windows.environment);

@@ -44,6 +44,11 @@ std::optional<app::TOptions> TfrmKorvalisOpt::Execute(const app::TOptions& optio
                        chkStartsWithWindows->Checked()};
 }
 
-void TfrmKorvalisOpt::Button1Click() { ShowEventViewer(platform_, Handle()); }
+void TfrmKorvalisOpt::Button1Click() {
+  if (OnViewLogs)
+    OnViewLogs();
+  else
+    ShowEventViewer(platform_, Handle());
+}
 
 }  // namespace korvalis::dialogs

@@ -2,6 +2,7 @@
 // "Korvalis Options": the three switches together, and starting with Windows.
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
 #include "app/Options.h"
@@ -19,6 +20,9 @@ class TfrmKorvalisOpt : public ui::TForm {
   // Cancel.
   std::optional<app::TOptions> Execute(const app::TOptions& options);
   void Button1Click();
+  // "View Logs ...": the owner's, which may offer to register the event source first; without
+  // one, the event viewer is opened.
+  std::function<void()> OnViewLogs;
 
  protected:
   void BuildControls() override;

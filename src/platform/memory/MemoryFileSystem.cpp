@@ -266,18 +266,20 @@ MemoryFileSystem::Node* MemoryFileSystem::ParentOf(const std::string& path, std:
   return parent && parent->folder && !name.empty() ? parent : nullptr;
 }
 
-bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to) {
-  if (!Allowed(FileOperation::Kind::Move, from) || NamesNothing(from)) return false;
+Status MemoryFileSystem::Move(const std::string& from, const std::string& to) {
+  if (!Allowed(FileOperation::Kind::Move, from)) return kErrorAccessDenied;
+  if (NamesNothing(from)) return kErrorInvalidName;
   std::string fromName, toName;
   Node* source = ParentOf(from, fromName);
   Node* target = ParentOf(to, toName);
-  if (!source || !target || target->Child(toName)) return false;
+  if (!source || !target) return kErrorPathNotFound;
+  if (target->Child(toName)) return kErrorAlreadyExists;
   auto& children = source->children;
   for (auto it = children.begin(); it != children.end(); ++it) {
     if (!text::SameTextAscii((*it)->name, fromName) || (*it)->folder) continue;
     if (movesLeaveTheSource_) {
       AddFile(to, (*it)->bytes);
-      return true;
+      return kSuccess;
     }
     std::unique_ptr<Node> moved = std::move(*it);
     children.erase(it);
@@ -285,9 +287,9 @@ bool MemoryFileSystem::MoveFileTo(const std::string& from, const std::string& to
     target->children.push_back(std::move(moved));
     Changed(source);
     Changed(target);
-    return true;
+    return kSuccess;
   }
-  return false;
+  return kErrorFileNotFound;
 }
 
 bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {

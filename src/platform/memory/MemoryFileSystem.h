@@ -38,7 +38,8 @@ class MemoryFileSystem : public FileSystem {
   bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
-  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  // A move the hook refuses is refused as for lack of rights.
+  Status Move(const std::string& from, const std::string& to) override;
   // The temporary file is written, then the hook is asked for the rename (Move): refusing it
   // is a crash between the two steps.
   bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) override;

@@ -1,8 +1,9 @@
 #pragma once
 // A whole in-memory Windows for tests: registry, files, environment, shell, event log, what
-// program files say of themselves, the services and scheduled tasks, set up like a fresh system
-// with its Windows and System folders.
+// program files say of themselves, the services and scheduled tasks and the elevated start of a
+// program, set up like a fresh system with its Windows and System folders.
 #include "platform/Platform.h"
+#include "platform/memory/MemoryElevation.h"
 #include "platform/memory/MemoryEnvironment.h"
 #include "platform/memory/MemoryEventLog.h"
 #include "platform/memory/MemoryFileFacts.h"
@@ -20,7 +21,7 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation}; }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
@@ -30,6 +31,7 @@ class MemoryWindows {
   MemoryFileInspector inspector{files};
   MemoryServices services{registry};
   MemoryTaskScheduler tasks;
+  MemoryElevation elevation{files};
 };
 
 }  // namespace korvalis::platform::memory

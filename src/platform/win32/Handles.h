@@ -63,6 +63,7 @@ inline void CloseService(SC_HANDLE service) { CloseServiceHandle(service); }
 using UniqueKey = UniqueHandle<NullTraits<HKEY, CloseKey>>;
 using UniqueEvent = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
 using UniqueMutex = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
+using UniqueProcess = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
 using UniqueFile = UniqueHandle<InvalidTraits<CloseKernelHandle>>;
 using UniqueFind = UniqueHandle<InvalidTraits<CloseFind>>;
 using UniqueCoMemory = UniqueHandle<NullTraits<void*, FreeCoTaskMemory>>;

@@ -171,8 +171,9 @@ bool Win32FileSystem::AppendFile(const std::string& path, const std::vector<std:
   return WriteAll(path, bytes, Mode::Append);
 }
 
-bool Win32FileSystem::MoveFileTo(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != FALSE;
+Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return kSuccess;
+  return static_cast<Status>(GetLastError());
 }
 
 bool Win32FileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {

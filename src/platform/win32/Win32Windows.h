@@ -1,6 +1,7 @@
 #pragma once
 // The real Windows, through its API.
 #include "platform/Platform.h"
+#include "platform/win32/Win32Elevation.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileFacts.h"
@@ -14,7 +15,7 @@ namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks}; }
+  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation}; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -24,6 +25,7 @@ class Win32Windows {
   Win32FileInspector inspector;
   Win32Services services;
   Win32TaskScheduler tasks;
+  Win32Elevation elevation;
 };
 
 }  // namespace korvalis::platform::win32

@@ -1,0 +1,269 @@
+#include "app/ElevatedRequest.h"
+
+#include "text/StrMan.h"
+
+namespace korvalis::app {
+
+using catalogue::Section;
+
+namespace {
+
+constexpr const char* kRequestHeader = "Korvalis elevated request 1";
+constexpr const char* kResultHeader = "Korvalis elevated result 1";
+constexpr const char* kEnd = "end";
+constexpr std::size_t kMaxPathChars = 260;
+
+// Every field is hex, so no byte of a name or command can end a field or a line; "-" is empty.
+std::string Hex(const std::string& bytes) {
+  if (bytes.empty()) return "-";
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : bytes) hex += std::string{digits[c >> 4], digits[c & 15]};
+  return hex;
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) { return Hex(std::string(bytes.begin(), bytes.end())); }
+
+[[noreturn]] void Refuse(const std::string& why) { throw TRequestRefused(why); }
+
+int Digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string Unhex(const std::string& field) {
+  if (field == "-") return std::string();
+  if (field.empty() || field.size() % 2 != 0) Refuse("a field is not hex");
+  std::string bytes;
+  for (std::size_t i = 0; i < field.size(); i += 2) {
+    const int high = Digit(field[i]), low = Digit(field[i + 1]);
+    if (high < 0 || low < 0) Refuse("a field is not hex");
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return bytes;
+}
+
+std::uint32_t Number(const std::string& field, std::uint32_t most) {
+  // Decimal without a sign or leading zeros, so each number has one spelling.
+  if (field.empty() || field.size() > 10 || (field.size() > 1 && field[0] == '0') ||
+      field.find_first_not_of("0123456789") != std::string::npos)
+    Refuse("a number is malformed");
+  const unsigned long long value = std::stoull(field);
+  if (value > most) Refuse("a number is out of range");
+  return static_cast<std::uint32_t>(value);
+}
+
+// Cut exactly at each delimiter: nothing trimmed, nothing merged.
+std::vector<std::string> Split(const std::string& text, char delimiter) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const auto cut = text.find(delimiter, start);
+    parts.push_back(text.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
+    if (cut == std::string::npos) return parts;
+    start = cut + 1;
+  }
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields = Split(line, ' ');
+  for (const std::string& field : fields)
+    if (field.empty()) Refuse("a line has an empty field");
+  return fields;
+}
+
+// The lines of a whole file: each ended by a line feed, the last one "end"; nothing after it.
+std::vector<std::string> Lines(const std::string& text, const char* header) {
+  if (text.size() > kMaxRequestBytes) Refuse("the request is too large");
+  if (text.find('\r') != std::string::npos || text.find('\0') != std::string::npos) Refuse("a line is malformed");
+  if (text.empty() || text.back() != '\n') Refuse("the request is truncated");
+  std::vector<std::string> lines = Split(text.substr(0, text.size() - 1), '\n');
+  if (lines.empty() || lines.front() != header) Refuse("the request is of another kind or version");
+  if (lines.size() < 2 || lines.back() != kEnd) Refuse("the request is truncated");
+  lines.erase(lines.begin());
+  lines.pop_back();
+  return lines;
+}
+
+// No segment of a path may climb out of where it starts, nor be empty.
+bool ClimbsOrIsEmpty(const std::string& path) {
+  for (const std::string& segment : Split(path, '\\'))
+    if (segment.empty() || segment == "." || segment == "..") return true;
+  return false;
+}
+
+std::string EntryFields(const TRequestedEntry& entry) {
+  return Hex(entry.name) + " " + Hex(entry.valueName) + " " + Hex(entry.command) + " " +
+         std::to_string(entry.valueType) + " " + Hex(entry.data);
+}
+
+constexpr std::size_t kEntryFields = 5;
+
+TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields, std::size_t at) {
+  TRequestedEntry entry;
+  entry.section = section;
+  entry.name = Unhex(fields[at]);
+  entry.valueName = Unhex(fields[at + 1]);
+  entry.command = Unhex(fields[at + 2]);
+  entry.valueType = Number(fields[at + 3], 0xFFFFFFFFu);
+  const std::string data = Unhex(fields[at + 4]);
+  entry.data.assign(data.begin(), data.end());
+  // The catalogue holds no entry without a command.
+  if (entry.command.empty()) Refuse("an entry has no command");
+  if (!entry.valueName.empty() && ClimbsOrIsEmpty(entry.valueName)) Refuse("a value name climbs out of its place");
+  return entry;
+}
+
+Section PlaceSection(const std::string& field) {
+  const Section section = static_cast<Section>(Number(field, catalogue::kSectionCount - 1));
+  const catalogue::TPlace* place = catalogue::PlaceOf(section);
+  if (!place || !ElevatedUndoAllowed(*place)) Refuse("a place is not one an administrator may undo");
+  return section;
+}
+
+TUndoOperation UndoOf(const std::vector<std::string>& fields) {
+  TUndoOperation undo;
+  if (fields[0] == "delete") {
+    if (fields.size() != 2 + kEntryFields) Refuse("a deletion is malformed");
+    undo.writeBack = EntryOf(PlaceSection(fields[1]), fields, 2);
+    undo.enabled = false;
+    undo.hasNow = true;
+    undo.now = undo.writeBack;
+    return undo;
+  }
+  if (fields[0] != "write") Refuse("an operation is not an undo");
+  const bool overNothing = fields.size() == 2 + kEntryFields + 2 && fields.back() == "none";
+  if ((fields.size() != 2 + kEntryFields * 2 + 1 && !overNothing) || fields[2 + kEntryFields] != "over")
+    Refuse("a write-back is malformed");
+  const Section section = PlaceSection(fields[1]);
+  undo.writeBack = EntryOf(section, fields, 2);
+  undo.enabled = true;
+  undo.hasNow = !overNothing;
+  if (undo.hasNow) {
+    undo.now = EntryOf(section, fields, 3 + kEntryFields);
+    // A write-back puts back the value that is there now, never another one.
+    if (!text::SameTextAscii(undo.now.valueName, undo.writeBack.valueName)) Refuse("a write-back names two values");
+  }
+  return undo;
+}
+
+std::string CheckedMessageFile(const std::string& path) {
+  const bool drivePath = path.size() > 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
+                         path[1] == ':' && path[2] == '\\';
+  if (!drivePath || path.size() > kMaxPathChars || ClimbsOrIsEmpty(path.substr(3)))
+    Refuse("the program file is no plain local path");
+  for (const unsigned char c : path)
+    if (c < 0x20) Refuse("the program file is no plain local path");
+  if (path.size() < 4 || !text::SameTextAscii(path.substr(path.size() - 4), ".exe"))
+    Refuse("the program file is no program");
+  return path;
+}
+
+}  // namespace
+
+bool TRequestedEntry::operator==(const TRequestedEntry& other) const {
+  return section == other.section && name == other.name && valueName == other.valueName &&
+         command == other.command && valueType == other.valueType && data == other.data;
+}
+
+bool ElevatedUndoAllowed(const catalogue::TPlace& place) {
+  // Never HKCU: the elevated copy may run in another administrator's profile. The startup
+  // folders' files travel as files, which a request does not carry.
+  if (place.kind == catalogue::PlaceKind::None || place.kind == catalogue::PlaceKind::Folder) return false;
+  return place.kind != catalogue::PlaceKind::Registry || place.root == platform::RootKey::LocalMachine;
+}
+
+std::string EncodeRequest(const TElevatedRequest& request) {
+  std::string text = std::string(kRequestHeader) + "\n";
+  if (request.kind == TElevatedRequest::Kind::RegisterMessageFile) {
+    text += "register-message-file " + Hex(request.messageFile) + "\n";
+  } else {
+    text += "undo\n";
+    for (const TUndoOperation& undo : request.undos) {
+      const std::string section = std::to_string(undo.writeBack.section);
+      if (!undo.enabled)
+        text += "delete " + section + " " + EntryFields(undo.writeBack) + "\n";
+      else
+        text += "write " + section + " " + EntryFields(undo.writeBack) + " over " +
+                (undo.hasNow ? EntryFields(undo.now) : std::string("none")) + "\n";
+    }
+  }
+  return text + kEnd + "\n";
+}
+
+TElevatedRequest ParseRequest(const std::string& text) {
+  const std::vector<std::string> lines = Lines(text, kRequestHeader);
+  if (lines.empty()) Refuse("the request names nothing to do");
+  TElevatedRequest request;
+  const std::vector<std::string> verb = Fields(lines.front());
+  if (verb.size() == 2 && verb[0] == "register-message-file") {
+    if (lines.size() != 1) Refuse("the request holds more than one verb");
+    request.kind = TElevatedRequest::Kind::RegisterMessageFile;
+    request.messageFile = CheckedMessageFile(Unhex(verb[1]));
+    return request;
+  }
+  if (verb.size() != 1 || verb[0] != "undo") Refuse("the request's verb is unknown");
+  if (lines.size() == 1) Refuse("the request names nothing to do");
+  if (lines.size() - 1 > kMaxUndosPerRequest) Refuse("the request holds too many entries");
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> fields = Fields(lines[i]);
+    if (fields.size() == 1 || (fields.size() == 2 && fields[0] == "register-message-file"))
+      Refuse("the request holds more than one verb");
+    request.undos.push_back(UndoOf(fields));
+  }
+  return request;
+}
+
+std::string EncodeResults(const std::vector<TElevatedResult>& results, const std::string& refusedBecause) {
+  std::string text = std::string(kResultHeader) + "\n";
+  if (!refusedBecause.empty()) {
+    text += "refused " + Hex(refusedBecause) + "\n";
+  } else {
+    for (const TElevatedResult& result : results) {
+      switch (result.outcome) {
+        case TElevatedOutcome::Done: text += "done\n"; break;
+        case TElevatedOutcome::Stale: text += "stale\n"; break;
+        case TElevatedOutcome::Declined: text += "declined\n"; break;
+        case TElevatedOutcome::Failed: text += "failed " + Hex(result.message) + "\n"; break;
+      }
+    }
+  }
+  return text + kEnd + "\n";
+}
+
+std::vector<TElevatedResult> ParseResults(const std::string& text, std::string& refusedBecause) {
+  refusedBecause.clear();
+  std::vector<TElevatedResult> results;
+  for (const std::string& line : Lines(text, kResultHeader)) {
+    const std::vector<std::string> fields = Fields(line);
+    if (fields.size() == 2 && fields[0] == "refused") {
+      refusedBecause = Unhex(fields[1]);
+      if (refusedBecause.empty()) Refuse("a result is malformed");
+      continue;
+    }
+    TElevatedResult result;
+    if (fields.size() == 1 && fields[0] == "done")
+      result.outcome = TElevatedOutcome::Done;
+    else if (fields.size() == 1 && fields[0] == "stale")
+      result.outcome = TElevatedOutcome::Stale;
+    else if (fields.size() == 1 && fields[0] == "declined")
+      result.outcome = TElevatedOutcome::Declined;
+    else if (fields.size() == 2 && fields[0] == "failed")
+      result.message = Unhex(fields[1]);
+    else
+      Refuse("a result is malformed");
+    results.push_back(result);
+  }
+  return results;
+}
+
+std::string ResultPathOf(const std::string& requestPath) {
+  const std::string extension = kRequestExtension;
+  const std::size_t stem = requestPath.size() >= extension.size() ? requestPath.size() - extension.size() : 0;
+  if (requestPath.size() < extension.size() || !text::SameTextAscii(requestPath.substr(stem), extension))
+    return std::string();
+  return requestPath.substr(0, stem) + ".result";
+}
+
+}  // namespace korvalis::app

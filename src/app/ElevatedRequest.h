@@ -1,0 +1,78 @@
+#pragma once
+// What the resident program asks of its elevated copy, as a text file, and what the copy
+// answers. The copy runs with administrator rights and reads the request from a folder the user
+// can write, so the request is hostile input: a strict format, a size limit, only undo
+// operations on machine-wide places of the places table, or the event source's registration.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/Places.h"
+#include "platform/Error.h"
+
+namespace korvalis::app {
+
+// An entry as the catalogue reads it: enough to find it in its place and to write it back.
+struct TRequestedEntry {
+  catalogue::Section section = 0;
+  std::string name;
+  std::string valueName;
+  std::string command;
+  std::uint32_t valueType = 0;
+  std::vector<std::uint8_t> data;
+
+  bool operator==(const TRequestedEntry& other) const;
+};
+
+// One undo: the place must hold exactly `now` (nothing of that value name when hasNow is false),
+// and then the write-back entry is applied: deleted when enabled is false, written when true.
+struct TUndoOperation {
+  TRequestedEntry writeBack;
+  bool enabled = false;
+  bool hasNow = false;
+  TRequestedEntry now;
+};
+
+struct TElevatedRequest {
+  enum class Kind { Undo, RegisterMessageFile };
+  Kind kind = Kind::Undo;
+  std::vector<TUndoOperation> undos;  // Undo
+  std::string messageFile;            // RegisterMessageFile: the installed program file
+};
+
+// Why a request is refused as a whole; nothing of it is carried out.
+class TRequestRefused : public Error {
+ public:
+  using Error::Error;
+};
+
+constexpr std::size_t kMaxRequestBytes = 256 * 1024;
+constexpr std::size_t kMaxUndosPerRequest = 256;
+
+// Whether the elevated copy may touch the place: machine-wide, and one it can write back.
+bool ElevatedUndoAllowed(const catalogue::TPlace& place);
+
+std::string EncodeRequest(const TElevatedRequest& request);
+// Fails with TRequestRefused for anything but a whole, well-formed request of at most
+// kMaxRequestBytes: one verb, places of the table only, no HKCU, no ".." in a path.
+TElevatedRequest ParseRequest(const std::string& text);
+
+// The answer, one per undo in the request's order (one for a registration).
+enum class TElevatedOutcome { Done, Stale, Failed, Declined };
+struct TElevatedResult {
+  TElevatedOutcome outcome = TElevatedOutcome::Failed;
+  std::string message;  // why it failed
+};
+
+// A request refused as a whole is one result line naming why, with no result per entry.
+std::string EncodeResults(const std::vector<TElevatedResult>& results, const std::string& refusedBecause = {});
+// The results; refusedBecause set when the request was refused. Fails with TRequestRefused on
+// a damaged file.
+std::vector<TElevatedResult> ParseResults(const std::string& text, std::string& refusedBecause);
+
+// The result file beside a request file: "undo.request" answers in "undo.result".
+constexpr const char* kRequestExtension = ".request";
+std::string ResultPathOf(const std::string& requestPath);
+
+}  // namespace korvalis::app

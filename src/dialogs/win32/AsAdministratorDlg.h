@@ -1,0 +1,41 @@
+#pragma once
+// What is to be done with administrator rights, listed for the user to allow or not: the
+// resident program's offer to undo refused changes as administrator, and the elevated copy's
+// own confirmation of the steps it is about to take.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/Form.h"
+
+namespace korvalis::dialogs {
+
+struct TAsAdministratorText {
+  std::string caption;
+  std::string intro;
+  std::string okCaption;
+  std::string cancelCaption;
+};
+
+// The resident program's offer, and the elevated copy's confirmation.
+TAsAdministratorText UndoOfferText();
+TAsAdministratorText ElevatedStepsText();
+
+class TfrmAsAdministrator : public ui::TForm {
+ public:
+  TfrmAsAdministrator(HWND owner, TAsAdministratorText text);
+  ~TfrmAsAdministrator() override;
+
+  // Shows the lines modally; true when the user chose the OK button.
+  bool Confirm(const std::vector<std::string>& lines);
+
+ protected:
+  void BuildControls() override;
+
+ private:
+  TAsAdministratorText text_;
+  ui::TMemo* memSteps = nullptr;
+};
+
+}  // namespace korvalis::dialogs

@@ -1,0 +1,92 @@
+# The elevated copy driven directly, as the resident program starts it (under Wine every process
+# is an administrator already, and "runas" asks nothing): a request file in, its steps shown in a
+# window of its own, carried out on OK only, a result file out. An entry whose place holds other
+# data now is left alone, and a request for a place outside the table is refused unshown. Then
+# the resident program with a key access list that lets nobody write the machine's Run key, as a
+# standard user's token would: its No is offered as an undo as administrator, and the list is
+# put back, as administrator rights would, while the elevated copy shows its steps.
+source "$(dirname "$0")/lib.sh"
+KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3 PROBE=$4
+WINDOW="Korvalis as Administrator"
+RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+deletion() {  # deletion SECTION NAME COMMAND: delete the value that holds exactly this command
+  echo "delete $1 $(hex "$2") $(hex "$2") $(hex "$3") 0 -"
+}
+request() {  # request FILE LINE...: writes the request with its header, verb and end
+  local file=$1; shift
+  { echo "Korvalis elevated request 1"; echo undo; printf '%s\n' "$@"; echo end; } >"$PREFIX/drive_c/Requests/$file"
+}
+elevated() {  # elevated FILE: runs the elevated copy on it in the background; sets elevated_pid
+  "$WINE_RUN" "$PREFIX" "$KORVALIS" /elevated "C:\\Requests\\$1" </dev/null >/dev/null 2>&1 &
+  elevated_pid=$!
+}
+result() { cat "$PREFIX/drive_c/Requests/$1" 2>/dev/null | sed -n '2,$p' | tr '\n' ' '; }
+
+fresh_prefix e2e-elevated-prefix
+mkdir -p "$PREFIX/drive_c/Requests"
+wine reg add "$RUN" /v Payload /d 'C:\Tools\payload.exe /q' /f >/dev/null
+wine reg add "$RUN" /v Moved /d 'C:\Tools\new.exe' /f >/dev/null
+
+# One request for two refusals: the payload as it is, and an entry whose command changed since.
+request undo.request "$(deletion 4 Payload 'C:\Tools\payload.exe /q')" "$(deletion 4 Moved 'C:\Tools\old.exe')"
+elevated undo.request
+drive wait "$WINDOW" || failures=$((failures + 1))
+check "the window says what it will do before doing it" "With administrator rights Korvalis will do this, and nothing else:" \
+  "$(drive labels "$WINDOW" | grep -F 'nothing else')"
+check "nothing is done before the OK" "C:\\Tools\\payload.exe /q" "$(reg_value "$RUN" Payload)"
+screenshot elevated-copy
+drive press "$WINDOW" "&OK"
+wait "$elevated_pid"
+check "the elevated copy ends answered" "0" "$?"
+check "a result per entry: done, and stale for the changed one" "done stale end " "$(result undo.result)"
+check "the machine's value is undone" "" "$(reg_value "$RUN" Payload)"
+check "the changed entry is left alone" "C:\\Tools\\new.exe" "$(reg_value "$RUN" Moved)"
+
+# Cancel in its window: nothing done, and each entry answered as declined.
+request cancel.request "$(deletion 4 Moved 'C:\Tools\new.exe')"
+elevated cancel.request
+drive wait "$WINDOW" || failures=$((failures + 1))
+drive press "$WINDOW" "&Cancel"
+wait "$elevated_pid"
+check "a cancelled request ends declined" "1" "$?"
+check "and answers each entry as declined" "declined end " "$(result cancel.result)"
+check "and leaves the value" "C:\\Tools\\new.exe" "$(reg_value "$RUN" Moved)"
+
+# A place outside the table, and the user's own Run key: refused before anything is shown.
+for section in 200 8; do
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Moved /d 'C:\Tools\new.exe' /f >/dev/null
+  request outside.request "$(deletion $section Moved 'C:\Tools\new.exe')"
+  elevated outside.request
+  wait "$elevated_pid"
+  check "section $section is refused" "2" "$?"
+  check "section $section: refused, said in the result" "refused" "$(result outside.result | cut -d' ' -f1)"
+  check "section $section: no window was shown" "1" "$(drive wait "$WINDOW" 500; echo $?)"
+done
+check "the machine's value is still there" "C:\\Tools\\new.exe" "$(reg_value "$RUN" Moved)"
+check "the user's value is still there" "C:\\Tools\\new.exe" \
+  "$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Moved)"
+
+DIALOG="Startup Programs Changed" OFFER="Undo as Administrator"
+RUN_PATH='Software\Microsoft\Windows\CurrentVersion\Run'
+start
+wine reg add "$RUN" /v Updater /d 'C:\Tools\upd.exe' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KR;;;WD)(A;OICI;RCWD;;;BA)'
+drive press "$DIALOG" "&No"
+drive wait "$OFFER" || failures=$((failures + 1))
+check "the refusal is offered as an undo as administrator" \
+  "These refused changes could not be undone: administrator rights are needed." \
+  "$(drive labels "$OFFER" | grep -F 'administrator rights')"
+screenshot undo-offer
+drive press "$OFFER" "&Undo as administrator"
+drive wait "$WINDOW" || failures=$((failures + 1))
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KA;;;WD)'
+drive press "$WINDOW" "&OK"
+wait_for "the value undone as administrator" no_value "$RUN" Updater
+check "the value undone as administrator is gone" "" "$(reg_value "$RUN" Updater)"
+log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1)
+check "the undo is logged" "yes" "$(grep -qF 'Undone as administrator: Updater C:\Tools\upd.exe' "$log" && echo yes)"
+close_from_tray
+finish

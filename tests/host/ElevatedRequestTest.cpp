@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "app/ElevatedCopy.h"
+#include "app/ElevatedRequest.h"
+#include "platform/memory/MemoryWindows.h"
+
+namespace korvalis::app {
+
+namespace {
+
+TRequestedEntry Entry(catalogue::Section section, const std::string& valueName, const std::string& command) {
+  return TRequestedEntry{section, valueName, valueName, command, platform::kRegSz, {}};
+}
+
+TElevatedRequest Undo(std::vector<TUndoOperation> undos) {
+  TElevatedRequest request;
+  request.undos = std::move(undos);
+  return request;
+}
+
+std::string Refusal(const std::string& text) {
+  try {
+    ParseRequest(text);
+  } catch (const TRequestRefused& error) {
+    return error.what();
+  }
+  return "accepted";
+}
+
+}  // namespace
+
+TEST(ElevatedRequestTest, OnlyAWholeRequestOfUndosAtMachinePlacesOfTheTableIsAccepted) {
+  // Names and commands of any bytes survive the round trip, and so does data.
+  TRequestedEntry winlogon = Entry(catalogue::kLocalMachineWinlogon, "Shell", "explorer.exe");
+  winlogon.data = {'e', 0, '\n', ' '};
+  const TElevatedRequest request =
+      Undo({TUndoOperation{Entry(catalogue::kLocalMachineRun, std::string("Od\0d \n", 6), "C:\\p.exe /q"), false, true,
+                           Entry(catalogue::kLocalMachineRun, std::string("Od\0d \n", 6), "C:\\p.exe /q")},
+            TUndoOperation{winlogon, true, true, Entry(catalogue::kLocalMachineWinlogon, "Shell", "evil.exe")},
+            TUndoOperation{Entry(catalogue::kLocalMachineRunOnceEx, "0001\\Depend\\x", "C:\\x.exe"), true, false, {}}});
+  const std::string text = EncodeRequest(request);
+  const TElevatedRequest parsed = ParseRequest(text);
+  ASSERT_EQ(parsed.undos.size(), 3u);
+  EXPECT_EQ(parsed.undos[0].writeBack, request.undos[0].writeBack);
+  EXPECT_FALSE(parsed.undos[0].enabled);
+  EXPECT_EQ(parsed.undos[1].writeBack, winlogon);
+  EXPECT_EQ(parsed.undos[1].now, request.undos[1].now);
+  EXPECT_FALSE(parsed.undos[2].hasNow);
+
+  // Truncated anywhere.
+  for (std::size_t size = 0; size < text.size(); ++size) EXPECT_NE(Refusal(text.substr(0, size)), "accepted") << size;
+  // Oversized, in bytes or in entries.
+  EXPECT_EQ(Refusal(text + std::string(kMaxRequestBytes, 'x')), "the request is too large");
+  EXPECT_EQ(Refusal(EncodeRequest(Undo(std::vector<TUndoOperation>(kMaxUndosPerRequest + 1, request.undos[0])))),
+            "the request holds too many entries");
+
+  const auto undoOf = [](const TUndoOperation& undo) { return EncodeRequest(Undo({undo})); };
+  const auto deletion = [&](catalogue::Section section, const std::string& valueName) {
+    return undoOf(TUndoOperation{Entry(section, valueName, "C:\\p.exe"), false, true, Entry(section, valueName, "C:\\p.exe")});
+  };
+  const std::string place = "a place is not one an administrator may undo";
+  EXPECT_EQ(Refusal(deletion(200, "x")), place);                                   // outside the table
+  EXPECT_EQ(Refusal(deletion(catalogue::kCurrentUserRun, "x")), place);             // HKCU
+  EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineStartupFolder, "x.lnk")), place);
+  EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineRunOnceEx, "0001\\..\\..\\x")), "a value name climbs out of its place");
+  std::string crafted = deletion(catalogue::kLocalMachineRun, "x");
+  crafted.replace(crafted.find("delete 4"), 8, "delete 04");
+  EXPECT_EQ(Refusal(crafted), "a number is malformed");
+  EXPECT_EQ(Refusal(undoOf(TUndoOperation{Entry(4, "Run", "a.exe"), true, true, Entry(4, "Other", "b.exe")})),
+            "a write-back names two values");
+
+  // One verb only, and only the known ones.
+  TElevatedRequest registration;
+  registration.kind = TElevatedRequest::Kind::RegisterMessageFile;
+  registration.messageFile = "C:\\Program Files\\Korvalis\\korvalis.exe";
+  const std::string registers = EncodeRequest(registration);
+  EXPECT_EQ(ParseRequest(registers).messageFile, registration.messageFile);
+  const std::string registerLine = registers.substr(registers.find('\n') + 1, registers.find("end\n") - registers.find('\n') - 1);
+  std::string twoVerbs = text;
+  twoVerbs.insert(twoVerbs.find("end\n"), registerLine);
+  EXPECT_EQ(Refusal(twoVerbs), "the request holds more than one verb");
+  std::string twoVerbsTheOtherWay = registers;
+  twoVerbsTheOtherWay.insert(twoVerbsTheOtherWay.find("end\n"), "undo\n");
+  EXPECT_EQ(Refusal(twoVerbsTheOtherWay), "the request holds more than one verb");
+  std::string otherVerb = text;
+  otherVerb.replace(otherVerb.find("\nundo\n"), 6, "\nsettings\n");
+  EXPECT_EQ(Refusal(otherVerb), "the request's verb is unknown");
+  for (const char* file : {"C:\\Program Files\\..\\Windows\\evil.exe", "\\\\server\\share\\korvalis.exe", "C:\\k.dll"}) {
+    registration.messageFile = file;
+    EXPECT_NE(Refusal(EncodeRequest(registration)), "accepted") << file;
+  }
+  std::string withCr = text;
+  withCr.insert(withCr.find('\n'), "\r");
+  EXPECT_EQ(Refusal(withCr), "a line is malformed");
+
+  // The elevated copy reads nothing from a path that climbs, and answers a refusal in its result file.
+  platform::memory::MemoryWindows windows;
+  windows.files.AddFolder("C:\\Requests");
+  windows.files.AddTextFile("C:\\Requests\\bad.request", twoVerbs);
+  windows.files.AddTextFile("C:\\Requests\\Sub.request", text);
+  int asked = 0;
+  const ConfirmSteps confirm = [&](const std::vector<std::string>&) { return ++asked > 0; };
+  EXPECT_EQ(RunElevatedRequest(windows.platform(), "C:\\Requests\\..\\Requests\\Sub.request", confirm), kElevatedRefused);
+  EXPECT_FALSE(windows.files.Exists("C:\\Requests\\Sub.result"));
+  EXPECT_EQ(RunElevatedRequest(windows.platform(), "C:\\Requests\\bad.request", confirm), kElevatedRefused);
+  const auto result = windows.files.Contents("C:\\Requests\\bad.result");
+  ASSERT_TRUE(result);
+  std::string because;
+  EXPECT_TRUE(ParseResults(std::string(result->begin(), result->end()), because).empty());
+  EXPECT_EQ(because, "the request holds more than one verb");
+  EXPECT_EQ(asked, 0);
+}
+
+}  // namespace korvalis::app

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "app/ElevatedCopy.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using platform::RootKey;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr catalogue::Section kMachineRun = catalogue::kLocalMachineRun;
+
+// The request file named in the elevated copy's arguments: /elevated "path".
+std::string RequestFileOf(const std::string& arguments) {
+  const auto open = arguments.find('"');
+  return arguments.substr(open + 1, arguments.rfind('"') - open - 1);
+}
+
+class ElevatedUndoTest : public ::testing::Test {
+ protected:
+  ElevatedUndoTest() {
+    switches.Notification = true;
+    switches.Logs = true;
+    windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Existing", "C:\\e.exe");
+    monitor.TakeSnapshot();
+    StandardUser();
+  }
+  // The resident program's rights: the machine's Run key is read-only to it.
+  void StandardUser() { windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, false}); }
+  // The elevated copy: the same program against the same machine, with an administrator's rights.
+  void ElevatedCopy(bool ok, std::function<void()> beforeReading = {}) {
+    windows.elevation.elevated = [=](const std::string& arguments, std::uint32_t& exitCode) {
+      windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, true});
+      if (beforeReading) beforeReading();
+      exitCode = static_cast<std::uint32_t>(RunElevatedRequest(windows.platform(), RequestFileOf(arguments),
+                                                               [&](const std::vector<std::string>& steps) {
+                                                                 shownSteps = steps;
+                                                                 return ok;
+                                                               }));
+      StandardUser();
+    };
+  }
+  std::optional<std::string> MachineRun(const std::string& name) {
+    return windows.registry.GetString(RootKey::LocalMachine, kRunKey, name);
+  }
+  bool Refused(const std::string& valueName) const {
+    for (const TRefusal& refusal : monitor.Refusals())
+      if (refusal.valueName == valueName) return true;
+    return false;
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  ScriptedHost host;
+  TChangeMonitor monitor{windows.platform(), switches, host};
+  std::vector<std::string> shownSteps;
+};
+
+}  // namespace
+
+TEST_F(ElevatedUndoTest, AStandardUsersRefusalIsOfferedDeclinedTriedAgainAndCheckedInItsPlace) {
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+
+  // Refused, offered by name, and the system's prompt declined: the change stays, the refusal too.
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.offers, (std::vector<std::vector<std::string>>{{"Failed to delete value 'Payload'"}}));
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"The change stays: administrator rights were not given"}));
+  EXPECT_TRUE(MachineRun("Payload"));
+  EXPECT_TRUE(Refused("Payload"));
+  ASSERT_EQ(monitor.PendingUndos().size(), 1u);
+  EXPECT_EQ(windows.elevation.started, 1);
+
+  // Tried again from the refused entries, the user says no in the elevated copy's own window.
+  ElevatedCopy(false);
+  monitor.UndoPendingAsAdministrator();
+  EXPECT_EQ(shownSteps, (std::vector<std::string>{"Delete Payload (C:\\p.exe) in Local Machine Run"}));
+  EXPECT_TRUE(MachineRun("Payload"));
+  EXPECT_EQ(host.errors.back(), "Payload is still there: it could not be undone as administrator");
+  EXPECT_FALSE(Refused("Payload"));  // not carried out: it does not stand
+
+  // Accepted in one request for all the refusals of an answer; one of them changed meanwhile.
+  host.errors.clear();
+  host.log.clear();
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Agent", "C:\\a.exe");
+  windows.registry.Remove(RootKey::LocalMachine, kRunKey, "Existing");
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Sneak", "C:\\s.exe");
+  ElevatedCopy(true, [&] { windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Sneak", "C:\\other.exe"); });
+  host.questions.clear();
+  monitor.CheckAllSections();
+  ASSERT_EQ(host.offers.size(), 2u);
+  EXPECT_EQ(host.offers[1].size(), 3u);
+  EXPECT_EQ(windows.elevation.started, 3);
+  EXPECT_FALSE(MachineRun("Agent"));
+  EXPECT_EQ(MachineRun("Existing"), "C:\\e.exe");
+  EXPECT_EQ(MachineRun("Sneak"), "C:\\other.exe");
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Sneak was not undone: its place changed meanwhile"}));
+  EXPECT_TRUE(Refused("Agent"));
+  EXPECT_FALSE(Refused("Sneak"));
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Undone as administrator: Agent C:\\a.exe"), host.log.end());
+  EXPECT_TRUE(windows.elevation.lastArguments.rfind(kElevatedSwitch, 0) == 0);
+  EXPECT_FALSE(windows.files.Exists(RequestFileOf(windows.elevation.lastArguments)));
+
+  // What was undone is not taken for a change of its own; only the sneak's new command is asked.
+  host.questions.clear();
+  host.defaultAnswer = true;
+  monitor.CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].command, "C:\\other.exe");
+
+  // A user's own key is never offered: the elevated copy may run in another profile.
+  host.defaultAnswer = false;
+  windows.registry.SetRights(RootKey::CurrentUser, kRunKey, {true, false});
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Mine", "C:\\m.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.offers.size(), 2u);
+  EXPECT_EQ(host.errors.back(), "Failed to delete value 'Mine'");
+}
+
+}  // namespace korvalis::app
