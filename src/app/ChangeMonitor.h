@@ -111,7 +111,12 @@ class TChangeMonitor {
   // values is looked up, not walked.
   std::unordered_multimap<std::string, std::size_t> refusalIndex_;
   TReportOnce saveErrors_;
-  mutable std::map<catalogue::Section, bool> sharedViews_;  // asked once per place
+  struct ViewAnswer {
+    bool shared = false;
+    bool byKey = false;  // told by the key itself, not by an ancestor of the missing key
+  };
+  mutable std::map<catalogue::Section, ViewAnswer> sharedViews_;  // asked once per place
+  void ForgetViewGuess(catalogue::Section section);
   std::array<TReportOnce, catalogue::kSectionCount> readProblems_;
 };
 

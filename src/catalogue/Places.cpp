@@ -113,7 +113,7 @@ Row Key(Section section, int readOrder, int sweepOrder, Always always, const cha
   return row;
 }
 
-// The machine place of section `of` in the other registry view, under its own number.
+// The place of section `of` in the other registry view, under its own number.
 Row Twin(Section section, Section of, int readOrder, int sweepOrder) {
   Row row{Numbered(section, readOrder, sweepOrder, Always::No, "", PlaceKind::Registry), of};
   return row;
@@ -238,6 +238,7 @@ std::vector<Row> Rows() {
       // A per-user server is how per-user programs register; one that shadows the machine's
       // class takes over whatever starts that class.
       Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
+      Twin(104, 101, 1015, 1015),
   };
 }
 

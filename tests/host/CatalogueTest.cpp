@@ -241,6 +241,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {99, "Local Machine Shim Databases", R, M, nt + "AppCompatFlags\\InstalledSDB", N, {"DatabasePath"}},
       {100, "Local Machine Shim Databases" + other, R, M, nt + "AppCompatFlags\\InstalledSDB", O, {"DatabasePath"}},
       {101, "Current User Class Servers", R, U, "Software\\Classes\\CLSID", N, {""}},
+      {104, "Current User Class Servers" + other, R, U, "Software\\Classes\\CLSID", O, {""}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -259,7 +260,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(place->values, pin.values);
   }
   const std::vector<std::pair<Section, Section>> twins = {{4, 11}, {5, 12}, {6, 13}, {7, 14}, {16, 27},
-                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}, {40, 41}, {42, 43}, {45, 46}, {48, 49}, {50, 51}, {52, 53}, {55, 56}, {58, 59}, {69, 70}, {73, 74}, {79, 80}, {81, 82}, {83, 84}, {85, 86}, {87, 88}, {89, 90}, {93, 94}, {95, 96}, {97, 98}, {99, 100}};
+                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}, {40, 41}, {42, 43}, {45, 46}, {48, 49}, {50, 51}, {52, 53}, {55, 56}, {58, 59}, {69, 70}, {73, 74}, {79, 80}, {81, 82}, {83, 84}, {85, 86}, {87, 88}, {89, 90}, {93, 94}, {95, 96}, {97, 98}, {99, 100}, {101, 104}};
   int twinned = 0;
   for (int s = 0; s < kSectionCount; ++s) twinned += PlaceOf(static_cast<Section>(s)) && PlaceOf(static_cast<Section>(s))->twin;
   EXPECT_EQ(twinned, 2 * static_cast<int>(twins.size()));
@@ -274,11 +275,13 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   for (Section s = 40; s <= 101; ++s) further.push_back(s);
+  further.push_back(104);
   EXPECT_EQ(FurtherSections(), further);
   std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
   for (Section s = 40; s <= 101; ++s) read.push_back(s);
+  read.push_back(104);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);
   EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));
