@@ -60,6 +60,7 @@ void TChangeMonitor::TakeSnapshot() {
 
 std::vector<Section> TChangeMonitor::GuardedSections(const std::vector<Section>& order) const {
   std::vector<Section> sections;
+  sections.reserve(order.size());
   for (const Section section : order) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
     if (place.view == platform::RegistryView::Other && !OtherViewOwnKey(place)) continue;

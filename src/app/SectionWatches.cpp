@@ -74,8 +74,10 @@ catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
   // Every armed watch, a startup folder's watch of its ancestor too, in as few looks as the
   // system allows: a quiet tick costs what waiting on that many events costs.
-  std::vector<platform::ChangeWatch*> armed;
+  std::vector<platform::ChangeWatch*> armed, look;
   std::vector<std::size_t> of;  // the index in sections of each watch's place
+  armed.reserve(sections.size() + 2);
+  of.reserve(sections.size() + 2);
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
     if (!entry.armed) continue;
@@ -88,8 +90,8 @@ catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections)
   std::vector<bool> fired(sections.size());
   constexpr std::size_t kLook = platform::Registry::kWatchesPerPoll;
   for (std::size_t first = 0; first < armed.size(); first += kLook) {
-    const std::vector<platform::ChangeWatch*> look(armed.begin() + static_cast<std::ptrdiff_t>(first),
-                                                   armed.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLook, armed.size())));
+    look.assign(armed.begin() + static_cast<std::ptrdiff_t>(first),
+                armed.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLook, armed.size())));
     const std::uint64_t bits = platform_.registry.PollWatches(look);
     for (std::size_t i = 0; i < look.size(); ++i)
       if (bits >> i & 1u) fired[of[first + i]] = true;

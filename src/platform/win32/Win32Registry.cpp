@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "platform/win32/Handles.h"
@@ -334,21 +335,23 @@ LONG DeleteRecursively(HKEY parent, const std::string& name, REGSAM view) {
 }  // namespace
 
 std::uint64_t Win32Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
-  // One look at every event: a quiet tick costs a single wait, whatever the number of keys.
-  std::vector<HANDLE> events;
-  std::vector<std::size_t> indexes;
+  // One look at every event: a quiet tick costs a single wait, whatever the number of keys, and
+  // allocates nothing.
+  std::array<HANDLE, kWatchesPerPoll> events{};
+  std::array<std::size_t, kWatchesPerPoll> indexes{};
+  std::size_t count = 0;
   for (std::size_t i = 0; i < watches.size() && i < kWatchesPerPoll; ++i) {
     if (watches[i] && watches[i]->NativeEvent()) {
-      events.push_back(reinterpret_cast<HANDLE>(watches[i]->NativeEvent()));
-      indexes.push_back(i);
+      events[count] = reinterpret_cast<HANDLE>(watches[i]->NativeEvent());
+      indexes[count++] = i;
     }
   }
   std::uint64_t fired = 0;
-  if (!events.empty()) {
-    const DWORD first = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0);
-    if (first < WAIT_OBJECT_0 + events.size()) {
+  if (count > 0) {
+    const DWORD first = WaitForMultipleObjects(static_cast<DWORD>(count), events.data(), FALSE, 0);
+    if (first < WAIT_OBJECT_0 + count) {
       // Something fired: find every one that did.
-      for (std::size_t j = first - WAIT_OBJECT_0; j < events.size(); ++j)
+      for (std::size_t j = first - WAIT_OBJECT_0; j < count; ++j)
         if (WaitForSingleObject(events[j], 0) == WAIT_OBJECT_0) fired |= std::uint64_t{1} << indexes[j];
     }
   }
