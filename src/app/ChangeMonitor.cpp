@@ -77,6 +77,7 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   const bool shared = platform_.registry.SameInBothViews(place.root, place.path);
   const bool byKey = bool(platform_.registry.OpenKey(place.root, place.path, platform::KeyAccess::Read));
   sharedViews_.emplace(place.section, ViewAnswer{shared, byKey});
+  sweepKnown_ = false;
   return !shared;
 }
 
@@ -86,12 +87,21 @@ void TChangeMonitor::ForgetViewGuess(Section section) {
   const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   for (const Section of : {section, place.twin.value_or(section)}) {
     const auto known = sharedViews_.find(of);
-    if (known != sharedViews_.end() && !known->second.byKey) sharedViews_.erase(known);
+    if (known != sharedViews_.end() && !known->second.byKey) {
+      sharedViews_.erase(known);
+      sweepKnown_ = false;
+    }
   }
 }
 
 std::vector<Section> TChangeMonitor::SweepOrder() const {
-  return GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+  if (!sweepKnown_ || sweepAllPlaces_ != switches_.AllPlaces) {
+    // An answer learnt while working it out unsets sweepKnown_ again: the next tick looks once more.
+    sweepKnown_ = true;
+    sweepAllPlaces_ = switches_.AllPlaces;
+    sweep_ = GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+  }
+  return sweep_;
 }
 
 void TChangeMonitor::RenewAll() {

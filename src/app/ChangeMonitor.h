@@ -117,6 +117,10 @@ class TChangeMonitor {
   };
   mutable std::map<catalogue::Section, ViewAnswer> sharedViews_;  // asked once per place
   void ForgetViewGuess(catalogue::Section section);
+  // The sweep's order, worked out again only when the switch or an answer above changed.
+  mutable std::vector<catalogue::Section> sweep_;
+  mutable bool sweepKnown_ = false;
+  mutable bool sweepAllPlaces_ = false;
   std::array<TReportOnce, catalogue::kSectionCount> readProblems_;
 };
 

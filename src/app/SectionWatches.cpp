@@ -74,33 +74,31 @@ catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
   // Every armed watch, a startup folder's watch of its ancestor too, in as few looks as the
   // system allows: a quiet tick costs what waiting on that many events costs.
-  std::vector<platform::ChangeWatch*> armed, look;
-  std::vector<std::size_t> of;  // the index in sections of each watch's place
-  armed.reserve(sections.size() + 2);
-  of.reserve(sections.size() + 2);
+  armed_.clear();
+  of_.clear();
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
     if (!entry.armed) continue;
     for (platform::ChangeWatch* watch : {entry.watch.get(), entry.folders.get()}) {
       if (!watch) continue;
-      armed.push_back(watch);
-      of.push_back(i);
+      armed_.push_back(watch);
+      of_.push_back(i);
     }
   }
-  std::vector<bool> fired(sections.size());
+  fired_.assign(sections.size(), false);
   constexpr std::size_t kLook = platform::Registry::kWatchesPerPoll;
-  for (std::size_t first = 0; first < armed.size(); first += kLook) {
-    look.assign(armed.begin() + static_cast<std::ptrdiff_t>(first),
-                armed.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLook, armed.size())));
-    const std::uint64_t bits = platform_.registry.PollWatches(look);
-    for (std::size_t i = 0; i < look.size(); ++i)
-      if (bits >> i & 1u) fired[of[first + i]] = true;
+  for (std::size_t first = 0; first < armed_.size(); first += kLook) {
+    look_.assign(armed_.begin() + static_cast<std::ptrdiff_t>(first),
+                 armed_.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLook, armed_.size())));
+    const std::uint64_t bits = platform_.registry.PollWatches(look_);
+    for (std::size_t i = 0; i < look_.size(); ++i)
+      if (bits >> i & 1u) fired_[of_[first + i]] = true;
   }
   const auto now = clock_();
   catalogue::SectionSet due;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
-    if (!entry.armed || fired[i] || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
+    if (!entry.armed || fired_[i] || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
   }
   return due;
 }
