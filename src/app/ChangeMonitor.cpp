@@ -72,6 +72,7 @@ void TChangeMonitor::TakeSnapshot() {
 
 std::vector<Section> TChangeMonitor::GuardedSections(const std::vector<Section>& order) const {
   std::vector<Section> sections;
+  sections.reserve(order.size());
   for (const Section section : order) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
     if (place.view == platform::RegistryView::Other && !OtherViewOwnKey(place)) continue;
@@ -84,16 +85,35 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   // A key both views share is one place, asked about once; the system tells which are shared.
   if (!platform_.registry.HasOtherView()) return false;
   const auto known = sharedViews_.find(place.section);
-  if (known != sharedViews_.end()) return !known->second;
+  if (known != sharedViews_.end()) return !known->second.shared;
   const bool shared = platform_.registry.SameInBothViews(place.root, place.path);
-  // Told by the key itself, the answer holds; told by an ancestor, it is asked again once the
-  // key is there.
-  if (platform_.registry.OpenKey(place.root, place.path, platform::KeyAccess::Read)) sharedViews_.emplace(place.section, shared);
+  const bool byKey = bool(platform_.registry.OpenKey(place.root, place.path, platform::KeyAccess::Read));
+  sharedViews_.emplace(place.section, ViewAnswer{shared, byKey});
+  sweepKnown_ = false;
   return !shared;
 }
 
+void TChangeMonitor::ForgetViewGuess(Section section) {
+  // Told by the key itself, the answer holds; told by an ancestor, it is asked again after the
+  // place is checked (a watch on that ancestor sees the key made), not at every quiet tick.
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+  for (const Section of : {section, place.twin.value_or(section)}) {
+    const auto known = sharedViews_.find(of);
+    if (known != sharedViews_.end() && !known->second.byKey) {
+      sharedViews_.erase(known);
+      sweepKnown_ = false;
+    }
+  }
+}
+
 std::vector<Section> TChangeMonitor::SweepOrder() const {
-  return GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+  if (!sweepKnown_ || sweepAllPlaces_ != switches_.AllPlaces) {
+    // An answer learnt while working it out unsets sweepKnown_ again: the next tick looks once more.
+    sweepKnown_ = true;
+    sweepAllPlaces_ = switches_.AllPlaces;
+    sweep_ = GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+  }
+  return sweep_;
 }
 
 void TChangeMonitor::RenewAll() {
@@ -126,6 +146,7 @@ void TChangeMonitor::CheckAllSections() {
     catalogue::SectionSet due = watches_.Due(sweep);
     for (Section section : sweep) {
       if (!due.Contains(section)) continue;
+      ForgetViewGuess(section);
       CheckSection(section);
       due = watches_.Due(sweep);
     }

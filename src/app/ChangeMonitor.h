@@ -128,7 +128,16 @@ class TChangeMonitor {
   // values is looked up, not walked.
   std::unordered_multimap<std::string, std::size_t> refusalIndex_;
   TReportOnce saveErrors_;
-  mutable std::map<catalogue::Section, bool> sharedViews_;  // asked once per place
+  struct ViewAnswer {
+    bool shared = false;
+    bool byKey = false;  // told by the key itself, not by an ancestor of the missing key
+  };
+  mutable std::map<catalogue::Section, ViewAnswer> sharedViews_;  // asked once per place
+  void ForgetViewGuess(catalogue::Section section);
+  // The sweep's order, worked out again only when the switch or an answer above changed.
+  mutable std::vector<catalogue::Section> sweep_;
+  mutable bool sweepKnown_ = false;
+  mutable bool sweepAllPlaces_ = false;
   std::array<TReportOnce, catalogue::kSectionCount> readProblems_;
 };
 

@@ -1,5 +1,7 @@
 #include "app/SectionWatches.h"
 
+#include <algorithm>
+
 #include "catalogue/Places.h"
 #include "catalogue/Startups.h"
 #include "text/Fileman.h"
@@ -73,22 +75,33 @@ void TSectionWatches::Arm(Section section) {
 catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(false)); }
 
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
-  // One look per 32 watches, as many as a poll reports.
-  std::vector<bool> fired;
-  for (std::size_t first = 0; first < sections.size(); first += 32) {
-    std::vector<platform::ChangeWatch*> armed;
-    for (std::size_t i = first; i < sections.size() && i < first + 32; ++i)
-      armed.push_back(watches_[sections[i]].armed ? watches_[sections[i]].watch.get() : nullptr);
-    const std::uint32_t bits = platform_.registry.PollWatches(armed);
-    for (std::size_t i = 0; i < armed.size(); ++i) fired.push_back(bits >> i & 1u);
+  // Every armed watch, a startup folder's watch of its ancestor too, in as few looks as the
+  // system allows: a quiet tick costs what waiting on that many events costs.
+  armed_.clear();
+  of_.clear();
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const Watch& entry = watches_[sections[i]];
+    if (!entry.armed) continue;
+    for (platform::ChangeWatch* watch : {entry.watch.get(), entry.folders.get()}) {
+      if (!watch) continue;
+      armed_.push_back(watch);
+      of_.push_back(i);
+    }
+  }
+  fired_.assign(sections.size(), false);
+  constexpr std::size_t kLook = platform::Registry::kWatchesPerPoll;
+  for (std::size_t first = 0; first < armed_.size(); first += kLook) {
+    look_.assign(armed_.begin() + static_cast<std::ptrdiff_t>(first),
+                 armed_.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLook, armed_.size())));
+    const std::uint64_t bits = platform_.registry.PollWatches(look_);
+    for (std::size_t i = 0; i < look_.size(); ++i)
+      if (bits >> i & 1u) fired_[of_[first + i]] = true;
   }
   const auto now = clock_();
   catalogue::SectionSet due;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
-    if (!entry.armed || fired[i] || (entry.folders && entry.folders->Signaled()) ||
-        now - entry.armedAt >= kSafetyInterval)
-      due = due.With(sections[i]);
+    if (!entry.armed || fired_[i] || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
   }
   return due;
 }

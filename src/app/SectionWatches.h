@@ -48,6 +48,10 @@ class TSectionWatches {
   platform::Platform platform_;
   Clock clock_;
   std::array<Watch, catalogue::kSectionCount> watches_;
+  // Kept between looks, so a quiet tick allocates nothing.
+  std::vector<platform::ChangeWatch*> armed_, look_;
+  std::vector<std::size_t> of_;  // the index in the sections looked at of each armed watch's place
+  std::vector<bool> fired_;
 };
 
 }  // namespace korvalis::app

@@ -53,7 +53,7 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
   }
   if (!place.shadowed.empty()) {
     // Only the user's whole key gives the class back to the machine's server.
-    const platform::Status status = registry.DeleteTree(place.root, path);
+    const platform::Status status = registry.DeleteTree(place.root, path, place.view);
     if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
       Refused(status, FormatText("Failed to delete value '%s'", name_));
     return;

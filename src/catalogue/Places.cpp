@@ -126,7 +126,7 @@ Row Tasks(Section section, int readOrder, int sweepOrder, const char* name) {
   return Row{Numbered(section, readOrder, sweepOrder, Always::No, name, PlaceKind::Task), {}};
 }
 
-// The machine place of section `of` in the other registry view, under its own number.
+// The place of section `of` in the other registry view, under its own number.
 Row Twin(Section section, Section of, int readOrder, int sweepOrder) {
   Row row{Numbered(section, readOrder, sweepOrder, Always::No, "", PlaceKind::Registry), of};
   return row;
@@ -255,6 +255,7 @@ std::vector<Row> Rows() {
       Services(102, 1020, 1020, "Services and Drivers").Asks(kAddedAndChanged).Icon(4),
       // A task removed is taken: No could only register again what its owner deleted.
       Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged),
+      Twin(104, 101, 1015, 1015),
   };
 }
 

@@ -82,9 +82,12 @@ class Registry {
   // by its nearest existing ancestor; false when that cannot be told.
   virtual bool SameInBothViews(RootKey root, const std::string& path) = 0;
   // Deletes a key with everything below it.
-  virtual Status DeleteTree(RootKey root, const std::string& path) = 0;
-  // Which of the watches have fired, bit i for watches[i] (at most 32), in one look.
-  virtual std::uint32_t PollWatches(const std::vector<ChangeWatch*>& watches);
+  virtual Status DeleteTree(RootKey root, const std::string& path, RegistryView view) = 0;
+  Status DeleteTree(RootKey root, const std::string& path) { return DeleteTree(root, path, RegistryView::Native); }
+  // Which of the watches have fired, bit i for watches[i] (at most kWatchesPerPoll, as many as
+  // one wait of the system takes), in one look.
+  static constexpr std::size_t kWatchesPerPoll = 64;
+  virtual std::uint64_t PollWatches(const std::vector<ChangeWatch*>& watches);
 };
 
 }  // namespace korvalis::platform

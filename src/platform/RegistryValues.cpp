@@ -23,10 +23,10 @@ bool StillListed(Registry& registry, RootKey root, const std::string& path, cons
 }
 }  // namespace
 
-std::uint32_t Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
-  std::uint32_t fired = 0;
-  for (std::size_t i = 0; i < watches.size() && i < 32; ++i)
-    if (watches[i] && watches[i]->Signaled()) fired |= 1u << i;
+std::uint64_t Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
+  std::uint64_t fired = 0;
+  for (std::size_t i = 0; i < watches.size() && i < kWatchesPerPoll; ++i)
+    if (watches[i] && watches[i]->Signaled()) fired |= std::uint64_t{1} << i;
   return fired;
 }
 

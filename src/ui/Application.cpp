@@ -1,9 +1,8 @@
 #include "ui/Application.h"
 
-#include <algorithm>
-
 #include "platform/Error.h"
 #include "ui/Form.h"
+#include "ui/Waiters.h"
 
 namespace korvalis::ui {
 
@@ -15,36 +14,26 @@ TApplication& TApplication::Instance() {
 void TApplication::Initialize(HINSTANCE instance) { instance_ = instance; }
 
 namespace {
-
-// The system waits on at most 63 handles beside the message queue; those past that are looked
-// at this often instead. A look never resets a handle: every watch is a manual-reset handle.
-constexpr DWORD kWaitedAtMost = MAXIMUM_WAIT_OBJECTS - 1;
-constexpr DWORD kLookAtTheRestMs = 1000;
-
-bool AnySignaled(const std::vector<HANDLE>& handles) {
-  for (std::size_t at = 0; at < handles.size(); at += MAXIMUM_WAIT_OBJECTS) {
-    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(handles.size() - at, MAXIMUM_WAIT_OBJECTS));
-    if (WaitForMultipleObjects(count, handles.data() + at, FALSE, 0) < WAIT_OBJECT_0 + count) return true;
-  }
-  return false;
-}
-
+// The system waits on at most 63 handles beside the message queue; past 62, the last of them is
+// the event of the threads that wait on the rest.
+constexpr std::size_t kWaitedAtMost = MAXIMUM_WAIT_OBJECTS - 1;
 }  // namespace
 
 void TApplication::Run() {
+  TWaiters waiters;
   while (!terminated_) {
     std::vector<HANDLE> handles = WaitHandles ? WaitHandles() : std::vector<HANDLE>{};
-    std::vector<HANDLE> rest;
     if (handles.size() > kWaitedAtMost) {
-      rest.assign(handles.begin() + kWaitedAtMost, handles.end());
-      handles.resize(kWaitedAtMost);
+      waiters.Start(std::vector<HANDLE>(handles.begin() + kWaitedAtMost - 1, handles.end()));
+      handles.resize(kWaitedAtMost - 1);
+      handles.push_back(waiters.Woken());
     }
     const DWORD count = static_cast<DWORD>(handles.size());
-    const DWORD woken = MsgWaitForMultipleObjectsEx(count, handles.empty() ? nullptr : handles.data(),
-                                                    rest.empty() ? INFINITE : kLookAtTheRestMs, QS_ALLINPUT,
-                                                    MWMO_INPUTAVAILABLE);
-    const bool signaled = woken < WAIT_OBJECT_0 + count || (woken == WAIT_TIMEOUT && AnySignaled(rest));
-    if (signaled && OnSignaled) Guarded([this] { OnSignaled(); });
+    const DWORD woken = MsgWaitForMultipleObjectsEx(count, handles.empty() ? nullptr : handles.data(), INFINITE,
+                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // The check and the messages may close and renew the watches: no thread may wait on them.
+    waiters.Stop();
+    if (woken < WAIT_OBJECT_0 + count && OnSignaled) Guarded([this] { OnSignaled(); });
     // Messages are handled after every wake, so a busy registry cannot starve the windows.
     ProcessMessages();
   }

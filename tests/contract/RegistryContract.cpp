@@ -262,6 +262,30 @@ TEST_P(RegistryContract, AMachineKeyOfTheOtherViewLivesBelowWow6432NodeAndNotInT
   EXPECT_EQ(registry.DeleteTree(RootKey::LocalMachine, "Software\\Wow6432Node\\KorvalisContractView"), kSuccess);
 }
 
+TEST_P(RegistryContract, TheUsersClassOfTheOtherViewLivesBelowClassesWow6432NodeAndIsDeletedThere) {
+  Registry& registry = platform().registry;
+  const std::string node = "Software\\Classes\\Wow6432Node";
+  // Windows keeps this key; Wine shows the user's classes in one key for both views until it exists.
+  const bool made = !registry.OpenKey(RootKey::CurrentUser, node, KeyAccess::Read);
+  ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, node + "\\CLSID", KeyAccess::All));
+  const std::string clsid = "{6B0F3A52-9C1D-4E27-8A45-3D7C2E9F1B60}";
+  const std::string path = "Software\\Classes\\CLSID\\" + clsid;
+  ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, path + "\\InprocServer32", KeyAccess::All, RegistryView::Other));
+  EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, path, KeyAccess::Read).status, kErrorFileNotFound);
+  EXPECT_TRUE(registry.OpenKey(RootKey::CurrentUser, node + "\\CLSID\\" + clsid + "\\InprocServer32", KeyAccess::Read));
+  EXPECT_FALSE(registry.SameInBothViews(RootKey::CurrentUser, "Software\\Classes\\CLSID"));
+  // Deleted in its own view, the native one untouched.
+  ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, path, KeyAccess::All));
+  EXPECT_EQ(registry.DeleteTree(RootKey::CurrentUser, path, RegistryView::Other), kSuccess);
+  EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, node + "\\CLSID\\" + clsid, KeyAccess::Read).status,
+            kErrorFileNotFound);
+  EXPECT_TRUE(registry.OpenKey(RootKey::CurrentUser, path, KeyAccess::Read));
+  EXPECT_EQ(registry.DeleteTree(RootKey::CurrentUser, path), kSuccess);
+  if (made) {
+    EXPECT_EQ(registry.DeleteTree(RootKey::CurrentUser, node), kSuccess);
+  }
+}
+
 TEST_P(RegistryContract, SubkeysAreListedAndOnlyASubtreeWatchSeesAChangeBelow) {
   auto parent = Create();
   for (const char* name : {"Beta", "Alpha"})

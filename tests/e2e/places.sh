@@ -52,6 +52,13 @@ link_field() { lnkinfo "$1" 2>&1 | sed -n "s/^\t$2[[:space:]]*: //p"; }
 WINLOGON="HKLM\\$NT\\Winlogon"
 reg_set /reg:32 "$WINLOGON" Userinit REG_SZ 'C:\windows\system32\userinit.exe,'
 reg_set /reg:64 "$CONTROL\\Session Manager" BootExecute REG_MULTI_SZ 'autocheck autochk *'
+# The shortcut class the machine registers, also in the 32-bit view as Windows has it, and the
+# user's 32-bit classes kept apart, as Windows keeps them (Wine shows the user's classes as one
+# key in both views until Wow6432Node exists).
+SHADOWED='{00021401-0000-0000-C000-000000000046}' OWN_CLASS='{5A1B2C3D-0000-4000-8000-00AA00BB00CC}'
+wine reg add "HKLM\\Software\\Classes\\CLSID\\$SHADOWED\\InprocServer32" /ve /d 'C:\windows\syswow64\shell32.dll' \
+  /reg:32 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Classes\Wow6432Node\CLSID' /f >/dev/null 2>&1
 mkdir -p "$PREFIX/drive_c/places"
 printf '@echo off\r\nrem started at logon\r\n' >"$PREFIX/drive_c/places/user-check.bat"
 cp "$PREFIX/drive_c/places/user-check.bat" "$PREFIX/drive_c/places/machine-check.bat"
@@ -231,4 +238,28 @@ check "a refused task is deleted" "gone" "$([ -e "$TASKS/Updater" ] && echo pres
 check "a refused task's definition is kept in the quarantine" "yes" \
   "$(cmp -s "$QUARANTINE/Updater.xml" "$PREFIX/drive_c/places/Updater" && echo yes)"
 check "the quarantine notes which task it was" '\Updater' "$(tr -d '\r' <"$QUARANTINE/Updater.xml.origin.txt" 2>/dev/null)"
+# A per-user class server, in each view: asked where it shadows the machine's class of that
+# view, and No deletes the user's key; one for a class the machine lacks is how per-user
+# programs register, and is not asked about.
+USER_CLASSES='HKCU\Software\Classes\CLSID'
+key_gone() { ! wine reg query "$2" "$1" >/dev/null 2>&1; }
+for view in /reg:64 /reg:32; do
+  server="C:\\Users\\Public\\shadow${view#/reg:}.dll"
+  wine reg add "$USER_CLASSES\\$SHADOWED\\InprocServer32" /ve /d "$server" $view /f >/dev/null 2>&1
+  answer_question "a user's server shadowing the machine's class" "$SHADOWED\\InprocServer32\\" "$server" \
+    "Current User Class Servers$(view_name $view)" added No &&
+    wait_for "the user's server key to go" key_gone $view "$USER_CLASSES\\$SHADOWED\\InprocServer32"
+  check "a refused shadowing server's key is deleted$(view_name $view)" gone \
+    "$(key_gone $view "$USER_CLASSES\\$SHADOWED\\InprocServer32" && echo gone || echo present)"
+  wine reg add "$USER_CLASSES\\$OWN_CLASS\\InprocServer32" /ve /d "C:\\Users\\Public\\own${view#/reg:}.dll" $view \
+    /f >/dev/null 2>&1
+  not_asked "a user's server for a class the machine lacks$(view_name $view)"
+done
+default_of() {  # default_of VIEW KEY: the key's default value as "TYPE DATA"
+  wine reg query "$2" /ve "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    (Default)    \(REG_[A-Z_]*\)    /\1 /p'
+}
+MACHINE_SERVER="HKLM\\Software\\Classes\\CLSID\\$SHADOWED\\InprocServer32"
+check "the machine's class keeps its server in each view" \
+  'REG_SZ C:\windows\system32\shell32.dll|REG_SZ C:\windows\syswow64\shell32.dll' \
+  "$(default_of /reg:64 "$MACHINE_SERVER")|$(default_of /reg:32 "$MACHINE_SERVER")"
 finish

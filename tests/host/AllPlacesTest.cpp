@@ -209,7 +209,9 @@ TEST_F(AllPlacesTest, EveryLogonChainPlaceAsksAnAdditionUnderItsNameAndNoUndoesI
     if (section < 40 || place.kind != catalogue::PlaceKind::Registry) continue;
     SCOPED_TRACE(place.name);
     const Probe probe = ProbeOf(place);
-    if (!place.shadowed.empty()) windows.registry.AddKey(RootKey::LocalMachine, place.shadowed + "\\k1");
+    if (!place.shadowed.empty()) {
+      ASSERT_TRUE(windows.registry.CreateKey(RootKey::LocalMachine, place.shadowed + "\\k1", platform::KeyAccess::Write, place.view));
+    }
     platform::OpenedKey key = windows.registry.CreateKey(place.root, probe.path, platform::KeyAccess::Write, place.view);
     ASSERT_TRUE(key);
     key.key->SetValue(probe.value, platform::kRegSz, platform::StringBytes("C:\\probe.exe"));
@@ -296,6 +298,37 @@ TEST_F(AllPlacesTest, AUserClassServerIsAskedOnlyWhereItShadowsTheMachinesAndNoD
   EXPECT_FALSE(windows.registry.HasKey(RootKey::CurrentUser, clsid + shadowed + "\\InprocServer32"));
   EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, clsid + own + "\\InprocServer32", ""));
   EXPECT_TRUE(windows.registry.GetString(RootKey::LocalMachine, clsid + shadowed + "\\InprocServer32", ""));
+}
+
+TEST_F(AllPlacesTest, AUserClassServerOfTheOtherViewShadowsOnlyTheMachinesClassOfThatViewAndNoDeletesItThere) {
+  const std::string user32 = "Software\\Classes\\Wow6432Node\\CLSID\\", user = "Software\\Classes\\CLSID\\";
+  const std::string of32 = "{7C2D4E6F-1111-4000-8000-000000000032}", of64 = "{7C2D4E6F-1111-4000-8000-000000000064}";
+  windows.registry.PutString(RootKey::LocalMachine, "Software\\Wow6432Node\\Classes\\CLSID\\" + of32 + "\\InprocServer32", "",
+                             "C:\\Windows\\SysWOW64\\x.dll");
+  windows.registry.PutString(RootKey::LocalMachine, user + of64 + "\\InprocServer32", "", "C:\\Windows\\System32\\x.dll");
+  // The user's own native server of the same class shadows nothing native, and stays.
+  windows.registry.PutString(RootKey::CurrentUser, user + of32 + "\\InprocServer32", "", "C:\\Users\\alice\\own.dll");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::CurrentUser, user32 + of32 + "\\InprocServer32", "", "C:\\Users\\alice\\evil32.dll");
+  windows.registry.PutString(RootKey::CurrentUser, user32 + of64 + "\\InprocServer32", "", "C:\\Users\\alice\\app32.dll");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add " + of32 + "\\InprocServer32\\ in Current User Class Servers (32-bit)"}));
+  EXPECT_FALSE(windows.registry.HasKey(RootKey::CurrentUser, user32 + of32 + "\\InprocServer32"));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, user + of32 + "\\InprocServer32", ""));
+  EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, user32 + of64 + "\\InprocServer32", ""));
+}
+
+TEST_F(AllPlacesTest, AQuietTickWithEveryPlaceGuardedOpensNoKeyAlsoWhereATwinsKeyIsMissing) {
+  monitor.TakeSnapshot();
+  monitor.CheckAllSections();
+  int opened = 0;
+  windows.registry.SetHook([&](const platform::memory::RegistryOperation& op) {
+    opened += op.kind == platform::memory::RegistryOperation::Kind::Open;
+    return platform::kSuccess;
+  });
+  monitor.CheckAllSections();
+  EXPECT_EQ(opened, 0);
 }
 
 TEST_F(AllPlacesTest, TurnedOffOnlyTheSixAreGuarded) {

@@ -243,6 +243,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {101, "Current User Class Servers", R, U, "Software\\Classes\\CLSID", N, {""}},
       {102, "Services and Drivers", PlaceKind::Service, M, "SYSTEM\\CurrentControlSet\\Services", N, {}},
       {103, "Scheduled Tasks", PlaceKind::Task, M, "", N, {}},
+      {104, "Current User Class Servers" + other, R, U, "Software\\Classes\\CLSID", O, {""}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -261,7 +262,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(place->values, pin.values);
   }
   const std::vector<std::pair<Section, Section>> twins = {{4, 11}, {5, 12}, {6, 13}, {7, 14}, {16, 27},
-                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}, {40, 41}, {42, 43}, {45, 46}, {48, 49}, {50, 51}, {52, 53}, {55, 56}, {58, 59}, {69, 70}, {73, 74}, {79, 80}, {81, 82}, {83, 84}, {85, 86}, {87, 88}, {89, 90}, {93, 94}, {95, 96}, {97, 98}, {99, 100}};
+                                                         {17, 28}, {20, 29}, {21, 30}, {26, 31}, {40, 41}, {42, 43}, {45, 46}, {48, 49}, {50, 51}, {52, 53}, {55, 56}, {58, 59}, {69, 70}, {73, 74}, {79, 80}, {81, 82}, {83, 84}, {85, 86}, {87, 88}, {89, 90}, {93, 94}, {95, 96}, {97, 98}, {99, 100}, {101, 104}};
   int twinned = 0;
   for (int s = 0; s < kSectionCount; ++s) twinned += PlaceOf(static_cast<Section>(s)) && PlaceOf(static_cast<Section>(s))->twin;
   EXPECT_EQ(twinned, 2 * static_cast<int>(twins.size()));
@@ -276,6 +277,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   for (Section s = 40; s <= 101; ++s) further.push_back(s);
+  further.push_back(104);
   further.push_back(102);
   further.push_back(103);
   EXPECT_EQ(FurtherSections(), further);
@@ -283,6 +285,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
   for (Section s = 40; s <= 101; ++s) read.push_back(s);
+  read.push_back(104);
   read.push_back(102);
   read.push_back(103);
   EXPECT_EQ(SweepOrder(true), sweep);

@@ -73,16 +73,26 @@ class MemoryWatch : public ChangeWatch {
   TreeStamp stamp_;  // a key made or deleted below also changes its parent's count
 };
 
+bool Below(const std::string& folded, const std::string& prefix) {
+  return folded == prefix || folded.rfind(prefix + "\\", 0) == 0;
+}
+
 std::string ViewPath(RootKey root, const std::string& path, RegistryView view, bool hasOtherView,
                      const std::vector<std::string>& shared) {
-  if (view != RegistryView::Other || !hasOtherView || root != RootKey::LocalMachine) return path;
+  if (view != RegistryView::Other || !hasOtherView) return path;
   const std::string folded = text::UpperAscii(path);
+  if (root == RootKey::CurrentUser) {
+    // Of the user's keys only a few of the classes have a view of their own.
+    for (const char* redirected : {"CLSID", "DIRECTSHOW", "INTERFACE", "MEDIA TYPE", "MEDIAFOUNDATION"})
+      if (Below(folded, std::string("SOFTWARE\\CLASSES\\") + redirected))
+        return "Software\\Classes\\Wow6432Node" + path.substr(16);
+    return path;
+  }
+  if (root != RootKey::LocalMachine) return path;
   if (folded != "SOFTWARE" && folded.rfind("SOFTWARE\\", 0) != 0) return path;
   if (folded.rfind("SOFTWARE\\WOW6432NODE", 0) == 0) return path;
-  for (const std::string& key : shared) {
-    const std::string prefix = text::UpperAscii(key);
-    if (folded == prefix || folded.rfind(prefix + "\\", 0) == 0) return path;
-  }
+  for (const std::string& key : shared)
+    if (Below(folded, text::UpperAscii(key))) return path;
   return "Software\\Wow6432Node" + path.substr(8);
 }
 
@@ -334,7 +344,8 @@ OpenedKey MemoryRegistry::CreateKey(RootKey root, const std::string& viewPath, K
   return opened;
 }
 
-Status MemoryRegistry::DeleteTree(RootKey root, const std::string& path) {
+Status MemoryRegistry::DeleteTree(RootKey root, const std::string& viewPath, RegistryView view) {
+  const std::string path = ViewPath(root, viewPath, view, otherView, sharedKeys);
   if (Status hooked = RunHook(RegistryOperation{RegistryOperation::Kind::DeleteTree, root, path, {}, KeyAccess::All}))
     return hooked;
   const auto parts = SplitPath(path);

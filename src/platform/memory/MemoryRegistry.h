@@ -44,8 +44,10 @@ class MemoryRegistry : public Registry {
   ~MemoryRegistry() override;
 
   using Registry::CreateKey;
+  using Registry::DeleteTree;
   using Registry::OpenKey;
-  // The other view of a machine key under Software is the key below Software\Wow6432Node, as
+  // The other view of a machine key under Software is the key below Software\Wow6432Node, and
+  // of the user's CLSID (and a few more classes) the one below Software\Classes\Wow6432Node, as
   // the 64-bit system keeps it.
   OpenedKey OpenKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
   OpenedKey CreateKey(RootKey root, const std::string& path, KeyAccess access, RegistryView view) override;
@@ -54,7 +56,7 @@ class MemoryRegistry : public Registry {
   bool otherView = true;  // false: a 32-bit system
   // Keys under Software both views share (their paths, and everything below them).
   std::vector<std::string> sharedKeys;
-  Status DeleteTree(RootKey root, const std::string& path) override;
+  Status DeleteTree(RootKey root, const std::string& path, RegistryView view) override;
 
   // Direct access for tests; none of these runs the hook or checks rights.
   void Put(RootKey root, const std::string& path, const std::string& name, std::uint32_t type,

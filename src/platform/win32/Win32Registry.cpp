@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "platform/win32/Handles.h"
@@ -317,48 +318,50 @@ OpenedKey Win32Registry::CreateKey(RootKey root, const std::string& path, KeyAcc
 
 namespace {
 // Deletes every subkey below an open key, then the key itself (RegDeleteTree is Vista on).
-LONG DeleteRecursively(HKEY parent, const std::string& name) {
+LONG DeleteRecursively(HKEY parent, const std::string& name, REGSAM view) {
   UniqueKey key;
-  LONG status = RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, key.put());
+  LONG status = RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE | view, key.put());
   if (status != ERROR_SUCCESS) return status;
   for (;;) {
     char child[256];
     DWORD length = sizeof child;
     if (RegEnumKeyExA(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    status = DeleteRecursively(key.get(), std::string(child, length));
+    status = DeleteRecursively(key.get(), std::string(child, length), view);
     if (status != ERROR_SUCCESS) return status;
   }
   key.reset();
-  return RegDeleteKeyA(parent, name.c_str());
+  return RegDeleteKeyExA(parent, name.c_str(), view, 0);
 }
 }  // namespace
 
-std::uint32_t Win32Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
-  // One look at every event: a quiet tick costs a single wait, whatever the number of keys.
-  std::vector<HANDLE> events;
-  std::vector<std::size_t> indexes;
-  for (std::size_t i = 0; i < watches.size() && i < 32; ++i) {
+std::uint64_t Win32Registry::PollWatches(const std::vector<ChangeWatch*>& watches) {
+  // One look at every event: a quiet tick costs a single wait, whatever the number of keys, and
+  // allocates nothing.
+  std::array<HANDLE, kWatchesPerPoll> events{};
+  std::array<std::size_t, kWatchesPerPoll> indexes{};
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < watches.size() && i < kWatchesPerPoll; ++i) {
     if (watches[i] && watches[i]->NativeEvent()) {
-      events.push_back(reinterpret_cast<HANDLE>(watches[i]->NativeEvent()));
-      indexes.push_back(i);
+      events[count] = reinterpret_cast<HANDLE>(watches[i]->NativeEvent());
+      indexes[count++] = i;
     }
   }
-  std::uint32_t fired = 0;
-  if (!events.empty()) {
-    const DWORD first = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0);
-    if (first < WAIT_OBJECT_0 + events.size()) {
+  std::uint64_t fired = 0;
+  if (count > 0) {
+    const DWORD first = WaitForMultipleObjects(static_cast<DWORD>(count), events.data(), FALSE, 0);
+    if (first < WAIT_OBJECT_0 + count) {
       // Something fired: find every one that did.
-      for (std::size_t j = first - WAIT_OBJECT_0; j < events.size(); ++j)
-        if (WaitForSingleObject(events[j], 0) == WAIT_OBJECT_0) fired |= 1u << indexes[j];
+      for (std::size_t j = first - WAIT_OBJECT_0; j < count; ++j)
+        if (WaitForSingleObject(events[j], 0) == WAIT_OBJECT_0) fired |= std::uint64_t{1} << indexes[j];
     }
   }
-  for (std::size_t i = 0; i < watches.size() && i < 32; ++i)
-    if (watches[i] && !watches[i]->NativeEvent() && watches[i]->Signaled()) fired |= 1u << i;
+  for (std::size_t i = 0; i < watches.size() && i < kWatchesPerPoll; ++i)
+    if (watches[i] && !watches[i]->NativeEvent() && watches[i]->Signaled()) fired |= std::uint64_t{1} << i;
   return fired;
 }
 
-Status Win32Registry::DeleteTree(RootKey root, const std::string& path) {
-  return DeleteRecursively(RootHandle(root), path);
+Status Win32Registry::DeleteTree(RootKey root, const std::string& path, RegistryView view) {
+  return DeleteRecursively(RootHandle(root), path, ViewFlag(view));
 }
 
 }  // namespace korvalis::platform::win32
