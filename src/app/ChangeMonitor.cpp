@@ -33,10 +33,13 @@ std::string RefusalKey(Section section, const std::string& valueName) {
   return std::string(1, static_cast<char>(section)) + text::UpperAscii(valueName);
 }
 
-// Whether an entry that came back is the one the user refused.
-TRequestedEntry RequestedEntryOf(const TStartup& entry) {
-  return TRequestedEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(), entry.ValueType(),
-                         entry.LinkData()};
+// What the elevated copy is sent of an entry. A startup folder's file is known by its content,
+// and its bytes travel only to be written back, so a request of many files stays small.
+TRequestedEntry RequestedEntryOf(const TStartup& entry, bool writtenBack) {
+  TRequestedEntry requested{entry.GetSection(), entry.Name(),      entry.ValueName(),   entry.Command(),
+                            entry.ValueType(),  entry.LinkData(), entry.ContentSize(), entry.ContentHash()};
+  if (!writtenBack && catalogue::IsFolderSection(entry.GetSection())) requested.data.clear();
+  return requested;
 }
 
 std::string Listed(const std::vector<std::string>& lines) {
@@ -249,10 +252,12 @@ void TChangeMonitor::CheckSection(Section section) {
     std::vector<TUndoOperation> undos;
     std::vector<std::string> messages;
     for (const auto& [writeBack, message] : refused) {
-      TUndoOperation undo{RequestedEntryOf(*writeBack), writeBack->Enabled(), false, {}};
+      TUndoOperation undo{RequestedEntryOf(*writeBack, writeBack->Enabled()), writeBack->Enabled(), false, {}};
       if (const auto it = nowOf.find(writeBack); it != nowOf.end()) {
         undo.hasNow = true;
-        undo.now = RequestedEntryOf(*it->second);
+        undo.now = RequestedEntryOf(*it->second, false);
+        // A deletion names what the place holds now, a file by its content.
+        if (!undo.enabled) undo.writeBack = undo.now;
       }
       undos.push_back(std::move(undo));
       messages.push_back(message);

@@ -15,9 +15,12 @@ namespace {
 constexpr platform::WindowHandle kNoWindow = 0;
 
 bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
+  // A startup folder's file is compared by its content, whose bytes the request need not carry.
+  const bool folder = catalogue::IsFolderSection(expected.section);
   return entry.Name() == expected.name && entry.ValueName() == expected.valueName &&
          entry.Command() == expected.command && entry.ValueType() == expected.valueType &&
-         entry.LinkData() == expected.data;
+         (folder || entry.LinkData() == expected.data) && entry.ContentSize() == expected.contentSize &&
+         entry.ContentHash() == expected.contentHash;
 }
 
 // Reads the section again and checks it holds exactly what the request says before writing.
@@ -43,6 +46,7 @@ TElevatedResult CarryOut(const platform::Platform& platform, const TUndoOperatio
   if (!entry) return TElevatedResult{TElevatedOutcome::Failed, "Nothing to write"};
   entry->LinkData() = target.data;
   entry->SetValueType(target.valueType);
+  entry->SetContent(target.contentSize, target.contentHash);
   entry->SetEnabled(undo.enabled);
   try {
     entry->Apply();

@@ -1,5 +1,8 @@
 #include "app/ElevatedRequest.h"
 
+#include <limits>
+#include <stdexcept>
+
 #include "text/StrMan.h"
 
 namespace korvalis::app {
@@ -44,14 +47,19 @@ std::string Unhex(const std::string& field) {
   return bytes;
 }
 
-std::uint32_t Number(const std::string& field, std::uint32_t most) {
+std::uint64_t Number(const std::string& field, std::uint64_t most) {
   // Decimal without a sign or leading zeros, so each number has one spelling.
-  if (field.empty() || field.size() > 10 || (field.size() > 1 && field[0] == '0') ||
+  if (field.empty() || field.size() > std::to_string(most).size() || (field.size() > 1 && field[0] == '0') ||
       field.find_first_not_of("0123456789") != std::string::npos)
     Refuse("a number is malformed");
-  const unsigned long long value = std::stoull(field);
+  unsigned long long value = 0;
+  try {
+    value = std::stoull(field);
+  } catch (const std::out_of_range&) {
+    Refuse("a number is out of range");
+  }
   if (value > most) Refuse("a number is out of range");
-  return static_cast<std::uint32_t>(value);
+  return value;
 }
 
 // Cut exactly at each delimiter: nothing trimmed, nothing merged.
@@ -93,12 +101,19 @@ bool ClimbsOrIsEmpty(const std::string& path) {
   return false;
 }
 
+bool InFolder(Section section) { return catalogue::IsFolderSection(section); }
+
 std::string EntryFields(const TRequestedEntry& entry) {
-  return Hex(entry.name) + " " + Hex(entry.valueName) + " " + Hex(entry.command) + " " +
-         std::to_string(entry.valueType) + " " + Hex(entry.data);
+  std::string fields = Hex(entry.name) + " " + Hex(entry.valueName) + " " + Hex(entry.command) + " " +
+                       std::to_string(entry.valueType) + " " + Hex(entry.data);
+  if (InFolder(entry.section)) fields += " " + std::to_string(entry.contentSize) + " " + Hex(entry.contentHash);
+  return fields;
 }
 
-constexpr std::size_t kEntryFields = 5;
+// A startup folder's entry also carries its file's content size and hash.
+std::size_t EntryFieldCount(Section section) { return InFolder(section) ? 7 : 5; }
+
+constexpr std::size_t kHashBytes = 32;
 
 TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields, std::size_t at) {
   TRequestedEntry entry;
@@ -106,12 +121,23 @@ TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields,
   entry.name = Unhex(fields[at]);
   entry.valueName = Unhex(fields[at + 1]);
   entry.command = Unhex(fields[at + 2]);
-  entry.valueType = Number(fields[at + 3], 0xFFFFFFFFu);
+  entry.valueType = static_cast<std::uint32_t>(Number(fields[at + 3], 0xFFFFFFFFu));
   const std::string data = Unhex(fields[at + 4]);
   entry.data.assign(data.begin(), data.end());
   // The catalogue holds no entry without a command.
   if (entry.command.empty()) Refuse("an entry has no command");
   if (!entry.valueName.empty() && ClimbsOrIsEmpty(entry.valueName)) Refuse("a value name climbs out of its place");
+  if (InFolder(section)) {
+    entry.contentSize = Number(fields[at + 5], std::numeric_limits<std::uint64_t>::max());
+    entry.contentHash = Unhex(fields[at + 6]);
+    // An unread file has neither size nor hash: one spelling for it.
+    if (entry.contentHash.size() != kHashBytes && !(entry.contentHash.empty() && entry.contentSize == 0))
+      Refuse("a file's content is malformed");
+    // The file itself, never a path that leaves the folder.
+    if (entry.valueName.empty() || entry.valueName.find_first_of("\\/:") != std::string::npos ||
+        entry.valueName.find("..") != std::string::npos)
+      Refuse("a value name climbs out of its place");
+  }
   return entry;
 }
 
@@ -124,24 +150,24 @@ Section PlaceSection(const std::string& field) {
 
 TUndoOperation UndoOf(const std::vector<std::string>& fields) {
   TUndoOperation undo;
+  if (fields[0] != "delete" && fields[0] != "write") Refuse("an operation is not an undo");
+  const Section section = PlaceSection(fields[1]);
+  const std::size_t n = EntryFieldCount(section);
   if (fields[0] == "delete") {
-    if (fields.size() != 2 + kEntryFields) Refuse("a deletion is malformed");
-    undo.writeBack = EntryOf(PlaceSection(fields[1]), fields, 2);
+    if (fields.size() != 2 + n) Refuse("a deletion is malformed");
+    undo.writeBack = EntryOf(section, fields, 2);
     undo.enabled = false;
     undo.hasNow = true;
     undo.now = undo.writeBack;
     return undo;
   }
-  if (fields[0] != "write") Refuse("an operation is not an undo");
-  const bool overNothing = fields.size() == 2 + kEntryFields + 2 && fields.back() == "none";
-  if ((fields.size() != 2 + kEntryFields * 2 + 1 && !overNothing) || fields[2 + kEntryFields] != "over")
-    Refuse("a write-back is malformed");
-  const Section section = PlaceSection(fields[1]);
+  const bool overNothing = fields.size() == 2 + n + 2 && fields.back() == "none";
+  if ((fields.size() != 2 + n * 2 + 1 && !overNothing) || fields[2 + n] != "over") Refuse("a write-back is malformed");
   undo.writeBack = EntryOf(section, fields, 2);
   undo.enabled = true;
   undo.hasNow = !overNothing;
   if (undo.hasNow) {
-    undo.now = EntryOf(section, fields, 3 + kEntryFields);
+    undo.now = EntryOf(section, fields, 3 + n);
     // A write-back puts back the value that is there now, never another one.
     if (!text::SameTextAscii(undo.now.valueName, undo.writeBack.valueName)) Refuse("a write-back names two values");
   }
@@ -164,13 +190,15 @@ std::string CheckedMessageFile(const std::string& path) {
 
 bool TRequestedEntry::operator==(const TRequestedEntry& other) const {
   return section == other.section && name == other.name && valueName == other.valueName &&
-         command == other.command && valueType == other.valueType && data == other.data;
+         command == other.command && valueType == other.valueType && data == other.data &&
+         contentSize == other.contentSize && contentHash == other.contentHash;
 }
 
 bool ElevatedUndoAllowed(const catalogue::TPlace& place) {
-  // Never HKCU: the elevated copy may run in another administrator's profile. The startup
-  // folders' files travel as files, which a request does not carry.
-  if (place.kind == catalogue::PlaceKind::None || place.kind == catalogue::PlaceKind::Folder) return false;
+  // Never HKCU, nor the user's Startup folder: the elevated copy may run in another
+  // administrator's profile.
+  if (place.kind == catalogue::PlaceKind::None) return false;
+  if (place.kind == catalogue::PlaceKind::Folder) return place.section == catalogue::kLocalMachineStartupFolder;
   return place.kind != catalogue::PlaceKind::Registry || place.root == platform::RootKey::LocalMachine;
 }
 

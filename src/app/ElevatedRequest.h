@@ -13,7 +13,8 @@
 
 namespace korvalis::app {
 
-// An entry as the catalogue reads it: enough to find it in its place and to write it back.
+// An entry as the catalogue reads it: enough to find it in its place and to write it back. A
+// startup folder's file is known by its content too, as its bytes are carried only when small.
 struct TRequestedEntry {
   catalogue::Section section = 0;
   std::string name;
@@ -21,6 +22,8 @@ struct TRequestedEntry {
   std::string command;
   std::uint32_t valueType = 0;
   std::vector<std::uint8_t> data;
+  std::uint64_t contentSize = 0;  // startup folder only
+  std::string contentHash;        // startup folder only: SHA-256, or empty when unread
 
   bool operator==(const TRequestedEntry& other) const;
 };
@@ -50,12 +53,14 @@ class TRequestRefused : public Error {
 constexpr std::size_t kMaxRequestBytes = 256 * 1024;
 constexpr std::size_t kMaxUndosPerRequest = 256;
 
-// Whether the elevated copy may touch the place: machine-wide, and one it can write back.
+// Whether the elevated copy may touch the place: machine-wide (the machine's Startup folder, not
+// the user's), and one it can write back.
 bool ElevatedUndoAllowed(const catalogue::TPlace& place);
 
 std::string EncodeRequest(const TElevatedRequest& request);
 // Fails with TRequestRefused for anything but a whole, well-formed request of at most
-// kMaxRequestBytes: one verb, places of the table only, no HKCU, no ".." in a path.
+// kMaxRequestBytes: one verb, places of the table only, no HKCU, no ".." in a path, and a
+// startup folder's entry named by a plain file name.
 TElevatedRequest ParseRequest(const std::string& text);
 
 // The answer, one per undo in the request's order (one for a registration).

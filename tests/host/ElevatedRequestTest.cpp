@@ -9,7 +9,7 @@ namespace korvalis::app {
 namespace {
 
 TRequestedEntry Entry(catalogue::Section section, const std::string& valueName, const std::string& command) {
-  return TRequestedEntry{section, valueName, valueName, command, platform::kRegSz, {}};
+  return TRequestedEntry{section, valueName, valueName, command, platform::kRegSz, {}, 0, {}};
 }
 
 TElevatedRequest Undo(std::vector<TUndoOperation> undos) {
@@ -61,7 +61,20 @@ TEST(ElevatedRequestTest, OnlyAWholeRequestOfUndosAtMachinePlacesOfTheTableIsAcc
   const std::string place = "a place is not one an administrator may undo";
   EXPECT_EQ(Refusal(deletion(200, "x")), place);                                   // outside the table
   EXPECT_EQ(Refusal(deletion(catalogue::kCurrentUserRun, "x")), place);             // HKCU
-  EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineStartupFolder, "x.lnk")), place);
+  // The machine's Startup folder: a file by its name and content, never the user's folder, nor a path.
+  TRequestedEntry file = Entry(catalogue::kLocalMachineStartupFolder, "x.lnk", "C:\\x.exe");
+  file.contentSize = 5000000000u;
+  file.contentHash = std::string(32, '\xab');
+  const std::string files = undoOf(TUndoOperation{file, false, true, file});
+  EXPECT_EQ(ParseRequest(files).undos[0].writeBack, file);
+  EXPECT_EQ(Refusal(deletion(catalogue::kCurrentUserStartupFolder, "x.lnk")), place);
+  for (const char* name : {"..\\x.lnk", "a\\x.lnk", "a/x.lnk", "C:x.lnk", "..x.lnk"})
+    EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineStartupFolder, name)), "a value name climbs out of its place") << name;
+  file.contentHash.pop_back();
+  EXPECT_EQ(Refusal(undoOf(TUndoOperation{file, false, true, file})), "a file's content is malformed");
+  std::string withContent = deletion(catalogue::kLocalMachineRun, "x");
+  withContent.insert(withContent.find("\nend\n"), " 0 -");
+  EXPECT_EQ(Refusal(withContent), "a deletion is malformed");  // a registry value carries no file content
   EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineRunOnceEx, "0001\\..\\..\\x")), "a value name climbs out of its place");
   std::string crafted = deletion(catalogue::kLocalMachineRun, "x");
   crafted.replace(crafted.find("delete 4"), 8, "delete 04");

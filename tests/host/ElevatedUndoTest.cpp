@@ -26,6 +26,7 @@ class ElevatedUndoTest : public ::testing::Test {
   ElevatedUndoTest() {
     switches.Notification = true;
     switches.Logs = true;
+    switches.AllPlaces = true;
     windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Existing", "C:\\e.exe");
     monitor.TakeSnapshot();
     StandardUser();
@@ -36,6 +37,7 @@ class ElevatedUndoTest : public ::testing::Test {
   void ElevatedCopy(bool ok, std::function<void()> beforeReading = {}) {
     windows.elevation.elevated = [=](const std::string& arguments, std::uint32_t& exitCode) {
       windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, true});
+      administrator = true;
       if (beforeReading) beforeReading();
       exitCode = static_cast<std::uint32_t>(RunElevatedRequest(windows.platform(), RequestFileOf(arguments),
                                                                [&](const std::vector<std::string>& steps) {
@@ -43,6 +45,7 @@ class ElevatedUndoTest : public ::testing::Test {
                                                                  return ok;
                                                                }));
       StandardUser();
+      administrator = false;
     };
   }
   std::optional<std::string> MachineRun(const std::string& name) {
@@ -59,6 +62,7 @@ class ElevatedUndoTest : public ::testing::Test {
   ScriptedHost host;
   TChangeMonitor monitor{windows.platform(), switches, host};
   std::vector<std::string> shownSteps;
+  bool administrator = false;
 };
 
 }  // namespace
@@ -121,6 +125,33 @@ TEST_F(ElevatedUndoTest, AStandardUsersRefusalIsOfferedDeclinedTriedAgainAndChec
   monitor.CheckAllSections();
   EXPECT_EQ(host.offers.size(), 2u);
   EXPECT_EQ(host.errors.back(), "Failed to delete value 'Mine'");
+}
+
+TEST_F(ElevatedUndoTest, AFileAStandardUserCannotTakeFromTheMachinesStartupFolderIsQuarantinedAsAdministrator) {
+  const std::string common = windows.shell.SpecialFolderPath(platform::kCsidlCommonStartup, 0);
+  // As a standard user's token: nothing leaves the all-users Startup folder without elevation.
+  windows.files.SetHook([&](const platform::memory::FileOperation& op) {
+    return administrator || op.kind != platform::memory::FileOperation::Kind::Move || op.path.rfind(common, 0) != 0;
+  });
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+  ElevatedCopy(true);
+  windows.files.AddFile(common + "\\Payload.bat", {'a', 'b'});
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.offers, (std::vector<std::vector<std::string>>{{"Cannot quarantine file " + common + "\\Payload.bat"}}));
+  EXPECT_EQ(shownSteps, (std::vector<std::string>{"Delete Payload.bat (" + common + "\\Payload.bat) in Local Machine Startup Folder"}));
+  EXPECT_FALSE(windows.files.Exists(common + "\\Payload.bat"));
+  EXPECT_EQ(windows.files.Contents(windows.environment.localAppData + "\\Korvalis\\Quarantine\\Payload.bat"),
+            (std::vector<std::uint8_t>{'a', 'b'}));
+  EXPECT_TRUE(Refused("Payload.bat"));
+  EXPECT_TRUE(host.errors.empty());
+
+  // Swapped for another file of the same name while the prompt was up: left alone.
+  windows.files.AddFile(common + "\\Other.bat", {'o'});
+  ElevatedCopy(true, [&] { windows.files.AddFile(common + "\\Other.bat", {'x'}); });
+  monitor.CheckAllSections();
+  EXPECT_EQ(windows.files.Contents(common + "\\Other.bat"), (std::vector<std::uint8_t>{'x'}));
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Other.bat was not undone: its place changed meanwhile"}));
 }
 
 }  // namespace korvalis::app
