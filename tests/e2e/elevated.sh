@@ -65,6 +65,34 @@ for section in 200 8; do
   check "section $section: no window was shown" "1" "$(drive wait "$WINDOW" 500; echo $?)"
 done
 check "the machine's value is still there" "C:\\Tools\\new.exe" "$(reg_value "$RUN" Moved)"
+
+# Files in the all-users Startup folder, each known by its name, size and SHA-256: the one that
+# holds what the request says is quarantined, one swapped for other bytes is left alone, and a
+# name that leaves the folder is refused unshown.
+COMMON_STARTUP="$(cmd_echo '%ProgramData%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+QUARANTINE=$(unix_path "$(cmd_echo '%LOCALAPPDATA%')\\Korvalis\\Quarantine")
+FOLDER=$(unix_path "$COMMON_STARTUP")
+file_deletion() {  # file_deletion NAME CONTENT: delete the file of the Startup folder holding this
+  local bytes; bytes=$(printf '%s' "$2" | wc -c)
+  echo "delete 0 $(hex "$1") $(hex "$1") $(hex "$COMMON_STARTUP\\$1") 0 - $bytes $(printf '%s' "$2" | sha256sum | cut -d' ' -f1)"
+}
+mkdir -p "$FOLDER"
+printf '%s' 'echo payload' >"$FOLDER/payload.bat"
+printf '%s' 'echo swapped' >"$FOLDER/swapped.bat"
+request files.request "$(file_deletion payload.bat 'echo payload')" "$(file_deletion swapped.bat 'echo before')"
+elevated files.request
+drive wait "$WINDOW" || failures=$((failures + 1))
+drive press "$WINDOW" "&OK"
+wait "$elevated_pid"
+check "the files' request ends answered" "0" "$?"
+check "a result per file: done, and stale for the swapped one" "done stale end " "$(result files.result)"
+check "the file is taken from the Startup folder" "no" "$([ -e "$FOLDER/payload.bat" ] && echo yes || echo no)"
+check "into the quarantine" "echo payload" "$(cat "$QUARANTINE/payload.bat" 2>/dev/null)"
+check "the swapped file is left alone" "echo swapped" "$(cat "$FOLDER/swapped.bat" 2>/dev/null)"
+request climbs.request "$(file_deletion '..\swapped.bat' 'echo swapped')"
+elevated climbs.request
+wait "$elevated_pid"
+check "a file name that leaves the folder is refused" "2" "$?"
 check "the user's value is still there" "C:\\Tools\\new.exe" \
   "$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Moved)"
 

@@ -9,6 +9,7 @@ export WINEPREFIX=$PREFIX WINEDEBUG=-all
 failures=0
 win() { "$WINE_RUN" "$PREFIX" "$@" | tr -d '\r'; }
 unix_path() { winepath -u "$1" 2>/dev/null; }
+cmd_echo() { wine cmd /c echo "$1" </dev/null 2>/dev/null | tr -d '\r'; }  # cmd_echo '%VAR%'
 check() {  # check DESCRIPTION EXPECTED ACTUAL
   if [ "$2" == "$3" ]; then
     echo "ok: $1"

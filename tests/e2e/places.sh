@@ -40,7 +40,6 @@ not_asked() { check "$1 is not asked about" "1" "$(drive wait "$DIALOG" 2500; ec
 # What a machine that has run for a while holds, before Korvalis first looks: a shortcut in
 # the user's Startup folder, a 32-bit Userinit and the usual BootExecute. Policies, Terminal
 # Server\Wds and the 32-bit Active Setup are missing with their parents, as in a new prefix.
-cmd_echo() { wine cmd /c echo "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 USER_STARTUP="$(cmd_echo '%APPDATA%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
 COMMON_STARTUP="$(cmd_echo '%ProgramData%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
 QUARANTINE=$(unix_path "$(cmd_echo '%LOCALAPPDATA%')\\Korvalis\\Quarantine")
