@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (value.data.empty()) continue;
       if (!IsString(value.type)) {
         if (problems.empty()) beforeFirstProblem = expected.size();
-        problems.push_back("Invalid data type for '" + value.name + "'");
+        problems.push_back(FormatText("Invalid data type for '%s'", value.name));
         continue;
       }
       const std::string text = TextOf(value.data);
