@@ -544,9 +544,10 @@ std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const st
   // Whatever the answer, the places themselves say what was undone.
   std::vector<std::string> stillThere;
   if (run.state == TElevatedRun::State::Failed) stillThere.push_back(run.message);
+  catalogue::TSectionReadings readings(platform_);
   for (std::size_t i = 0; i < undos.size(); ++i) {
     const TRequestedEntry& entry = undos[i].writeBack;
-    if (PlaceAgrees(undos[i])) {
+    if (PlaceAgrees(undos[i], readings)) {
       undone[i] = Undone::Yes;
       if (switches_.Logs) host_.WriteLog("Undone as administrator: " + entry.name + " " + entry.command);
       continue;
@@ -560,15 +561,15 @@ std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const st
   return undone;
 }
 
-bool TChangeMonitor::PlaceAgrees(const TUndoOperation& undo) {
+bool TChangeMonitor::PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
   const TRequestedEntry& target = undo.writeBack;
-  TStartups place(kNoWindow, platform_);
-  ReadProblems problems;
+  const TStartups* read = nullptr;
   try {
-    place.LoadSections(catalogue::SectionSet::Of(target.section), problems);
+    read = &readings.Of(target.section);
   } catch (const std::exception&) {
     return false;
   }
+  const TStartups& place = *read;
   for (int i = 0; i < place.Count(); ++i) {
     const TStartup& entry = place.Items(i);
     if (!text::SameTextAscii(entry.ValueName(), target.valueName)) continue;

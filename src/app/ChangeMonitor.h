@@ -16,6 +16,7 @@
 #include "app/ReportOnce.h"
 #include "app/SectionWatches.h"
 #include "app/Switches.h"
+#include "catalogue/SectionReadings.h"
 #include "catalogue/Startups.h"
 
 namespace korvalis::app {
@@ -77,7 +78,8 @@ class TChangeMonitor {
   // elevated copy, checks every place again and reports what is still there by name.
   std::vector<Undone> UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
                                           const std::vector<std::string>& messages, bool offer);
-  bool PlaceAgrees(const TUndoOperation& undo);
+  // Read from the batch's readings, so many undos of one section read it once.
+  bool PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readings);
   struct Outcome;
   // The entries kept are handed over from the reading, the snapshot and the restore list.
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, catalogue::TStartups& restore,

@@ -1,5 +1,6 @@
 #include "app/ElevatedCopy.h"
 
+#include "catalogue/SectionReadings.h"
 #include "catalogue/Startups.h"
 #include "eventlog/zelEventLog.h"
 #include "text/StrMan.h"
@@ -23,16 +24,18 @@ bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
          entry.ContentHash() == expected.contentHash;
 }
 
-// Reads the section again and checks it holds exactly what the request says before writing.
-TElevatedResult CarryOut(const platform::Platform& platform, const TUndoOperation& undo) {
+// Checks the section, as read once for the request, holds exactly what the request says
+// before writing.
+TElevatedResult CarryOut(const platform::Platform& platform, const TUndoOperation& undo,
+                         catalogue::TSectionReadings& readings) {
   const TRequestedEntry& target = undo.writeBack;
-  TStartups place(kNoWindow, platform);
-  catalogue::ReadProblems problems;
+  const TStartups* read = nullptr;
   try {
-    place.LoadSections(catalogue::SectionSet::Of(target.section), problems);
+    read = &readings.Of(target.section);
   } catch (const std::exception& error) {
     return TElevatedResult{TElevatedOutcome::Failed, error.what()};
   }
+  const TStartups& place = *read;
   bool named = false, exact = false;
   for (int i = 0; i < place.Count(); ++i) {
     const TStartup& entry = place.Items(i);
@@ -123,7 +126,8 @@ int RunElevatedRequest(const platform::Platform& platform, const std::string& re
       results.push_back(TElevatedResult{TElevatedOutcome::Failed, error.what()});
     }
   } else {
-    for (const TUndoOperation& undo : request.undos) results.push_back(CarryOut(platform, undo));
+    catalogue::TSectionReadings readings(platform);
+    for (const TUndoOperation& undo : request.undos) results.push_back(CarryOut(platform, undo, readings));
   }
   return WriteText(platform.files, resultPath, EncodeResults(results)) ? kElevatedAnswered : kElevatedRefused;
 }

@@ -279,6 +279,52 @@ std::string Trigger(const Definition& definition, const Element& trigger) {
   return "on " + name;
 }
 
+// The accounts a task may name by their SID, by their name or as the service manager does.
+struct WellKnown {
+  const char* names[4];
+  const char* words;
+};
+constexpr WellKnown kAccounts[] = {
+    {{"S-1-5-18", "SYSTEM", "NT AUTHORITY\\SYSTEM", "LocalSystem"}, "SYSTEM"},
+    {{"S-1-5-19", "LOCAL SERVICE", "NT AUTHORITY\\LOCAL SERVICE", "LocalService"}, "LOCAL SERVICE"},
+    {{"S-1-5-20", "NETWORK SERVICE", "NT AUTHORITY\\NETWORK SERVICE", "NetworkService"}, "NETWORK SERVICE"},
+    {{"S-1-5-32-544", "Administrators", "BUILTIN\\Administrators", "S-1-5-32-544"}, "Administrators"},
+    {{"S-1-5-32-545", "Users", "BUILTIN\\Users", "S-1-5-32-545"}, "Users"},
+};
+
+std::string AccountWords(const std::string& account) {
+  for (const WellKnown& known : kAccounts)
+    for (const char* name : known.names)
+      if (text::SameTextAscii(account, name)) return known.words;
+  return account;
+}
+
+bool NamesUser(const std::string& account, const std::string& user) {
+  if (user.empty()) return false;
+  if (text::SameTextAscii(account, user)) return true;
+  return account.size() > user.size() && account[account.size() - user.size() - 1] == '\\' &&
+         text::SameTextAscii(account.substr(account.size() - user.size()), user);
+}
+
+std::string PrincipalWords(const TTaskDefinition& definition, const std::string& currentUser) {
+  std::string words;
+  if (!definition.groupId.empty())
+    words = "as members of " + AccountWords(definition.groupId);
+  else if (!definition.userId.empty() && !NamesUser(definition.userId, currentUser))
+    words = "as " + AccountWords(definition.userId);
+  if (definition.highest) words += (words.empty() ? "" : " ") + std::string("with highest privileges");
+  return words;
+}
+
+void ReadPrincipal(const Definition& definition, TTaskDefinition& result) {
+  const Element* principals = definition.Child(definition.Root(), "Principals");
+  const Element* principal = principals ? definition.Child(*principals, "Principal") : nullptr;
+  if (!principal) return;
+  result.userId = definition.Text(*principal, "UserId");
+  result.groupId = definition.Text(*principal, "GroupId");
+  result.highest = definition.Text(*principal, "RunLevel") == "HighestAvailable";
+}
+
 }  // namespace
 
 std::optional<TTaskDefinition> ParseTaskDefinition(const std::string& xml) {
@@ -305,16 +351,19 @@ std::optional<TTaskDefinition> ParseTaskDefinition(const std::string& xml) {
     for (const Element* trigger : definition.Children(*triggers))
       // A trigger switched off starts nothing.
       if (definition.Flag(*trigger, "Enabled").value_or(true)) result.triggers.push_back(Trigger(definition, *trigger));
+  ReadPrincipal(definition, result);
   return result;
 }
 
-std::string TaskCommand(const TTaskDefinition& definition) {
+std::string TaskCommand(const TTaskDefinition& definition, const std::string& currentUser) {
   std::string command;
   for (const std::string& action : definition.actions) command += (command.empty() ? "" : " & ") + action;
-  if (command.empty() || definition.triggers.empty()) return command;
+  if (command.empty()) return command;
   std::string triggers;
   for (const std::string& trigger : definition.triggers) triggers += (triggers.empty() ? "" : "; ") + trigger;
-  return command + " (" + triggers + ")";
+  if (!triggers.empty()) command += " (" + triggers + ")";
+  const std::string principal = PrincipalWords(definition, currentUser);
+  return principal.empty() ? command : command + " " + principal;
 }
 
 }  // namespace korvalis::catalogue

@@ -12,8 +12,8 @@
 namespace korvalis::platform {
 
 struct RegisteredTask {
-  std::string path;
-  std::string xml;  // as UTF-8 text
+  std::string path;  // as UTF-8 text, like every name of a task
+  std::string xml;   // as UTF-8 text
 };
 
 class TaskScheduler {
@@ -22,6 +22,8 @@ class TaskScheduler {
   // Every registered task the caller may see, hidden ones included, in no particular order.
   // Fails only when nothing at all could be read.
   virtual Status ListTasks(std::vector<RegisteredTask>& tasks) = 0;
+  // One task's definition, without listing the others: kErrorFileNotFound for no such task.
+  virtual Status ReadTask(const std::string& path, std::string& xml) = 0;
   // kErrorFileNotFound for no such task, kErrorAccessDenied for one the caller may not delete.
   virtual Status DeleteTask(const std::string& path) = 0;
   // Registers the definition under the path, replacing the task there.

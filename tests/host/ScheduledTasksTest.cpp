@@ -2,6 +2,8 @@
 // and undoes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/ChangeMonitor.h"
 #include "catalogue/Quarantine.h"
 #include "catalogue/TaskDefinition.h"
@@ -33,6 +35,10 @@ const std::string kAtLogon = "<LogonTrigger><Enabled>true</Enabled></LogonTrigge
 const std::string kDaily =
     "<CalendarTrigger><StartBoundary>2026-12-09T09:00:00</StartBoundary><ScheduleByDay><DaysInterval>1</DaysInterval>"
     "</ScheduleByDay></CalendarTrigger>";
+
+std::string WithPrincipal(std::string xml, const std::string& principal) {
+  return xml.replace(xml.find("<Actions"), 0, "<Principals><Principal id=\"Author\">" + principal + "</Principal></Principals>");
+}
 
 std::string CommandOf(const std::string& xml) {
   const auto definition = ParseTaskDefinition(xml);
@@ -163,6 +169,69 @@ TEST_F(ScheduledTasksTest, AddedChangedAndReEnabledTasksAreAskedAndUndoneNoiseIs
     }
   EXPECT_TRUE(windows.tasks.Definition("\\Machine"));
   EXPECT_EQ(Quarantined("Machine.xml"), "(none)");
+}
+
+TEST_F(ScheduledTasksTest, AsWhomATaskRunsIsSaidAndAChangeOfItIsAChange) {
+  const std::string job = Definition(kAtLogon, Exec("C:\\x.exe"));
+  EXPECT_EQ(CommandOf(WithPrincipal(job, "<UserId>S-1-5-18</UserId>")), "C:\\x.exe (at logon of any user) as SYSTEM");
+  EXPECT_EQ(CommandOf(WithPrincipal(job, "<UserId>NT AUTHORITY\\LOCAL SERVICE</UserId>")),
+            "C:\\x.exe (at logon of any user) as LOCAL SERVICE");
+  EXPECT_EQ(CommandOf(WithPrincipal(job, "<UserId>PC\\bob</UserId><RunLevel>HighestAvailable</RunLevel>")),
+            "C:\\x.exe (at logon of any user) as PC\\bob with highest privileges");
+  EXPECT_EQ(CommandOf(WithPrincipal(job, "<GroupId>S-1-5-32-544</GroupId><RunLevel>LeastPrivilege</RunLevel>")),
+            "C:\\x.exe (at logon of any user) as members of Administrators");
+
+  // The user's own task goes unsaid; the same task moved to SYSTEM is asked, and No puts it back.
+  const std::string own = WithPrincipal(job, "<UserId>PC\\Alice</UserId>");
+  windows.tasks.AddTask("\\Job", own);
+  monitor.TakeSnapshot();
+  windows.tasks.AddTask("\\Job", WithPrincipal(job, "<UserId>SYSTEM</UserId>"));
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change \\Job: C:\\x.exe (at logon of any user) as SYSTEM"}));
+  EXPECT_EQ(windows.tasks.Definition("\\Job"), own);
+}
+
+TEST_F(ScheduledTasksTest, AnUnreadableDefinitionIsAskedAboutAndNoQuarantinesIt) {
+  const std::string good = Definition(kAtLogon, Exec("C:\\up.exe"));
+  windows.tasks.AddTask("\\Good", good);
+  monitor.TakeSnapshot();
+
+  const std::string broken = "<Task><Actions><Exec><Command>C:\\evil.exe";
+  const std::string giant = Definition(kAtLogon, Exec("C:\\evil.exe", std::string(platform::kMaxTaskDefinitionBytes, 'x')));
+  windows.tasks.AddTask("\\Broken", broken);
+  windows.tasks.AddTask("\\Giant", giant);
+  windows.tasks.AddTask("\\Good", broken);
+  host.answers = {false, false, false};
+  monitor.CheckAllSections();
+  std::vector<std::string> asked = Asked();
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(asked, (std::vector<std::string>{"Add \\Broken: definition unreadable", "Add \\Giant: definition unreadable",
+                                             "Change \\Good: definition unreadable"}));
+  EXPECT_FALSE(windows.tasks.Definition("\\Broken"));
+  EXPECT_FALSE(windows.tasks.Definition("\\Giant"));
+  EXPECT_EQ(windows.tasks.Definition("\\Good"), good);
+  EXPECT_EQ(Quarantined("Broken.xml"), broken);
+  EXPECT_EQ(Quarantined("Giant.xml"), giant);
+  EXPECT_EQ(Quarantined("Good.xml"), broken);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(ScheduledTasksTest, AnUndoOfManyTasksListsThemOnce) {
+  monitor.TakeSnapshot();
+  constexpr int kTasks = 100;
+  for (int i = 0; i < kTasks; ++i)
+    windows.tasks.AddTask("\\Flood\\T" + std::to_string(i), Definition(kAtLogon, Exec("C:\\f.exe", std::to_string(i))));
+  host.defaultAnswer = false;
+  const std::uint64_t before = windows.tasks.listings;
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.groups, (std::vector<std::size_t>{kTasks}));
+  std::vector<platform::RegisteredTask> left;
+  ASSERT_EQ(windows.tasks.ListTasks(left), platform::kSuccess);
+  EXPECT_TRUE(left.empty());
+  EXPECT_TRUE(host.errors.empty());
+  // The check's reading and a few more of the whole place; never one per task.
+  EXPECT_LT(windows.tasks.listings - before, 5u);
 }
 
 }  // namespace korvalis::app

@@ -29,8 +29,16 @@ std::optional<std::string> MemoryTaskScheduler::Definition(const std::string& pa
 
 Status MemoryTaskScheduler::ListTasks(std::vector<RegisteredTask>& tasks) {
   tasks.clear();
+  ++listings;
   if (listingFails != kSuccess) return listingFails;
   for (const auto& [key, task] : tasks_) tasks.push_back(RegisteredTask{task.path, task.xml});
+  return kSuccess;
+}
+
+Status MemoryTaskScheduler::ReadTask(const std::string& path, std::string& xml) {
+  const auto found = tasks_.find(text::UpperAscii(path));
+  if (found == tasks_.end()) return kErrorFileNotFound;
+  xml = found->second.xml;
   return kSuccess;
 }
 

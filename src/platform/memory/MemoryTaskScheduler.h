@@ -15,12 +15,14 @@ class MemoryTaskScheduler : public TaskScheduler {
   std::optional<std::string> Definition(const std::string& path) const;
 
   Status ListTasks(std::vector<RegisteredTask>& tasks) override;
+  Status ReadTask(const std::string& path, std::string& xml) override;
   Status DeleteTask(const std::string& path) override;
   Status RegisterTask(const std::string& path, const std::string& xml) override;
   std::unique_ptr<ChangeWatch> Watch() override;
 
   bool standardUser = false;
   Status listingFails = kSuccess;  // what ListTasks answers instead of listing
+  std::uint64_t listings = 0;      // how often every task was read
 
  private:
   struct Task {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <oleauto.h>
 #include <taskschd.h>
 
@@ -38,8 +40,9 @@ std::string WideToUtf8(const wchar_t* text, std::size_t length) {
   return narrow;
 }
 
+// Names too go as UTF-8, never through the code page: a name outside it would come back as
+// another name, and its deletion would find nothing and look done.
 std::string FromBstr(const UniqueBstr& text) { return WideToUtf8(text.get(), text ? SysStringLen(text.get()) : 0); }
-std::string PathFromBstr(const UniqueBstr& text) { return WideToAnsi(text.get(), text ? SysStringLen(text.get()) : 0); }
 
 Status StatusOf(HRESULT result) {
   if (SUCCEEDED(result)) return kSuccess;
@@ -106,7 +109,7 @@ bool Walk(ITaskFolder& folder, std::vector<RegisteredTask>& tasks, int depth) {
     if (FAILED(collection->get_Item(index.value, task.put())) || FAILED(task->get_Path(path.put())) ||
         FAILED(task->get_Xml(xml.put())))
       continue;
-    tasks.push_back(RegisteredTask{PathFromBstr(path), FromBstr(xml)});
+    tasks.push_back(RegisteredTask{FromBstr(path), FromBstr(xml)});
   }
   ComPtr<ITaskFolderCollection> folders;
   if (depth >= kMaxFolderDepth || FAILED(folder.GetFolders(0, folders.put())) || FAILED(folders->get_Count(&count)))
@@ -157,7 +160,7 @@ Status ReadFolder(const std::wstring& folder, const std::string& path, std::vect
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     const std::wstring full = folder + L"\\" + name;
-    const std::string taskPath = path + "\\" + WideToAnsi(name.data(), name.size());
+    const std::string taskPath = path + "\\" + WideToUtf8(name.data(), name.size());
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (depth < kMaxFolderDepth && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         ReadFolder(full, taskPath, tasks, depth + 1);
@@ -178,7 +181,20 @@ bool ApiEnumerates(ITaskService& service) {
          SUCCEEDED(collection->get_Count(&count));
 }
 
-std::wstring FilePathOf(const std::string& path) { return TasksFolder() + AnsiToWide(path); }
+// The definition file of a task path, or none for a path that could leave the Tasks folder.
+std::wstring FilePathOf(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  if (wide.empty() || wide[0] != L'\\' || wide.find(L'/') != std::wstring::npos || wide.find(L':') != std::wstring::npos)
+    return std::wstring();
+  for (std::size_t start = 1; start <= wide.size();) {
+    const std::size_t cut = std::min(wide.find(L'\\', start), wide.size());
+    const std::wstring part = wide.substr(start, cut - start);
+    if (part.empty() || part == L"." || part == L"..") return std::wstring();
+    start = cut + 1;
+  }
+  const std::wstring folder = TasksFolder();
+  return folder.empty() ? folder : folder + wide;
+}
 
 Status LastStatus() {
   const DWORD error = GetLastError();
@@ -187,6 +203,7 @@ Status LastStatus() {
 
 Status WriteDefinitionFile(const std::string& path, const std::string& xml) {
   const std::wstring file = FilePathOf(path);
+  if (file.empty()) return kErrorInvalidParameter;
   // Its folders first, each one made if missing.
   for (std::size_t cut = TasksFolder().size() + 1; (cut = file.find(L'\\', cut)) != std::wstring::npos; ++cut)
     CreateDirectoryW(file.substr(0, cut).c_str(), nullptr);
@@ -237,6 +254,28 @@ Status Win32TaskScheduler::ListTasks(std::vector<RegisteredTask>& tasks) {
   return listed ? kSuccess : status;
 }
 
+Status Win32TaskScheduler::ReadTask(const std::string& path, std::string& xml) {
+  const ComScope com;
+  ComPtr<ITaskService> service = Connected();
+  if (service && ApiEnumerates(*service.get())) {
+    ComPtr<ITaskFolder> root = FolderOf(*service.get(), L"\\");
+    const UniqueBstr name = Bstr(Utf8ToWide(path));
+    ComPtr<IRegisteredTask> task;
+    UniqueBstr text;
+    const HRESULT result = root ? root->GetTask(name.get(), task.put()) : E_FAIL;
+    if (FAILED(result)) return StatusOf(result);
+    if (FAILED(task->get_Xml(text.put()))) return ERROR_GEN_FAILURE;
+    xml = FromBstr(text);
+    return kSuccess;
+  }
+  // Where the API keeps less than the definition, its file is the task, as for the listing.
+  const std::wstring file = FilePathOf(path);
+  if (file.empty()) return kErrorFileNotFound;
+  if (ReadDefinitionFile(file, xml)) return kSuccess;
+  const Status status = LastStatus();
+  return status == ERROR_FILE_NOT_FOUND ? kErrorFileNotFound : status;
+}
+
 Status Win32TaskScheduler::DeleteTask(const std::string& path) {
   const ComScope com;
   ComPtr<ITaskService> service = Connected();
@@ -244,13 +283,15 @@ Status Win32TaskScheduler::DeleteTask(const std::string& path) {
   if (cut == std::string::npos) return kErrorInvalidParameter;
   Status status = kErrorFileNotFound;
   if (service) {
-    ComPtr<ITaskFolder> folder = FolderOf(*service.get(), AnsiToWide(cut == 0 ? "\\" : path.substr(0, cut)));
-    const UniqueBstr name = Bstr(AnsiToWide(path.substr(cut + 1)));
+    ComPtr<ITaskFolder> folder = FolderOf(*service.get(), Utf8ToWide(cut == 0 ? "\\" : path.substr(0, cut)));
+    const UniqueBstr name = Bstr(Utf8ToWide(path.substr(cut + 1)));
     if (folder) status = StatusOf(folder->DeleteTask(name.get(), 0));
     if (status == kErrorAccessDenied || ApiEnumerates(*service.get())) return status;
   }
   // A definition file the API did not take with it is still a task to the file reader.
-  if (DeleteFileW(FilePathOf(path).c_str())) return kSuccess;
+  const std::wstring file = FilePathOf(path);
+  if (file.empty()) return status;
+  if (DeleteFileW(file.c_str())) return kSuccess;
   const Status fileStatus = LastStatus();
   return fileStatus == kErrorFileNotFound ? status : fileStatus;
 }
@@ -261,7 +302,7 @@ Status Win32TaskScheduler::RegisterTask(const std::string& path, const std::stri
   Status status = kErrorFileNotFound;
   if (service) {
     ComPtr<ITaskFolder> root = FolderOf(*service.get(), L"\\");
-    const UniqueBstr name = Bstr(AnsiToWide(path));
+    const UniqueBstr name = Bstr(Utf8ToWide(path));
     const UniqueBstr definition = Bstr(Utf8ToWide(xml));
     Variant none;
     ComPtr<IRegisteredTask> registered;

@@ -9,6 +9,7 @@ namespace korvalis::platform::win32 {
 class Win32TaskScheduler : public TaskScheduler {
  public:
   Status ListTasks(std::vector<RegisteredTask>& tasks) override;
+  Status ReadTask(const std::string& path, std::string& xml) override;
   Status DeleteTask(const std::string& path) override;
   Status RegisterTask(const std::string& path, const std::string& xml) override;
   std::unique_ptr<ChangeWatch> Watch() override;
