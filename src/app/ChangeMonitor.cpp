@@ -126,6 +126,8 @@ void TChangeMonitor::RenewAll() {
     TScope renewal(renewing_);
     renewalPending_ = false;
     snapshot_.Clear();
+    // What is read now is what the program saw: nothing of it changed while it was not running.
+    offlineSections_ = catalogue::SectionSet{};
     const std::vector<Section> swept = SweepOrder();
     for (Section section : GuardedSections(catalogue::ReadOrder(switches_.AllPlaces))) {
       if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
@@ -292,13 +294,14 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
   std::vector<std::size_t> asked;
   for (std::size_t i = 0; i < differences.size(); ++i) {
     const TDifference& difference = differences[i];
-    // A kind of difference the place does not ask about is taken as it stands.
-    if (!place.Asks(difference.kind)) continue;
-    // Windows deleted it as it ran it at logon; only Windows removes one before the first check.
-    if (offline && place.runsOnce && difference.kind == ChangeKind::Removed) {
+    // Windows deletes one as it runs it, at logon or whenever Explorer comes to it: a removal is
+    // what running it means, and putting it back would run it again.
+    if (place.runsOnce && difference.kind == ChangeKind::Removed) {
       Log("Ran once", *difference.before);
       continue;
     }
+    // A kind of difference the place does not ask about is taken as it stands.
+    if (!place.Asks(difference.kind)) continue;
     if (TRefusal* refusal = StandingRefusal(section, difference)) {
       allowed[i] = false;
       UndoAgain(*difference.now, *refusal);

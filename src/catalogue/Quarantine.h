@@ -15,14 +15,16 @@ class TStartup;
 // %LOCALAPPDATA%\Korvalis\Quarantine; empty when the local application data folder is unknown.
 std::string QuarantineFolder(platform::Environment& environment);
 
-// Moves the file there (a name already taken gets a number in front) and writes
-// "<name>.origin.txt" holding its path. Returns the new path. Fails with "Cannot quarantine
-// file %s", leaving the file where it was: also when the move left the file in its place (a
-// copy to another volume whose delete failed).
+// Moves the file there (a name already taken gets the start of its content's hash, then a
+// number, in front) and writes "<name>.origin.txt" holding its path; where the same bytes from
+// the same path lie there already, the file is taken away and that copy stands for it. Returns
+// the copy's path. Fails with "Cannot quarantine file %s", leaving the file where it was: also
+// when the move left the file in its place (a copy to another volume whose delete failed).
 std::string Quarantine(const platform::Platform& platform, const std::string& path);
 
-// Writes the bytes there as fileName (numbered when taken), with origin recorded beside it
-// (a scheduled task's path). Returns the new path; fails with "Cannot quarantine %s".
+// Writes the bytes there as fileName (named as above when taken), with origin recorded beside
+// it (a scheduled task's path). Returns the new path, empty when the same bytes from that
+// origin lie there already; fails with "Cannot quarantine %s".
 std::string QuarantineCopy(const platform::Platform& platform, const std::string& fileName, const std::string& origin,
                            const std::vector<std::uint8_t>& bytes);
 // Takes back a copy just made, with its origin record, when what it stood for stays in place.

@@ -415,6 +415,11 @@ class GuardModel {
     std::vector<std::size_t> asked;
     for (std::size_t i = 0; i < differences.size(); ++i) {
       const Entry* now = differences[i].now;
+      // A RunOnce value gone is one Windows ran.
+      if (catalogue::PlaceOf(section)->runsOnce && differences[i].kind == ChangeKind::Removed) {
+        if (switches_.Logs) out.log.push_back("Ran once: " + differences[i].before->name + " " + differences[i].before->command);
+        continue;
+      }
       if (now && Refused(section, *now)) {
         allowed[i] = false;
         if (switches_.Logs) out.log.push_back("Undone again: " + now->name + " " + now->command);

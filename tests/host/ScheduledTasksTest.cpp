@@ -124,7 +124,7 @@ TEST_F(ScheduledTasksTest, AddedChangedAndReEnabledTasksAreAskedAndUndoneNoiseIs
   EXPECT_TRUE(Asked().empty());
   EXPECT_FALSE(windows.tasks.Definition("\\Evil"));
   const std::string quarantine = catalogue::QuarantineFolder(windows.environment);
-  for (const char* held : {"\\Evil.xml", "\\2-Evil.xml", "\\Evil.xml.origin.txt", "\\2-Evil.xml.origin.txt"})
+  for (const char* held : {"\\Evil.xml", "\\Evil.xml.origin.txt"})
     windows.files.RemoveFile(quarantine + held);
   windows.tasks.AddTask("\\Evil", logon);
   host.answers = {true};

@@ -138,9 +138,20 @@ TEST_F(StandingDecisionsTest, ALaterChangeOfAPlaceThatShowedNoDifferenceAtStartI
   monitor->CheckAllSections();
   ASSERT_EQ(host.questions.size(), 1u);
   EXPECT_FALSE(host.questions[0].whileNotRunning);
+
+  // Renewed before the first check (monitoring switched off and on again): nothing it then
+  // finds changed is said to have changed while it was not running.
+  UserRun("Away", "C:\\away.exe");
+  auto renewed = Start(host);
+  renewed->TakeSnapshot();
+  UserRun("Present", "C:\\present.exe");
+  renewed->CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 2u);
+  EXPECT_EQ(host.questions[1].name, "Present");
+  EXPECT_FALSE(host.questions[1].whileNotRunning);
 }
 
-TEST_F(StandingDecisionsTest, ARunOnceValueGoneAtStartIsTakenAndLoggedAndOnlyThen) {
+TEST_F(StandingDecisionsTest, ARunOnceValueGoneIsTakenAndLoggedAtStartAndWhileRunningButOneAddedIsAsked) {
   const auto runOnce = [&](const std::string& name) {
     windows.registry.PutString(RootKey::CurrentUser, kRunOnceKey, name, "C:\\setup.exe /finish");
   };
@@ -157,11 +168,19 @@ TEST_F(StandingDecisionsTest, ARunOnceValueGoneAtStartIsTakenAndLoggedAndOnlyThe
   EXPECT_EQ(host.questions[0].name, "Agent");
   EXPECT_FALSE(windows.registry.GetString(RootKey::CurrentUser, kRunOnceKey, "Finish"));
   EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Ran once: Finish C:\\setup.exe /finish"), host.log.end());
-  // Once running, a removal from RunOnce can be anyone's: asked.
+  // Run by Explorer after the program started: taken too, never written back to run again.
+  host.defaultAnswer = false;
   windows.registry.Remove(RootKey::CurrentUser, kRunOnceKey, "Later");
   monitor->CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_FALSE(windows.registry.GetString(RootKey::CurrentUser, kRunOnceKey, "Later"));
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Ran once: Later C:\\setup.exe /finish"), host.log.end());
+  // An addition is asked about, and its No holds.
+  runOnce("Dropper");
+  monitor->CheckAllSections();
   ASSERT_EQ(host.questions.size(), 2u);
-  EXPECT_EQ(host.questions[1].name, "Later");
+  EXPECT_EQ(host.questions[1].name, "Dropper");
+  EXPECT_FALSE(windows.registry.GetString(RootKey::CurrentUser, kRunOnceKey, "Dropper"));
 }
 
 TEST_F(StandingDecisionsTest, ANoGivenBecauseTheProgramIsEndingUndoesButIsNoStandingRefusal) {

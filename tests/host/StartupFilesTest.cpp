@@ -2,9 +2,12 @@
 // and a No that either holds or is reported.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/ChangeMonitor.h"
 #include "catalogue/Quarantine.h"
 #include "platform/memory/MemoryWindows.h"
+#include "text/Fileman.h"
 #include "support/ScriptedHost.h"
 
 namespace korvalis::app {
@@ -142,6 +145,38 @@ TEST_F(StartupFilesTest, AStandingRefusalOfAFileHoldsForItsContentWhileTheQuaran
   CheckLater();
   EXPECT_EQ(host.questions.size(), 4u);
   EXPECT_EQ(windows.files.Contents(In("run.bat")), Bytes("something else"));
+}
+
+TEST_F(StartupFilesTest, TheQuarantineKeepsOneCopyPerContentSoNoFileRefusedAgainAndAgainRunsOutOfNames) {
+  const platform::Platform platform = windows.platform();
+  for (int i = 0; i < 1001; ++i) {
+    windows.files.AddFile(In("run.bat"), Bytes("payload"));
+    ASSERT_EQ(catalogue::Quarantine(platform, In("run.bat")), Quarantined("run.bat"));
+    ASSERT_FALSE(windows.files.Exists(In("run.bat")));
+  }
+  // Other content under the same name: a name of its own, by its hash, not a number.
+  std::vector<std::string> held;
+  for (const char* content : {"second", "third"}) {
+    windows.files.AddFile(In("run.bat"), Bytes(content));
+    held.push_back(catalogue::Quarantine(platform, In("run.bat")));
+    EXPECT_EQ(windows.files.Contents(held.back()), Bytes(content));
+    EXPECT_EQ(windows.files.Contents(held.back() + ".origin.txt"), Bytes(In("run.bat") + "\r\n"));
+  }
+  EXPECT_NE(held[0], held[1]);
+  const std::string name = text::FileNamePart(held[0]);
+  EXPECT_EQ(name.find_first_not_of("0123456789abcdef"), 16u);
+  EXPECT_EQ(name.substr(16), "-run.bat");
+  std::vector<platform::FolderEntry> entries;
+  ASSERT_TRUE(windows.files.FindEntries(Quarantined("*"), entries));
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return !e.IsFolder(); }), 6);
+
+  // A task's definition written again: the copy already there stands for it, and is what a
+  // failed delete leaves in place.
+  const std::vector<std::uint8_t> definition = Bytes("<Task/>");
+  const std::string copy = catalogue::QuarantineCopy(platform, "Evil.xml", "\\Evil", definition);
+  EXPECT_EQ(catalogue::QuarantineCopy(platform, "Evil.xml", "\\Evil", definition), "");
+  EXPECT_EQ(windows.files.Contents(copy), definition);
+  EXPECT_NE(catalogue::QuarantineCopy(platform, "Evil.xml", "\\Other", definition), copy);
 }
 
 TEST_F(StartupFilesTest, WithoutTheLocalApplicationDataFolderNothingIsQuarantinedAnywhere) {
