@@ -76,6 +76,8 @@ class TStartup {
   // A refused task: its definition kept in the quarantine, then the task deleted, or its
   // earlier definition (LinkData) registered again.
   void ApplyToTask() const;
+  // A task the scheduler's cache keeps from its API's sight: its keys deleted from the cache.
+  void DeleteHiddenTask() const;
 
   std::int32_t iconIndex_ = 0;
   std::string title_;

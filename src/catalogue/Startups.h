@@ -76,8 +76,10 @@ class TStartups {
   void LoadPlace(const TPlace& place, ReadProblems* problems);
   void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);
   void LoadServices(const TPlace& place, ReadProblems* problems);
-  // A definition that cannot be read is listed in the problems, when given.
+  // A definition that cannot be read is an entry of its own, "definition unreadable".
   void LoadTasks(SectionSet sections, ReadProblems* problems);
+  // The tasks the scheduler's registry cache keeps from its API's sight, beside those it listed.
+  void LoadHiddenTasks(const std::vector<platform::RegisteredTask>& listed, Section section);
 
   static std::size_t IdentityOf(const std::string& name, const std::string& command, Section section);
   void Index(TStartup* entry);

@@ -1,7 +1,10 @@
 // The scheduled tasks as entries: one per enabled task, by its path, with its actions and
 // triggers as the command; a refused one is kept aside by its definition before it goes.
+#include <algorithm>
+
 #include "catalogue/Quarantine.h"
 #include "catalogue/Startups.h"
+#include "catalogue/TaskCache.h"
 #include "catalogue/TaskDefinition.h"
 #include "platform/Error.h"
 #include "text/StrMan.h"
@@ -38,6 +41,16 @@ void TStartups::LoadTasks(SectionSet sections, ReadProblems*) {
       TStartup* entry = AddEntry(task.path, task.path, LastPart(task.path), TaskCommand(*definition, user), section, 0);
       if (entry) entry->LinkData().assign(task.xml.begin(), task.xml.end());
     }
+    LoadHiddenTasks(tasks, section);
+  }
+}
+
+void TStartups::LoadHiddenTasks(const std::vector<platform::RegisteredTask>& listed, Section section) {
+  for (const std::string& path : TasksHiddenInCache(platform_.registry)) {
+    const bool seen = std::any_of(listed.begin(), listed.end(),
+                                  [&](const platform::RegisteredTask& task) { return text::SameTextAscii(task.path, path); });
+    if (seen) continue;
+    AddEntry(path, path, LastPart(path), kHiddenTaskCommand, section, 0);
   }
 }
 
@@ -50,6 +63,7 @@ void TStartup::ApplyToTask() const {
   std::string current;
   const platform::Status read = platform.tasks.ReadTask(valueName_, current);
   if (read != platform::kSuccess && read != platform::kErrorFileNotFound) throw Error(FormatText(failure, valueName_));
+  if (read == platform::kErrorFileNotFound && !enabled_ && command_ == kHiddenTaskCommand) return DeleteHiddenTask();
   // Kept aside first, so a mistaken No can be undone by hand.
   std::string held;
   if (read == platform::kSuccess)
@@ -64,6 +78,17 @@ void TStartup::ApplyToTask() const {
   if (!held.empty()) Unquarantine(platform, held);
   if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(failure, valueName_));
   throw Error(FormatText(failure, valueName_));
+}
+
+void TStartup::DeleteHiddenTask() const {
+  const platform::Platform& platform = owner_->Platform();
+  // Out of the API's sight, the cache is the task: its keys go, and its definition file.
+  const platform::Status status = DeleteFromTaskCache(platform.registry, valueName_);
+  if (status == platform::kSuccess) platform.tasks.DeleteTask(valueName_);
+  if (status == platform::kSuccess || status == platform::kErrorFileNotFound) return;
+  const std::string failure = FormatText("Cannot delete scheduled task %s", valueName_);
+  if (status == platform::kErrorAccessDenied) throw RightsMissingError(failure);
+  throw Error(failure);
 }
 
 }  // namespace korvalis::catalogue

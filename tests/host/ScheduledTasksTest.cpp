@@ -234,4 +234,44 @@ TEST_F(ScheduledTasksTest, AnUndoOfManyTasksListsThemOnce) {
   EXPECT_LT(windows.tasks.listings - before, 5u);
 }
 
+TEST_F(ScheduledTasksTest, ATaskHiddenInTheSchedulersCacheIsAskedAboutAndNoDeletesItsKeys) {
+  using platform::RootKey;
+  const std::string cache = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Schedule\\TaskCache";
+  const std::string hiddenId = "{0A1B2C3D-0000-4000-8000-00000000000A}", directId = "{0A1B2C3D-0000-4000-8000-00000000000B}",
+                    listedId = "{0A1B2C3D-0000-4000-8000-00000000000C}", unseenId = "{0A1B2C3D-0000-4000-8000-00000000000D}",
+                    decoyId = "{0A1B2C3D-0000-4000-8000-00000000000E}";
+  const auto tree = [&](const std::string& path, const std::string& id, bool sd) {
+    windows.registry.PutString(RootKey::LocalMachine, cache + "\\Tree" + path, "Id", id);
+    if (sd) windows.registry.Put(RootKey::LocalMachine, cache + "\\Tree" + path, "SD", 3, {1, 0, 4, 0x80});
+    windows.registry.PutString(RootKey::LocalMachine, cache + "\\Tasks\\" + id, "Path", path);
+  };
+  // Listed through the API, or kept from this user by its descriptor: no hidden task.
+  windows.tasks.AddTask("\\Listed", Definition(kAtLogon, Exec("C:\\l.exe")));
+  tree("\\Listed", listedId, false);
+  tree("\\Vendor\\Unseen", unseenId, true);
+  monitor.TakeSnapshot();
+
+  // Its descriptor deleted, and two written into Tasks alone, one under a managed task's path.
+  tree("\\Vendor\\Hidden", hiddenId, false);
+  windows.registry.PutString(RootKey::LocalMachine, cache + "\\Tasks\\" + directId, "Path", "\\Direct");
+  windows.registry.PutString(RootKey::LocalMachine, cache + "\\Tasks\\" + decoyId, "Path", "\\Vendor\\Unseen");
+  windows.registry.AddKey(RootKey::LocalMachine, cache + "\\Logon\\" + hiddenId);
+  host.answers = {false, false, false};
+  // The registry alone changed: seen by the safety read, as the scheduler's watch is its folder.
+  monitor.CheckSection(kTasks);
+  std::vector<std::string> asked = Asked();
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(asked, (std::vector<std::string>{"Add \\Direct: hidden from the task scheduler",
+                                             "Add \\Vendor\\Hidden: hidden from the task scheduler",
+                                             "Add \\Vendor\\Unseen: hidden from the task scheduler"}));
+  EXPECT_TRUE(host.errors.empty());
+  for (const std::string& gone : {std::string("\\Tree\\Vendor\\Hidden"), "\\Tasks\\" + hiddenId, "\\Logon\\" + hiddenId, "\\Tasks\\" + directId,
+                                  "\\Tasks\\" + decoyId})
+    EXPECT_FALSE(windows.registry.HasKey(RootKey::LocalMachine, cache + gone)) << gone;
+  for (const std::string& kept : {std::string("\\Tree\\Vendor\\Unseen"), "\\Tasks\\" + unseenId, std::string("\\Tree\\Listed")})
+    EXPECT_TRUE(windows.registry.HasKey(RootKey::LocalMachine, cache + kept)) << kept;
+  monitor.CheckSection(kTasks);
+  EXPECT_TRUE(Asked().empty());
+}
+
 }  // namespace korvalis::app
