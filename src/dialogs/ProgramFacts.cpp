@@ -11,6 +11,10 @@ std::string SignatureLine(const platform::FileFacts& facts) {
   switch (facts.lookup) {
     case FileLookup::NotLookedUp:
       return "Program file on the network: not looked up";
+    case FileLookup::LocalPipe:
+      return "Program file is a local pipe: not looked up";
+    case FileLookup::Device:
+      return "Program file in the device namespace: not looked up";
     case FileLookup::NotFound:
       return "Program file not found";
     case FileLookup::Found:
@@ -18,7 +22,7 @@ std::string SignatureLine(const platform::FileFacts& facts) {
   }
   switch (facts.signature) {
     case Signature::Valid:
-      return "Signed by " + text::VisibleText(facts.signer);
+      return "Signed by " + text::VisibleText(facts.signer) + (facts.revocationChecked ? "" : ", revocation not checked");
     case Signature::None:
       return "Not signed";
     case Signature::NotValid:

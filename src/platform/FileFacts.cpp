@@ -1,21 +1,19 @@
 #include "platform/FileFacts.h"
 
-#include <cctype>
-
 #include "text/Fileman.h"
 
 namespace korvalis::platform {
 
-namespace {
-bool IsSlash(char c) { return c == '\\' || c == '/'; }
-}  // namespace
+bool NeverInspected(const std::string& path) { return text::KindOfPath(path) != text::PathKind::Local; }
 
-bool NeverInspected(const std::string& path) {
-  if (text::IsNetworkPath(path)) return true;
-  if (path.size() < 2 || !IsSlash(path[0]) || !IsSlash(path[1])) return false;
-  // \\?\C:\... is a local path in the long form; every other form reaches a device.
-  return !(path.size() >= 7 && (path[2] == '?' || path[2] == '.') && IsSlash(path[3]) &&
-           std::isalpha(static_cast<unsigned char>(path[4])) && path[5] == ':' && IsSlash(path[6]));
+FileLookup UntouchedLookup(const std::string& path) {
+  switch (text::KindOfPath(path)) {
+    case text::PathKind::LocalPipe: return FileLookup::LocalPipe;
+    case text::PathKind::Device: return FileLookup::Device;
+    case text::PathKind::Local:  // on a drive letter mapped to a share
+    case text::PathKind::Network: break;
+  }
+  return FileLookup::NotLookedUp;
 }
 
 }  // namespace korvalis::platform

@@ -8,6 +8,8 @@ namespace korvalis::platform {
 
 enum class FileLookup {
   NotLookedUp,  // a network path: reading it could hang the question, and it can change meanwhile
+  LocalPipe,    // a named pipe of this machine: its other end chooses what a read gets, and when
+  Device,       // elsewhere in the system's namespaces: a device, a volume by its name
   NotFound,
   Found,
 };
@@ -24,6 +26,9 @@ struct FileFacts {
   Signature signature = Signature::NotChecked;
   std::string signer;  // the signing certificate's name, for a valid signature only
   std::string company, product;  // from the version information; empty when it names none
+  // For a valid signature: the cached revocation lists vouch for every certificate of its chain
+  // (none is fetched while the user waits).
+  bool revocationChecked = false;
 };
 
 // Files larger than this are not hashed for their signature.
@@ -31,6 +36,9 @@ constexpr std::uint64_t kLargestFileChecked = 256ull * 1024 * 1024;
 
 // A path on the network (text::IsNetworkPath) or in the device namespace: never touched.
 bool NeverInspected(const std::string& path);
+// What the lookup of a path never touched found: on the network (a mapped drive letter too), a
+// local pipe or a device.
+FileLookup UntouchedLookup(const std::string& path);
 
 class FileInspector {
  public:

@@ -1,5 +1,7 @@
 #include "text/Fileman.h"
 
+#include <cctype>
+
 #include "text/StrMan.h"
 
 namespace korvalis::text {
@@ -37,6 +39,22 @@ bool IsNetworkPath(const std::string& path) {
   if (path.size() > 2 && (path[2] == '?' || path[2] == '.') && separator(3))
     return path.size() > 7 && text::SameTextAscii(path.substr(4, 3), "UNC") && separator(7);
   return true;
+}
+
+PathKind KindOfPath(const std::string& path) {
+  if (IsNetworkPath(path)) return PathKind::Network;
+  if (path.size() < 4 || (path[0] != '\\' && path[0] != '/') || (path[1] != '\\' && path[1] != '/'))
+    return PathKind::Local;
+  // Not the network, so it begins \\?\ or \\.\ : the system's namespaces.
+  std::string rest = path.substr(4);
+  for (char& c : rest)
+    if (c == '/') c = '\\';
+  if (rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':' && rest[2] == '\\')
+    return PathKind::Local;
+  const std::string folded = UpperAscii(rest);
+  for (const char* pipes : {"PIPE\\", "GLOBALROOT\\DEVICE\\NAMEDPIPE\\"})
+    if (folded.compare(0, std::string(pipes).size(), pipes) == 0) return PathKind::LocalPipe;
+  return PathKind::Device;
 }
 
 }  // namespace korvalis::text

@@ -20,4 +20,13 @@ std::string FileTitle(const std::string& path);
 // Looking at one can wait for a network timeout and hands the user's credentials to that host.
 bool IsNetworkPath(const std::string& path);
 
+enum class PathKind {
+  Local,      // a drive path, relative or absolute, or its long form \\?\C:\...
+  Network,    // IsNetworkPath
+  LocalPipe,  // \\.\pipe\..., \\?\pipe\..., \\?\GLOBALROOT\Device\NamedPipe\...
+  Device,     // anything else in the system's namespaces: \\.\COM1, \\?\GLOBALROOT\..., \\?\Volume{...}
+};
+// What a path reaches, told by its text alone (either slash).
+PathKind KindOfPath(const std::string& path);
+
 }  // namespace korvalis::text

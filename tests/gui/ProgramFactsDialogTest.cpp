@@ -1,6 +1,6 @@
 // What the questions say about the program files, on a real screen: a copy of a small program
-// signed at build time under a root the machine is made to trust, the unsigned original, and a
-// program that is gone.
+// signed at build time under a root the machine is made to trust, the unsigned original, a
+// program that is gone, one that is a pipe, and one whose read does not end.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -14,6 +14,8 @@
 #include "dialogs/win32/GroupedChangeDlg.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
 #include "gui/GuiTest.h"
+#include "platform/memory/MemoryWindows.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 #include "support/SignedSamples.h"
 #include "support/WindowDriver.h"
@@ -26,7 +28,7 @@ using namespace korvalis::testing;
 namespace {
 
 constexpr char kSignedFacts[] =
-    "Signed by Korvalis Test Publisher\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
+    "Signed by Korvalis Test Publisher, revocation not checked\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
 constexpr char kUnsignedFacts[] = "Not signed\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
 
 // The window's first label whose text begins so, once one does; empty when none does in time.
@@ -140,9 +142,11 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedR
                PressButton(dialog, "&Undo all");
              });
   EXPECT_EQ(cells,
-            (std::vector<std::string>{"Signed by Korvalis Test Publisher", "Not signed", "Program file not found"}));
+            (std::vector<std::string>{"Signed by Korvalis Test Publisher, revocation not checked", "Not signed",
+                                      "Program file not found"}));
   EXPECT_EQ(selectedFacts,
-            "Signed by Korvalis Test Publisher;  Company: Korvalis Test Works;  Product: Korvalis Probe");
+            "Signed by Korvalis Test Publisher, revocation not checked;  Company: Korvalis Test Works;  "
+            "Product: Korvalis Probe");
 }
 
 TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandWhole) {
@@ -168,6 +172,63 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandW
   EXPECT_FALSE(shownForShort);
   EXPECT_TRUE(shownForHuge);
   EXPECT_EQ(wholeLength, static_cast<int>(huge.size()));
+}
+
+TEST_F(ProgramFactsDialogTest, AnAnswerDoesNotWaitForAProgramFileWhoseReadNeverEnds) {
+  platform::memory::MemoryWindows memory;
+  const std::string program = "C:\\Tools\\stuck.exe";
+  ASSERT_TRUE(memory.files.WriteFile(program, {'M', 'Z'}));
+  memory.inspector.BlockReadsOf(program);
+  const catalogue::TStartup* entry = entries.Add("Agent", "", program, catalogue::kCurrentUserRun, 0);
+  bool answeredWhileBlocked = false;
+  std::thread driver([&] {
+    if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+      answeredWhileBlocked = memory.inspector.WaitUntilBlocked(true, 10000);
+      PressButton(dialog, "&No");
+      // Should the answer wait for the read after all, this ends the read, and the test fails.
+      if (!WaitUntilGone(dialog, 5000)) memory.inspector.ReleaseBlockedReads();
+    }
+  });
+  {
+    TfrmChangeDlg dialog(nullptr, memory.platform(), catalogue::SearchPath{});
+    dialog.Create();
+    EXPECT_FALSE(dialog.Confirm(*entry, ChangeKind::Added));
+  }
+  const bool stillBlocked = memory.inspector.ReadBlocked();
+  driver.join();
+  EXPECT_TRUE(answeredWhileBlocked);
+  EXPECT_TRUE(stillBlocked) << "the answer waited for the read";
+  // The read, released once the question and its window are gone, ends without touching them.
+  memory.inspector.ReleaseBlockedReads();
+  EXPECT_TRUE(memory.inspector.WaitUntilBlocked(false, 10000));
+}
+
+TEST_F(ProgramFactsDialogTest, AProgramThatIsALocalPipeIsNamedSoAndNeverOpened) {
+  const std::string pipe = "\\\\.\\pipe\\korvalis-agent-" + std::to_string(GetCurrentProcessId());
+  // Held open with no reader: a question that opened it would wait for what this end writes.
+  const platform::win32::UniqueFile server(CreateNamedPipeA(
+      pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_NOWAIT, 1, 512, 512, 0, nullptr));
+  ASSERT_TRUE(server);
+  const catalogue::TStartup* entry = entries.Add("Agent", "", pipe + " /run", catalogue::kCurrentUserRun, 0);
+  std::string shown;
+  bool closed = false;
+  std::thread driver([&] {
+    if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+      shown = LabelBeginningWith(dialog, "Program file");
+      PressButton(dialog, "&No");
+      closed = WaitUntilGone(dialog, 2000);
+    }
+  });
+  {
+    TfrmChangeDlg dialog(nullptr, windows.platform(), searchPath);
+    dialog.Create();
+    EXPECT_FALSE(dialog.Confirm(*entry, ChangeKind::Added));
+  }
+  driver.join();
+  EXPECT_EQ(shown, "Program file is a local pipe: not looked up");
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(ConnectNamedPipe(server.get(), nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING)) << "the question connected to the pipe";
 }
 
 }  // namespace korvalis::dialogs

@@ -2,7 +2,9 @@
 // build time, under a root this test makes the machine trust and under one nobody trusts.
 #include <windows.h>
 
+#include <cstdint>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,18 @@ using testing::TestProgramFolder;
 
 void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::uint32_t Little(const std::vector<char>& bytes, std::size_t at, int width) {
+  std::uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// Where the PE header names the certificate table: its offset, then its size.
+std::size_t SecurityEntry(const std::vector<char>& bytes) {
+  const std::size_t optional = Little(bytes, 0x3C, 4) + 24;
+  return optional + (Little(bytes, optional, 2) == 0x20B ? 144 : 128);
 }
 
 class FileFactsWin32 : public ::testing::Test {
@@ -54,8 +68,8 @@ TEST_F(FileFactsWin32, ASignedProgramNamesItsPublisherAndItsVersionInformation) 
   EXPECT_EQ(facts.lookup, FileLookup::Found);
   EXPECT_EQ(facts.signature, Signature::Valid);
   EXPECT_EQ(dialogs::ProgramFactLines(facts),
-            (std::vector<std::string>{"Signed by Korvalis Test Publisher", "Company: Korvalis Test Works",
-                                      "Product: Korvalis Probe"}));
+            (std::vector<std::string>{"Signed by Korvalis Test Publisher, revocation not checked",
+                                      "Company: Korvalis Test Works", "Product: Korvalis Probe"}));
 }
 
 TEST_F(FileFactsWin32, AnAlteredCopyAndAnUntrustedRootAreNotValid) {
@@ -69,6 +83,27 @@ TEST_F(FileFactsWin32, AnAlteredCopyAndAnUntrustedRootAreNotValid) {
     EXPECT_EQ(facts.signature, Signature::NotValid) << path;
     EXPECT_TRUE(facts.signer.empty()) << path;
     EXPECT_EQ(dialogs::SignatureLine(facts), "Signature not valid") << path;
+  }
+}
+
+TEST_F(FileFactsWin32, ACopyWhoseCertificateTableIsBrokenIsNotValid) {
+  const std::vector<char> original = FileBytes(samples_ + "trusted.exe");
+  ASSERT_GT(original.size(), 0x400u);
+  const std::size_t entry = SecurityEntry(original);
+  const std::uint32_t table = Little(original, entry, 4), size = Little(original, entry + 4, 4);
+  ASSERT_GT(size, 16u);
+  ASSERT_LE(std::size_t{table} + size, original.size());
+  const std::pair<const char*, std::size_t> flipped[] = {
+      {"beyond.exe", entry + 7},     // the table's size, now past the file's end
+      {"type.exe", table + 6},       // the first entry's type
+      {"content.exe", table + 8},    // the signed data's first byte
+  };
+  for (const auto& [name, at] : flipped) {
+    std::vector<char> bytes = original;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+    const std::string copy = Made(name);
+    WriteBytes(copy, bytes);
+    EXPECT_EQ(dialogs::SignatureLine(Inspect(copy)), "Signature not valid") << name;
   }
 }
 

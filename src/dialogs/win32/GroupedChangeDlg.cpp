@@ -98,7 +98,7 @@ void TfrmGroupedChangeDlg::FormDestroy() {
 
 void TfrmGroupedChangeDlg::ShowProgramFile(std::size_t row, const TProgramFile& file) {
   if (row >= rows_.size()) return;
-  int index = FileIconIndex(file, SHGFI_SMALLICON);
+  int index = file.iconIndex;
   // A removed entry's program is often gone too; it still gets the icon of its kind of file.
   if (index < 0) index = KindIconIndex(file.path, SHGFI_SMALLICON);
   const int item = static_cast<int>(row);
@@ -152,6 +152,7 @@ std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange
 
   // Only the two allowing buttons allow; Esc, the close box and the program ending undo all.
   const int result = ShowModal();
+  programLookup_->Stop();
   for (std::size_t i = 0; i < answers.size(); ++i)
     answers[i] = result == mrAllowAll || (result == mrAllowChecked && lvChanges->Checked(static_cast<int>(i)));
   return answers;

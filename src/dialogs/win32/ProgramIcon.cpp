@@ -19,7 +19,8 @@ int IconIndexOf(const std::string& path, DWORD attributes, UINT flags) {
 }  // namespace
 
 int FileIconIndex(const TProgramFile& file, UINT sizeFlag) {
-  if (file.onNetwork || text::IsNetworkPath(file.path)) return KindIconIndex(file.path, sizeFlag);
+  if (file.neverTouched || text::KindOfPath(file.path) != text::PathKind::Local)
+    return KindIconIndex(file.path, sizeFlag);
   return IconIndexOf(file.path, 0, sizeFlag);
 }
 

@@ -1,7 +1,13 @@
 #include "dialogs/win32/ProgramLookup.h"
 
+#include <shellapi.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
 #include <utility>
 
+#include "dialogs/win32/ProgramIcon.h"
 #include "platform/Error.h"
 #include "ui/Application.h"
 
@@ -11,10 +17,118 @@ namespace {
 
 // Short enough to seem at once, and a timer's tick comes only after the form has been drawn.
 constexpr UINT kAfterShowMs = 10;
-// Each one handed over costs the form an icon lookup: a few at a time keep it answering the user.
+// Each one handed over costs the form a label and a row: a few at a time keep it answering the user.
 constexpr std::size_t kHandedOverAtOnce = 8;
+// What an answer waits at most for the file being read, and how often its read is cancelled
+// meanwhile: a cancel that came before the read began reaches nothing.
+constexpr ULONGLONG kLongestWaitMs = 100;
+constexpr DWORD kCancelEveryMs = 10;
+
+struct Found {
+  std::size_t index;
+  TProgramFile file;
+  std::string error;  // what went wrong, for the central report on the form's thread
+};
+
+// COM for the shell's icons, for the worker's life.
+class ComScope {
+ public:
+  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT result_;
+};
 
 }  // namespace
+
+// Everything the worker touches is its own or the program's, so a worker left to end on its
+// own after its question has gone touches nothing freed.
+struct TProgramLookup::Work {
+  Work(const platform::Platform& platform, catalogue::SearchPath searchPath, std::vector<std::string> programFiles,
+       HWND window, UINT message)
+      : platform(platform),
+        searchPath(std::move(searchPath)),
+        programFiles(std::move(programFiles)),
+        window(window),
+        message(message) {}
+
+  static DWORD WINAPI ThreadMain(void* parameter);
+  void Run();
+  TProgramFile LookUp(const std::string& programFile, const catalogue::SearchPath& localFolders);
+  void Post(Found found);
+
+  const platform::Platform platform;
+  const catalogue::SearchPath searchPath;
+  const std::vector<std::string> programFiles;
+  const HWND window;
+  const UINT message;
+  std::atomic<bool> stopped{false};
+  std::mutex mutex;
+  std::deque<Found> found;  // guarded by mutex
+};
+
+DWORD WINAPI TProgramLookup::Work::ThreadMain(void* parameter) {
+  const std::unique_ptr<std::shared_ptr<Work>> work(static_cast<std::shared_ptr<Work>*>(parameter));
+  (*work)->Run();
+  return 0;
+}
+
+// Nothing thrown here may leave the thread: it travels to the form's thread as text.
+void TProgramLookup::Work::Run() {
+  const ComScope com;
+  catalogue::SearchPath localFolders;
+  std::string error;
+  CatchAtBoundary(
+      [&] {
+        for (const std::string& folder : searchPath)
+          if (!platform.inspector.IsRemote(catalogue::ExpandSystemRoot(platform.environment, folder)))
+            localFolders.push_back(folder);
+      },
+      [&](const std::exception& failure) { error = failure.what(); });
+  for (std::size_t i = 0; i < programFiles.size() && !stopped; ++i) {
+    Found next{i, {}, error};
+    if (next.error.empty())
+      CatchAtBoundary([&] { next.file = LookUp(programFiles[i], localFolders); },
+                      [&](const std::exception& failure) { next.error = failure.what(); });
+    if (next.error.empty()) {
+      next.file.iconIndex = FileIconIndex(next.file, SHGFI_SMALLICON);
+    } else {
+      // Said as it is: the file was not checked, and it is not touched again for its icon.
+      next.file = TProgramFile{programFiles[i], true, {}, -1};
+      next.file.facts.lookup = platform::FileLookup::Found;
+      next.file.facts.signature = platform::Signature::NotChecked;
+    }
+    Post(std::move(next));
+  }
+}
+
+TProgramFile TProgramLookup::Work::LookUp(const std::string& programFile, const catalogue::SearchPath& localFolders) {
+  TProgramFile file{programFile, false, {}, -1};
+  if (platform.inspector.IsRemote(programFile)) {
+    file.neverTouched = true;
+    file.facts.lookup = platform::UntouchedLookup(programFile);
+    return file;
+  }
+  file.path = catalogue::FindProgramFile(platform.files, platform.environment, localFolders, programFile);
+  file.facts = platform.inspector.Inspect(file.path);
+  file.neverTouched =
+      file.facts.lookup != platform::FileLookup::Found && file.facts.lookup != platform::FileLookup::NotFound;
+  return file;
+}
+
+void TProgramLookup::Work::Post(Found next) {
+  const std::lock_guard<std::mutex> lock(mutex);
+  // Once stopped, the window may be gone and its handle another window's.
+  if (stopped) return;
+  const bool wasEmpty = found.empty();
+  found.push_back(std::move(next));
+  if (wasEmpty) PostMessageA(window, message, 0, 0);
+}
 
 TProgramLookup::TProgramLookup(ui::TForm& form, UINT_PTR timerId, UINT message, const platform::Platform& platform,
                                const catalogue::SearchPath& searchPath)
@@ -32,83 +146,52 @@ TProgramLookup::~TProgramLookup() { Stop(); }
 
 void TProgramLookup::Start(std::vector<std::string> programFiles) {
   Stop();
-  programFiles_ = std::move(programFiles);
+  work_ = std::make_shared<Work>(platform_, searchPath_, std::move(programFiles), form_.Handle(), message_);
   errorReported_ = false;
   timer_.SetEnabled(true);
 }
 
 void TProgramLookup::Stop() {
   timer_.SetEnabled(false);
-  stopping_ = true;
-  if (worker_.joinable()) worker_.join();
-  stopping_ = false;
-  const std::lock_guard<std::mutex> lock(mutex_);
-  found_.clear();
+  if (work_) {
+    const std::lock_guard<std::mutex> lock(work_->mutex);
+    work_->stopped = true;
+    work_->found.clear();
+  }
+  if (worker_) {
+    // A read stuck on a pipe, a device, an oplock or a slow drive is cancelled; a worker that
+    // does not end even so keeps its share of the work and ends on its own.
+    const ULONGLONG deadline = GetTickCount64() + kLongestWaitMs;
+    while (WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+      CancelSynchronousIo(worker_.get());
+      WaitForSingleObject(worker_.get(), kCancelEveryMs);
+    }
+  }
+  worker_.reset();
+  work_.reset();
 }
 
 void TProgramLookup::Begin() {
   timer_.SetEnabled(false);
-  const HWND window = form_.Handle();
-  worker_ = std::thread([this, window] { Work(window); });
-}
-
-// Nothing thrown here may leave the thread: it travels to the form's thread as text.
-void TProgramLookup::Work(HWND window) {
-  const auto post = [&](Found found) {
-    bool wasEmpty = false;
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      wasEmpty = found_.empty();
-      found_.push_back(std::move(found));
-    }
-    if (wasEmpty) PostMessageA(window, message_, 0, 0);
-  };
-  catalogue::SearchPath localFolders;
-  std::string error;
-  CatchAtBoundary(
-      [&] {
-        for (const std::string& folder : searchPath_)
-          if (!platform_.inspector.IsRemote(catalogue::ExpandSystemRoot(platform_.environment, folder)))
-            localFolders.push_back(folder);
-      },
-      [&](const std::exception& failure) { error = failure.what(); });
-  for (std::size_t i = 0; i < programFiles_.size() && !stopping_; ++i) {
-    Found found{i, {}, error};
-    if (found.error.empty())
-      CatchAtBoundary([&] { found.file = LookUp(programFiles_[i], localFolders); },
-                      [&](const std::exception& failure) { found.error = failure.what(); });
-    if (!found.error.empty()) {
-      // Said as it is: the file was not checked, and it is not touched again for its icon.
-      found.file = TProgramFile{programFiles_[i], true, {}};
-      found.file.facts.lookup = platform::FileLookup::Found;
-      found.file.facts.signature = platform::Signature::NotChecked;
-    }
-    post(std::move(found));
-  }
-}
-
-TProgramFile TProgramLookup::LookUp(const std::string& programFile, const catalogue::SearchPath& localFolders) {
-  TProgramFile file{programFile, false, {}};
-  if (platform_.inspector.IsRemote(programFile)) {
-    file.onNetwork = true;
-    file.facts.lookup = platform::FileLookup::NotLookedUp;
-    return file;
-  }
-  file.path = catalogue::FindProgramFile(platform_.files, platform_.environment, localFolders, programFile);
-  file.facts = platform_.inspector.Inspect(file.path);
-  file.onNetwork = file.facts.lookup == platform::FileLookup::NotLookedUp;
-  return file;
+  if (!work_ || worker_) return;
+  auto shared = std::make_unique<std::shared_ptr<Work>>(work_);
+  worker_.reset(CreateThread(nullptr, 0, &Work::ThreadMain, shared.get(), 0, nullptr));
+  if (worker_)
+    static_cast<void>(shared.release());  // the thread's now
+  else
+    ui::Application().HandleException(Error("Cannot start looking up the program files"));
 }
 
 void TProgramLookup::HandOver() {
+  if (!work_) return;
   std::vector<Found> batch;
   {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    while (!found_.empty() && batch.size() < kHandedOverAtOnce) {
-      batch.push_back(std::move(found_.front()));
-      found_.pop_front();
+    const std::lock_guard<std::mutex> lock(work_->mutex);
+    while (!work_->found.empty() && batch.size() < kHandedOverAtOnce) {
+      batch.push_back(std::move(work_->found.front()));
+      work_->found.pop_front();
     }
-    if (!found_.empty()) PostMessageA(form_.Handle(), message_, 0, 0);
+    if (!work_->found.empty()) PostMessageA(form_.Handle(), message_, 0, 0);
   }
   for (const Found& found : batch) {
     // One report for the whole question: the same failure would otherwise come once a file.

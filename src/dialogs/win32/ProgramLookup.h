@@ -1,35 +1,35 @@
 #pragma once
 // The program files of a question's entries, looked up only once the question is on the screen
-// and never on the network: found and read on a worker thread, and handed to the window as they
-// come, so that no slow disk or big file holds the question up.
+// and never on the network nor in the device namespace: found, read and given their icons on a
+// worker thread, and handed to the window as they come, so that no slow disk, big file, pipe or
+// file held under an oplock holds the question up, nor its answer.
 #include <windows.h>
 
-#include <atomic>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "catalogue/SearchPath.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
+#include "ui/GdiHandles.h"
 #include "ui/Timer.h"
 
 namespace korvalis::dialogs {
 
 struct TProgramFile {
-  std::string path;        // as found; the name itself when no file of that name was found
-  bool onNetwork = false;  // never touched, not even for its icon
+  std::string path;           // as found; the name itself when no file of that name was found
+  bool neverTouched = false;  // on the network, a pipe or a device: not even touched for its icon
   platform::FileFacts facts;
+  int iconIndex = -1;  // the file's own icon in the system image list (large and small alike), or -1
 };
 
 class TProgramLookup {
  public:
-  // Made in the form's BuildControls: the timer and the message are the form's.
+  // Made in the form's BuildControls: the timer and the message are the form's. The platform
+  // is the program's and outlives every lookup, even one left to end on its own.
   TProgramLookup(ui::TForm& form, UINT_PTR timerId, UINT message, const platform::Platform& platform,
                  const catalogue::SearchPath& searchPath);
   ~TProgramLookup();
@@ -39,22 +39,20 @@ class TProgramLookup {
   // Looks up the program files once the form has been drawn; what an earlier call found and
   // has not been handed over yet is dropped.
   void Start(std::vector<std::string> programFiles);
-  // Waits for the file being read, if any; nothing more is handed over. Called before the
-  // window is destroyed.
+  // Nothing more is handed over. The file being read gets about 100 ms, its read cancelled; a
+  // worker stuck even so is left to end on its own, and touches neither the window nor this
+  // object. Called once the question is answered and before the window is destroyed.
   void Stop();
 
   // On the form's thread, once for each program file, in the order given.
   std::function<void(std::size_t index, const TProgramFile& file)> OnFound;
 
  private:
-  struct Found {
-    std::size_t index;
-    TProgramFile file;
-    std::string error;  // what went wrong, for the central report on the form's thread
-  };
+  struct Work;  // what the worker uses, owned by it and by this object together
+  static void CloseThread(HANDLE thread) { CloseHandle(thread); }
+  using UniqueThread = ui::UniqueHandle<ui::NullTraits<HANDLE, CloseThread>>;
+
   void Begin();
-  void Work(HWND window);
-  TProgramFile LookUp(const std::string& programFile, const catalogue::SearchPath& localFolders);
   void HandOver();
 
   ui::TForm& form_;
@@ -62,12 +60,9 @@ class TProgramLookup {
   platform::Platform platform_;
   const catalogue::SearchPath& searchPath_;
   ui::TTimer timer_;
-  std::vector<std::string> programFiles_;  // read by the worker while it runs, else the form's
   bool errorReported_ = false;
-  std::thread worker_;
-  std::atomic<bool> stopping_{false};
-  std::mutex mutex_;
-  std::deque<Found> found_;  // guarded by mutex_
+  std::shared_ptr<Work> work_;  // the lookup under way, started or waiting for the timer
+  UniqueThread worker_;
 };
 
 }  // namespace korvalis::dialogs

@@ -8,7 +8,6 @@
 #include "dialogs/CommandText.h"
 #include "dialogs/InfoLinks.h"
 #include "dialogs/ProgramFacts.h"
-#include "dialogs/win32/ProgramIcon.h"
 #include "dialogs/win32/WholeCommandDlg.h"
 #include "shell/ChangeDialogStorage.h"
 #include "text/VisibleText.h"
@@ -122,12 +121,14 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
   lblProgramFacts->SetCaption(kProgramFactsPending);
   programLookup_->Start({entry.ProgramFile()});
-  return ShowModal() == mrYes;
+  const bool allowed = ShowModal() == mrYes;
+  programLookup_->Stop();
+  return allowed;
 }
 
 void TfrmChangeDlg::ShowProgramFile(const TProgramFile& file) {
   // Without an icon of its own the program shows the list's first.
-  const int index = FileIconIndex(file, SHGFI_ICON | SHGFI_LARGEICON);
+  const int index = file.iconIndex;
   if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, index < 0 ? 0 : index, ILD_NORMAL)));
   std::string lines;
   for (const std::string& line : ProgramFactLines(file.facts)) lines += (lines.empty() ? "" : "\r\n") + line;

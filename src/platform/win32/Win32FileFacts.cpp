@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/CertificateTable.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/TextConversion.h"
 
@@ -73,10 +74,10 @@ class TrustCheck {
   void Verify() {
     data_.cbStruct = sizeof data_;
     data_.dwUIChoice = WTD_UI_NONE;
-    data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data_.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
     data_.dwStateAction = WTD_STATEACTION_VERIFY;
-    // No revocation lists and no certificates fetched: the answer must not wait on the network.
-    data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    // Revocation from the cached lists alone, nothing fetched: the answer must not wait on the network.
+    data_.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | WTD_CACHE_ONLY_URL_RETRIEVAL;
     result_ = WinVerifyTrust(NoWindow(), &action_, &data_);
     lastError_ = GetLastError();
   }
@@ -89,10 +90,12 @@ class TrustCheck {
 
 // Wine's verdict passes a chain that ends in a root nobody trusts, or in no root at all; the
 // chain policy asked directly does not, and on Windows it repeats what the verdict checked.
+// A revocation the cache cannot tell is said apart; a certificate revoked is not trusted.
 bool ChainTrusted(PCCERT_CHAIN_CONTEXT chain) {
   if (!chain || (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_PARTIAL_CHAIN)) return false;
   CERT_CHAIN_POLICY_PARA para{};
   para.cbSize = sizeof para;
+  para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
   return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain, &para, &status) &&
@@ -107,13 +110,20 @@ std::string SignerName(PCCERT_CONTEXT certificate) {
   return WideToAnsi(name.data(), length - 1);
 }
 
-Signature Verdict(const TrustCheck& check, std::string& signerName) {
+bool RevocationChecked(PCCERT_CHAIN_CONTEXT chain) {
+  const DWORD unknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+  return (chain->TrustStatus.dwErrorStatus & unknown) == 0;
+}
+
+Signature Verdict(const TrustCheck& check, FileFacts& facts) {
   const LONG result = check.result();
-  if (result == ERROR_SUCCESS) {
+  // The revocation lists the cache does not hold leave a signature otherwise whole.
+  if (result == ERROR_SUCCESS || result == CERT_E_REVOCATION_FAILURE) {
     CRYPT_PROVIDER_SGNR* signer = check.Signer();
     CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
     if (!certificate || !ChainTrusted(signer->pChainContext)) return Signature::NotValid;
-    signerName = SignerName(certificate->pCert);
+    facts.signer = SignerName(certificate->pCert);
+    facts.revocationChecked = result == ERROR_SUCCESS && RevocationChecked(signer->pChainContext);
     return Signature::Valid;
   }
   const auto code = static_cast<DWORD>(result);
@@ -149,7 +159,7 @@ static_assert(sizeof(WINTRUST_CATALOG_INFO) % alignof(HCATADMIN) == 0, "the admi
 
 // Windows' own programs carry no signature of their own: the system signed catalogs that
 // list their hashes. SHA-256 where the system can take it (Windows 8 on), else SHA-1.
-Signature CatalogVerdict(const std::wstring& path, std::string& signerName) {
+Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
   using Acquire2 = BOOL(WINAPI*)(HCATADMIN*, const GUID*, const WCHAR*, const CERT_STRONG_SIGN_PARA*, DWORD);
   using Hash2 = BOOL(WINAPI*)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
   HMODULE wintrust = GetModuleHandleW(L"wintrust.dll");
@@ -197,21 +207,45 @@ Signature CatalogVerdict(const std::wstring& path, std::string& signerName) {
     member.info.cbCalculatedFileHash = size;
     member.admin = admin.get();
     const TrustCheck check(member.info);
-    verdict = Verdict(check, signerName);
+    verdict = Verdict(check, facts);
   }
   CryptCATAdminReleaseCatalogContext(admin.get(), catalog, 0);
   return verdict;
 }
 
-void CheckSignature(const std::wstring& path, FileFacts& facts) {
+CertificateTable CertificateTableOf(const std::wstring& path, std::uint64_t size) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return CertificateTable::None;
+  return ReadCertificateTable(size, [&](std::uint64_t offset, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(count), &read, &at)) read = 0;
+    bytes.resize(read);
+    return bytes;
+  });
+}
+
+void CheckSignature(const std::wstring& path, std::uint64_t size, FileFacts& facts) {
+  // The verdict calls some broken tables no signature at all.
+  const CertificateTable table = CertificateTableOf(path, size);
+  if (table == CertificateTable::Corrupt) {
+    facts.signature = Signature::NotValid;
+    return;
+  }
   WINTRUST_FILE_INFO file{};
   file.cbStruct = sizeof file;
   file.pcwszFilePath = path.c_str();
   {
     const TrustCheck check(file);
-    facts.signature = Verdict(check, facts.signer);
+    facts.signature = Verdict(check, facts);
   }
-  if (facts.signature == Signature::None) facts.signature = CatalogVerdict(path, facts.signer);
+  if (facts.signature != Signature::None) return;
+  // A table of its own that holds no readable signature is not made good by a catalog.
+  facts.signature = table == CertificateTable::Present ? Signature::NotValid : CatalogVerdict(path, facts);
 }
 
 std::string VersionString(std::vector<BYTE>& block, const wchar_t* language, const wchar_t* name) {
@@ -265,7 +299,7 @@ FileFacts Win32FileInspector::Inspect(const std::string& path) {
   FileFacts facts;
   if (path.empty()) return facts;
   if (IsRemote(path)) {
-    facts.lookup = FileLookup::NotLookedUp;
+    facts.lookup = UntouchedLookup(path);
     return facts;
   }
   const std::wstring full = FullPath(AnsiToWide(path));
@@ -275,7 +309,7 @@ FileFacts Win32FileInspector::Inspect(const std::string& path) {
     return facts;
   facts.lookup = FileLookup::Found;
   const std::uint64_t size = (std::uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
-  if (size <= kLargestFileChecked) CheckSignature(full, facts);
+  if (size <= kLargestFileChecked) CheckSignature(full, size, facts);
   ReadVersionInfo(full, facts);
   return facts;
 }
