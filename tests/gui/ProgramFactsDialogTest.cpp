@@ -177,7 +177,7 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandW
 TEST_F(ProgramFactsDialogTest, AnAnswerDoesNotWaitForAProgramFileWhoseReadNeverEnds) {
   platform::memory::MemoryWindows memory;
   const std::string program = "C:\\Tools\\stuck.exe";
-  ASSERT_TRUE(memory.files.WriteFile(program, {'M', 'Z'}));
+  ASSERT_TRUE(memory.files.CreateFolders("C:\\Tools") && memory.files.WriteFile(program, {'M', 'Z'}));
   memory.inspector.BlockReadsOf(program);
   const catalogue::TStartup* entry = entries.Add("Agent", "", program, catalogue::kCurrentUserRun, 0);
   bool answeredWhileBlocked = false;

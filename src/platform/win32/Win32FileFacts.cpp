@@ -110,9 +110,18 @@ std::string SignerName(PCCERT_CONTEXT certificate) {
   return WideToAnsi(name.data(), length - 1);
 }
 
+// Every certificate below the root looked up in the cached lists and found there: a chain built
+// without looking (as Wine's is) says nothing of revocation.
 bool RevocationChecked(PCCERT_CHAIN_CONTEXT chain) {
   const DWORD unknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-  return (chain->TrustStatus.dwErrorStatus & unknown) == 0;
+  if ((chain->TrustStatus.dwErrorStatus & unknown) || chain->cChain == 0) return false;
+  const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+  if (simple->cElement < 2) return false;
+  for (DWORD i = 0; i + 1 < simple->cElement; ++i) {
+    const CERT_REVOCATION_INFO* info = simple->rgpElement[i]->pRevocationInfo;
+    if (!info || info->dwRevocationResult != ERROR_SUCCESS) return false;
+  }
+  return true;
 }
 
 Signature Verdict(const TrustCheck& check, FileFacts& facts) {
