@@ -1,6 +1,7 @@
 #include "app/AsAdministrator.h"
 
 #include "app/ElevatedCopy.h"
+#include "app/InstallCheck.h"
 #include "text/Fileman.h"
 
 namespace korvalis::app {
@@ -18,6 +19,9 @@ std::string RequestPath(platform::Environment& environment) {
 
 TElevatedRun RunAsAdministrator(const platform::Platform& platform, const TElevatedRequest& request,
                                 platform::WindowHandle owner) {
+  // Whatever asks: a program file a program running as the user could change never runs elevated.
+  const std::vector<std::string> changeable = InstallCheck(platform.security, platform.environment.ProgramPath());
+  if (!changeable.empty()) return Failed(UndoNotOfferedText(changeable));
   platform::FileSystem& files = platform.files;
   const std::string requestPath = RequestPath(platform.environment);
   const std::string resultPath = ResultPathOf(requestPath);

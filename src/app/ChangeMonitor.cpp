@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/AsAdministrator.h"
+#include "app/InstallCheck.h"
 #include "app/Scope.h"
 #include "catalogue/Quarantine.h"
 #include "platform/Error.h"
@@ -534,7 +535,15 @@ std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const st
                                                                         const std::vector<std::string>& messages,
                                                                         bool offer) {
   std::vector<Undone> undone(undos.size(), Undone::No);
-  if (offer && !host_.OfferUndoAsAdministrator(messages)) return undone;
+  if (offer) {
+    // Never offered where a program running as the user could have changed what would run.
+    const std::vector<std::string> changeable = InstallCheck(platform_.security, platform_.environment.ProgramPath());
+    if (!changeable.empty()) {
+      host_.UndoNotOffered(messages, UndoNotOfferedText(changeable));
+      return undone;
+    }
+    if (!host_.OfferUndoAsAdministrator(messages)) return undone;
+  }
   TElevatedRequest request;
   request.undos = undos;
   const TElevatedRun run = RunAsAdministrator(platform_, request, host_.OwnerWindow());

@@ -1,5 +1,6 @@
 #include "app/ElevatedCopy.h"
 
+#include "app/InstallCheck.h"
 #include "catalogue/SectionReadings.h"
 #include "catalogue/Startups.h"
 #include "eventlog/zelEventLog.h"
@@ -91,6 +92,8 @@ std::vector<std::string> DescribeRequest(const TElevatedRequest& request) {
 }
 
 int RunElevatedRequest(const platform::Platform& platform, const std::string& requestPath, const ConfirmSteps& confirm) {
+  // This very file may have been put here by a program running as the user: then it does nothing.
+  if (!InstallCheck(platform.security, platform.environment.ProgramPath()).empty()) return kElevatedRefused;
   const std::string resultPath = ResultPathOf(requestPath);
   // Nothing is read or written beside a request that names no plain file of its kind.
   if (resultPath.empty() || !PlainLocalPath(requestPath)) return kElevatedRefused;

@@ -76,6 +76,9 @@ class TKorvalisMain : private MonitorHost {
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
     return host_.OfferUndoAsAdministrator(messages);
   }
+  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override {
+    host_.UndoNotOffered(messages, why);
+  }
   platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
 

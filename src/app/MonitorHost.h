@@ -47,6 +47,12 @@ class MonitorHost {
     for (const std::string& message : messages) ReportError(Error(message));
     return false;
   }
+  // The same write-backs where the program may not run elevated: their messages and why, said
+  // instead of the offer.
+  virtual void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) {
+    for (const std::string& message : messages) ReportError(Error(message));
+    ReportError(Error(why));
+  }
   // The window the system's prompt for administrator rights belongs to.
   virtual platform::WindowHandle OwnerWindow() const { return 0; }
   virtual void WriteLog(const std::string& line) = 0;

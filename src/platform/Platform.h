@@ -6,6 +6,7 @@
 #include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/Security.h"
 #include "platform/Services.h"
 #include "platform/Shell.h"
 #include "platform/TaskScheduler.h"
@@ -22,6 +23,7 @@ struct Platform {
   ServiceControl& services;
   TaskScheduler& tasks;
   Elevation& elevation;
+  Security& security;
 };
 
 }  // namespace korvalis::platform

@@ -41,6 +41,11 @@ class MemoryWorld : public World {
     windows_.files.AddSymbolicLink(path, target);
     return true;
   }
+  platform::TPrincipal CurrentUser() override { return windows_.security.user; }
+  bool SetAccess(const std::string& path, const std::vector<platform::TAccessGrant>& grants) override {
+    windows_.security.SetAccess(path, grants);
+    return true;
+  }
 
  private:
   platform::memory::MemoryWindows windows_;

@@ -1,5 +1,10 @@
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdio>
+
 #include "contract/World.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
@@ -52,6 +57,46 @@ class Win32World : public World {
   }
   bool MakeSymbolicLink(const std::string& path, const std::string& target) override {
     return RunOnHost("/usr/bin/ln -s " + HostPath(target) + " " + HostPath(path)) && Listed(path);
+  }
+  platform::TPrincipal CurrentUser() override {
+    platform::TPrincipal user;
+    platform::win32::UniqueProcess token;
+    BYTE buffer[512] = {};
+    DWORD length = 0;
+    LPSTR text = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+        GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &length) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+      user.sid = text;
+      LocalFree(text);
+    }
+    return user;
+  }
+  bool SetAccess(const std::string& path, const std::vector<platform::TAccessGrant>& grants) override {
+    const bool folder = (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    std::string sddl = "D:P";
+    for (const platform::TAccessGrant& grant : grants) {
+      char ace[160] = {};
+      snprintf(ace, sizeof ace, "(A;%s;0x%lx;;;%s)", folder ? "OICI" : "", static_cast<unsigned long>(grant.rights),
+               grant.principal.sid.c_str());
+      sddl += ace;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+      return false;
+    platform::win32::UniqueLocalMemory kept(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) return false;
+    // Owned by the administrators where the case may say so, as an elevated setup leaves it.
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size))
+      SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                            administrators, nullptr, nullptr, nullptr);
+    return SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                 dacl, nullptr) == ERROR_SUCCESS;
   }
 
  private:

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,10 @@ class World {
   virtual bool MakeHardLink(const std::string& existing, const std::string& path) = 0;
   virtual bool MakePipe(const std::string& path) = 0;
   virtual bool MakeSymbolicLink(const std::string& path, const std::string& target) = 0;
+  // The user the case runs as (its SID), and an access list of exactly these allowed entries
+  // (inherited by what a folder holds) put on a file or folder; false when it was not taken.
+  virtual platform::TPrincipal CurrentUser() = 0;
+  virtual bool SetAccess(const std::string& path, const std::vector<platform::TAccessGrant>& grants) = 0;
 };
 
 struct WorldKind {

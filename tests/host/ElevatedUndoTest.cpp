@@ -154,4 +154,37 @@ TEST_F(ElevatedUndoTest, AFileAStandardUserCannotTakeFromTheMachinesStartupFolde
   EXPECT_EQ(host.errors, (std::vector<std::string>{"Other.bat was not undone: its place changed meanwhile"}));
 }
 
+TEST_F(ElevatedUndoTest, AProgramFileAProgramOfTheUsersCouldChangeIsNeverRunElevated) {
+  const std::string folder = "C:\\Program Files\\Korvalis";
+  windows.security.Grant(folder, windows.security.user, platform::kRightWriteData);
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+  ElevatedCopy(true);
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.offers.empty());
+  EXPECT_EQ(host.notOffered, (std::vector<std::vector<std::string>>{{"Failed to delete value 'Payload'"}}));
+  ASSERT_EQ(host.notOfferedWhy.size(), 1u);
+  EXPECT_NE(host.notOfferedWhy[0].find("\r\n" + folder + ": PC\\alice may change it\r\n"), std::string::npos);
+  EXPECT_NE(host.notOfferedWhy[0].find("\"Install for all users\""), std::string::npos);
+  EXPECT_EQ(windows.elevation.started, 0);
+  EXPECT_TRUE(MachineRun("Payload"));
+
+  // Started anyway, the copy does nothing and shows nothing; the same request from a program
+  // file nobody else may change is shown.
+  TElevatedRequest request;
+  request.kind = TElevatedRequest::Kind::RegisterMessageFile;
+  request.messageFile = windows.environment.programPath;
+  const std::string text = EncodeRequest(request);
+  const std::string path = windows.environment.localAppData + "\\Korvalis\\elevated.request";
+  windows.files.AddFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+  bool shown = false;
+  const auto confirm = [&](const std::vector<std::string>&) { return shown = true, false; };
+  EXPECT_EQ(RunElevatedRequest(windows.platform(), path, confirm), kElevatedRefused);
+  EXPECT_FALSE(shown);
+  windows.security.SetAccess(folder, {});
+  EXPECT_EQ(RunElevatedRequest(windows.platform(), path, confirm), kElevatedDeclined);
+  EXPECT_TRUE(shown);
+}
+
 }  // namespace korvalis::app

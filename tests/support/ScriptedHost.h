@@ -43,6 +43,11 @@ class ScriptedHost : public app::MonitorHost {
     if (!acceptOffer) errors.insert(errors.end(), messages.begin(), messages.end());
     return acceptOffer;
   }
+  // Records what is said instead of an offer where the program may not run elevated.
+  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override {
+    notOffered.push_back(messages);
+    notOfferedWhy.push_back(why);
+  }
   void WriteLog(const std::string& line) override { log.push_back(line); }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
 
@@ -57,6 +62,8 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::string> errors;
   bool acceptOffer = false;
   std::vector<std::vector<std::string>> offers;
+  std::vector<std::vector<std::string>> notOffered;
+  std::vector<std::string> notOfferedWhy;
 };
 
 }  // namespace korvalis::testing

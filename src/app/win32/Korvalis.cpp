@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "app/InstallCheck.h"
 #include "dialogs/win32/AsAdministratorDlg.h"
 #include "dialogs/win32/GroupedChangeDlg.h"
 #include "dialogs/win32/KorvalisOpt.h"
@@ -144,6 +145,13 @@ bool TfrmMain::OfferUndoAsAdministrator(const std::vector<std::string>& messages
   return offer.Confirm(messages);
 }
 
+void TfrmMain::UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) {
+  std::string text;
+  for (const std::string& message : messages) text += ErrorReportText(message) + "\r\n";
+  text += "\r\n" + why;
+  MessageBoxA(Handle(), text.c_str(), Application().Title.c_str(), MB_OK | MB_ICONWARNING);
+}
+
 void TfrmMain::KorvalisOptions1Click() {
   const TOptions current = core_.Options();
   dialogs::TfrmKorvalisOpt options(Handle(), platform_);
@@ -195,7 +203,11 @@ void TfrmMain::RefusedEntries1Click() {
             "  (in " + catalogue::SectionName(refusals[i].section) + ")";
   if (refusals.size() > kListed) list += "\r\n... and " + std::to_string(refusals.size() - kListed) + " more";
   const std::size_t pending = core_.Monitor().PendingUndos().size();
-  if (pending > 0) {
+  const std::vector<std::string> changeable =
+      pending > 0 ? InstallCheck(platform_.security, platform_.environment.ProgramPath()) : std::vector<std::string>();
+  if (!changeable.empty()) {
+    list += "\r\n\r\n" + UndoNotOfferedText(changeable);
+  } else if (pending > 0) {
     // Refused where administrator rights were needed and not given: offered once more.
     dialogs::TfrmAsAdministrator offer(Handle(), dialogs::UndoOfferText());
     offer.Create();

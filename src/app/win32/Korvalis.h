@@ -53,6 +53,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   void CheckSoon() override;
   void ReportError(const std::exception& error) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;
+  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
   platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
   void BuildMenu();
 

@@ -44,6 +44,18 @@ class SingleInstance {
   bool alreadyRunning_ = false;
 };
 
+// Every library loaded from now on comes from the system folder only, never from the program's
+// own folder or the current one. (Those the program file imports are loaded before this runs:
+// that its folder is the administrators' alone is what the install check makes sure of.)
+void LoadLibrariesFromTheSystemOnly() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  // Windows 7 has it only with its update KB2533623.
+  const auto set = reinterpret_cast<SetDirectories>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!set || !set(kSearchSystem32)) SetDllDirectoryA("");
+}
+
 void InitializeControls() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
@@ -72,6 +84,7 @@ int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace korvalis;
+  LoadLibrariesFromTheSystemOnly();
   // Before the resident's guard: the elevated copy runs beside the resident program. A second
   // verb or argument is no request it knows.
   if (__argc > 1 && _stricmp(__argv[1], app::kElevatedSwitch) == 0)

@@ -9,6 +9,7 @@
 #include "platform/memory/MemoryFileFacts.h"
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
+#include "platform/memory/MemorySecurity.h"
 #include "platform/memory/MemoryServices.h"
 #include "platform/memory/MemoryShell.h"
 #include "platform/memory/MemoryTaskScheduler.h"
@@ -21,7 +22,9 @@ class MemoryWindows {
   MemoryWindows(const MemoryWindows&) = delete;
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation}; }
+  Platform platform() {
+    return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation, security};
+  }
 
   MemoryRegistry registry;
   MemoryFileSystem files;
@@ -31,6 +34,7 @@ class MemoryWindows {
   MemoryFileInspector inspector{files};
   MemoryServices services{registry};
   MemoryTaskScheduler tasks;
+  MemorySecurity security;
   MemoryElevation elevation{files};
 };
 

@@ -59,6 +59,7 @@ inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void CloseFind(HANDLE handle) { FindClose(handle); }
 inline void FreeCoTaskMemory(void* memory) { CoTaskMemFree(memory); }
 inline void CloseService(SC_HANDLE service) { CloseServiceHandle(service); }
+inline void FreeLocalMemory(void* memory) { LocalFree(memory); }
 
 using UniqueKey = UniqueHandle<NullTraits<HKEY, CloseKey>>;
 using UniqueEvent = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
@@ -67,6 +68,7 @@ using UniqueProcess = UniqueHandle<NullTraits<HANDLE, CloseKernelHandle>>;
 using UniqueFile = UniqueHandle<InvalidTraits<CloseKernelHandle>>;
 using UniqueFind = UniqueHandle<InvalidTraits<CloseFind>>;
 using UniqueCoMemory = UniqueHandle<NullTraits<void*, FreeCoTaskMemory>>;
+using UniqueLocalMemory = UniqueHandle<NullTraits<void*, FreeLocalMemory>>;
 // The service manager and each service opened through it.
 using UniqueService = UniqueHandle<NullTraits<SC_HANDLE, CloseService>>;
 

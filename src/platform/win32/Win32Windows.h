@@ -7,6 +7,7 @@
 #include "platform/win32/Win32FileFacts.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Security.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32TaskScheduler.h"
@@ -15,7 +16,9 @@ namespace korvalis::platform::win32 {
 
 class Win32Windows {
  public:
-  Platform platform() { return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation}; }
+  Platform platform() {
+    return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation, security};
+  }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -25,6 +28,7 @@ class Win32Windows {
   Win32FileInspector inspector;
   Win32Services services;
   Win32TaskScheduler tasks;
+  Win32Security security;
   Win32Elevation elevation;
 };
 
