@@ -1,11 +1,14 @@
-; Korvalis installer: a per-user install that needs no administrator rights. Run elevated, it
-; also registers the program's event source for the whole machine.
+; Korvalis installer: for the user alone, into a folder of the user's and without administrator
+; rights, or for all users, elevated, into Program Files, where no program running as a user can
+; change it (only such a copy offers to undo machine-wide changes as administrator). Run elevated,
+; it also registers the program's event source for the whole machine.
 ;
 ; Built by the CMake target korvalis_package (scripts/package); by hand:
 ;   makensis -DARCH=win64 -DVERSION=1.0.0 -DSTAGE=<folder with korvalis.exe and README.txt>
 ;            -DICON=res/korvalis.ico -DOUTFILE=korvalis-1.0.0-win64-setup.exe packaging/korvalis.nsi
 ;
-; Command line of the installer:    /S (silent)  /D=C:\Folder (install folder, must come last)
+; Command line of the installer:    /S (silent)  /ALLUSERS (for all users, into Program Files)
+;                                   /D=C:\Folder (install folder of a per-user install, must come last)
 ; Command line of the uninstaller:  /S (silent)  /REMOVESETTINGS (also remove settings and log)
 
 !macro REQUIRE NAME
@@ -41,10 +44,17 @@
 !define EVENT_TYPES_SUPPORTED 7
 ; What the program's hidden main window is called; closing it ends the program normally.
 !define FORM_CLASS "KorvalisForm"
+; The all-users install's own folder; a folder chosen elsewhere might be one users can change.
+!if "${ARCH}" == "win64"
+  !define ALLUSERS_DIR "$PROGRAMFILES64\${PRODUCT}"
+!else
+  !define ALLUSERS_DIR "$PROGRAMFILES\${PRODUCT}"
+!endif
 !define FORM_CAPTION "Korvalis"
 !define CLOSE_WAIT_MS 5000
 
 !include "MUI2.nsh"
+!include "nsDialogs.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "Sections.nsh"
@@ -54,6 +64,7 @@ Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+; A per-user install needs no rights; the all-users one starts itself again elevated.
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
@@ -75,8 +86,10 @@ VIAddVersionKey "LegalCopyright" "(c) ${PUBLISHER}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
-!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone, into a folder of your own; it needs no administrator rights.$\r$\n$\r$\nIf ${PRODUCT} is running, Setup closes it before it replaces the program.$\r$\n$\r$\n$_CLICK"
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION}, for you alone into a folder of your own without administrator rights, or for all users into Program Files.$\r$\n$\r$\nIf ${PRODUCT} is running, Setup closes it before it replaces the program.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
+Page custom InstallModePage InstallModeLeave
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipForAllUsers
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
@@ -97,6 +110,11 @@ VIAddVersionKey "LegalCopyright" "(c) ${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 Var ClosedRunningCopy
+; 1: for all users, elevated, into Program Files.
+Var AllUsers
+Var ForMeOnly
+Var ForAllUsers
+Var UserInstDir
 
 ; Asks a running Korvalis to end as its own menu would, so that it saves its switches and
 ; writes its closing record, and waits for the process to exit: its file can be replaced or
@@ -157,6 +175,80 @@ FunctionEnd
 !insertmacro DEFINE_IS_ELEVATED ""
 !insertmacro DEFINE_IS_ELEVATED "un."
 
+; The kind of install: the user's own, or for all users, which alone may undo as administrator.
+Function InstallModePage
+  !insertmacro MUI_HEADER_TEXT "Choose the kind of install" "For you alone, or for every user of this computer."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 40u "Only an install for all users can undo changes to the whole machine as administrator: there no program running as a user can change ${PRODUCT}'s own program file. It needs administrator rights and goes into Program Files."
+  Pop $0
+  ${NSD_CreateRadioButton} 10u 48u -10u 12u "Install for &me only"
+  Pop $ForMeOnly
+  ${NSD_CreateRadioButton} 10u 64u -10u 12u "Install for &all users"
+  Pop $ForAllUsers
+  ${If} $AllUsers == 1
+    ${NSD_Check} $ForAllUsers
+  ${Else}
+    ${NSD_Check} $ForMeOnly
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function InstallModeLeave
+  ${NSD_GetState} $ForAllUsers $0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $AllUsers 1
+  ${Else}
+    StrCpy $AllUsers 0
+  ${EndIf}
+  Call ApplyInstallMode
+FunctionEnd
+
+; For all users the installer runs elevated, or starts itself again elevated (the system asks
+; first), and installs into Program Files only.
+Function ApplyInstallMode
+  ${If} $AllUsers != 1
+    StrCpy $INSTDIR $UserInstDir
+    Return
+  ${EndIf}
+  Call IsElevated
+  ${If} $0 == 0
+    ${If} ${Silent}
+      ExecShell "runas" "$EXEPATH" "/S /ALLUSERS"
+    ${Else}
+      ExecShell "runas" "$EXEPATH" "/ALLUSERS"
+    ${EndIf}
+    Quit
+  ${EndIf}
+  StrCpy $INSTDIR "${ALLUSERS_DIR}"
+FunctionEnd
+
+Function SkipForAllUsers
+  ${If} $AllUsers == 1
+    Abort
+  ${EndIf}
+FunctionEnd
+
+Function .onInit
+  StrCpy $AllUsers 0
+  StrCpy $UserInstDir $INSTDIR
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/ALLUSERS" $1
+  ${IfNot} ${Errors}
+    StrCpy $AllUsers 1
+    Call ApplyInstallMode
+  ${EndIf}
+FunctionEnd
+
+!macro SET_INSTALL_CONTEXT
+  ${If} $AllUsers == 1
+    SetShellVarContext all
+  ${Else}
+    SetShellVarContext current
+  ${EndIf}
+!macroend
+
 ; Event Viewer shows the text of a record only when the source names the file holding its
 ; message table; without it every record reads "The description for Event ID 0 ... cannot be
 ; found". The source's key is the machine's, so only an elevated installer may write it.
@@ -193,7 +285,8 @@ FunctionEnd
 
 Section "${PRODUCT}" SecProgram
   SectionIn RO
-  SetShellVarContext current
+  ; All users: the shortcut in the common Start menu, the uninstall entry under HKLM (SHCTX).
+  !insertmacro SET_INSTALL_CONTEXT
   Call CloseKorvalis
 
   SetOutPath "$INSTDIR"
@@ -204,18 +297,18 @@ Section "${PRODUCT}" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0 SW_SHOWNORMAL "" \
     "Asks before a program makes itself start with Windows"
 
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntOp $0 $0 + 1  ; GetSize rounds down
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 
   Call RegisterEventSource
 
@@ -227,7 +320,7 @@ Section "${PRODUCT}" SecProgram
 SectionEnd
 
 Section "-un.${PRODUCT}"
-  SetShellVarContext current
+  !insertmacro SET_INSTALL_CONTEXT
   ; First, so that the program neither sees its autostart value go nor writes its settings
   ; back after they have been removed.
   Call un.CloseKorvalis
@@ -245,7 +338,7 @@ Section "-un.${PRODUCT}"
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Only when empty: the folder may have been chosen by hand and hold other files.
   RMDir "$INSTDIR"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ; After the close above, whose closing record would make the key again.
   Call un.UnregisterEventSource
 SectionEnd
@@ -264,6 +357,18 @@ Section /o "un.Settings and activity log" SecSettings
 SectionEnd
 
 Function un.onInit
+  ; An install for all users is the one whose machine-wide entry names this folder; removing it
+  ; takes an administrator.
+  StrCpy $AllUsers 0
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    StrCpy $AllUsers 1
+    Call un.IsElevated
+    ${If} $0 == 0
+      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is installed for all users: only an administrator can remove it. Run its uninstaller as administrator." /SD IDOK
+      Abort
+    ${EndIf}
+  ${EndIf}
   ${un.GetParameters} $0
   ClearErrors
   ${un.GetOptions} $0 "/REMOVESETTINGS" $1

@@ -1,10 +1,12 @@
 # The installer in a fresh Wine prefix, used as a user would: a silent per-user install, the
 # installed program started, the uninstall entry's own command closing it politely and leaving
 # the settings; then an install into a chosen folder, an update over the running copy, and an
-# uninstall that removes the settings as well.
+# uninstall that removes the settings as well; last, a silent install for all users into
+# Program Files and its uninstall.
 source "$(dirname "$0")/lib.sh"
-INSTALLER=$1
+INSTALLER=$1 PROBE=$2
 UNINSTALL='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalis'
+MACHINE_UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalis'
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 SETTINGS='HKCU\Software\Brenmoor'
 PLACES='HKCU\Software\Windows Brenmoor'
@@ -72,6 +74,9 @@ check "an elevated install names the installed program as the event message file
   "$(reg_value "$SOURCE" EventMessageFile)"
 check "the event message file is a path to expand" REG_EXPAND_SZ "$(reg_type "$SOURCE" EventMessageFile)"
 check "the event source takes errors, warnings and information" 0x7 "$(reg_value "$SOURCE" TypesSupported)"
+# A folder of the user's own: the install check names it, with the user's own SID.
+check "the install check finds the per-user folder changeable by its user" yes \
+  "$(win "$PROBE" changeable "$default_dir\\korvalis.exe" | grep -F "$default_dir: " | grep -q 'S-1-5-21-' && echo yes)"
 size_kb=$(( $(reg_value "$UNINSTALL" EstimatedSize) ))
 check "the estimated size covers the installed files" yes \
   "$([ $((size_kb * 1024)) -ge $(cat "$dir"/* | wc -c) ] && [ "$size_kb" -lt 100000 ] && echo yes || echo "no: $size_kb KB")"
@@ -145,4 +150,32 @@ check "/REMOVESETTINGS removes the publisher key left empty" gone "$(key_state "
 check "/REMOVESETTINGS removes the dialog places" gone "$(key_state "$PLACES\\Korvalis")"
 check "another program's places under the publisher stay" y "$(reg_value "$PLACES\\Another" Placement)"
 check "/REMOVESETTINGS removes the activity log and its folder" gone "$(state "$(dirname "$log")")"
+
+# --- 6. For all users: into Program Files, with the entry and shortcut of the machine ----------
+install /ALLUSERS
+program_files=$(win cmd /c echo %ProgramW6432%)
+all_dir="$program_files\\Korvalis"
+dir=$(unix_path "$all_dir")
+for file in korvalis.exe uninstall.exe README.txt; do
+  check "/ALLUSERS puts $file into Program Files" present "$(state "$dir/$file")"
+done
+check "the machine's uninstall entry knows the folder" "$all_dir" "$(reg_value "$MACHINE_UNINSTALL" InstallLocation)"
+check "an install for all users makes no entry of the user's" gone "$(key_state "$UNINSTALL")"
+common_programs=$(win cmd /c echo %ProgramData%)'\Microsoft\Windows\Start Menu\Programs'
+common_shortcut=$(unix_path "$common_programs\\Korvalis.lnk")
+check "the shortcut is in the Start menu of all users" "$all_dir\\korvalis.exe" \
+  "$(lnkinfo "$common_shortcut" 2>/dev/null | sed -n 's/^\tLocal path[[:space:]]*: //p')"
+start_korvalis "$all_dir" allusers
+wait_for "the settings key" has_key "$SETTINGS"
+check "the program installed for all users starts" present "$(key_state "$SETTINGS")"
+# Wine keeps no access lists on files but makes them from the host's file modes, which give the
+# user everything: the folder in Program Files cannot be found clean here, only on Windows.
+uninstaller=$(reg_value "$MACHINE_UNINSTALL" UninstallString | tr -d '"')
+wine "$uninstaller" /S </dev/null >>"$BUILD_DIR/package-test-setup.log" 2>&1
+wait_for "the uninstall for all users to finish" eval '! running $korvalis_pid && no_key "$MACHINE_UNINSTALL" && [ ! -e "$dir" ]'
+check "the uninstall for all users ends the program" ended "$(running $korvalis_pid && echo running || echo ended)"
+check "the Program Files folder is removed" gone "$(state "$dir")"
+check "the machine's uninstall entry is removed" gone "$(key_state "$MACHINE_UNINSTALL")"
+check "the shortcut of all users is removed" gone "$(state "$common_shortcut")"
+check "the event source naming it is removed" gone "$(key_state "$SOURCE")"
 finish

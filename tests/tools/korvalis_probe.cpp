@@ -4,6 +4,8 @@
 //   korvalis_probe apply SECTION ENABLED NAME COMMAND  writes one entry back as the monitor would
 //   korvalis_probe facts PATH                          what the change dialogs say about a program file
 //   korvalis_probe dacl PATH SDDL                      sets the access list of a key under HKLM
+//   korvalis_probe changeable PATH                     each file or folder the install check names,
+//                                                      with the SIDs that may change it
 #include <objbase.h>
 #include <sddl.h>
 
@@ -54,7 +56,17 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "dacl" && argc == 4) return SetKeyAccessList(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH | dacl PATH SDDL\n");
+  if (command == "changeable" && argc == 3) {
+    for (const platform::TChangeable& entry : platform::ChangeableEntries(windows.security, argv[2])) {
+      std::string who;
+      for (const platform::TPrincipal& principal : entry.who) who += " " + principal.sid;
+      std::printf("%s:%s\n", entry.path.c_str(), entry.who.empty() ? " unreadable" : who.c_str());
+    }
+    return 0;
+  }
+  std::fprintf(stderr,
+               "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH | dacl PATH SDDL | "
+               "changeable PATH\n");
   return 2;
 }
 
