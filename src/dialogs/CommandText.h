@@ -16,4 +16,10 @@ std::string ShownCommand(const std::string& command);
 // Whether ShownCommand leaves out part of the command, which is then worth showing whole.
 bool CommandIsCut(const std::string& command);
 
+// Text a program chose, as a question shows it beside its own words: control characters as
+// text/VisibleText spells them, the marks that turn the direction of what follows as \u202E
+// (they could make the text read as something else), cut to at most atMost bytes, never inside
+// a character or an escape, and ended with "..." when it is longer.
+std::string ShownText(const std::string& text, std::size_t atMost);
+
 }  // namespace korvalis::dialogs

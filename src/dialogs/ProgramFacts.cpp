@@ -1,43 +1,91 @@
 #include "dialogs/ProgramFacts.h"
 
+#include "dialogs/CommandText.h"
 #include "text/VisibleText.h"
 
 namespace korvalis::dialogs {
 
+using catalogue::PayloadKind;
 using platform::FileLookup;
 using platform::Signature;
 
-std::string SignatureLine(const platform::FileFacts& facts) {
-  switch (facts.lookup) {
-    case FileLookup::NotLookedUp:
-      return "Program file on the network: not looked up";
-    case FileLookup::LocalPipe:
-      return "Program file is a local pipe: not looked up";
-    case FileLookup::Device:
-      return "Program file in the device namespace: not looked up";
-    case FileLookup::NotFound:
-      return "Program file not found";
-    case FileLookup::Found:
-      break;
+namespace {
+
+// What a file not found, or never touched, is said to be; named as the file it is.
+std::string LookupLine(FileLookup lookup, const std::string& file) {
+  switch (lookup) {
+    case FileLookup::NotLookedUp: return file + " on the network: not looked up";
+    case FileLookup::LocalPipe: return file + " is a local pipe: not looked up";
+    case FileLookup::Device: return file + " in the device namespace: not looked up";
+    case FileLookup::NotFound: return file + " not found";
+    case FileLookup::Found: break;
   }
+  return std::string();
+}
+
+std::string SignedLine(const platform::FileFacts& facts) {
   switch (facts.signature) {
     case Signature::Valid:
       return "Signed by " + text::VisibleText(facts.signer) + (facts.revocationChecked ? "" : ", revocation not checked");
-    case Signature::None:
-      return "Not signed";
-    case Signature::NotValid:
-      return "Signature not valid";
-    case Signature::NotChecked:
-      break;
+    case Signature::None: return "Not signed";
+    case Signature::NotValid: return "Signature not valid";
+    case Signature::NotChecked: break;
   }
   return "Signature not checked";
 }
 
-std::vector<std::string> ProgramFactLines(const platform::FileFacts& facts) {
-  std::vector<std::string> lines{SignatureLine(facts)};
-  if (facts.lookup != FileLookup::Found) return lines;
+void AddVersionLines(const platform::FileFacts& facts, std::vector<std::string>& lines) {
   if (!facts.company.empty()) lines.push_back("Company: " + text::VisibleText(facts.company));
   if (!facts.product.empty()) lines.push_back("Product: " + text::VisibleText(facts.product));
+}
+
+const char* FileNoun(PayloadKind kind) {
+  switch (kind) {
+    case PayloadKind::Library: return "Library";
+    case PayloadKind::Package: return "Package";
+    default: return "Script";
+  }
+}
+
+}  // namespace
+
+std::string SignatureLine(const platform::FileFacts& facts) {
+  return facts.lookup == FileLookup::Found ? SignedLine(facts) : LookupLine(facts.lookup, "Program file");
+}
+
+std::vector<std::string> ProgramFactLines(const platform::FileFacts& facts) {
+  std::vector<std::string> lines{SignatureLine(facts)};
+  if (facts.lookup == FileLookup::Found) AddVersionLines(facts, lines);
+  return lines;
+}
+
+std::string PayloadLine(const catalogue::THostPayload& payload) {
+  const std::string what = ShownText(payload.what, kShownPayloadAtMost);
+  switch (payload.kind) {
+    case PayloadKind::Script: return "Runs a script: " + what;
+    case PayloadKind::Library: return "Loads the library " + what;
+    case PayloadKind::Package: return "Installs the package " + what;
+    case PayloadKind::Download: return "Downloads " + what;
+    case PayloadKind::None: break;
+  }
+  return std::string();
+}
+
+std::vector<std::string> PayloadFactLines(const catalogue::THostPayload& payload, const platform::FileFacts* file,
+                                          const platform::FileFacts* host) {
+  std::vector<std::string> lines{PayloadLine(payload)};
+  if (!payload.file.empty()) {
+    const std::string noun = FileNoun(payload.kind);
+    if (!file) {
+      lines.push_back(noun + ": " + kProgramFactsPending);
+    } else if (file->lookup != FileLookup::Found) {
+      lines.push_back(LookupLine(file->lookup, noun + " file"));
+    } else {
+      lines.push_back(noun + ": " + SignedLine(*file));
+      AddVersionLines(*file, lines);
+    }
+  }
+  lines.push_back(std::string("Host: ") + (host ? SignatureLine(*host) : kProgramFactsPending));
   return lines;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
-// What the change dialogs say about a program file, in their words.
+// What the change dialogs say about a program file, in their words, and about what a script or
+// library host is made to run.
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "catalogue/HostPayload.h"
 #include "platform/FileFacts.h"
 
 namespace korvalis::dialogs {
@@ -18,5 +21,19 @@ std::string SignatureLine(const platform::FileFacts& facts);
 // chose is shown with its control characters visible, so it cannot break into a line that
 // looks like one of ours.
 std::vector<std::string> ProgramFactLines(const platform::FileFacts& facts);
+
+// A payload's text is cut to this in a question; the label holds about three lines of it.
+constexpr std::size_t kShownPayloadAtMost = 160;
+
+// What the questions say first of a command a host runs: "Runs a script: ...", "Loads the
+// library ...", "Installs the package ..." or "Downloads ...", made visible and cut
+// (ShownText); empty for a command with no payload.
+std::string PayloadLine(const catalogue::THostPayload& payload);
+
+// The payload's line, then what its file says when it names one ("Script: Not signed",
+// "Company: ...", "Library file not found"), then the host's signature line after "Host: ". A
+// file not looked at yet (nullptr) reads "Checking ...".
+std::vector<std::string> PayloadFactLines(const catalogue::THostPayload& payload, const platform::FileFacts* file,
+                                          const platform::FileFacts* host);
 
 }  // namespace korvalis::dialogs

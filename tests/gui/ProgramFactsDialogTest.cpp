@@ -11,6 +11,7 @@
 
 #include "catalogue/Startups.h"
 #include "dialogs/CommandText.h"
+#include "dialogs/ProgramFacts.h"
 #include "dialogs/win32/GroupedChangeDlg.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
 #include "gui/GuiTest.h"
@@ -129,24 +130,64 @@ TEST_F(ProgramFactsDialogTest, TheSingleQuestionSaysWhoSignedTheProgramAndWhoseP
   }
 }
 
+TEST_F(ProgramFactsDialogTest, AnEncodedPowerShellCommandIsShownDecodedBeforeTheHostsSignature) {
+  // "Start-Process calc" as UTF-16LE, in base64, the way a Run value hides it.
+  const catalogue::TStartup* entry =
+      entries.Add("Updater", "",
+                  "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe -NoProfile -WindowStyle Hidden "
+                  "-enc UwB0AGEAcgB0AC0AUAByAG8AYwBlAHMAcwAgAGMAYQBsAGMA",
+                  catalogue::kCurrentUserRun, 0);
+  std::string shown;
+  std::thread driver([&] {
+    if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+      // Once the host has been looked at too.
+      for (int waited = 0; waited < 10000; waited += 50) {
+        shown = LabelBeginningWith(dialog, "Runs a script:");
+        if (shown.find(kProgramFactsPending) == std::string::npos) break;
+        Sleep(50);
+      }
+      SaveScreenshot(ArtifactPath("encoded-powershell.bmp"));
+      PressButton(dialog, "&No");
+    }
+  });
+  TfrmChangeDlg dialog(nullptr, windows.platform(), searchPath);
+  dialog.Create();
+  EXPECT_FALSE(dialog.Confirm(*entry, ChangeKind::Added));
+  driver.join();
+  EXPECT_EQ(shown.substr(0, shown.find('\r')), "Runs a script: PowerShell command: Start-Process calc");
+  EXPECT_NE(shown.find("\r\nHost: "), std::string::npos) << shown;
+  EXPECT_EQ(shown.find(kProgramFactsPending), std::string::npos) << shown;
+}
+
 TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedRowsFactsInFull) {
   std::vector<std::string> cells;
-  std::string selectedFacts;
-  AskGrouped({"\"" + SignedSample("trusted.exe") + "\" /background", UnsignedSample(), "C:\\Gone\\agent.exe"},
+  std::string selectedFacts, libraryFacts;
+  AskGrouped({"\"" + SignedSample("trusted.exe") + "\" /background", UnsignedSample(), "C:\\Gone\\agent.exe",
+              "rundll32.exe C:\\Gone\\agent.dll,Start"},
              [&](HWND dialog, HWND list) {
                for (int waited = 0; waited < 10000 && Cell(list, 2, 4) == "Checking ..."; waited += 50) Sleep(50);
-               for (int row = 0; row < 3; ++row) cells.push_back(Cell(list, row, 4));
+               for (int row = 0; row < 4; ++row) cells.push_back(Cell(list, row, 4));
                Select(list, 0);
                selectedFacts = LabelBeginningWith(dialog, "Signed by");
                SaveScreenshot(ArtifactPath("grouped-change-dialog-signatures.bmp"));
+               // The library's own facts reach its row, though looked up after every host.
+               Select(list, 3);
+               for (int waited = 0; waited < 10000; waited += 50) {
+                 libraryFacts = LabelBeginningWith(dialog, "Loads the library");
+                 if (libraryFacts.find("Checking") == std::string::npos) break;
+                 Sleep(50);
+               }
                PressButton(dialog, "&Undo all");
              });
   EXPECT_EQ(cells,
             (std::vector<std::string>{"Signed by Korvalis Test Publisher, revocation not checked", "Not signed",
-                                      "Program file not found"}));
+                                      "Program file not found", "Loads the library C:\\Gone\\agent.dll, entry point Start"}));
   EXPECT_EQ(selectedFacts,
             "Signed by Korvalis Test Publisher, revocation not checked;  Company: Korvalis Test Works;  "
             "Product: Korvalis Probe");
+  EXPECT_EQ(libraryFacts.rfind("Loads the library C:\\Gone\\agent.dll, entry point Start;  Library file not found;  Host: ", 0),
+            0u)
+      << libraryFacts;
 }
 
 TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandWhole) {

@@ -41,4 +41,39 @@ TEST(ProgramFacts, ANameTheFileChoseCannotBreakIntoALineOfOurs) {
             (std::vector<std::string>{"Not signed", "Company: Tools\\x0D\\x0ASigned by Brenmoor", "Product: Agent"}));
 }
 
+TEST(ProgramFacts, AHostsPayloadComesFirstThenItsFileThenTheHost) {
+  using catalogue::PayloadKind;
+  using catalogue::THostPayload;
+  const FileFacts microsoft{FileLookup::Found, Signature::Valid, "Microsoft Windows", "Microsoft Corporation", "", true};
+  const FileFacts notSigned{FileLookup::Found, Signature::None, "", "Updater Ltd", ""};
+  const FileFacts gone{FileLookup::NotFound, Signature::NotChecked, "", "", ""};
+  const FileFacts onShare{FileLookup::NotLookedUp, Signature::NotChecked, "", "", ""};
+  const THostPayload script{PayloadKind::Script, "powershell.exe", "C:\\u\\a.ps1 (PowerShell)", "C:\\u\\a.ps1"};
+  const THostPayload library{PayloadKind::Library, "rundll32.exe", "\\\\srv\\a.dll, entry point Start", "\\\\srv\\a.dll"};
+  const THostPayload package{PayloadKind::Package, "msiexec.exe", "C:\\t\\a.msi (msiexec)", "C:\\t\\a.msi"};
+  const THostPayload download{PayloadKind::Download, "certutil.exe", "http://x/a to C:\\a (certutil)", ""};
+  EXPECT_EQ(PayloadFactLines(script, &notSigned, &microsoft),
+            (std::vector<std::string>{"Runs a script: C:\\u\\a.ps1 (PowerShell)", "Script: Not signed",
+                                      "Company: Updater Ltd", "Host: Signed by Microsoft Windows"}));
+  EXPECT_EQ(PayloadFactLines(script, nullptr, nullptr),
+            (std::vector<std::string>{"Runs a script: C:\\u\\a.ps1 (PowerShell)", "Script: Checking ...",
+                                      "Host: Checking ..."}));
+  EXPECT_EQ(PayloadFactLines(library, &onShare, &gone),
+            (std::vector<std::string>{"Loads the library \\\\srv\\a.dll, entry point Start",
+                                      "Library file on the network: not looked up", "Host: Program file not found"}));
+  EXPECT_EQ(PayloadFactLines(package, &gone, &microsoft)[1], "Package file not found");
+  EXPECT_EQ(PayloadFactLines(download, nullptr, &microsoft),
+            (std::vector<std::string>{"Downloads http://x/a to C:\\a (certutil)", "Host: Signed by Microsoft Windows"}));
+}
+
+TEST(ProgramFacts, APayloadsTextIsShownVisibleAndCut) {
+  // A decoded command can hold line breaks and a mark that shows the rest of the line reversed.
+  const catalogue::THostPayload payload{catalogue::PayloadKind::Script, "powershell.exe",
+                                        "PowerShell command: a\r\n\xE2\x80\xAEgpj.exe" + std::string(1000, 'x'), ""};
+  const std::string line = PayloadLine(payload);
+  EXPECT_EQ(line.rfind("Runs a script: PowerShell command: a\\x0D\\x0A\\u202Egpj.exe", 0), 0u) << line;
+  EXPECT_EQ(line.size(), std::string("Runs a script: ").size() + kShownPayloadAtMost + 3);
+  EXPECT_EQ(line.substr(line.size() - 3), "...");
+}
+
 }  // namespace korvalis::dialogs

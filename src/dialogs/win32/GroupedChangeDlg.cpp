@@ -82,7 +82,7 @@ void TfrmGroupedChangeDlg::BuildControls() {
   btnShowCommand->OnClick = [this] { btnShowCommandClick(); };
   btnShowCommand->SetVisible(false);
   programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
-  programLookup_->OnFound = [this](std::size_t row, const TProgramFile& file) { ShowProgramFile(row, file); };
+  programLookup_->OnFound = [this](std::size_t index, const TProgramFile& file) { ShowProgramFile(index, file); };
 }
 
 void TfrmGroupedChangeDlg::FormCreate() {
@@ -96,24 +96,41 @@ void TfrmGroupedChangeDlg::FormDestroy() {
   if (programLookup_) programLookup_->Stop();
 }
 
-void TfrmGroupedChangeDlg::ShowProgramFile(std::size_t row, const TProgramFile& file) {
-  if (row >= rows_.size()) return;
-  int index = file.iconIndex;
-  // A removed entry's program is often gone too; it still gets the icon of its kind of file.
-  if (index < 0) index = KindIconIndex(file.path, SHGFI_SMALLICON);
+void TfrmGroupedChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file) {
+  if (index >= lookedUp_.size()) return;
+  const auto [row, isPayloadFile] = lookedUp_[index];
   const int item = static_cast<int>(row);
-  lvChanges->SetRowImage(item, index < 0 ? I_IMAGENONE : index);
-  lvChanges->SetText(item, kProgramFileColumn, SignatureLine(file.facts));
-  std::string lines;
-  for (const std::string& line : ProgramFactLines(file.facts)) lines += (lines.empty() ? "" : ";  ") + line;
-  rowFacts_[row] = lines;
+  if (isPayloadFile) {
+    payloadFileFacts_[row] = file.facts;
+  } else {
+    int icon = file.iconIndex;
+    // A removed entry's program is often gone too; it still gets the icon of its kind of file.
+    if (icon < 0) icon = KindIconIndex(file.path, SHGFI_SMALLICON);
+    lvChanges->SetRowImage(item, icon < 0 ? I_IMAGENONE : icon);
+    programFacts_[row] = file.facts;
+    // A host's row keeps its payload in the column: the host's own signature is not the story.
+    if (payloads_[row].kind == catalogue::PayloadKind::None)
+      lvChanges->SetText(item, kProgramFileColumn, SignatureLine(file.facts));
+  }
   if (item == selected_) ShowSelected();
+}
+
+std::string TfrmGroupedChangeDlg::RowFacts(std::size_t row) const {
+  const platform::FileFacts* program = programFacts_[row] ? &*programFacts_[row] : nullptr;
+  std::vector<std::string> facts{kProgramFactsPending};
+  if (payloads_[row].kind != catalogue::PayloadKind::None)
+    facts = PayloadFactLines(payloads_[row], payloadFileFacts_[row] ? &*payloadFileFacts_[row] : nullptr, program);
+  else if (program)
+    facts = ProgramFactLines(*program);
+  std::string lines;
+  for (const std::string& line : facts) lines += (lines.empty() ? "" : ";  ") + line;
+  return lines;
 }
 
 void TfrmGroupedChangeDlg::ShowSelected() {
   const bool any = selected_ >= 0 && static_cast<std::size_t>(selected_) < rows_.size();
   lblCommand->SetCaption(any ? lvChanges->Text(selected_, kCommandColumn) : kNoRowSelected);
-  lblProgramFacts->SetCaption(any ? rowFacts_[static_cast<std::size_t>(selected_)] : "");
+  lblProgramFacts->SetCaption(any ? RowFacts(static_cast<std::size_t>(selected_)) : "");
   btnShowCommand->SetVisible(any && CommandIsCut(rows_[static_cast<std::size_t>(selected_)]->Command()));
 }
 
@@ -122,6 +139,35 @@ void TfrmGroupedChangeDlg::btnShowCommandClick() {
   TfrmWholeCommand whole(Handle());
   whole.Create();
   whole.Show(rows_[static_cast<std::size_t>(selected_)]->Command());
+}
+
+// One row per change, and the files to look up for them: each row's program (a host's own for
+// a host's row), then a host's script or library file.
+std::vector<std::string> TfrmGroupedChangeDlg::AddRows(const std::vector<TGroupedChange>& changes) {
+  std::vector<std::string> programFiles;
+  rows_.clear();
+  payloads_.clear();
+  lookedUp_.clear();
+  for (const TGroupedChange& change : changes) {
+    const catalogue::THostPayload payload = catalogue::FindHostPayload(change.entry->Command());
+    const bool host = payload.kind != catalogue::PayloadKind::None;
+    // A name or command can hold a NUL, which would cut the cell's text short.
+    lvChanges->AddRow({text::VisibleText(change.entry->Name()), ShownCommand(change.entry->Command()),
+                       catalogue::SectionName(change.entry->GetSection()), KindText(change.kind),
+                       host ? PayloadLine(payload) : kProgramFactsPending},
+                      I_IMAGENONE);
+    lookedUp_.emplace_back(rows_.size(), false);
+    programFiles.push_back(host ? payload.program : change.entry->ProgramFile());
+    if (!payload.file.empty()) {
+      lookedUp_.emplace_back(rows_.size(), true);
+      programFiles.push_back(payload.file);
+    }
+    rows_.push_back(change.entry);
+    payloads_.push_back(payload);
+  }
+  programFacts_.assign(rows_.size(), std::nullopt);
+  payloadFileFacts_.assign(rows_.size(), std::nullopt);
+  return programFiles;
 }
 
 std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange>& changes, bool whileNotRunning) {
@@ -133,18 +179,7 @@ std::vector<bool> TfrmGroupedChangeDlg::Confirm(const std::vector<TGroupedChange
                               : "Would you allow the following changes?");
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, FALSE, 0);
   lvChanges->Clear();
-  rows_.clear();
-  std::vector<std::string> programFiles;
-  for (const TGroupedChange& change : changes) {
-    // A name or command can hold a NUL, which would cut the cell's text short.
-    lvChanges->AddRow({text::VisibleText(change.entry->Name()), ShownCommand(change.entry->Command()),
-                       catalogue::SectionName(change.entry->GetSection()), KindText(change.kind),
-                       kProgramFactsPending},
-                      I_IMAGENONE);
-    rows_.push_back(change.entry);
-    programFiles.push_back(change.entry->ProgramFile());
-  }
-  rowFacts_.assign(rows_.size(), kProgramFactsPending);
+  std::vector<std::string> programFiles = AddRows(changes);
   selected_ = -1;
   ShowSelected();
   SendMessageA(lvChanges->Handle(), WM_SETREDRAW, TRUE, 0);

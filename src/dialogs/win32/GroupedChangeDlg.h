@@ -6,9 +6,12 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "catalogue/HostPayload.h"
 #include "catalogue/SearchPath.h"
 #include "catalogue/Startup.h"
 #include "dialogs/win32/ProgramLookup.h"
@@ -38,7 +41,9 @@ class TfrmGroupedChangeDlg : public ui::TForm {
   void FormDestroy() override;
 
  private:
-  void ShowProgramFile(std::size_t row, const TProgramFile& file);
+  void ShowProgramFile(std::size_t index, const TProgramFile& file);
+  std::string RowFacts(std::size_t row) const;
+  std::vector<std::string> AddRows(const std::vector<TGroupedChange>& changes);
   void ShowSelected();
   void btnShowCommandClick();
 
@@ -54,7 +59,12 @@ class TfrmGroupedChangeDlg : public ui::TForm {
   // The rows' icons and program files come once the question is on the screen.
   std::unique_ptr<TProgramLookup> programLookup_;
   std::vector<const catalogue::TStartup*> rows_;
-  std::vector<std::string> rowFacts_;  // every line of what each row's program file says
+  // Per row: what a host runs (kind None for any other program), the host's or program's facts,
+  // and those of the host's script or library file.
+  std::vector<catalogue::THostPayload> payloads_;
+  std::vector<std::optional<platform::FileFacts>> programFacts_, payloadFileFacts_;
+  // Per file looked up: its row, and whether it is the row's payload file.
+  std::vector<std::pair<std::size_t, bool>> lookedUp_;
   int selected_ = -1;
 };
 

@@ -30,8 +30,9 @@ const char* ActionText(catalogue::ChangeKind kind) {
 
 constexpr UINT_PTR kLookupTimerId = 1;
 constexpr UINT kProgramFound = WM_APP + 1;
-// The designed form, and below its legend a band for what the program file says of itself.
-constexpr int kDesignedHeight = 309, kFactsBandHeight = 48;
+// The designed form, and below its legend a band for what the program file says of itself,
+// grown for a host's payload, its file's facts and the host's.
+constexpr int kDesignedHeight = 309, kFactsBandHeight = 48, kPayloadBandExtra = 56;
 
 UniqueIcon LoadSmallIcon(const char* name) {
   return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -87,7 +88,7 @@ void TfrmChangeDlg::BuildControls() {
   lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, kDesignedHeight + 4, 349, 40}, kProgramFactsPending,
                                  TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
   programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
-  programLookup_->OnFound = [this](std::size_t, const TProgramFile& file) { ShowProgramFile(file); };
+  programLookup_->OnFound = [this](std::size_t index, const TProgramFile& file) { ShowProgramFile(index, file); };
 }
 
 void TfrmChangeDlg::FormCreate() {
@@ -119,20 +120,59 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   btnShowCommand->SetVisible(CommandIsCut(entry.Command()));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
-  lblProgramFacts->SetCaption(kProgramFactsPending);
-  programLookup_->Start({entry.ProgramFile()});
+  payload_ = catalogue::FindHostPayload(entry.Command());
+  hostFacts_.reset();
+  payloadFileFacts_.reset();
+  std::vector<std::string> lookups{entry.ProgramFile()};
+  if (payload_.kind != catalogue::PayloadKind::None) {
+    GrowFactsBand();
+    lookups = {payload_.program};
+    if (!payload_.file.empty()) lookups.push_back(payload_.file);
+  }
+  ShowFacts();
+  programLookup_->Start(std::move(lookups));
   const bool allowed = ShowModal() == mrYes;
   programLookup_->Stop();
   return allowed;
 }
 
-void TfrmChangeDlg::ShowProgramFile(const TProgramFile& file) {
-  // Without an icon of its own the program shows the list's first.
-  const int index = file.iconIndex;
-  if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, index < 0 ? 0 : index, ILD_NORMAL)));
+// The first file looked up is the program's, the second a host's script or library.
+void TfrmChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file) {
+  if (index > 0) {
+    payloadFileFacts_ = file.facts;
+  } else {
+    // Without an icon of its own the program shows the list's first.
+    const int icon = file.iconIndex;
+    if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, icon < 0 ? 0 : icon, ILD_NORMAL)));
+    hostFacts_ = file.facts;
+  }
+  ShowFacts();
+}
+
+void TfrmChangeDlg::ShowFacts() {
+  std::vector<std::string> facts{kProgramFactsPending};
+  if (payload_.kind != catalogue::PayloadKind::None)
+    facts = PayloadFactLines(payload_, payloadFileFacts_ ? &*payloadFileFacts_ : nullptr,
+                             hostFacts_ ? &*hostFacts_ : nullptr);
+  else if (hostFacts_)
+    facts = ProgramFactLines(*hostFacts_);
   std::string lines;
-  for (const std::string& line : ProgramFactLines(file.facts)) lines += (lines.empty() ? "" : "\r\n") + line;
+  for (const std::string& line : facts) lines += (lines.empty() ? "" : "\r\n") + line;
   lblProgramFacts->SetCaption(lines);
+}
+
+// Done before the question is shown, so a stored place still comes back with the grown size.
+void TfrmChangeDlg::GrowFactsBand() {
+  if (bandGrown_) return;
+  bandGrown_ = true;
+  const int extra = ScaleY(kPayloadBandExtra);
+  RECT form{};
+  GetWindowRect(Handle(), &form);
+  SetWindowPos(Handle(), nullptr, form.left, form.top - extra / 2, form.right - form.left,
+               form.bottom - form.top + extra, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT label = lblProgramFacts->ScaledRect();
+  SetWindowPos(lblProgramFacts->Handle(), nullptr, label.left, label.top, label.right - label.left,
+               label.bottom - label.top + extra, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmChangeDlg::btnShowFolderClick() {

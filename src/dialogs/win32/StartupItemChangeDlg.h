@@ -6,7 +6,9 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
 
+#include "catalogue/HostPayload.h"
 #include "catalogue/SearchPath.h"
 #include "catalogue/Startup.h"
 #include "dialogs/win32/ProgramLookup.h"
@@ -38,7 +40,9 @@ class TfrmChangeDlg : public ui::TForm {
   void FormDestroy() override;
 
  private:
-  void ShowProgramFile(const TProgramFile& file);
+  void ShowProgramFile(std::size_t index, const TProgramFile& file);
+  void ShowFacts();
+  void GrowFactsBand();
 
   platform::Platform platform_;
   ui::TFormPlacementWindow placementWindow_{*this};
@@ -58,6 +62,11 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblProgramFacts = nullptr;
   // The icon and the program file's facts come once the question is on the screen.
   std::unique_ptr<TProgramLookup> programLookup_;
+  // For a host such as powershell.exe: what it runs, the facts of its script or library file
+  // (looked up second), and the host's own (looked up first, with the icon).
+  catalogue::THostPayload payload_;
+  std::optional<platform::FileFacts> hostFacts_, payloadFileFacts_;
+  bool bandGrown_ = false;
 };
 
 }  // namespace korvalis::dialogs

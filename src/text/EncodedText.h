@@ -1,0 +1,22 @@
+#pragma once
+// Text a command line carries encoded, as PowerShell's -EncodedCommand does (base64 of UTF-16LE).
+// Bounded: a command of a million characters is checked whole but decoded only as far as shown.
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace korvalis::text {
+
+struct TDecoded {
+  std::string bytes;       // the first bytes, at most as many as asked for
+  std::size_t length = 0;  // how many bytes the whole text encodes
+};
+
+// Base64 as .NET reads it: white space is skipped, the rest is of the alphabet, at most two "="
+// end it, and it comes in groups of four. Nothing when the text is not that.
+std::optional<TDecoded> DecodeBase64(const std::string& text, std::size_t atMostBytes);
+
+// UTF-16LE bytes as UTF-8; an unpaired surrogate, and an odd last byte, become U+FFFD.
+std::string Utf16LeToUtf8(const std::string& bytes);
+
+}  // namespace korvalis::text
