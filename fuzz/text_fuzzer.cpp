@@ -1,11 +1,13 @@
-// The command-line splitters and text helpers on arbitrary bytes: no crash, no read out of
-// bounds, and what they return is what they promise.
+// The command-line splitters, the hosts' payloads and text helpers on arbitrary bytes: no crash,
+// no read out of bounds, and what they return is what they promise.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "catalogue/CommandLine.h"
+#include "catalogue/HostPayload.h"
+#include "dialogs/CommandText.h"
 #include "text/StrMan.h"
 
 using namespace korvalis;
@@ -80,12 +82,28 @@ void CheckTextBetween(const std::string& text, const std::string& start, const s
   if (!start.empty() && text.find(start) == std::string::npos) Require(between.empty());
 }
 
+// A payload is bounded, names a file only for what runs or loads one, and its shown form holds
+// no control character and no mark that turns the text's direction.
+void CheckHostPayload(const std::string& command) {
+  const catalogue::THostPayload payload = catalogue::FindHostPayload(command);
+  Require(payload.what.size() <= catalogue::kPayloadTextAtMost + 3);
+  if (payload.kind == catalogue::PayloadKind::None) Require(payload.what.empty() && payload.file.empty());
+  if (!payload.file.empty()) Require(payload.kind != catalogue::PayloadKind::Download);
+  const std::string shown = dialogs::ShownText(payload.what.empty() ? command : payload.what, 160);
+  Require(shown.size() <= 163);
+  for (const char c : shown) Require(static_cast<unsigned char>(c) >= 32);
+  Require(shown.find("\xE2\x80\xAE") == std::string::npos && shown.find("\xE2\x81\xA6") == std::string::npos);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   CheckExtractProgram(input);
   CheckCommandSplit(input);
+  CheckHostPayload(input);
+  CheckHostPayload("powershell -enc " + input);
+  CheckHostPayload("cmd /c " + input);
   const char delimiter = size > 0 ? static_cast<char>(data[0]) : ';';
   CheckTokens(input, ';');
   CheckTokens(input, delimiter);

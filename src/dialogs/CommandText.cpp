@@ -8,10 +8,13 @@ namespace {
 
 bool ContinuesCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
-// The bytes of the UTF-8 character at the position: its first byte and those that continue it.
+// The bytes of the UTF-8 character at the position: as many as its first byte says, of those
+// that continue it; a byte that begins none stands alone.
 std::size_t CharacterLength(const std::string& text, std::size_t at) {
+  const auto first = static_cast<unsigned char>(text[at]);
+  const std::size_t wanted = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
   std::size_t length = 1;
-  while (at + length < text.size() && length < 4 && ContinuesCharacter(text[at + length])) ++length;
+  while (length < wanted && at + length < text.size() && ContinuesCharacter(text[at + length])) ++length;
   return length;
 }
 

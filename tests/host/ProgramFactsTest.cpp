@@ -1,6 +1,7 @@
 // What the change dialogs say about a program file.
 #include <gtest/gtest.h>
 
+#include "dialogs/CommandText.h"
 #include "dialogs/ProgramFacts.h"
 
 namespace korvalis::dialogs {
@@ -74,6 +75,8 @@ TEST(ProgramFacts, APayloadsTextIsShownVisibleAndCut) {
   EXPECT_EQ(line.rfind("Runs a script: PowerShell command: a\\x0D\\x0A\\u202Egpj.exe", 0), 0u) << line;
   EXPECT_EQ(line.size(), std::string("Runs a script: ").size() + kShownPayloadAtMost + 3);
   EXPECT_EQ(line.substr(line.size() - 3), "...");
+  // A stray byte before the mark does not hide it inside a longer character.
+  EXPECT_EQ(ShownText("\x98\xE2\x80\xAE\x98", 20), "\x98\\u202E\x98");
 }
 
 }  // namespace korvalis::dialogs
