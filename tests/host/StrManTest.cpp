@@ -109,6 +109,9 @@ TEST(VisibleText, ANulAndOtherControlCharactersAreSpelledOutAndOrdinaryTextIsKep
   EXPECT_EQ(VisibleText(std::string("Hidden\0Payload", 14)), "Hidden\\0Payload");
   EXPECT_EQ(VisibleText(std::string("\0\0", 2)), "\\0\\0");
   EXPECT_EQ(VisibleText("a\tb\r\n\x1f"), "a\\x09b\\x0D\\x0A\\x1F");
+  // A direction mark would show "Update\u202Etxt.exe" as "Updateexe.txt".
+  EXPECT_EQ(VisibleText("Update\xE2\x80\xAEtxt.exe"), "Update\\u202Etxt.exe");
+  EXPECT_EQ(VisibleText("\xE2\x81\xA6\xE2\x80\x8F\xD8\x9C"), "\\u2066\\u200F\\u061C");
   const std::string ordinary = "C:\\Tools\\upd.exe /q \"\xe9t\xe9\" ~\x7f";
   EXPECT_EQ(VisibleText(ordinary), ordinary);
   // Messages name the value the same way, whole.
