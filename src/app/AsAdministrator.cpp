@@ -2,19 +2,69 @@
 
 #include "app/ElevatedCopy.h"
 #include "app/InstallCheck.h"
+#include "platform/Sha256.h"
 #include "text/Fileman.h"
 
 namespace korvalis::app {
 
 namespace {
-TElevatedRun Failed(const std::string& message) { return TElevatedRun{TElevatedRun::State::Failed, {}, message}; }
+
+TElevatedRun Failed(const std::string& message) { return TElevatedRun{TElevatedRun::State::Failed, message}; }
+
+std::string HexOf(const std::string& bytes, std::size_t count, bool upper) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = 0; i < count && i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    hex += std::string{digits[c >> 4], digits[c & 15]};
+  }
+  return hex;
+}
+
+std::vector<std::uint8_t> BytesOf(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
+
+// A name of its own for each request: a file another program holds open (any program may open
+// one) can be neither replaced nor removed, and must not stop the next request.
+std::string WriteRequestFile(platform::FileSystem& files, const std::string& folder, const std::string& text) {
+  constexpr int kTries = 16;
+  const std::string stem = "elevated-" + HexOf(platform::Sha256Of(BytesOf(text)), 8, false);
+  for (int n = 0; n < kTries; ++n) {
+    const std::string path =
+        text::JoinPath(folder, stem + (n == 0 ? std::string() : "-" + std::to_string(n)) + kRequestExtension);
+    if (!files.IsFile(path) && files.WriteFileAtomically(path, BytesOf(text))) return path;
+  }
+  return std::string();
+}
+
 }  // namespace
 
-std::string RequestPath(platform::Environment& environment) {
+std::string RequestFolder(platform::Environment& environment) {
   const std::string local = environment.LocalAppDataFolder();
   // The user's own profile folder, which other users cannot write.
   if (local.empty()) return std::string();
-  return text::JoinPath(text::JoinPath(local, "Korvalis"), std::string("elevated") + kRequestExtension);
+  return text::JoinPath(local, "Korvalis");
+}
+
+std::vector<TElevatedRequest> SplitIntoRequests(const std::vector<TUndoOperation>& undos) {
+  std::vector<TElevatedRequest> requests;
+  std::size_t bytes = 0;
+  for (const TUndoOperation& undo : undos) {
+    TElevatedRequest one;
+    one.undos = {undo};
+    const std::size_t size = EncodeRequest(one).size();
+    if (requests.empty() || requests.back().undos.size() >= kMaxUndosPerRequest || bytes + size > kMaxRequestBytes) {
+      requests.emplace_back();
+      bytes = 0;
+    }
+    requests.back().undos.push_back(undo);
+    bytes += size;
+  }
+  return requests;
+}
+
+std::string RequestCode(const std::string& requestText) {
+  const std::string hex = HexOf(platform::Sha256Of(BytesOf(requestText)), 4, true);
+  return hex.substr(0, 4) + " " + hex.substr(4);
 }
 
 TElevatedRun RunAsAdministrator(const platform::Platform& platform, const TElevatedRequest& request,
@@ -23,34 +73,22 @@ TElevatedRun RunAsAdministrator(const platform::Platform& platform, const TEleva
   const std::vector<std::string> changeable = InstallCheck(platform.security, platform.environment.ProgramPath());
   if (!changeable.empty()) return Failed(UndoNotOfferedText(changeable));
   platform::FileSystem& files = platform.files;
-  const std::string requestPath = RequestPath(platform.environment);
-  const std::string resultPath = ResultPathOf(requestPath);
-  const std::string text = EncodeRequest(request);
-  if (requestPath.empty() || !files.CreateFolders(text::FileDir(requestPath)) ||
-      (files.IsFile(resultPath) && !files.RemoveFile(resultPath)) ||
-      !files.WriteFileAtomically(requestPath, std::vector<std::uint8_t>(text.begin(), text.end())))
-    return Failed(FormatText("Cannot write the request for Korvalis as administrator %s", requestPath));
+  const std::string folder = RequestFolder(platform.environment);
+  const std::string requestPath = folder.empty() || !files.CreateFolders(folder)
+                                      ? std::string()
+                                      : WriteRequestFile(files, folder, EncodeRequest(request));
+  if (requestPath.empty())
+    return Failed(FormatText("Cannot write the request for Korvalis as administrator in %s", folder));
   std::uint32_t exitCode = 0;
   const platform::Status status = platform.elevation.RunElevated(
       platform.environment.ProgramPath(), std::string(kElevatedSwitch) + " \"" + requestPath + "\"", owner, exitCode);
-  std::vector<std::uint8_t> answer;
-  const bool answered = status == platform::kSuccess && files.ReadFile(resultPath, answer);
   files.RemoveFile(requestPath);
-  files.RemoveFile(resultPath);
-  if (status == platform::kErrorCancelled) return TElevatedRun{TElevatedRun::State::Declined, {}, {}};
+  if (status == platform::kErrorCancelled) return TElevatedRun{TElevatedRun::State::Declined, {}};
   if (status != platform::kSuccess) return Failed(FormatText("Cannot start Korvalis as administrator (error %d)", status));
-  if (!answered) return Failed("Korvalis as administrator gave no answer");
-  TElevatedRun run{TElevatedRun::State::Answered, {}, {}};
-  std::string refused;
-  try {
-    run.results = ParseResults(std::string(answer.begin(), answer.end()), refused);
-  } catch (const TRequestRefused&) {
-    return Failed("Korvalis as administrator gave a damaged answer");
-  }
-  if (!refused.empty()) return Failed("Korvalis as administrator refused the request: " + refused);
-  const std::size_t steps = request.kind == TElevatedRequest::Kind::Undo ? request.undos.size() : 1;
-  if (run.results.size() != steps) return Failed("Korvalis as administrator gave a damaged answer");
-  return run;
+  if (exitCode == static_cast<std::uint32_t>(kElevatedAnswered)) return TElevatedRun{TElevatedRun::State::Answered, {}};
+  if (exitCode == static_cast<std::uint32_t>(kElevatedDeclined)) return TElevatedRun{TElevatedRun::State::Cancelled, {}};
+  if (exitCode == static_cast<std::uint32_t>(kElevatedRefused)) return Failed("Korvalis as administrator refused the request");
+  return Failed(FormatText("Korvalis as administrator ended with code %d", static_cast<long long>(exitCode)));
 }
 
 }  // namespace korvalis::app

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/AsAdministrator.h"
+#include "app/ElevatedCopy.h"
 #include "app/InstallCheck.h"
 #include "app/Scope.h"
 #include "catalogue/Quarantine.h"
@@ -544,27 +545,35 @@ std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const st
     }
     if (!host_.OfferUndoAsAdministrator(messages)) return undone;
   }
-  TElevatedRequest request;
-  request.undos = undos;
-  const TElevatedRun run = RunAsAdministrator(platform_, request, host_.OwnerWindow());
-  if (run.state == TElevatedRun::State::Declined) {
-    // Kept, so the user can try again from the refused entries.
-    pendingUndos_.insert(pendingUndos_.end(), undos.begin(), undos.end());
-    host_.ReportError(Error("The change stays: administrator rights were not given"));
-    return std::vector<Undone>(undos.size(), Undone::Pending);
-  }
-  // Whatever the answer, the places themselves say what was undone.
   std::vector<std::string> stillThere;
-  if (run.state == TElevatedRun::State::Failed) stillThere.push_back(run.message);
+  bool declined = false;
+  std::size_t first = 0;
+  for (const TElevatedRequest& request : SplitIntoRequests(undos)) {
+    // One prompt declined is the answer for the rest too.
+    const TElevatedRun run = declined ? TElevatedRun{TElevatedRun::State::Declined, {}}
+                                      : RunAsAdministrator(platform_, request, host_.OwnerWindow());
+    declined = run.state == TElevatedRun::State::Declined;
+    if (declined) {
+      // Kept, so the user can try again from the refused entries.
+      pendingUndos_.insert(pendingUndos_.end(), request.undos.begin(), request.undos.end());
+      std::fill_n(undone.begin() + static_cast<std::ptrdiff_t>(first), request.undos.size(), Undone::Pending);
+    } else if (run.state == TElevatedRun::State::Failed) {
+      stillThere.push_back(run.message);
+    }
+    first += request.undos.size();
+  }
+  if (declined) host_.ReportError(Error("The change stays: administrator rights were not given"));
+  // Whatever the answer, the places themselves say what was undone.
   catalogue::TSectionReadings readings(platform_);
   for (std::size_t i = 0; i < undos.size(); ++i) {
+    if (undone[i] == Undone::Pending) continue;
     const TRequestedEntry& entry = undos[i].writeBack;
     if (PlaceAgrees(undos[i], readings)) {
       undone[i] = Undone::Yes;
       if (switches_.Logs) host_.WriteLog("Undone as administrator: " + entry.name + " " + entry.command);
       continue;
     }
-    const bool stale = run.state == TElevatedRun::State::Answered && run.results[i].outcome == TElevatedOutcome::Stale;
+    const bool stale = !PlaceHoldsNow(undos[i], readings);
     stillThere.push_back(FormatText(stale ? "%s was not undone: its place changed meanwhile"
                                           : "%s is still there: it could not be undone as administrator",
                                     entry.name));

@@ -25,39 +25,21 @@ bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
          entry.ContentHash() == expected.contentHash;
 }
 
-// Checks the section, as read once for the request, holds exactly what the request says
-// before writing.
-TElevatedResult CarryOut(const platform::Platform& platform, const TUndoOperation& undo,
-                         catalogue::TSectionReadings& readings) {
+// What fails here is not said: the resident reads each place afterwards and names what stays.
+void CarryOut(const platform::Platform& platform, const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
+  if (!PlaceHoldsNow(undo, readings)) return;
   const TRequestedEntry& target = undo.writeBack;
-  const TStartups* read = nullptr;
-  try {
-    read = &readings.Of(target.section);
-  } catch (const std::exception& error) {
-    return TElevatedResult{TElevatedOutcome::Failed, error.what()};
-  }
-  const TStartups& place = *read;
-  bool named = false, exact = false;
-  for (int i = 0; i < place.Count(); ++i) {
-    const TStartup& entry = place.Items(i);
-    if (!text::SameTextAscii(entry.ValueName(), target.valueName)) continue;
-    named = true;
-    exact = exact || (undo.hasNow && Holds(entry, undo.now));
-  }
-  if (undo.hasNow ? !exact : named) return TElevatedResult{TElevatedOutcome::Stale, {}};
   TStartups writing(kNoWindow, platform);
   TStartup* entry = writing.AddEntry(target.name, target.valueName, std::string(), target.command, target.section, 0);
-  if (!entry) return TElevatedResult{TElevatedOutcome::Failed, "Nothing to write"};
+  if (!entry) return;
   entry->LinkData() = target.data;
   entry->SetValueType(target.valueType);
   entry->SetContent(target.contentSize, target.contentHash);
   entry->SetEnabled(undo.enabled);
   try {
     entry->Apply();
-  } catch (const std::exception& error) {
-    return TElevatedResult{TElevatedOutcome::Failed, error.what()};
+  } catch (const std::exception&) {
   }
-  return TElevatedResult{TElevatedOutcome::Done, {}};
 }
 
 bool PlainLocalPath(const std::string& path) {
@@ -72,11 +54,42 @@ bool PlainLocalPath(const std::string& path) {
   return true;
 }
 
-bool WriteText(platform::FileSystem& files, const std::string& path, const std::string& text) {
-  return files.WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+bool IsRequestFile(const std::string& path) {
+  const std::string extension = kRequestExtension;
+  return path.size() > extension.size() && PlainLocalPath(path) &&
+         text::SameTextAscii(path.substr(path.size() - extension.size()), extension);
+}
+
+// The request as it is in its file, read once and closed: nothing else of its folder is touched.
+bool ReadRequest(platform::FileSystem& files, const std::string& path, TElevatedRequest& request) {
+  std::vector<std::uint8_t> bytes;
+  if (files.ReadOwnFile(path, kMaxRequestBytes, bytes) != platform::OwnFileResult::Read) return false;
+  try {
+    request = ParseRequest(std::string(bytes.begin(), bytes.end()));
+  } catch (const TRequestRefused&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
+
+bool PlaceHoldsNow(const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
+  const TStartups* read = nullptr;
+  try {
+    read = &readings.Of(undo.writeBack.section);
+  } catch (const std::exception&) {
+    return false;
+  }
+  bool named = false, exact = false;
+  for (int i = 0; i < read->Count(); ++i) {
+    const TStartup& entry = read->Items(i);
+    if (!text::SameTextAscii(entry.ValueName(), undo.writeBack.valueName)) continue;
+    named = true;
+    exact = exact || (undo.hasNow && Holds(entry, undo.now));
+  }
+  return undo.hasNow ? exact : !named;
+}
 
 std::vector<std::string> DescribeRequest(const TElevatedRequest& request) {
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile)
@@ -94,45 +107,22 @@ std::vector<std::string> DescribeRequest(const TElevatedRequest& request) {
 int RunElevatedRequest(const platform::Platform& platform, const std::string& requestPath, const ConfirmSteps& confirm) {
   // This very file may have been put here by a program running as the user: then it does nothing.
   if (!InstallCheck(platform.security, platform.environment.ProgramPath()).empty()) return kElevatedRefused;
-  const std::string resultPath = ResultPathOf(requestPath);
-  // Nothing is read or written beside a request that names no plain file of its kind.
-  if (resultPath.empty() || !PlainLocalPath(requestPath)) return kElevatedRefused;
-  const auto refuse = [&](const std::string& why) {
-    WriteText(platform.files, resultPath, EncodeResults({}, why));
-    return kElevatedRefused;
-  };
-  platform::FileDigest digest;
-  // Never held whole when larger than a request may be.
-  if (platform.files.DigestFile(requestPath, kMaxRequestBytes, digest) != platform::DigestResult::Read)
-    return refuse("the request cannot be read");
-  if (!digest.kept) return refuse("the request is too large");
   TElevatedRequest request;
-  try {
-    request = ParseRequest(std::string(digest.bytes.begin(), digest.bytes.end()));
-  } catch (const TRequestRefused& error) {
-    return refuse(error.what());
-  }
+  if (!IsRequestFile(requestPath) || !ReadRequest(platform.files, requestPath, request)) return kElevatedRefused;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile && !platform.files.IsFile(request.messageFile))
-    return refuse("the program file is not there");
-  const std::size_t steps = request.kind == TElevatedRequest::Kind::Undo ? request.undos.size() : 1;
-  if (!confirm(DescribeRequest(request))) {
-    WriteText(platform.files, resultPath,
-              EncodeResults(std::vector<TElevatedResult>(steps, TElevatedResult{TElevatedOutcome::Declined, {}})));
-    return kElevatedDeclined;
-  }
-  std::vector<TElevatedResult> results;
+    return kElevatedRefused;
+  if (!confirm(DescribeRequest(request))) return kElevatedDeclined;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile) {
+    // The registry says whether it took; the resident reads it there.
     try {
       eventlog::RegisterMessageFile(platform.registry, kEventSourceName, request.messageFile);
-      results.push_back(TElevatedResult{TElevatedOutcome::Done, {}});
-    } catch (const std::exception& error) {
-      results.push_back(TElevatedResult{TElevatedOutcome::Failed, error.what()});
+    } catch (const std::exception&) {
     }
-  } else {
-    catalogue::TSectionReadings readings(platform);
-    for (const TUndoOperation& undo : request.undos) results.push_back(CarryOut(platform, undo, readings));
+    return kElevatedAnswered;
   }
-  return WriteText(platform.files, resultPath, EncodeResults(results)) ? kElevatedAnswered : kElevatedRefused;
+  catalogue::TSectionReadings readings(platform);
+  for (const TUndoOperation& undo : request.undos) CarryOut(platform, undo, readings);
+  return kElevatedAnswered;
 }
 
 }  // namespace korvalis::app

@@ -1,12 +1,14 @@
 #pragma once
 // The elevated copy of the program: started with administrator rights by the resident program,
-// it carries out one request file and writes its answer beside it. It shows the user what it is
-// about to do and does it only on the user's OK; it touches nothing else.
+// it carries out one request file, read once and never written, and answers by its exit code
+// alone. It shows the user what it is about to do and does it only on the user's OK; it touches
+// nothing else.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/ElevatedRequest.h"
+#include "catalogue/SectionReadings.h"
 #include "platform/Platform.h"
 
 namespace korvalis::app {
@@ -20,15 +22,20 @@ constexpr const char* kEventSourceName = "Korvalis";
 using ConfirmSteps = std::function<bool(const std::vector<std::string>& steps)>;
 
 // The exit codes of the elevated copy.
-constexpr int kElevatedAnswered = 0;  // the result file holds one result per step
+// What was undone the resident reads in the places themselves.
+constexpr int kElevatedAnswered = 0;  // the steps shown were carried out where the places still held them
 constexpr int kElevatedDeclined = 1;  // the user said no to the steps shown
-constexpr int kElevatedRefused = 2;   // the request was refused as a whole (said in the result file, when there is one)
+constexpr int kElevatedRefused = 2;   // the request was refused as a whole, unshown
+
+// Whether the place, as read once for a batch, holds exactly what the undo expects to find
+// there: the entry `now`, or no entry of that value name.
+bool PlaceHoldsNow(const TUndoOperation& undo, catalogue::TSectionReadings& readings);
 
 // One line per step, as the user is shown it before anything is done.
 std::vector<std::string> DescribeRequest(const TElevatedRequest& request);
 
-// Reads the request file (an absolute local path ending in ".request"), checks it, asks, carries
-// it out and writes the result file.
+// Reads the request file (an absolute local path ending in ".request"), checks it, asks and
+// carries it out; returns one of the exit codes above.
 int RunElevatedRequest(const platform::Platform& platform, const std::string& requestPath, const ConfirmSteps& confirm);
 
 }  // namespace korvalis::app

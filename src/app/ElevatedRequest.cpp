@@ -12,7 +12,6 @@ using catalogue::Section;
 namespace {
 
 constexpr const char* kRequestHeader = "Korvalis elevated request 1";
-constexpr const char* kResultHeader = "Korvalis elevated result 1";
 constexpr const char* kEnd = "end";
 constexpr std::size_t kMaxPathChars = 260;
 
@@ -241,57 +240,6 @@ TElevatedRequest ParseRequest(const std::string& text) {
     request.undos.push_back(UndoOf(fields));
   }
   return request;
-}
-
-std::string EncodeResults(const std::vector<TElevatedResult>& results, const std::string& refusedBecause) {
-  std::string text = std::string(kResultHeader) + "\n";
-  if (!refusedBecause.empty()) {
-    text += "refused " + Hex(refusedBecause) + "\n";
-  } else {
-    for (const TElevatedResult& result : results) {
-      switch (result.outcome) {
-        case TElevatedOutcome::Done: text += "done\n"; break;
-        case TElevatedOutcome::Stale: text += "stale\n"; break;
-        case TElevatedOutcome::Declined: text += "declined\n"; break;
-        case TElevatedOutcome::Failed: text += "failed " + Hex(result.message) + "\n"; break;
-      }
-    }
-  }
-  return text + kEnd + "\n";
-}
-
-std::vector<TElevatedResult> ParseResults(const std::string& text, std::string& refusedBecause) {
-  refusedBecause.clear();
-  std::vector<TElevatedResult> results;
-  for (const std::string& line : Lines(text, kResultHeader)) {
-    const std::vector<std::string> fields = Fields(line);
-    if (fields.size() == 2 && fields[0] == "refused") {
-      refusedBecause = Unhex(fields[1]);
-      if (refusedBecause.empty()) Refuse("a result is malformed");
-      continue;
-    }
-    TElevatedResult result;
-    if (fields.size() == 1 && fields[0] == "done")
-      result.outcome = TElevatedOutcome::Done;
-    else if (fields.size() == 1 && fields[0] == "stale")
-      result.outcome = TElevatedOutcome::Stale;
-    else if (fields.size() == 1 && fields[0] == "declined")
-      result.outcome = TElevatedOutcome::Declined;
-    else if (fields.size() == 2 && fields[0] == "failed")
-      result.message = Unhex(fields[1]);
-    else
-      Refuse("a result is malformed");
-    results.push_back(result);
-  }
-  return results;
-}
-
-std::string ResultPathOf(const std::string& requestPath) {
-  const std::string extension = kRequestExtension;
-  const std::size_t stem = requestPath.size() >= extension.size() ? requestPath.size() - extension.size() : 0;
-  if (requestPath.size() < extension.size() || !text::SameTextAscii(requestPath.substr(stem), extension))
-    return std::string();
-  return requestPath.substr(0, stem) + ".result";
 }
 
 }  // namespace korvalis::app

@@ -1,8 +1,8 @@
 #pragma once
-// What the resident program asks of its elevated copy, as a text file, and what the copy
-// answers. The copy runs with administrator rights and reads the request from a folder the user
-// can write, so the request is hostile input: a strict format, a size limit, only undo
-// operations on machine-wide places of the places table, or the event source's registration.
+// What the resident program asks of its elevated copy, as a text file. The copy runs with
+// administrator rights and reads the request from a folder the user can write, so the request
+// is hostile input: a strict format, a size limit, only undo operations on machine-wide places
+// of the places table, or the event source's registration.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,8 +50,9 @@ class TRequestRefused : public Error {
   using Error::Error;
 };
 
-constexpr std::size_t kMaxRequestBytes = 256 * 1024;
-constexpr std::size_t kMaxUndosPerRequest = 256;
+// Enough for hundreds of refusals at once; more go in several requests.
+constexpr std::size_t kMaxRequestBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxUndosPerRequest = 4096;
 
 // Whether the elevated copy may touch the place: machine-wide (the machine's Startup folder, not
 // the user's), and one it can write back.
@@ -63,21 +64,7 @@ std::string EncodeRequest(const TElevatedRequest& request);
 // startup folder's entry named by a plain file name.
 TElevatedRequest ParseRequest(const std::string& text);
 
-// The answer, one per undo in the request's order (one for a registration).
-enum class TElevatedOutcome { Done, Stale, Failed, Declined };
-struct TElevatedResult {
-  TElevatedOutcome outcome = TElevatedOutcome::Failed;
-  std::string message;  // why it failed
-};
-
-// A request refused as a whole is one result line naming why, with no result per entry.
-std::string EncodeResults(const std::vector<TElevatedResult>& results, const std::string& refusedBecause = {});
-// The results; refusedBecause set when the request was refused. Fails with TRequestRefused on
-// a damaged file.
-std::vector<TElevatedResult> ParseResults(const std::string& text, std::string& refusedBecause);
-
-// The result file beside a request file: "undo.request" answers in "undo.result".
+// A request file's name ends so.
 constexpr const char* kRequestExtension = ".request";
-std::string ResultPathOf(const std::string& requestPath);
 
 }  // namespace korvalis::app

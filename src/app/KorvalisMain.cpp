@@ -168,8 +168,6 @@ void TKorvalisMain::RegisterAsEventSource() {
     host_.ReportError(Error("The change stays: administrator rights were not given"));
   else if (run.state == TElevatedRun::State::Failed)
     host_.ReportError(Error(run.message));
-  else if (run.results.front().outcome == TElevatedOutcome::Failed)
-    host_.ReportError(Error(run.results.front().message));
   // The registry says whether it took, whatever the answer.
   else if (!EventSourceRegistered())
     host_.ReportError(Error("Korvalis is still not registered as the source of its event records"));

@@ -32,6 +32,15 @@ enum class DigestResult {
   Unreadable,  // there, but locked or without the right to read it
 };
 
+enum class OwnFileResult {
+  Read,
+  Missing,
+  ReparsePoint,  // the name or a folder above it is a link, junction or other reparse point
+  NotRegular,    // a folder, pipe or device
+  TooLarge,
+  Unreadable,
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -46,6 +55,11 @@ class FileSystem {
   // The file's size and SHA-256, computed while streaming it; its bytes too when it holds at
   // most keepAtMost of them.
   virtual DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) = 0;
+  // A whole file a program of the user may have put there, as a process with more rights reads
+  // it: never through a reparse point at its name or above it, shared for reading, writing and
+  // deleting (another program's open handle neither blocks it nor is blocked), at most maxBytes,
+  // and closed before it returns.
+  virtual OwnFileResult ReadOwnFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes) = 0;
   // Whether writing the path would change that name alone: true for nothing there or a
   // regular file no other name shares; false for a symbolic link or junction (looked at
   // itself, not followed), a file with further hard links, a folder, pipe or device.

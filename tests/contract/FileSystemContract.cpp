@@ -187,6 +187,23 @@ TEST_P(FileSystemContract, AFolderWatchSeesFilesAndASubfolderWatchSeesFolders) {
   EXPECT_FALSE(files().WatchSubfolders(folder + "\\missing"));
 }
 
+TEST_P(FileSystemContract, AnOwnFileIsReadWholeWithinItsLimitWhileHeldOpenAndNeverThroughALink) {
+  const std::string folder = world().ScratchFolder();
+  ASSERT_TRUE(files().WriteFile(folder + "\\undo.request", {'u', 0, '\n'}));
+  std::vector<std::uint8_t> bytes;
+  {
+    const std::shared_ptr<void> held = world().HoldOpen(folder + "\\undo.request");
+    ASSERT_TRUE(held);
+    ASSERT_EQ(files().ReadOwnFile(folder + "\\undo.request", 3, bytes), OwnFileResult::Read);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{'u', 0, '\n'}));
+  }
+  EXPECT_EQ(files().ReadOwnFile(folder + "\\undo.request", 2, bytes), OwnFileResult::TooLarge);
+  EXPECT_EQ(files().ReadOwnFile(folder + "\\missing.request", 10, bytes), OwnFileResult::Missing);
+  EXPECT_EQ(files().ReadOwnFile(folder, 10, bytes), OwnFileResult::NotRegular);
+  if (!world().MakeSymbolicLink(folder + "\\linked.request", folder + "\\undo.request")) return;
+  EXPECT_EQ(files().ReadOwnFile(folder + "\\linked.request", 10, bytes), OwnFileResult::ReparsePoint);
+}
+
 KORVALIS_INSTANTIATE_CONTRACT(FileSystemContract);
 
 }  // namespace korvalis::contract

@@ -46,6 +46,7 @@ class MemoryWorld : public World {
     windows_.security.SetAccess(path, grants);
     return true;
   }
+  std::shared_ptr<void> HoldOpen(const std::string&) override { return std::make_shared<int>(0); }
 
  private:
   platform::memory::MemoryWindows windows_;

@@ -36,6 +36,9 @@ class World {
   // (inherited by what a folder holds) put on a file or folder; false when it was not taken.
   virtual platform::TPrincipal CurrentUser() = 0;
   virtual bool SetAccess(const std::string& path, const std::vector<platform::TAccessGrant>& grants) = 0;
+  // Another program's handle on the file, open for reading and writing and sharing reading
+  // only, until the holder goes; a world without handles holds nothing.
+  virtual std::shared_ptr<void> HoldOpen(const std::string& path) = 0;
 };
 
 struct WorldKind {

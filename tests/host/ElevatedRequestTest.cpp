@@ -106,22 +106,22 @@ TEST(ElevatedRequestTest, OnlyAWholeRequestOfUndosAtMachinePlacesOfTheTableIsAcc
   withCr.insert(withCr.find('\n'), "\r");
   EXPECT_EQ(Refusal(withCr), "a line is malformed");
 
-  // The elevated copy reads nothing from a path that climbs, and answers a refusal in its result file.
+  // The elevated copy reads nothing from a path that climbs, nor through a junction, and answers
+  // a refusal by its exit code alone, writing nothing beside the request.
   platform::memory::MemoryWindows windows;
   windows.files.AddFolder("C:\\Requests");
   windows.files.AddTextFile("C:\\Requests\\bad.request", twoVerbs);
   windows.files.AddTextFile("C:\\Requests\\Sub.request", text);
+  windows.files.AddJunction("C:\\Linked", "C:\\Requests");
   int asked = 0;
   const ConfirmSteps confirm = [&](const std::vector<std::string>&) { return ++asked > 0; };
-  EXPECT_EQ(RunElevatedRequest(windows.platform(), "C:\\Requests\\..\\Requests\\Sub.request", confirm), kElevatedRefused);
-  EXPECT_FALSE(windows.files.Exists("C:\\Requests\\Sub.result"));
-  EXPECT_EQ(RunElevatedRequest(windows.platform(), "C:\\Requests\\bad.request", confirm), kElevatedRefused);
-  const auto result = windows.files.Contents("C:\\Requests\\bad.result");
-  ASSERT_TRUE(result);
-  std::string because;
-  EXPECT_TRUE(ParseResults(std::string(result->begin(), result->end()), because).empty());
-  EXPECT_EQ(because, "the request holds more than one verb");
+  for (const char* path : {"C:\\Requests\\..\\Requests\\Sub.request", "C:\\Requests\\bad.request",
+                           "C:\\Linked\\Sub.request", "C:\\Requests\\Sub.txt"})
+    EXPECT_EQ(RunElevatedRequest(windows.platform(), path, confirm), kElevatedRefused) << path;
+  EXPECT_FALSE(windows.files.Exists("C:\\Requests\\bad.result"));
   EXPECT_EQ(asked, 0);
+  EXPECT_EQ(RunElevatedRequest(windows.platform(), "C:\\Requests\\Sub.request", confirm), kElevatedAnswered);
+  EXPECT_EQ(asked, 1);
 }
 
 }  // namespace korvalis::app

@@ -12,7 +12,7 @@ struct MemoryFileSystem::Node {
   bool folder = false;
   std::uint32_t attributes = kAttrArchive;
   enum class Kind { Regular, Device, SymbolicLink } kind = Kind::Regular;  // of a file
-  std::string linkTarget;                       // of a symbolic link
+  std::string linkTarget;                       // of a symbolic link, or of a junction (a folder)
   bool hardLinked = false;                      // another name shares the file
   std::vector<std::uint8_t> bytes;
   std::vector<std::unique_ptr<Node>> children;  // in creation order
@@ -93,18 +93,34 @@ std::string MemoryFileSystem::Absolute(const std::string& path) const {
   return result;
 }
 
-MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& path) const {
+MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& path, int depth) const {
+  // As the system does, a chain of junctions ends somewhere.
+  constexpr int kMostJunctions = 8;
   const auto parts = Split(Absolute(path));
   const auto drive = drives_.find(parts[0]);
-  if (drive == drives_.end() || !IsDriveRoot(parts[0])) return nullptr;
+  if (drive == drives_.end() || !IsDriveRoot(parts[0]) || depth > kMostJunctions) return nullptr;
   Node* node = drive->second.get();
   for (std::size_t i = 1; i < parts.size(); ++i) {
     if (parts[i].empty()) continue;
     if (!node->folder) return nullptr;
     node = node->Child(parts[i]);
+    if (node && node->folder && !node->linkTarget.empty()) node = Find(node->linkTarget, depth + 1);
     if (!node) return nullptr;
   }
   return node;
+}
+
+bool MemoryFileSystem::ReparsePointOnPath(const std::string& path) const {
+  const auto parts = Split(Absolute(path));
+  const auto drive = drives_.find(parts[0]);
+  if (drive == drives_.end()) return false;
+  const Node* node = drive->second.get();
+  for (std::size_t i = 1; i < parts.size() && node; ++i) {
+    if (parts[i].empty()) continue;
+    node = node->folder ? node->Child(parts[i]) : nullptr;
+    if (node && (!node->linkTarget.empty() || node->kind == Node::Kind::SymbolicLink)) return true;
+  }
+  return false;
 }
 
 MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolutePath) {
@@ -130,7 +146,8 @@ MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolut
       ++node->folderGeneration;
     }
     if (!child->folder) return nullptr;
-    node = child;
+    node = child->linkTarget.empty() ? child : Find(child->linkTarget);
+    if (!node) return nullptr;
   }
   return node;
 }
@@ -198,6 +215,19 @@ DigestResult MemoryFileSystem::DigestFile(const std::string& path, std::size_t k
   digest.kept = node->bytes.size() <= keepAtMost;
   digest.bytes = digest.kept ? node->bytes : std::vector<std::uint8_t>();
   return DigestResult::Read;
+}
+
+OwnFileResult MemoryFileSystem::ReadOwnFile(const std::string& path, std::size_t maxBytes,
+                                           std::vector<std::uint8_t>& bytes) {
+  if (NamesNothing(path)) return OwnFileResult::Unreadable;
+  if (ReparsePointOnPath(path)) return OwnFileResult::ReparsePoint;
+  const Node* node = Find(path);
+  if (!node) return OwnFileResult::Missing;
+  if (node->folder || node->kind != Node::Kind::Regular) return OwnFileResult::NotRegular;
+  if (!Allowed(FileOperation::Kind::Read, path)) return OwnFileResult::Unreadable;
+  if (node->bytes.size() > maxBytes) return OwnFileResult::TooLarge;
+  bytes = node->bytes;
+  return OwnFileResult::Read;
 }
 
 bool MemoryFileSystem::CanReplace(const std::string& path) {
@@ -387,6 +417,13 @@ void MemoryFileSystem::AddHardLink(const std::string& existing, const std::strin
   AddFile(path, original->bytes);
   original->hardLinked = true;
   Find(path)->hardLinked = true;
+}
+
+void MemoryFileSystem::AddJunction(const std::string& path, const std::string& target) {
+  AddFolder(target);
+  Node* junction = MakeFolders(Absolute(path));
+  if (junction) junction->linkTarget = Absolute(target);
+  if (junction) junction->attributes = kAttrDirectory | kAttrReparsePoint;
 }
 
 bool MemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }

@@ -33,6 +33,8 @@ class MemoryFileSystem : public FileSystem {
   bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
   // A refused Digest is a file that is there but cannot be read (locked, no rights).
   DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) override;
+  // A refused Read is a file that is there but cannot be read.
+  OwnFileResult ReadOwnFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes) override;
   bool CanReplace(const std::string& path) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
@@ -57,6 +59,9 @@ class MemoryFileSystem : public FileSystem {
   void AddDevice(const std::string& path);
   void AddSymbolicLink(const std::string& path, const std::string& target);
   void AddHardLink(const std::string& existing, const std::string& path);
+  // A folder's name that leads to another folder, as a junction does: what lies below it is
+  // the target's.
+  void AddJunction(const std::string& path, const std::string& target);
   // A move that copies and then fails to delete its source, as across volumes.
   void SetMovesLeaveTheSource(bool leave) { movesLeaveTheSource_ = leave; }
   void SetHook(Hook hook) { hook_ = std::move(hook); }
@@ -69,7 +74,9 @@ class MemoryFileSystem : public FileSystem {
  private:
   bool Allowed(FileOperation::Kind kind, const std::string& path) const;
   bool Put(const std::string& path, const std::vector<std::uint8_t>& bytes, bool append);
-  Node* Find(const std::string& path) const;
+  Node* Find(const std::string& path, int depth = 0) const;
+  // Whether the path, or a folder above it, is a link or junction itself (looked at, not followed).
+  bool ReparsePointOnPath(const std::string& path) const;
   Node* MakeFolders(const std::string& absolutePath);
   // The folder that holds the path, and the name in it.
   Node* ParentOf(const std::string& path, std::string& name) const;

@@ -152,6 +152,54 @@ DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t ke
   return DigestResult::Read;
 }
 
+namespace {
+// Each folder above the path looked at itself: a junction there would lead somewhere else.
+bool ReparsePointAbove(const std::string& path) {
+  for (auto cut = path.find('\\', 3); cut != std::string::npos; cut = path.find('\\', cut + 1)) {
+    const DWORD attributes = GetFileAttributesA(path.substr(0, cut).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  }
+  return false;
+}
+
+bool ReadUpTo(HANDLE file, std::size_t most, std::vector<std::uint8_t>& bytes) {
+  std::vector<std::uint8_t> chunk(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+    // One byte past the limit is enough to tell the file grew beyond it.
+    if (bytes.size() > most) return true;
+  }
+}
+}  // namespace
+
+OwnFileResult Win32FileSystem::ReadOwnFile(const std::string& path, std::size_t maxBytes,
+                                           std::vector<std::uint8_t>& bytes) {
+  if (ReparsePointAbove(path)) return OwnFileResult::ReparsePoint;
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return OwnFileResult::Missing;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return folder ? OwnFileResult::NotRegular : OwnFileResult::Unreadable;
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.get(), &information)) return OwnFileResult::Unreadable;
+  if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return OwnFileResult::ReparsePoint;
+  if (!IsRegularDiskFile(file.get(), information)) return OwnFileResult::NotRegular;
+  const std::uint64_t size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+  if (size > maxBytes) return OwnFileResult::TooLarge;
+  std::vector<std::uint8_t> read;
+  if (!ReadUpTo(file.get(), maxBytes, read)) return OwnFileResult::Unreadable;
+  if (read.size() > maxBytes) return OwnFileResult::TooLarge;
+  bytes = std::move(read);
+  return OwnFileResult::Read;
+}
+
 bool Win32FileSystem::CanReplace(const std::string& path) {
   // The link itself is opened, not what it points to.
   UniqueFile file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,

@@ -11,6 +11,7 @@ class Win32FileSystem : public FileSystem {
   bool FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) override;
   bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) override;
   DigestResult DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) override;
+  OwnFileResult ReadOwnFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes) override;
   bool CanReplace(const std::string& path) override;
   bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
