@@ -519,7 +519,9 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
     try {
       entry.Apply();
     } catch (const RightsMissingError& error) {
-      if (ElevatedUndoAllowed(*catalogue::PlaceOf(entry.GetSection())))
+      // Only what the elevated copy would carry out is offered: it refuses a request as a whole.
+      const catalogue::TPlace& place = *catalogue::PlaceOf(entry.GetSection());
+      if (ElevatedUndoAllowed(place) && (!entry.Enabled() || ElevatedWriteAllowed(place, entry.ValueName())))
         refused.emplace_back(&entry, error.what());
       else
         host_.ReportError(error);

@@ -1,9 +1,16 @@
 #include "app/ElevatedCopy.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "app/InstallCheck.h"
+#include "catalogue/Quarantine.h"
 #include "catalogue/SectionReadings.h"
 #include "catalogue/Startups.h"
 #include "eventlog/zelEventLog.h"
+#include "platform/Files.h"
+#include "platform/RegistryValues.h"
+#include "platform/Services.h"
 #include "text/StrMan.h"
 #include "text/VisibleText.h"
 
@@ -25,11 +32,33 @@ bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
          entry.ContentHash() == expected.contentHash;
 }
 
+// The start type the service's key holds now, as this copy reads it; none when unreadable.
+std::optional<std::uint32_t> StartTypeOf(platform::Registry& registry, const std::string& valueName) {
+  const std::string service = valueName.substr(0, valueName.find('\\'));
+  platform::OpenedKey key = registry.OpenKey(platform::RootKey::LocalMachine, std::string(platform::kServicesKey) + "\\" + service,
+                                             platform::KeyAccess::Read);
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+  if (!key || platform::ReadValueBytes(*key.key, "Start", type, bytes) != platform::kSuccess ||
+      type != platform::kRegDword || bytes.size() != 4)
+    return std::nullopt;
+  return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+}
+
+// A boot or system driver is never disabled here, whatever the request and the reading say.
+bool MayActOn(const platform::Platform& platform, const TUndoOperation& undo) {
+  if (catalogue::PlaceOf(undo.writeBack.section)->kind != catalogue::PlaceKind::Service) return true;
+  const std::optional<std::uint32_t> start = StartTypeOf(platform.registry, undo.writeBack.valueName);
+  return start && *start >= platform::kServiceAutoStart;
+}
+
 // What fails here is not said: the resident reads each place afterwards and names what stays.
-void CarryOut(const platform::Platform& platform, const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
-  if (!PlaceHoldsNow(undo, readings)) return;
+void CarryOut(const platform::Platform& platform, const TUndoOperation& undo, catalogue::TSectionReadings& readings,
+              const std::string& quarantine) {
+  if (!PlaceHoldsNow(undo, readings) || !MayActOn(platform, undo)) return;
   const TRequestedEntry& target = undo.writeBack;
   TStartups writing(kNoWindow, platform);
+  writing.QuarantineIn(quarantine);
   TStartup* entry = writing.AddEntry(target.name, target.valueName, std::string(), target.command, target.section, 0);
   if (!entry) return;
   entry->LinkData() = target.data;
@@ -58,6 +87,25 @@ bool IsRequestFile(const std::string& path) {
   const std::string extension = kRequestExtension;
   return path.size() > extension.size() && PlainLocalPath(path) &&
          text::SameTextAscii(path.substr(path.size() - extension.size()), extension);
+}
+
+// Data the row fixes, as this copy spells it: at a place whose entries start with more rights
+// a write carries exactly that, and nothing the request made up.
+bool WritesOnlyFixedData(const platform::Platform& platform, const TUndoOperation& undo) {
+  const catalogue::TPlace& place = *catalogue::PlaceOf(undo.writeBack.section);
+  if (!undo.enabled || !place.privileged) return true;
+  const std::string* kept = place.KeptData(undo.writeBack.valueName);
+  if (!kept) return false;
+  std::string data = *kept;
+  const std::string system = "%system%";
+  if (const auto at = data.find(system); at != std::string::npos) data.replace(at, system.size(), platform::SystemDir(platform.environment));
+  return undo.writeBack.data.empty() && undo.writeBack.command == data;
+}
+
+bool NeedsQuarantine(const TElevatedRequest& request) {
+  return std::any_of(request.undos.begin(), request.undos.end(), [](const TUndoOperation& undo) {
+    return catalogue::RefusalsHeldInQuarantine(undo.writeBack.section);
+  });
 }
 
 // The request as it is in its file, read once and closed: nothing else of its folder is touched.
@@ -111,6 +159,8 @@ int RunElevatedRequest(const platform::Platform& platform, const std::string& re
   if (!IsRequestFile(requestPath) || !ReadRequest(platform.files, requestPath, request)) return kElevatedRefused;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile && !platform.files.IsFile(request.messageFile))
     return kElevatedRefused;
+  for (const TUndoOperation& undo : request.undos)
+    if (!WritesOnlyFixedData(platform, undo)) return kElevatedRefused;
   if (!confirm(DescribeRequest(request))) return kElevatedDeclined;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile) {
     // The registry says whether it took; the resident reads it there.
@@ -120,8 +170,10 @@ int RunElevatedRequest(const platform::Platform& platform, const std::string& re
     }
     return kElevatedAnswered;
   }
+  // Files and task definitions go where no user's program can reach them, or nowhere.
+  const std::string quarantine = NeedsQuarantine(request) ? catalogue::MachineQuarantineFolder(platform) : std::string();
   catalogue::TSectionReadings readings(platform);
-  for (const TUndoOperation& undo : request.undos) CarryOut(platform, undo, readings);
+  for (const TUndoOperation& undo : request.undos) CarryOut(platform, undo, readings, quarantine);
   return kElevatedAnswered;
 }
 

@@ -1,8 +1,10 @@
 #include "app/ElevatedRequest.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
+#include "platform/Services.h"
 #include "text/StrMan.h"
 
 namespace korvalis::app {
@@ -102,6 +104,54 @@ bool ClimbsOrIsEmpty(const std::string& path) {
 
 bool InFolder(Section section) { return catalogue::IsFolderSection(section); }
 
+bool OneOf(const std::vector<std::string>& names, const std::string& name) {
+  return std::any_of(names.begin(), names.end(), [&](const std::string& each) { return text::SameTextAscii(each, name); });
+}
+
+// A value of the place's key itself, or of a subkey on one of its levels or of its named keys,
+// named by its path from the key as the reader names it: "0001\Depend\x", "exefile\shell\open\command\"
+// for a default value. The value's own name may be anything, "" and ".." too.
+void CheckRegistryValueName(const catalogue::TPlace& place, const std::string& valueName) {
+  const auto cut = valueName.rfind('\\');
+  if (!place.BelowKey()) {
+    if (!place.Counts(valueName)) Refuse("a value is not one its place counts");
+    return;
+  }
+  if (cut == std::string::npos || !place.Counts(valueName.substr(cut + 1)))
+    Refuse("a value is not one its place counts");
+  const std::string key = valueName.substr(0, cut);
+  if (ClimbsOrIsEmpty(key)) Refuse("a value name climbs out of its place");
+  if (!place.keys.empty()) {
+    if (!OneOf(place.keys, key)) Refuse("a value is not one its place counts");
+    return;
+  }
+  const std::vector<std::string> levels = Split(key, '\\');
+  if (levels.size() < place.firstLevel || levels.size() > place.lastLevel ||
+      (levels.size() == place.lastLevel && !place.lastKeys.empty() && !OneOf(place.lastKeys, levels.back())))
+    Refuse("a value is not one its place counts");
+}
+
+void CheckValueName(const catalogue::TPlace& place, const std::string& valueName) {
+  switch (place.kind) {
+    case catalogue::PlaceKind::Registry: return CheckRegistryValueName(place, valueName);
+    case catalogue::PlaceKind::Service: {
+      // A service by its key's name, or its library as "<name>\Parameters\ServiceDll".
+      const auto slash = valueName.find('\\');
+      const bool library = slash != std::string::npos && slash > 0 &&
+                           text::SameTextAscii(valueName.substr(slash), "\\Parameters\\ServiceDll");
+      if (valueName.empty() || valueName.find('/') != std::string::npos || (slash != std::string::npos && !library))
+        Refuse("a value name climbs out of its place");
+      return;
+    }
+    case catalogue::PlaceKind::Task:
+      // A task by its path from the scheduler's root: "\Folder\Task".
+      if (valueName.size() < 2 || valueName[0] != '\\' || ClimbsOrIsEmpty(valueName.substr(1)))
+        Refuse("a value name climbs out of its place");
+      return;
+    default: return;
+  }
+}
+
 std::string EntryFields(const TRequestedEntry& entry) {
   std::string fields = Hex(entry.name) + " " + Hex(entry.valueName) + " " + Hex(entry.command) + " " +
                        std::to_string(entry.valueType) + " " + Hex(entry.data);
@@ -125,7 +175,7 @@ TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields,
   entry.data.assign(data.begin(), data.end());
   // The catalogue holds no entry without a command.
   if (entry.command.empty()) Refuse("an entry has no command");
-  if (!entry.valueName.empty() && ClimbsOrIsEmpty(entry.valueName)) Refuse("a value name climbs out of its place");
+  CheckValueName(*catalogue::PlaceOf(section), entry.valueName);
   if (InFolder(section)) {
     entry.contentSize = Number(fields[at + 5], std::numeric_limits<std::uint64_t>::max());
     entry.contentHash = Unhex(fields[at + 6]);
@@ -158,11 +208,17 @@ TUndoOperation UndoOf(const std::vector<std::string>& fields) {
     undo.enabled = false;
     undo.hasNow = true;
     undo.now = undo.writeBack;
+    // Disabled, a boot or system driver could leave Windows unable to start.
+    const bool service = catalogue::PlaceOf(section)->kind == catalogue::PlaceKind::Service;
+    if (service && undo.now.valueName.find('\\') == std::string::npos && undo.now.valueType < platform::kServiceAutoStart)
+      Refuse("a boot or system driver is not disabled as administrator");
     return undo;
   }
   const bool overNothing = fields.size() == 2 + n + 2 && fields.back() == "none";
   if ((fields.size() != 2 + n * 2 + 1 && !overNothing) || fields[2 + n] != "over") Refuse("a write-back is malformed");
   undo.writeBack = EntryOf(section, fields, 2);
+  if (!ElevatedWriteAllowed(*catalogue::PlaceOf(section), undo.writeBack.valueName))
+    Refuse("a write-back as administrator is not allowed at this place");
   undo.enabled = true;
   undo.hasNow = !overNothing;
   if (undo.hasNow) {
@@ -199,6 +255,14 @@ bool ElevatedUndoAllowed(const catalogue::TPlace& place) {
   if (place.kind == catalogue::PlaceKind::None) return false;
   if (place.kind == catalogue::PlaceKind::Folder) return place.section == catalogue::kLocalMachineStartupFolder;
   return place.kind != catalogue::PlaceKind::Registry || place.root == platform::RootKey::LocalMachine;
+}
+
+bool ElevatedWriteAllowed(const catalogue::TPlace& place, const std::string& valueName) {
+  // A file, a task's definition or a service's binary written as administrator would be a new
+  // way to start; so would earlier data where what the place names starts with more rights.
+  if (place.kind != catalogue::PlaceKind::Registry || !ElevatedUndoAllowed(place)) return false;
+  const auto cut = place.BelowKey() ? valueName.rfind('\\') : std::string::npos;
+  return place.KeptData(cut == std::string::npos ? valueName : valueName.substr(cut + 1)) || !place.privileged;
 }
 
 std::string EncodeRequest(const TElevatedRequest& request) {

@@ -57,11 +57,16 @@ constexpr std::size_t kMaxUndosPerRequest = 4096;
 // Whether the elevated copy may touch the place: machine-wide (the machine's Startup folder, not
 // the user's), and one it can write back.
 bool ElevatedUndoAllowed(const catalogue::TPlace& place);
+// Whether the elevated copy may write data back there: a registry value of such a place whose
+// data the row fixes itself (Winlogon's Shell and Userinit), or earlier data at a place whose
+// entries start with no rights beyond the user's. Anything else it only removes.
+bool ElevatedWriteAllowed(const catalogue::TPlace& place, const std::string& valueName);
 
 std::string EncodeRequest(const TElevatedRequest& request);
 // Fails with TRequestRefused for anything but a whole, well-formed request of at most
-// kMaxRequestBytes: one verb, places of the table only, no HKCU, no ".." in a path, and a
-// startup folder's entry named by a plain file name.
+// kMaxRequestBytes: one verb, places of the table only, no HKCU, values the place counts on its
+// own levels, no ".." in a key's path, a startup folder's entry named by a plain file name, a
+// task by its path, writes only where ElevatedWriteAllowed, no boot or system driver disabled.
 TElevatedRequest ParseRequest(const std::string& text);
 
 // A request file's name ends so.

@@ -114,7 +114,7 @@ void TStartup::ApplyToFolder() const {
   if (!enabled_) {
     // Refused: kept aside, not deleted, so a mistaken answer can be undone by hand.
     if (files.IsFile(path))
-      Quarantine(owner_->Platform(), path);
+      Quarantine(owner_->Platform(), owner_->QuarantineFolder(), path);
     else if (!NameCanBeSpelled(valueName_))
       throw Error(FormatText("Cannot quarantine file %s", path));
     return;

@@ -81,6 +81,10 @@ struct Row {
     place.runsOnce = true;
     return std::move(*this);
   }
+  Row&& Privileged() && {
+    place.privileged = true;
+    return std::move(*this);
+  }
   // Guarded with every switch in any state, and asked with questions off.
   Row&& AsksAlways() && {
     place.asksAlways = true;
@@ -173,8 +177,8 @@ std::vector<Row> Rows() {
       Key(20, 180, 180, kFurther, "Local Machine Winlogon", HKLM, Under(kNtVersion, "Winlogon")).Values({"Userinit", "Shell"}).NeverDeleted({"%system%\\userinit.exe,", "explorer.exe"}),
       Key(21, 190, 190, kFurther, "Local Machine Active Setup", HKLM, "Software\\Microsoft\\Active Setup\\Installed Components").Values({"StubPath"}).Levels(1, 1),
       Key(22, 200, 200, kFurther, "Local Machine Terminal Startup", HKLM, Under(kControl, "Terminal Server\\Wds\\rdpwd")).Values({"StartupPrograms"}).Asks(kAddedAndChanged),
-      Key(23, 210, 210, kFurther, "Local Machine Boot Execute", HKLM, Under(kControl, "Session Manager")).Values({"BootExecute"}).Asks(kAddedAndChanged).MultiString(),
-      Key(24, 220, 220, kFurther, "Local Machine Boot Verification", HKLM, Under(kControl, "BootVerificationProgram")).Values({"ImagePath"}).Asks(kAddedAndChanged),
+      Key(23, 210, 210, kFurther, "Local Machine Boot Execute", HKLM, Under(kControl, "Session Manager")).Values({"BootExecute"}).Asks(kAddedAndChanged).MultiString().Privileged(),
+      Key(24, 220, 220, kFurther, "Local Machine Boot Verification", HKLM, Under(kControl, "BootVerificationProgram")).Values({"ImagePath"}).Asks(kAddedAndChanged).Privileged(),
       Key(25, 230, 230, kFurther, "Current User Startup Folder Location", HKCU, Under(kVersion, "Explorer\\User Shell Folders")).Values({"Startup"}).Asks(kAddedAndChanged),
       Key(26, 240, 240, kFurther, "Local Machine Startup Folder Location", HKLM, Under(kVersion, "Explorer\\User Shell Folders")).Values({"Common Startup"}).Asks(kAddedAndChanged),
       Twin(27, 16, 250, 250),
@@ -184,46 +188,46 @@ std::vector<Row> Rows() {
       Twin(31, 26, 290, 290),
       Key(32, 300, 5, kFurther, "Korvalis Settings", HKCU, "Software\\Brenmoor\\Korvalis").Values({"GuardAllPlaces", "Monitoring", "Notification", "Logs"}).AsksAlways(),
       // Image hijacks and the rest of the logon chain, swept after the places above.
-      Key(40, 400, 400, kFurther, "Local Machine Image File Execution Options", HKLM, Under(kNtVersion, "Image File Execution Options")).Values({"Debugger", "GlobalFlag"}).Levels(1, 1).Numbers(),
+      Key(40, 400, 400, kFurther, "Local Machine Image File Execution Options", HKLM, Under(kNtVersion, "Image File Execution Options")).Values({"Debugger", "GlobalFlag"}).Levels(1, 1).Numbers().Privileged(),
       Twin(41, 40, 410, 410),
-      Key(42, 420, 420, kFurther, "Local Machine Silent Process Exit", HKLM, Under(kNtVersion, "SilentProcessExit")).Values({"MonitorProcess"}).Levels(1, 1),
+      Key(42, 420, 420, kFurther, "Local Machine Silent Process Exit", HKLM, Under(kNtVersion, "SilentProcessExit")).Values({"MonitorProcess"}).Levels(1, 1).Privileged(),
       Twin(43, 42, 430, 430),
       Key(44, 440, 440, kFurther, "Current User Command Processor", HKCU, "Software\\Microsoft\\Command Processor").Values({"AutoRun"}),
-      Key(45, 450, 450, kFurther, "Local Machine Command Processor", HKLM, "Software\\Microsoft\\Command Processor").Values({"AutoRun"}),
+      Key(45, 450, 450, kFurther, "Local Machine Command Processor", HKLM, "Software\\Microsoft\\Command Processor").Values({"AutoRun"}).Privileged(),
       Twin(46, 45, 460, 460),
       Key(47, 470, 470, kFurther, "Current User Winlogon", HKCU, Under(kNtVersion, "Winlogon")).Values({"Shell"}),
       Key(48, 480, 480, kFurther, "Local Machine Winlogon Programs", HKLM, Under(kNtVersion, "Winlogon")).Values({"Taskman", "VmApplet", "AppSetup"}),
       Twin(49, 48, 490, 490),
-      Key(50, 500, 500, kFurther, "Local Machine Winlogon Notify", HKLM, Under(kNtVersion, "Winlogon\\Notify")).Values({"DLLName"}).Levels(1, 1),
+      Key(50, 500, 500, kFurther, "Local Machine Winlogon Notify", HKLM, Under(kNtVersion, "Winlogon\\Notify")).Values({"DLLName"}).Levels(1, 1).Privileged(),
       Twin(51, 50, 510, 510),
-      Key(52, 520, 520, kFurther, "Local Machine Group Policy Extensions", HKLM, Under(kNtVersion, "Winlogon\\GPExtensions")).Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged),
+      Key(52, 520, 520, kFurther, "Local Machine Group Policy Extensions", HKLM, Under(kNtVersion, "Winlogon\\GPExtensions")).Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged).Privileged(),
       Twin(53, 52, 530, 530),
       Key(54, 540, 540, kFurther, "Current User Policies Shell", HKCU, Under(kVersion, "Policies\\System")).Values({"Shell"}),
       Key(55, 550, 550, kFurther, "Local Machine Policies Shell", HKLM, Under(kVersion, "Policies\\System")).Values({"Shell"}),
       Twin(56, 55, 560, 560),
-      Key(57, 570, 570, kFurther, "Local Machine Safe Boot Shell", HKLM, Under(kControl, "SafeBoot")).Values({"AlternateShell"}),
+      Key(57, 570, 570, kFurther, "Local Machine Safe Boot Shell", HKLM, Under(kControl, "SafeBoot")).Values({"AlternateShell"}).Privileged(),
       // Windows ships AppInit_DLLs as an empty string: a refused one is emptied again.
-      Key(58, 580, 580, kFurther, "Local Machine AppInit DLLs", HKLM, Under(kNtVersion, "Windows")).Values({"AppInit_DLLs", "LoadAppInit_DLLs"}).Numbers().NeverDeleted({""}),
+      Key(58, 580, 580, kFurther, "Local Machine AppInit DLLs", HKLM, Under(kNtVersion, "Windows")).Values({"AppInit_DLLs", "LoadAppInit_DLLs"}).Numbers().NeverDeleted({""}).Privileged(),
       Twin(59, 58, 590, 590),
-      Key(60, 600, 600, kFurther, "Local Machine AppCert DLLs", HKLM, Under(kSessionManager, "AppCertDlls")),
-      Key(61, 610, 610, kFurther, "Local Machine Session Manager Execute", HKLM, kSessionManager).Values({"SetupExecute", "Execute", "S0InitialCommand"}).MultiString().NeverDeleted({""}),
-      Key(62, 620, 620, kFurther, "Local Machine Known DLLs", HKLM, Under(kSessionManager, "KnownDLLs")),
+      Key(60, 600, 600, kFurther, "Local Machine AppCert DLLs", HKLM, Under(kSessionManager, "AppCertDlls")).Privileged(),
+      Key(61, 610, 610, kFurther, "Local Machine Session Manager Execute", HKLM, kSessionManager).Values({"SetupExecute", "Execute", "S0InitialCommand"}).MultiString().NeverDeleted({""}).Privileged(),
+      Key(62, 620, 620, kFurther, "Local Machine Known DLLs", HKLM, Under(kSessionManager, "KnownDLLs")).Privileged(),
       Key(63, 630, 630, kFurther, "Current User Screen Saver", HKCU, "Control Panel\\Desktop").Values({"SCRNSAVE.EXE"}),
       Key(64, 640, 640, kFurther, "Current User Screen Saver Policy", HKCU, "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop").Values({"SCRNSAVE.EXE"}),
       // The system cannot log on without its authentication package; Windows ships the
       // security packages as an empty list.
-      Key(65, 650, 650, kFurther, "Local Machine Security Packages", HKLM, Under(kControl, "Lsa")).Values({"Authentication Packages", "Notification Packages", "Security Packages"}).MultiString().NeverDeleted({"msv1_0", "scecli", ""}),
-      Key(66, 660, 660, kFurther, "Local Machine OSConfig Security Packages", HKLM, Under(kControl, "Lsa\\OSConfig")).Values({"Security Packages"}).MultiString(),
-      Key(67, 670, 670, kFurther, "Local Machine Print Monitors", HKLM, Under(kControl, "Print\\Monitors")).Values({"Driver"}).Levels(1, 1).Asks(kAddedAndChanged),
-      Key(68, 680, 680, kFurther, "Local Machine Print Processors", HKLM, Under(kControl, "Print\\Environments")).Values({"Driver"}).Levels(3, 3).Asks(kAddedAndChanged),
-      Key(69, 690, 690, kFurther, "Local Machine NetSh Helpers", HKLM, "Software\\Microsoft\\NetSh").Asks(kAddedAndChanged),
+      Key(65, 650, 650, kFurther, "Local Machine Security Packages", HKLM, Under(kControl, "Lsa")).Values({"Authentication Packages", "Notification Packages", "Security Packages"}).MultiString().NeverDeleted({"msv1_0", "scecli", ""}).Privileged(),
+      Key(66, 660, 660, kFurther, "Local Machine OSConfig Security Packages", HKLM, Under(kControl, "Lsa\\OSConfig")).Values({"Security Packages"}).MultiString().Privileged(),
+      Key(67, 670, 670, kFurther, "Local Machine Print Monitors", HKLM, Under(kControl, "Print\\Monitors")).Values({"Driver"}).Levels(1, 1).Asks(kAddedAndChanged).Privileged(),
+      Key(68, 680, 680, kFurther, "Local Machine Print Processors", HKLM, Under(kControl, "Print\\Environments")).Values({"Driver"}).Levels(3, 3).Asks(kAddedAndChanged).Privileged(),
+      Key(69, 690, 690, kFurther, "Local Machine NetSh Helpers", HKLM, "Software\\Microsoft\\NetSh").Asks(kAddedAndChanged).Privileged(),
       Twin(70, 69, 700, 700),
-      Key(71, 710, 710, kFurther, "Local Machine Time Providers", HKLM, "SYSTEM\\CurrentControlSet\\Services\\W32Time\\TimeProviders").Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged),
+      Key(71, 710, 710, kFurther, "Local Machine Time Providers", HKLM, "SYSTEM\\CurrentControlSet\\Services\\W32Time\\TimeProviders").Values({"DllName"}).Levels(1, 1).Asks(kAddedAndChanged).Privileged(),
       Key(72, 720, 720, kFurther, "Current User Office Test", HKCU, "Software\\Microsoft\\Office test\\Special\\Perf"),
       Key(73, 730, 730, kFurther, "Local Machine Office Test", HKLM, "Software\\Microsoft\\Office test\\Special\\Perf"),
       Twin(74, 73, 740, 740),
       Key(75, 750, 750, kFurther, "Current User Profiler", HKCU, "Environment").Values({"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}).Numbers(),
-      Key(76, 760, 760, kFurther, "Local Machine Profiler", HKLM, Under(kSessionManager, "Environment")).Values({"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}).Numbers(),
+      Key(76, 760, 760, kFurther, "Local Machine Profiler", HKLM, Under(kSessionManager, "Environment")).Values({"COR_ENABLE_PROFILING", "COR_PROFILER", "COR_PROFILER_PATH"}).Numbers().Privileged(),
       Key(77, 770, 770, kFurther, "Current User Classes", HKCU, "Software\\Classes").Keys(OpenedClasses()).Values({""}),
       Key(78, 780, 780, kFurther, "Local Machine Classes", HKLM, "Software\\Classes").Keys(OpenedClasses()).Values({""}),
       Key(79, 790, 790, kFurther, "Local Machine Shell Service Objects", HKLM, Under(kVersion, "ShellServiceObjectDelayLoad")),
@@ -240,21 +244,21 @@ std::vector<Row> Rows() {
       Twin(90, 89, 900, 900),
       Key(91, 910, 910, kFurther, "Local Machine Remote Desktop Program", HKLM, Under(kControl, "Terminal Server\\WinStations\\RDP-Tcp")).Values({"InitialProgram"}),
       Key(92, 920, 920, kFurther, "Current User Group Policy Scripts", HKCU, Under(kVersion, "Group Policy\\Scripts")).Values({"Script", "Parameters"}).Levels(3, 3),
-      Key(93, 930, 930, kFurther, "Local Machine Group Policy Scripts", HKLM, Under(kVersion, "Group Policy\\Scripts")).Values({"Script", "Parameters"}).Levels(3, 3),
+      Key(93, 930, 930, kFurther, "Local Machine Group Policy Scripts", HKLM, Under(kVersion, "Group Policy\\Scripts")).Values({"Script", "Parameters"}).Levels(3, 3).Privileged(),
       Twin(94, 93, 940, 940),
-      Key(95, 950, 950, kFurther, "Local Machine Accessibility Tools", HKLM, Under(kNtVersion, "Accessibility\\ATs")).Values({"StartExe"}).Levels(1, 1),
+      Key(95, 950, 950, kFurther, "Local Machine Accessibility Tools", HKLM, Under(kNtVersion, "Accessibility\\ATs")).Values({"StartExe"}).Levels(1, 1).Privileged(),
       Twin(96, 95, 960, 960),
-      Key(97, 970, 970, kFurther, "Local Machine Application Shims", HKLM, Under(kNtVersion, "AppCompatFlags\\Custom")).Levels(1, 1).Numbers(),
+      Key(97, 970, 970, kFurther, "Local Machine Application Shims", HKLM, Under(kNtVersion, "AppCompatFlags\\Custom")).Levels(1, 1).Numbers().Privileged(),
       Twin(98, 97, 980, 980),
-      Key(99, 990, 990, kFurther, "Local Machine Shim Databases", HKLM, Under(kNtVersion, "AppCompatFlags\\InstalledSDB")).Values({"DatabasePath"}).Levels(1, 1),
+      Key(99, 990, 990, kFurther, "Local Machine Shim Databases", HKLM, Under(kNtVersion, "AppCompatFlags\\InstalledSDB")).Values({"DatabasePath"}).Levels(1, 1).Privileged(),
       Twin(100, 99, 1000, 1000),
       // A per-user server is how per-user programs register; one that shadows the machine's
       // class takes over whatever starts that class.
       Key(101, 1010, 1010, kFurther, "Current User Class Servers", HKCU, "Software\\Classes\\CLSID").Values({""}).Levels(2, 2).LastKeys({"InprocServer32", "LocalServer32", "TreatAs"}).Shadowing("Software\\Classes\\CLSID"),
       // A service deleted or set to start on demand starts nothing by itself: taken silently.
-      Services(102, 1020, 1020, "Services and Drivers").Asks(kAddedAndChanged).Icon(4),
+      Services(102, 1020, 1020, "Services and Drivers").Asks(kAddedAndChanged).Icon(4).Privileged(),
       // A task removed is taken: No could only register again what its owner deleted.
-      Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged),
+      Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged).Privileged(),
       Twin(104, 101, 1015, 1015),
   };
 }

@@ -71,6 +71,10 @@ struct TPlace {
   bool runsOnce = false;
   // Guarded and asked whatever the switches say, so that no switch can silence its own change.
   bool asksAlways = false;
+  // What it names starts with rights beyond those of the user who put it there (as SYSTEM, as a
+  // service or driver, in every process, in an administrator's shell): no earlier data is ever
+  // written back there as administrator, only the place's own fixed data.
+  bool privileged = false;
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }

@@ -49,6 +49,17 @@ std::string QuarantineFolder(platform::Environment& environment) {
   return text::JoinPath(text::JoinPath(local, "Korvalis"), "Quarantine");
 }
 
+std::string MachineQuarantineFolder(const platform::Platform& platform) {
+  // The machine's own setting, not a variable of the environment a user's program could set.
+  const std::string programData = platform.shell.SpecialFolderPath(platform::kCsidlCommonAppData, 0);
+  if (programData.empty()) return std::string();
+  const std::string korvalis = text::JoinPath(programData, "Korvalis");
+  const std::string folder = text::JoinPath(korvalis, "Quarantine");
+  if (!platform.files.MakeAdministratorsFolder(korvalis) || !platform.files.MakeAdministratorsFolder(folder))
+    return std::string();
+  return folder;
+}
+
 namespace {
 struct Slot {
   std::string target, origin;
@@ -104,9 +115,9 @@ platform::FileDigest DigestOf(std::uint64_t size, std::string sha256) {
 
 // Where the file goes, with its origin recorded there; held: the same bytes from there lie in
 // the quarantine already, and the slot only takes the file out of its place.
-std::optional<Slot> Prepared(const platform::Platform& platform, const std::string& name, const std::string& from,
-                             const platform::FileDigest* content, std::optional<std::string>& held) {
-  const std::string folder = QuarantineFolder(platform.environment);
+std::optional<Slot> Prepared(const platform::Platform& platform, const std::string& folder, const std::string& name,
+                             const std::string& from, const platform::FileDigest* content,
+                             std::optional<std::string>& held) {
   if (folder.empty() || !platform.files.CreateFolders(folder)) return std::nullopt;
   held = content ? HeldCopy(platform.files, folder, name, from, content) : std::nullopt;
   std::optional<Slot> slot = FreeSlot(platform.files, folder, name, content);
@@ -118,13 +129,13 @@ std::optional<Slot> Prepared(const platform::Platform& platform, const std::stri
 }
 }  // namespace
 
-std::string Quarantine(const platform::Platform& platform, const std::string& path) {
+std::string Quarantine(const platform::Platform& platform, const std::string& folder, const std::string& path) {
   platform::FileSystem& files = platform.files;
   const Error failure(FormatText("Cannot quarantine file %s", path));
   platform::FileDigest content;
   const bool known = files.DigestFile(path, 0, content) == platform::DigestResult::Read;
   std::optional<std::string> held;
-  const std::optional<Slot> slot = Prepared(platform, text::FileNamePart(path), path, known ? &content : nullptr, held);
+  const std::optional<Slot> slot = Prepared(platform, folder, text::FileNamePart(path), path, known ? &content : nullptr, held);
   if (!slot) throw failure;
   // Moved even when held: the folder's own answer says whether the file may be taken.
   const platform::Status moved = files.Move(path, slot->target);
@@ -149,12 +160,12 @@ std::string Quarantine(const platform::Platform& platform, const std::string& pa
   throw failure;
 }
 
-std::string QuarantineCopy(const platform::Platform& platform, const std::string& fileName, const std::string& origin,
-                           const std::vector<std::uint8_t>& bytes) {
+std::string QuarantineCopy(const platform::Platform& platform, const std::string& folder, const std::string& fileName,
+                           const std::string& origin, const std::vector<std::uint8_t>& bytes) {
   const Error failure(FormatText("Cannot quarantine %s", origin));
   const platform::FileDigest content = DigestOf(bytes.size(), platform::Sha256Of(bytes));
   std::optional<std::string> held;
-  const std::optional<Slot> slot = Prepared(platform, fileName, origin, &content, held);
+  const std::optional<Slot> slot = Prepared(platform, folder, fileName, origin, &content, held);
   if (held) return std::string();
   if (!slot) throw failure;
   if (platform.files.WriteFile(slot->target, bytes)) return slot->target;

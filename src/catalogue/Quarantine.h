@@ -14,19 +14,22 @@ class TStartup;
 
 // %LOCALAPPDATA%\Korvalis\Quarantine; empty when the local application data folder is unknown.
 std::string QuarantineFolder(platform::Environment& environment);
+// %ProgramData%\Korvalis\Quarantine, as the machine's settings name it, made (or taken over)
+// open to administrators and SYSTEM alone, its parent too; empty when it cannot be made so.
+std::string MachineQuarantineFolder(const platform::Platform& platform);
 
-// Moves the file there (a name already taken gets the start of its content's hash, then a
+// Moves the file into the folder (a name already taken gets the start of its content's hash, then a
 // number, in front) and writes "<name>.origin.txt" holding its path; where the same bytes from
 // the same path lie there already, the file is taken away and that copy stands for it. Returns
 // the copy's path. Fails with "Cannot quarantine file %s", leaving the file where it was: also
 // when the move left the file in its place (a copy to another volume whose delete failed).
-std::string Quarantine(const platform::Platform& platform, const std::string& path);
+std::string Quarantine(const platform::Platform& platform, const std::string& folder, const std::string& path);
 
 // Writes the bytes there as fileName (named as above when taken), with origin recorded beside
 // it (a scheduled task's path). Returns the new path, empty when the same bytes from that
 // origin lie there already; fails with "Cannot quarantine %s".
-std::string QuarantineCopy(const platform::Platform& platform, const std::string& fileName, const std::string& origin,
-                           const std::vector<std::uint8_t>& bytes);
+std::string QuarantineCopy(const platform::Platform& platform, const std::string& folder, const std::string& fileName,
+                           const std::string& origin, const std::vector<std::uint8_t>& bytes);
 // Takes back a copy just made, with its origin record, when what it stood for stays in place.
 void Unquarantine(const platform::Platform& platform, const std::string& held);
 

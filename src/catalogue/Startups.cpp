@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "catalogue/Quarantine.h"
+
 #include "platform/Error.h"
 #include "text/Fileman.h"
 
@@ -120,6 +122,14 @@ void TStartups::Adopt(std::vector<std::unique_ptr<TStartup>> entries) {
     Index(entry.get());
     entries_.push_back(std::move(entry));
   }
+}
+
+}  // namespace korvalis::catalogue
+
+namespace korvalis::catalogue {
+
+std::string TStartups::QuarantineFolder() const {
+  return quarantine_ ? *quarantine_ : catalogue::QuarantineFolder(platform_.environment);
 }
 
 }  // namespace korvalis::catalogue

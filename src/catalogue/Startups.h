@@ -2,6 +2,7 @@
 // The catalogue: the startup entries it owns, in insertion order, and the reading and
 // writing of their locations.
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,6 +66,10 @@ class TStartups {
   // An entry's name, command or section changed: the look-up of existing entries is rebuilt.
   void EntryChanged() { indexStale_ = true; }
   const platform::Platform& Platform() const { return platform_; }
+  // Where refused files and task definitions go: the user's quarantine, or the folder given
+  // (the machine's, for the elevated copy, which never writes where a user's program can).
+  std::string QuarantineFolder() const;
+  void QuarantineIn(std::string folder) { quarantine_ = std::move(folder); }
 
  private:
   // Files that cannot be read are listed in the problems, when given.
@@ -92,6 +97,7 @@ class TStartups {
   bool indexStale_ = false;
   platform::WindowHandle ownerWindow_;
   platform::Platform platform_;
+  std::optional<std::string> quarantine_;
 };
 
 }  // namespace korvalis::catalogue

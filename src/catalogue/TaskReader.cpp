@@ -67,7 +67,8 @@ void TStartup::ApplyToTask() const {
   // Kept aside first, so a mistaken No can be undone by hand.
   std::string held;
   if (read == platform::kSuccess)
-    held = QuarantineCopy(platform, TaskFileName(valueName_), valueName_, platform::TaskFileBytes(current));
+    held = QuarantineCopy(platform, owner_->QuarantineFolder(), TaskFileName(valueName_), valueName_,
+                          platform::TaskFileBytes(current));
   platform::Status status = platform::kSuccess;
   if (enabled_)
     status = platform.tasks.RegisterTask(valueName_, std::string(linkData_.begin(), linkData_.end()));

@@ -71,6 +71,11 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Creates the folder and any missing parents.
   virtual bool CreateFolders(const std::string& path) = 0;
+  // Makes the folder (its parent must exist), or takes the one there, owned by the
+  // administrators and open to them and SYSTEM alone, which what it holds inherits: a folder no
+  // program of a user can write. False when it or a folder above it is a reparse point, or it
+  // is no folder, or its access list cannot be set.
+  virtual bool MakeAdministratorsFolder(const std::string& path) = 0;
   // Moves a file; fails when the target exists. The system's error when it fails:
   // kErrorAccessDenied where a folder refuses for lack of rights.
   virtual Status Move(const std::string& from, const std::string& to) = 0;

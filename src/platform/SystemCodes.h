@@ -54,6 +54,7 @@ constexpr std::uint32_t kAttrReparsePoint = 0x400;
 // Shell folders.
 constexpr int kCsidlStartup = 7;
 constexpr int kCsidlCommonStartup = 24;
+constexpr int kCsidlCommonAppData = 35;  // %ProgramData%, as the machine's settings name it
 
 // Show commands.
 constexpr int kSwHide = 0;

@@ -204,6 +204,19 @@ TEST_P(FileSystemContract, AnOwnFileIsReadWholeWithinItsLimitWhileHeldOpenAndNev
   EXPECT_EQ(files().ReadOwnFile(folder + "\\linked.request", 10, bytes), OwnFileResult::ReparsePoint);
 }
 
+TEST_P(FileSystemContract, AnAdministratorsFolderIsMadeOrTakenOverButNeverAFileNorALinkedFolder) {
+  const std::string folder = world().ScratchFolder();
+  ASSERT_TRUE(files().MakeAdministratorsFolder(folder + "\\Quarantine"));
+  EXPECT_TRUE(files().MakeAdministratorsFolder(folder + "\\Quarantine"));  // taken over as it is
+  ASSERT_TRUE(files().WriteFile(folder + "\\Quarantine\\kept.bat", {1}));  // by an administrator, as the test runs
+  EXPECT_TRUE(files().IsFile(folder + "\\Quarantine\\kept.bat"));
+  EXPECT_FALSE(files().MakeAdministratorsFolder(folder + "\\Quarantine\\kept.bat"));
+  EXPECT_FALSE(files().MakeAdministratorsFolder(folder + "\\missing\\Quarantine"));
+  if (!world().MakeSymbolicLink(folder + "\\Linked", folder + "\\Quarantine")) return;
+  EXPECT_FALSE(files().MakeAdministratorsFolder(folder + "\\Linked"));
+  EXPECT_FALSE(files().MakeAdministratorsFolder(folder + "\\Linked\\Below"));
+}
+
 KORVALIS_INSTANTIATE_CONTRACT(FileSystemContract);
 
 }  // namespace korvalis::contract

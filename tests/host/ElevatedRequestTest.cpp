@@ -82,6 +82,37 @@ TEST(ElevatedRequestTest, OnlyAWholeRequestOfUndosAtMachinePlacesOfTheTableIsAcc
   EXPECT_EQ(Refusal(undoOf(TUndoOperation{Entry(4, "Run", "a.exe"), true, true, Entry(4, "Other", "b.exe")})),
             "a write-back names two values");
 
+  // A value the row counts, on its own levels and named keys; a default value and ".." too.
+  const std::string counts = "a value is not one its place counts";
+  for (const char* name : {"Debugger", "a\\b\\Debugger", "a.exe\\Notify"})
+    EXPECT_EQ(Refusal(deletion(40, name)), counts) << name;
+  EXPECT_EQ(Refusal(deletion(catalogue::kLocalMachineWinlogon, "Notify")), counts);
+  EXPECT_EQ(Refusal(deletion(78, "other\\shell\\open\\command\\")), counts);
+  for (const auto& [section, name] : std::vector<std::pair<catalogue::Section, std::string>>{
+           {catalogue::kLocalMachineRun, ".."}, {78, "exefile\\shell\\open\\command\\"},
+           {40, "sethc.exe\\Debugger"}, {103, "\\Folder\\Task"},
+           {102, "Evil"}, {102, "Shared\\Parameters\\ServiceDll"}}) {
+    TRequestedEntry entry = Entry(section, name, "C:\\p.exe");
+    entry.valueType = platform::kServiceAutoStart;
+    EXPECT_EQ(Refusal(undoOf(TUndoOperation{entry, false, true, entry})), "accepted") << name;
+  }
+  for (const char* task : {"Task", "\\..\\Task", "\\Folder\\"})
+    EXPECT_EQ(Refusal(deletion(103, task)), "a value name climbs out of its place") << task;
+  EXPECT_EQ(Refusal(deletion(102, "Boot")), "a boot or system driver is not disabled as administrator");
+
+  // Earlier data is written back only where what the place names starts with no more rights
+  // than the user's: never a forged hijack, a service's binary, a file or a task.
+  const std::string writes = "a write-back as administrator is not allowed at this place";
+  for (const auto& [section, name] : std::vector<std::pair<catalogue::Section, std::string>>{
+           {40, "sethc.exe\\Debugger"}, {102, "Evil"},
+           {catalogue::kLocalMachineStartupFolder, "x.bat"}, {103, "\\Task"}, {65, "Security Packages"}}) {
+    TRequestedEntry entry = Entry(section, name, "C:\\evil.exe");
+    if (catalogue::IsFolderSection(section)) entry.contentHash = std::string(32, 'h');
+    EXPECT_EQ(Refusal(undoOf(TUndoOperation{entry, true, false, {}})), writes) << name;
+  }
+  EXPECT_EQ(Refusal(undoOf(TUndoOperation{Entry(catalogue::kLocalMachineRun, "Old", "C:\\old.exe"), true, false, {}})),
+            "accepted");
+
   // One verb only, and only the known ones.
   TElevatedRequest registration;
   registration.kind = TElevatedRequest::Kind::RegisterMessageFile;

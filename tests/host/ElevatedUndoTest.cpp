@@ -31,12 +31,16 @@ class ElevatedUndoTest : public ::testing::Test {
     monitor.TakeSnapshot();
     StandardUser();
   }
-  // The resident program's rights: the machine's Run key is read-only to it.
-  void StandardUser() { windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, false}); }
+  // The resident program's rights: the machine's keys are read-only to it, its tasks too.
+  void StandardUser() { SetRights(false); }
+  void SetRights(bool administrator) {
+    for (const std::string& key : machineKeys) windows.registry.SetRights(RootKey::LocalMachine, key, {true, administrator});
+    windows.tasks.standardUser = !administrator;
+  }
   // The elevated copy: the same program against the same machine, with an administrator's rights.
   void ElevatedCopy(bool ok, std::function<void()> beforeReading = {}) {
     windows.elevation.elevated = [=](const std::string& arguments, std::uint32_t& exitCode) {
-      windows.registry.SetRights(RootKey::LocalMachine, kRunKey, {true, true});
+      SetRights(true);
       administrator = true;
       if (beforeReading) beforeReading();
       exitCode = static_cast<std::uint32_t>(RunElevatedRequest(windows.platform(), RequestFileOf(arguments),
@@ -58,6 +62,7 @@ class ElevatedUndoTest : public ::testing::Test {
   }
 
   platform::memory::MemoryWindows windows;
+  std::vector<std::string> machineKeys{kRunKey};
   TSwitches switches;
   ScriptedHost host;
   TChangeMonitor monitor{windows.platform(), switches, host};
@@ -141,8 +146,9 @@ TEST_F(ElevatedUndoTest, AFileAStandardUserCannotTakeFromTheMachinesStartupFolde
   EXPECT_EQ(host.offers, (std::vector<std::vector<std::string>>{{"Cannot quarantine file " + common + "\\Payload.bat"}}));
   EXPECT_EQ(shownSteps, (std::vector<std::string>{"Delete Payload.bat (" + common + "\\Payload.bat) in Local Machine Startup Folder"}));
   EXPECT_FALSE(windows.files.Exists(common + "\\Payload.bat"));
-  EXPECT_EQ(windows.files.Contents(windows.environment.localAppData + "\\Korvalis\\Quarantine\\Payload.bat"),
+  EXPECT_EQ(windows.files.Contents("C:\\ProgramData\\Korvalis\\Quarantine\\Payload.bat"),
             (std::vector<std::uint8_t>{'a', 'b'}));
+  EXPECT_TRUE(windows.files.AdministratorsOnly("C:\\ProgramData\\Korvalis\\Quarantine"));
   EXPECT_TRUE(Refused("Payload.bat"));
   EXPECT_TRUE(host.errors.empty());
 
@@ -152,6 +158,41 @@ TEST_F(ElevatedUndoTest, AFileAStandardUserCannotTakeFromTheMachinesStartupFolde
   monitor.CheckAllSections();
   EXPECT_EQ(windows.files.Contents(common + "\\Other.bat"), (std::vector<std::uint8_t>{'x'}));
   EXPECT_EQ(host.errors, (std::vector<std::string>{"Other.bat was not undone: its place changed meanwhile"}));
+
+  // A junction planted at the machine's quarantine: nothing goes through it, the file stays.
+  host.errors.clear();
+  windows.files.AddJunction("C:\\ProgramData\\Korvalis\\Quarantine", "C:\\users\\alice\\Planted");
+  windows.files.AddFile(common + "\\Agent.lnk", {'L', 0});
+  ElevatedCopy(true);
+  monitor.CheckAllSections();
+  EXPECT_TRUE(windows.files.Exists(common + "\\Agent.lnk"));
+  EXPECT_FALSE(windows.files.Exists("C:\\users\\alice\\Planted\\Agent.lnk"));
+  ASSERT_FALSE(host.errors.empty());
+  EXPECT_EQ(host.errors.back(), "Agent.lnk is still there: it could not be undone as administrator");
+}
+
+TEST_F(ElevatedUndoTest, ThreeHundredRefusalsADotsValueADefaultValueAndATaskGoThroughTheElevatedCopy) {
+  const std::string command = "Software\\Classes\\exefile\\shell\\open\\command";
+  windows.registry.PutString(RootKey::LocalMachine, command, "", "\"%1\" %*");
+  machineKeys.push_back(command);
+  monitor.TakeSnapshot();
+  StandardUser();
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+  ElevatedCopy(true);
+  for (int i = 0; i < 299; ++i) windows.registry.PutString(RootKey::LocalMachine, kRunKey, "V" + std::to_string(i), "C:\\v.exe");
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "..", "C:\\dots.exe");
+  windows.registry.PutString(RootKey::LocalMachine, command, "", "C:\\hijack.exe \"%1\"");
+  windows.tasks.AddTask("\\Folder\\Evil", "<Task><Actions><Exec><Command>C:\\evil.exe</Command></Exec></Actions></Task>", true);
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+  EXPECT_EQ(windows.elevation.started, 3);  // one request for each place's answer
+  EXPECT_FALSE(MachineRun("V0") || MachineRun("V298") || MachineRun(".."));
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, command, ""), "\"%1\" %*");
+  std::string xml;
+  EXPECT_EQ(windows.tasks.ReadTask("\\Folder\\Evil", xml), platform::kErrorFileNotFound);
+  EXPECT_TRUE(windows.files.Exists("C:\\ProgramData\\Korvalis\\Quarantine\\Evil.xml"));
+  EXPECT_TRUE(Refused(".."));
 }
 
 TEST_F(ElevatedUndoTest, AProgramFileAProgramOfTheUsersCouldChangeIsNeverRunElevated) {

@@ -151,14 +151,14 @@ TEST_F(StartupFilesTest, TheQuarantineKeepsOneCopyPerContentSoNoFileRefusedAgain
   const platform::Platform platform = windows.platform();
   for (int i = 0; i < 1001; ++i) {
     windows.files.AddFile(In("run.bat"), Bytes("payload"));
-    ASSERT_EQ(catalogue::Quarantine(platform, In("run.bat")), Quarantined("run.bat"));
+    ASSERT_EQ(catalogue::Quarantine(platform, catalogue::QuarantineFolder(platform.environment), In("run.bat")), Quarantined("run.bat"));
     ASSERT_FALSE(windows.files.Exists(In("run.bat")));
   }
   // Other content under the same name: a name of its own, by its hash, not a number.
   std::vector<std::string> held;
   for (const char* content : {"second", "third"}) {
     windows.files.AddFile(In("run.bat"), Bytes(content));
-    held.push_back(catalogue::Quarantine(platform, In("run.bat")));
+    held.push_back(catalogue::Quarantine(platform, catalogue::QuarantineFolder(platform.environment), In("run.bat")));
     EXPECT_EQ(windows.files.Contents(held.back()), Bytes(content));
     EXPECT_EQ(windows.files.Contents(held.back() + ".origin.txt"), Bytes(In("run.bat") + "\r\n"));
   }
@@ -173,10 +173,10 @@ TEST_F(StartupFilesTest, TheQuarantineKeepsOneCopyPerContentSoNoFileRefusedAgain
   // A task's definition written again: the copy already there stands for it, and is what a
   // failed delete leaves in place.
   const std::vector<std::uint8_t> definition = Bytes("<Task/>");
-  const std::string copy = catalogue::QuarantineCopy(platform, "Evil.xml", "\\Evil", definition);
-  EXPECT_EQ(catalogue::QuarantineCopy(platform, "Evil.xml", "\\Evil", definition), "");
+  const std::string copy = catalogue::QuarantineCopy(platform, catalogue::QuarantineFolder(platform.environment), "Evil.xml", "\\Evil", definition);
+  EXPECT_EQ(catalogue::QuarantineCopy(platform, catalogue::QuarantineFolder(platform.environment), "Evil.xml", "\\Evil", definition), "");
   EXPECT_EQ(windows.files.Contents(copy), definition);
-  EXPECT_NE(catalogue::QuarantineCopy(platform, "Evil.xml", "\\Other", definition), copy);
+  EXPECT_NE(catalogue::QuarantineCopy(platform, catalogue::QuarantineFolder(platform.environment), "Evil.xml", "\\Other", definition), copy);
 }
 
 TEST_F(StartupFilesTest, WithoutTheLocalApplicationDataFolderNothingIsQuarantinedAnywhere) {

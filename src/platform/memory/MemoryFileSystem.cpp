@@ -14,6 +14,7 @@ struct MemoryFileSystem::Node {
   enum class Kind { Regular, Device, SymbolicLink } kind = Kind::Regular;  // of a file
   std::string linkTarget;                       // of a symbolic link, or of a junction (a folder)
   bool hardLinked = false;                      // another name shares the file
+  bool administratorsOnly = false;              // of a folder: no user's program may write it
   std::vector<std::uint8_t> bytes;
   std::vector<std::unique_ptr<Node>> children;  // in creation order
   std::uint64_t generation = 0;                 // of a folder: counts the changes to its files
@@ -375,6 +376,21 @@ std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchSubfolders(const std::string
 bool MemoryFileSystem::CreateFolders(const std::string& path) {
   if (!Allowed(FileOperation::Kind::CreateFolders, path)) return false;
   return MakeFolders(Absolute(path)) != nullptr;
+}
+
+bool MemoryFileSystem::MakeAdministratorsFolder(const std::string& path) {
+  std::string name;
+  Node* parent = ParentOf(path, name);
+  if (!parent || ReparsePointOnPath(path) || !Allowed(FileOperation::Kind::CreateFolders, path)) return false;
+  Node* folder = MakeFolders(Absolute(path));
+  if (!folder) return false;
+  folder->administratorsOnly = true;
+  return true;
+}
+
+bool MemoryFileSystem::AdministratorsOnly(const std::string& path) const {
+  const Node* node = Find(path);
+  return node && node->folder && node->administratorsOnly;
 }
 
 void MemoryFileSystem::AddFolder(const std::string& path) { MakeFolders(Absolute(path)); }

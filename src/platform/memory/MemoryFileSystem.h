@@ -40,6 +40,8 @@ class MemoryFileSystem : public FileSystem {
   bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
+  // A refused CreateFolders is an access list that cannot be set.
+  bool MakeAdministratorsFolder(const std::string& path) override;
   // A move the hook refuses is refused as for lack of rights.
   Status Move(const std::string& from, const std::string& to) override;
   // The temporary file is written, then the hook is asked for the rename (Move): refusing it
@@ -53,6 +55,7 @@ class MemoryFileSystem : public FileSystem {
   void AddFile(const std::string& path, std::vector<std::uint8_t> bytes = {});
   void AddTextFile(const std::string& path, const std::string& text);
   bool Exists(const std::string& path) const;
+  bool AdministratorsOnly(const std::string& path) const;
   std::optional<std::vector<std::uint8_t>> Contents(const std::string& path) const;
   // Things a folder may hold besides plain files: a pipe or device, a symbolic link (reading
   // it reads its target, replacing it replaces the link), a second name of an existing file.

@@ -105,6 +105,7 @@ class MemoryLink : public ShellLinkObject {
 MemoryShell::MemoryShell(MemoryFileSystem& fileSystem) : files(fileSystem) {
   folders_[kCsidlStartup] = "C:\\users\\alice\\Start Menu\\Programs\\Startup";
   folders_[kCsidlCommonStartup] = "C:\\ProgramData\\Start Menu\\Programs\\Startup";
+  folders_[kCsidlCommonAppData] = "C:\\ProgramData";
   for (const auto& folder : folders_) files.AddFolder(folder.second);
 }
 

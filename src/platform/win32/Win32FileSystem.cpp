@@ -4,7 +4,9 @@
 
 #include "platform/win32/Handles.h"
 
+#include <aclapi.h>
 #include <bcrypt.h>
+#include <sddl.h>
 
 namespace korvalis::platform::win32 {
 
@@ -259,6 +261,44 @@ bool Win32FileSystem::CreateFolders(const std::string& path) {
   const auto cut = path.find_last_of('\\');
   if (cut != std::string::npos && cut > 2) CreateFolders(path.substr(0, cut));
   return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+namespace {
+void FreeLocal(PSECURITY_DESCRIPTOR memory) { LocalFree(memory); }
+using UniqueDescriptor = UniqueHandle<NullTraits<PSECURITY_DESCRIPTOR, FreeLocal>>;
+
+// Owned by the administrators, full control to them and SYSTEM only, inherited below, none from above.
+constexpr const char* kAdministratorsOnly = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+bool IsPlainFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+}  // namespace
+
+bool Win32FileSystem::MakeAdministratorsFolder(const std::string& path) {
+  PSECURITY_DESCRIPTOR made = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1, &made, nullptr))
+    return false;
+  const UniqueDescriptor descriptor(made);
+  if (ReparsePointAbove(path)) return false;
+  SECURITY_ATTRIBUTES security{sizeof security, descriptor.get(), FALSE};
+  if (!CreateDirectoryA(path.c_str(), &security) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (!IsPlainFolder(path)) return false;
+  // One that was there already, perhaps made by a user's program, is taken over: owner and list.
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL defaulted = FALSE, present = FALSE;
+  if (!GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted) ||
+      !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted))
+    return false;
+  std::string name = path;
+  const DWORD set = SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                              PROTECTED_DACL_SECURITY_INFORMATION,
+                                          owner, nullptr, dacl, nullptr);
+  return set == ERROR_SUCCESS && IsPlainFolder(path) && !ReparsePointAbove(path);
 }
 
 }  // namespace korvalis::platform::win32

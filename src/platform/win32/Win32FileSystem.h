@@ -17,6 +17,7 @@ class Win32FileSystem : public FileSystem {
   bool AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   bool RemoveFile(const std::string& path) override;
   bool CreateFolders(const std::string& path) override;
+  bool MakeAdministratorsFolder(const std::string& path) override;
   Status Move(const std::string& from, const std::string& to) override;
   bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   std::unique_ptr<ChangeWatch> WatchFolder(const std::string& path) override;
