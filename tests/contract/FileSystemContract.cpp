@@ -200,8 +200,11 @@ TEST_P(FileSystemContract, AnOwnFileIsReadWholeWithinItsLimitWhileHeldOpenAndNev
   EXPECT_EQ(files().ReadOwnFile(folder + "\\undo.request", 2, bytes), OwnFileResult::TooLarge);
   EXPECT_EQ(files().ReadOwnFile(folder + "\\missing.request", 10, bytes), OwnFileResult::Missing);
   EXPECT_EQ(files().ReadOwnFile(folder, 10, bytes), OwnFileResult::NotRegular);
-  if (!world().MakeSymbolicLink(folder + "\\linked.request", folder + "\\undo.request")) return;
-  EXPECT_EQ(files().ReadOwnFile(folder + "\\linked.request", 10, bytes), OwnFileResult::ReparsePoint);
+  // A folder above it linked elsewhere, as a junction planted at the request's folder would be.
+  ASSERT_TRUE(files().CreateFolders(folder + "\\Real"));
+  ASSERT_TRUE(files().WriteFile(folder + "\\Real\\undo.request", {'u'}));
+  if (!world().MakeSymbolicLink(folder + "\\Linked", folder + "\\Real")) return;
+  EXPECT_EQ(files().ReadOwnFile(folder + "\\Linked\\undo.request", 10, bytes), OwnFileResult::ReparsePoint);
 }
 
 TEST_P(FileSystemContract, AnAdministratorsFolderIsMadeOrTakenOverButNeverAFileNorALinkedFolder) {

@@ -68,7 +68,7 @@ check "the machine's value is still there" "C:\\Tools\\new.exe" "$(reg_value "$R
 # holds what the request says is quarantined, one swapped for other bytes is left alone, and a
 # name that leaves the folder is refused unshown.
 COMMON_STARTUP="$(cmd_echo '%ProgramData%')\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
-QUARANTINE=$(unix_path "$(cmd_echo '%LOCALAPPDATA%')\\Korvalis\\Quarantine")
+QUARANTINE=$(unix_path "$(cmd_echo '%ProgramData%')\\Korvalis\\Quarantine")
 FOLDER=$(unix_path "$COMMON_STARTUP")
 file_deletion() {  # file_deletion NAME CONTENT: delete the file of the Startup folder holding this
   local bytes; bytes=$(printf '%s' "$2" | wc -c)
@@ -84,7 +84,7 @@ drive press "$WINDOW" "&OK"
 wait "$elevated_pid"
 check "the files' request ends answered" "0" "$?"
 check "the file is taken from the Startup folder" "no" "$([ -e "$FOLDER/payload.bat" ] && echo yes || echo no)"
-check "into the quarantine" "echo payload" "$(cat "$QUARANTINE/payload.bat" 2>/dev/null)"
+check "into the machine's quarantine" "echo payload" "$(cat "$QUARANTINE/payload.bat" 2>/dev/null)"
 check "the swapped file is left alone" "echo swapped" "$(cat "$FOLDER/swapped.bat" 2>/dev/null)"
 request climbs.request "$(file_deletion '..\swapped.bat' 'echo swapped')"
 elevated climbs.request
