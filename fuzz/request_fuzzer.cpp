@@ -33,7 +33,7 @@ void CarryOut(const std::string& text) {
   });
   windows.files.AddTextFile("C:\\Requests\\fuzz.request", text);
   const int code = app::RunElevatedRequest(windows.platform(), "C:\\Requests\\fuzz.request",
-                                           [](const std::vector<std::string>&) { return true; });
+                                           [](const std::vector<std::string>&, const std::string&) { return true; });
   Require(code == app::kElevatedAnswered || code == app::kElevatedRefused);
 }
 

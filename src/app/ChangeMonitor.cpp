@@ -534,6 +534,16 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
   return failed;
 }
 
+namespace {
+// The offer names the code of each request, which the elevated copy's window shows of what it
+// read: a request swapped meanwhile shows another.
+std::vector<std::string> WithCodes(std::vector<std::string> messages, const std::vector<TUndoOperation>& undos) {
+  for (const TElevatedRequest& request : SplitIntoRequests(undos))
+    messages.push_back("Korvalis as administrator will show the code " + RequestCode(EncodeRequest(request)));
+  return messages;
+}
+}  // namespace
+
 std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
                                                                         const std::vector<std::string>& messages,
                                                                         bool offer) {
@@ -545,7 +555,7 @@ std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const st
       host_.UndoNotOffered(messages, UndoNotOfferedText(changeable));
       return undone;
     }
-    if (!host_.OfferUndoAsAdministrator(messages)) return undone;
+    if (!host_.OfferUndoAsAdministrator(WithCodes(messages, undos))) return undone;
   }
   std::vector<std::string> stillThere;
   bool declined = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/AsAdministrator.h"
 #include "app/InstallCheck.h"
 #include "catalogue/Quarantine.h"
 #include "catalogue/SectionReadings.h"
@@ -11,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/RegistryValues.h"
 #include "platform/Services.h"
+#include "text/Fileman.h"
 #include "text/StrMan.h"
 #include "text/VisibleText.h"
 
@@ -109,11 +111,12 @@ bool NeedsQuarantine(const TElevatedRequest& request) {
 }
 
 // The request as it is in its file, read once and closed: nothing else of its folder is touched.
-bool ReadRequest(platform::FileSystem& files, const std::string& path, TElevatedRequest& request) {
+bool ReadRequest(platform::FileSystem& files, const std::string& path, TElevatedRequest& request, std::string& text) {
   std::vector<std::uint8_t> bytes;
   if (files.ReadOwnFile(path, kMaxRequestBytes, bytes) != platform::OwnFileResult::Read) return false;
+  text.assign(bytes.begin(), bytes.end());
   try {
-    request = ParseRequest(std::string(bytes.begin(), bytes.end()));
+    request = ParseRequest(text);
   } catch (const TRequestRefused&) {
     return false;
   }
@@ -139,16 +142,109 @@ bool PlaceHoldsNow(const TUndoOperation& undo, catalogue::TSectionReadings& read
   return undo.hasNow ? exact : !named;
 }
 
-std::vector<std::string> DescribeRequest(const TElevatedRequest& request) {
+namespace {
+
+const char* TypeName(std::uint32_t type) {
+  switch (type) {
+    case platform::kRegSz: return "REG_SZ";
+    case platform::kRegExpandSz: return "REG_EXPAND_SZ";
+    case platform::kRegMultiSz: return "REG_MULTI_SZ";
+    case platform::kRegDword: return "REG_DWORD";
+    case platform::kRegQword: return "REG_QWORD";
+    case platform::kRegBinary: return "REG_BINARY";
+    default: return "text";  // the six sections write their command as text
+  }
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text::VisibleText(text) + "\""; }
+
+std::string ViewName(const catalogue::TPlace& place) {
+  const int bits = place.view == platform::RegistryView::Native ? catalogue::kNativeViewBits : 96 - catalogue::kNativeViewBits;
+  return std::to_string(bits) + "-bit view";
+}
+
+// The full key, its view, the value's name and type and its data, as the request names them.
+std::string RegistryStep(const catalogue::TPlace& place, const TUndoOperation& undo) {
+  const TRequestedEntry& target = undo.writeBack;
+  std::string key = "HKEY_LOCAL_MACHINE\\" + place.path, value = target.valueName;
+  if (place.BelowKey()) {
+    const auto cut = value.rfind('\\');
+    key += "\\" + value.substr(0, cut);
+    value = value.substr(cut + 1);
+  }
+  const std::string name = value.empty() ? std::string("(Default)") : Quoted(value);
+  const auto data = [](const TRequestedEntry& entry) {
+    return std::string(TypeName(entry.data.empty() ? 0 : entry.valueType)) + " " + Quoted(entry.command);
+  };
+  const std::string where = " of " + text::VisibleText(key) + " (" + ViewName(place) + ")";
+  if (!undo.enabled) return "Delete value " + name + where + ": " + data(target);
+  return "WRITE value " + name + where + ": " + data(target) + ", over " + (undo.hasNow ? data(undo.now) : "nothing");
+}
+
+std::string StartTypeName(std::optional<std::uint32_t> start) {
+  static const char* names[] = {"boot", "system", "automatic", "manual", "disabled"};
+  return start && *start < 5 ? names[*start] : "unknown";
+}
+
+std::string ServiceStep(const platform::Platform& platform, const TUndoOperation& undo) {
+  const std::string& valueName = undo.writeBack.valueName;
+  const std::string service = valueName.substr(0, valueName.find('\\'));
+  std::string account;
+  if (platform::OpenedKey key = platform.registry.OpenKey(platform::RootKey::LocalMachine,
+                                                           std::string(platform::kServicesKey) + "\\" + service,
+                                                           platform::KeyAccess::Read)) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+    if (platform::ReadValueBytes(*key.key, "ObjectName", type, bytes) == platform::kSuccess)
+      account = platform::TextOfBytes(bytes);
+  }
+  const bool library = valueName.find('\\') != std::string::npos;
+  return "Disable and stop service " + Quoted(service) + (library ? ", whose library is " : ", binary ") +
+         Quoted(undo.writeBack.command) + ", start type " + StartTypeName(StartTypeOf(platform.registry, valueName)) +
+         ", account " + (account.empty() ? std::string("LocalSystem") : text::VisibleText(account));
+}
+
+// The first bytes as text where they are text, in hex where they are not.
+std::string FirstBytes(const std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t kShown = 16;
+  const std::size_t count = std::min(bytes.size(), kShown);
+  const bool visible = std::all_of(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count),
+                                   [](std::uint8_t c) { return c >= 0x20 && c < 0x7F; });
+  if (visible) return Quoted(std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)));
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (std::size_t i = 0; i < count; ++i) hex += std::string(i ? " " : "") + digits[bytes[i] >> 4] + digits[bytes[i] & 15];
+  return hex;
+}
+
+std::string FileStep(const platform::Platform& platform, const TUndoOperation& undo) {
+  const std::string folder = platform.shell.SpecialFolderPath(platform::kCsidlCommonStartup, 0);
+  const std::string path = text::JoinPath(folder, undo.writeBack.valueName);
+  platform::FileDigest digest;
+  constexpr std::size_t kRead = 64 * 1024;
+  const bool read = !folder.empty() && platform.files.DigestFile(path, kRead, digest) == platform::DigestResult::Read;
+  return "Quarantine file " + Quoted(path) + ", " + std::to_string(undo.writeBack.contentSize) + " bytes" +
+         (read && digest.kept ? ", beginning " + FirstBytes(digest.bytes) : std::string());
+}
+
+std::string Step(const platform::Platform& platform, const TUndoOperation& undo) {
+  const catalogue::TPlace& place = *catalogue::PlaceOf(undo.writeBack.section);
+  switch (place.kind) {
+    case catalogue::PlaceKind::Service: return ServiceStep(platform, undo);
+    case catalogue::PlaceKind::Task:
+      return "Delete task " + Quoted(undo.writeBack.valueName) + ": " + text::VisibleText(undo.writeBack.command);
+    case catalogue::PlaceKind::Folder: return FileStep(platform, undo);
+    default: return RegistryStep(place, undo);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeRequest(const platform::Platform& platform, const TElevatedRequest& request) {
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile)
     return {"Register " + text::VisibleText(request.messageFile) + " as the message file of Korvalis's event records"};
   std::vector<std::string> steps;
-  for (const TUndoOperation& undo : request.undos) {
-    const TRequestedEntry& entry = undo.writeBack;
-    const std::string where = std::string(" in ") + catalogue::SectionName(entry.section);
-    steps.push_back((undo.enabled ? "Write back " : "Delete ") + text::VisibleText(entry.name) + " (" +
-                    text::VisibleText(entry.command) + ")" + where);
-  }
+  for (const TUndoOperation& undo : request.undos) steps.push_back(Step(platform, undo));
   return steps;
 }
 
@@ -156,12 +252,13 @@ int RunElevatedRequest(const platform::Platform& platform, const std::string& re
   // This very file may have been put here by a program running as the user: then it does nothing.
   if (!InstallCheck(platform.security, platform.environment.ProgramPath()).empty()) return kElevatedRefused;
   TElevatedRequest request;
-  if (!IsRequestFile(requestPath) || !ReadRequest(platform.files, requestPath, request)) return kElevatedRefused;
+  std::string text;
+  if (!IsRequestFile(requestPath) || !ReadRequest(platform.files, requestPath, request, text)) return kElevatedRefused;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile && !platform.files.IsFile(request.messageFile))
     return kElevatedRefused;
   for (const TUndoOperation& undo : request.undos)
     if (!WritesOnlyFixedData(platform, undo)) return kElevatedRefused;
-  if (!confirm(DescribeRequest(request))) return kElevatedDeclined;
+  if (!confirm(DescribeRequest(platform, request), RequestCode(text))) return kElevatedDeclined;
   if (request.kind == TElevatedRequest::Kind::RegisterMessageFile) {
     // The registry says whether it took; the resident reads it there.
     try {

@@ -18,8 +18,9 @@ constexpr const char* kElevatedSwitch = "/elevated";
 // The event source the program writes its records under.
 constexpr const char* kEventSourceName = "Korvalis";
 
-// Shows the steps of a request to the user; true when the user said OK.
-using ConfirmSteps = std::function<bool(const std::vector<std::string>& steps)>;
+// Shows the steps of a request to the user, with the request's code (RequestCode of the bytes
+// read); true when the user said OK.
+using ConfirmSteps = std::function<bool(const std::vector<std::string>& steps, const std::string& code)>;
 
 // The exit codes of the elevated copy.
 // What was undone the resident reads in the places themselves.
@@ -31,8 +32,11 @@ constexpr int kElevatedRefused = 2;   // the request was refused as a whole, uns
 // there: the entry `now`, or no entry of that value name.
 bool PlaceHoldsNow(const TUndoOperation& undo, catalogue::TSectionReadings& readings);
 
-// One line per step, as the user is shown it before anything is done.
-std::vector<std::string> DescribeRequest(const TElevatedRequest& request);
+// One line per step, as the user is shown it before anything is done: the full key and view,
+// the value's name ("(Default)"), type and data; a service's name, binary, start type and
+// account; a task's path and what it runs as whom; a file's name, size and first bytes. A write
+// begins with "WRITE".
+std::vector<std::string> DescribeRequest(const platform::Platform& platform, const TElevatedRequest& request);
 
 // Reads the request file (an absolute local path ending in ".request"), checks it, asks and
 // carries it out; returns one of the exit codes above.

@@ -145,7 +145,7 @@ TEST(ElevatedRequestTest, OnlyAWholeRequestOfUndosAtMachinePlacesOfTheTableIsAcc
   windows.files.AddTextFile("C:\\Requests\\Sub.request", text);
   windows.files.AddJunction("C:\\Linked", "C:\\Requests");
   int asked = 0;
-  const ConfirmSteps confirm = [&](const std::vector<std::string>&) { return ++asked > 0; };
+  const ConfirmSteps confirm = [&](const std::vector<std::string>&, const std::string&) { return ++asked > 0; };
   for (const char* path : {"C:\\Requests\\..\\Requests\\Sub.request", "C:\\Requests\\bad.request",
                            "C:\\Linked\\Sub.request", "C:\\Requests\\Sub.txt"})
     EXPECT_EQ(RunElevatedRequest(windows.platform(), path, confirm), kElevatedRefused) << path;

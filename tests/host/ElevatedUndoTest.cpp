@@ -44,8 +44,10 @@ class ElevatedUndoTest : public ::testing::Test {
       administrator = true;
       if (beforeReading) beforeReading();
       exitCode = static_cast<std::uint32_t>(RunElevatedRequest(windows.platform(), RequestFileOf(arguments),
-                                                               [&](const std::vector<std::string>& steps) {
+                                                               [&](const std::vector<std::string>& steps, const std::string& code) {
                                                                  shownSteps = steps;
+                                                                 allSteps.insert(allSteps.end(), steps.begin(), steps.end());
+                                                                 shownCode = code;
                                                                  return ok;
                                                                }));
       StandardUser();
@@ -67,6 +69,8 @@ class ElevatedUndoTest : public ::testing::Test {
   ScriptedHost host;
   TChangeMonitor monitor{windows.platform(), switches, host};
   std::vector<std::string> shownSteps;
+  std::string shownCode;
+  std::vector<std::string> allSteps;
   bool administrator = false;
 };
 
@@ -79,7 +83,13 @@ TEST_F(ElevatedUndoTest, AStandardUsersRefusalIsOfferedDeclinedTriedAgainAndChec
   // Refused, offered by name, and the system's prompt declined: the change stays, the refusal too.
   windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
   monitor.CheckAllSections();
-  EXPECT_EQ(host.offers, (std::vector<std::vector<std::string>>{{"Failed to delete value 'Payload'"}}));
+  ASSERT_EQ(host.offers.size(), 1u);
+  ASSERT_EQ(host.offers[0].size(), 2u);
+  EXPECT_EQ(host.offers[0][0], "Failed to delete value 'Payload'");
+  const std::string codeLine = "Korvalis as administrator will show the code ";
+  ASSERT_EQ(host.offers[0][1].rfind(codeLine, 0), 0u);
+  const std::string offeredCode = host.offers[0][1].substr(codeLine.size());
+  EXPECT_EQ(offeredCode.size(), 9u);  // "3FA2 9C01"
   EXPECT_EQ(host.errors, (std::vector<std::string>{"The change stays: administrator rights were not given"}));
   EXPECT_TRUE(MachineRun("Payload"));
   EXPECT_TRUE(Refused("Payload"));
@@ -89,7 +99,10 @@ TEST_F(ElevatedUndoTest, AStandardUsersRefusalIsOfferedDeclinedTriedAgainAndChec
   // Tried again from the refused entries, the user says no in the elevated copy's own window.
   ElevatedCopy(false);
   monitor.UndoPendingAsAdministrator();
-  EXPECT_EQ(shownSteps, (std::vector<std::string>{"Delete Payload (C:\\p.exe) in Local Machine Run"}));
+  EXPECT_EQ(shownSteps, (std::vector<std::string>{
+                           "Delete value \"Payload\" of HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run (" +
+                           std::to_string(catalogue::kNativeViewBits) + "-bit view): text \"C:\\p.exe\""}));
+  EXPECT_EQ(shownCode, offeredCode);
   EXPECT_TRUE(MachineRun("Payload"));
   EXPECT_EQ(host.errors.back(), "Payload is still there: it could not be undone as administrator");
   EXPECT_FALSE(Refused("Payload"));  // not carried out: it does not stand
@@ -104,7 +117,7 @@ TEST_F(ElevatedUndoTest, AStandardUsersRefusalIsOfferedDeclinedTriedAgainAndChec
   host.questions.clear();
   monitor.CheckAllSections();
   ASSERT_EQ(host.offers.size(), 2u);
-  EXPECT_EQ(host.offers[1].size(), 3u);
+  EXPECT_EQ(host.offers[1].size(), 4u);  // three refusals and the request's code
   EXPECT_EQ(windows.elevation.started, 3);
   EXPECT_FALSE(MachineRun("Agent"));
   EXPECT_EQ(MachineRun("Existing"), "C:\\e.exe");
@@ -143,8 +156,9 @@ TEST_F(ElevatedUndoTest, AFileAStandardUserCannotTakeFromTheMachinesStartupFolde
   ElevatedCopy(true);
   windows.files.AddFile(common + "\\Payload.bat", {'a', 'b'});
   monitor.CheckAllSections();
-  EXPECT_EQ(host.offers, (std::vector<std::vector<std::string>>{{"Cannot quarantine file " + common + "\\Payload.bat"}}));
-  EXPECT_EQ(shownSteps, (std::vector<std::string>{"Delete Payload.bat (" + common + "\\Payload.bat) in Local Machine Startup Folder"}));
+  ASSERT_EQ(host.offers.size(), 1u);
+  EXPECT_EQ(host.offers[0].front(), "Cannot quarantine file " + common + "\\Payload.bat");
+  EXPECT_EQ(shownSteps, (std::vector<std::string>{"Quarantine file \"" + common + "\\Payload.bat\", 2 bytes, beginning \"ab\""}));
   EXPECT_FALSE(windows.files.Exists(common + "\\Payload.bat"));
   EXPECT_EQ(windows.files.Contents("C:\\ProgramData\\Korvalis\\Quarantine\\Payload.bat"),
             (std::vector<std::uint8_t>{'a', 'b'}));
@@ -193,6 +207,14 @@ TEST_F(ElevatedUndoTest, ThreeHundredRefusalsADotsValueADefaultValueAndATaskGoTh
   EXPECT_EQ(windows.tasks.ReadTask("\\Folder\\Evil", xml), platform::kErrorFileNotFound);
   EXPECT_TRUE(windows.files.Exists("C:\\ProgramData\\Korvalis\\Quarantine\\Evil.xml"));
   EXPECT_TRUE(Refused(".."));
+  // Every step in full: the default value's write marked as one, the task by its path.
+  EXPECT_EQ(allSteps.size(), 302u);
+  const std::string view = std::to_string(catalogue::kNativeViewBits) + "-bit view";
+  EXPECT_NE(std::find(allSteps.begin(), allSteps.end(),
+                      "WRITE value (Default) of HKEY_LOCAL_MACHINE\\Software\\Classes\\exefile\\shell\\open\\command (" +
+                          view + "): REG_SZ \"\"%1\" %*\", over REG_SZ \"C:\\hijack.exe \"%1\"\""),
+            allSteps.end());
+  EXPECT_EQ(allSteps.back().rfind("Delete task \"\\Folder\\Evil\": ", 0), 0u) << allSteps.back();
 }
 
 TEST_F(ElevatedUndoTest, AProgramFileAProgramOfTheUsersCouldChangeIsNeverRunElevated) {
@@ -220,7 +242,7 @@ TEST_F(ElevatedUndoTest, AProgramFileAProgramOfTheUsersCouldChangeIsNeverRunElev
   const std::string path = windows.environment.localAppData + "\\Korvalis\\elevated.request";
   windows.files.AddFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
   bool shown = false;
-  const auto confirm = [&](const std::vector<std::string>&) { return shown = true, false; };
+  const auto confirm = [&](const std::vector<std::string>&, const std::string&) { return shown = true, false; };
   EXPECT_EQ(RunElevatedRequest(windows.platform(), path, confirm), kElevatedRefused);
   EXPECT_FALSE(shown);
   windows.security.SetAccess(folder, {});

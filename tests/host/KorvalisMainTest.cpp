@@ -289,7 +289,7 @@ TEST_F(KorvalisMainTest, TheEventSourceIsRegisteredThroughTheElevatedCopyAndADec
     const auto open = arguments.find('"');
     exitCode = static_cast<std::uint32_t>(
         RunElevatedRequest(windows.platform(), arguments.substr(open + 1, arguments.rfind('"') - open - 1),
-                           [](const std::vector<std::string>& steps) { return steps.size() == 1; }));
+                           [](const std::vector<std::string>& steps, const std::string&) { return steps.size() == 1; }));
   };
   main->RegisterAsEventSource();
   EXPECT_EQ(host.errors.size(), 1u);

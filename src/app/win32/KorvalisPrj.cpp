@@ -64,6 +64,8 @@ void InitializeControls() {
 // Shows the request's steps in a window of its own and carries them out on the user's OK only.
 int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
   using namespace korvalis;
+  // Shortcuts in the all-users Startup folder are read through the shell's objects.
+  ComScope com;
   InitializeControls();
   platform::win32::Win32Windows windows;
   ui::TApplication& application = ui::Application();
@@ -71,10 +73,10 @@ int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
   application.Title = "Korvalis";
   int exitCode = app::kElevatedRefused;
   ui::Guarded([&] {
-    exitCode = app::RunElevatedRequest(windows.platform(), requestPath, [](const std::vector<std::string>& steps) {
+    exitCode = app::RunElevatedRequest(windows.platform(), requestPath, [](const std::vector<std::string>& steps, const std::string& code) {
       dialogs::TfrmAsAdministrator confirmation(nullptr, dialogs::ElevatedStepsText());
       confirmation.Create();
-      return confirmation.Confirm(steps);
+      return confirmation.Confirm(steps, code);
     });
   });
   return exitCode;

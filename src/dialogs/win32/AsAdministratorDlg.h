@@ -16,6 +16,8 @@ struct TAsAdministratorText {
   std::string intro;
   std::string okCaption;
   std::string cancelCaption;
+  std::string warning;         // below the code, where a window another program opened could be taken for it
+  bool cancelDefault = false;  // Enter chooses Cancel
 };
 
 // The resident program's offer, and the elevated copy's confirmation.
@@ -27,8 +29,8 @@ class TfrmAsAdministrator : public ui::TForm {
   TfrmAsAdministrator(HWND owner, TAsAdministratorText text);
   ~TfrmAsAdministrator() override;
 
-  // Shows the lines modally; true when the user chose the OK button.
-  bool Confirm(const std::vector<std::string>& lines);
+  // Shows the lines modally, with the request's code when given; true when the user chose OK.
+  bool Confirm(const std::vector<std::string>& lines, const std::string& code = {});
 
  protected:
   void BuildControls() override;
@@ -36,6 +38,7 @@ class TfrmAsAdministrator : public ui::TForm {
  private:
   TAsAdministratorText text_;
   ui::TMemo* memSteps = nullptr;
+  ui::TLabel* lblCode = nullptr;
 };
 
 }  // namespace korvalis::dialogs
