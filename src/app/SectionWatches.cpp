@@ -21,20 +21,56 @@ TSectionWatches::TSectionWatches(const platform::Platform& platform, Clock clock
     : platform_(platform), clock_(std::move(clock)) {}
 
 std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry) {
+  // A key made or deleted while its watches were being armed gives them no sign: armed again.
+  constexpr int kAttempts = 4;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    bool settled = true;
+    entry = Watch{};
+    std::unique_ptr<platform::ChangeWatch> watch = TryWatchKey(place, entry, settled);
+    if (settled) return watch;
+  }
+  return nullptr;  // not armed: read at each look until it holds still
+}
+
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::TryWatchKey(const catalogue::TPlace& place, Watch& entry,
+                                                                    bool& settled) {
   platform::Registry& registry = platform_.registry;
+  // The parent's subkeys first: the key deleted from then on, which the system need not tell its
+  // own watch, or deleted and made again (a handle stays with the key it opened), is seen there.
+  std::string ancestor;
+  const std::string parent = ParentOf(place.path);
+  std::unique_ptr<platform::ChangeWatch> above = WatchAncestor(place, parent, entry, ancestor);
   platform::OpenedKey opened = registry.OpenKey(place.root, place.path, platform::KeyAccess::Read, place.view);
-  // A service's key is below the place's, its Parameters below that.
-  bool subtree = place.BelowKey() || place.kind == catalogue::PlaceKind::Service;
-  // A missing key shows up as a change of its nearest existing ancestor: the first key made on
-  // the way down is a new name there, and the place is read again then.
-  for (std::string path = place.path; opened.status == platform::kErrorFileNotFound && !path.empty();) {
-    path = ParentOf(path);
-    opened = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
-    subtree = false;
+  if (opened.status == platform::kErrorFileNotFound) {
+    // A missing key shows up as a change of its nearest existing ancestor: the first key made
+    // on the way down is a new name there, and the place is armed on its own key and read then.
+    // One made before that watch was armed gives it no sign.
+    const std::size_t cut = ancestor.empty() ? place.path.find('\\') : place.path.find('\\', ancestor.size() + 1);
+    settled = !above || ancestor == parent ||
+              !registry.OpenKey(place.root, place.path.substr(0, cut), platform::KeyAccess::Read, place.view);
+    return above;
   }
   std::unique_ptr<platform::ChangeWatch> watch;
+  // A service's key is below the place's, its Parameters below that.
+  const bool subtree = place.BelowKey() || place.kind == catalogue::PlaceKind::Service;
   if (!opened || opened.key->Watch(watch, subtree) != platform::kSuccess) return nullptr;
   entry.key = std::move(opened.key);
+  entry.ancestor = std::move(above);
+  return watch;
+}
+
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchAncestor(const catalogue::TPlace& place, std::string path,
+                                                                      Watch& entry, std::string& armedOn) {
+  platform::Registry& registry = platform_.registry;
+  platform::OpenedKey opened = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
+  while (opened.status == platform::kErrorFileNotFound && !path.empty()) {
+    path = ParentOf(path);
+    opened = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
+  }
+  std::unique_ptr<platform::ChangeWatch> watch;
+  if (!opened || opened.key->WatchSubkeys(watch) != platform::kSuccess) return nullptr;
+  entry.ancestorKey = std::move(opened.key);
+  armedOn = path;
   return watch;
 }
 
@@ -44,12 +80,12 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section sect
   if (folder.empty()) return nullptr;
   // The folder made later, or deleted and made again, is a new folder in its nearest existing
   // ancestor; the files in it are seen by a watch of its own.
-  std::unique_ptr<platform::ChangeWatch> folders;
-  for (std::string parent = ParentOf(folder); !parent.empty() && !folders; parent = ParentOf(parent))
-    folders = platform_.files.WatchSubfolders(parent.back() == ':' ? parent + "\\" : parent);
+  std::unique_ptr<platform::ChangeWatch> ancestor;
+  for (std::string parent = ParentOf(folder); !parent.empty() && !ancestor; parent = ParentOf(parent))
+    ancestor = platform_.files.WatchSubfolders(parent.back() == ':' ? parent + "\\" : parent);
   std::unique_ptr<platform::ChangeWatch> watch = platform_.files.WatchFolder(folder);
-  if (!watch) return folders;
-  entry.folders = std::move(folders);
+  if (!watch) return ancestor;
+  entry.ancestor = std::move(ancestor);
   return watch;
 }
 
@@ -75,14 +111,14 @@ void TSectionWatches::Arm(Section section) {
 catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(false)); }
 
 catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
-  // Every armed watch, a startup folder's watch of its ancestor too, in as few looks as the
+  // Every armed watch, that of an ancestor too, in as few looks as the
   // system allows: a quiet tick costs what waiting on that many events costs.
   armed_.clear();
   of_.clear();
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
     if (!entry.armed) continue;
-    for (platform::ChangeWatch* watch : {entry.watch.get(), entry.folders.get()}) {
+    for (platform::ChangeWatch* watch : {entry.watch.get(), entry.ancestor.get()}) {
       if (!watch) continue;
       armed_.push_back(watch);
       of_.push_back(i);
@@ -110,7 +146,7 @@ std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
   std::vector<std::uintptr_t> events;
   for (const Watch& entry : watches_) {
     if (!entry.armed) continue;
-    for (const platform::ChangeWatch* watch : {entry.watch.get(), entry.folders.get()})
+    for (const platform::ChangeWatch* watch : {entry.watch.get(), entry.ancestor.get()})
       if (watch && watch->NativeEvent()) events.push_back(watch->NativeEvent());
   }
   return events;
@@ -119,7 +155,7 @@ std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
 bool TSectionWatches::Fired(Section section) {
   // A place that cannot be watched gives no sign either way; reading it once has to do.
   const Watch& entry = watches_[section];
-  return entry.armed && (entry.watch->Signaled() || (entry.folders && entry.folders->Signaled()));
+  return entry.armed && (entry.watch->Signaled() || (entry.ancestor && entry.ancestor->Signaled()));
 }
 
 }  // namespace korvalis::app

@@ -1,12 +1,14 @@
 #pragma once
 // Change notifications on every guarded place: a quiet tick looks at them once and reads
-// nothing. A key or folder that does not exist yet is watched through its parent (a startup
-// folder's parent always, for the folder made again); a place
+// nothing. A key or folder that does not exist yet is watched through its nearest existing
+// ancestor, and one that exists through its parent too, so that it deleted and made again is
+// seen at once; a place
 // that cannot be watched, or that has not been read for a minute, is read regardless.
 #include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "catalogue/Places.h"
@@ -37,12 +39,19 @@ class TSectionWatches {
  private:
   struct Watch {
     std::unique_ptr<platform::RegistryKey> key;  // kept open: closing it would end the watch
+    std::unique_ptr<platform::RegistryKey> ancestorKey;
     std::unique_ptr<platform::ChangeWatch> watch;
-    std::unique_ptr<platform::ChangeWatch> folders;  // of a startup folder: its ancestor's new folders
+    // The new folders of a startup folder's ancestor, the subkeys of a key's parent (or of a
+    // missing key's nearest existing ancestor, then the only watch).
+    std::unique_ptr<platform::ChangeWatch> ancestor;
     std::chrono::steady_clock::time_point armedAt{};
     bool armed = false;
   };
   std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry);
+  std::unique_ptr<platform::ChangeWatch> TryWatchKey(const catalogue::TPlace& place, Watch& entry, bool& settled);
+  // Arms a watch of the subkeys of the nearest existing key from path up, and names it.
+  std::unique_ptr<platform::ChangeWatch> WatchAncestor(const catalogue::TPlace& place, std::string path, Watch& entry,
+                                                       std::string& armedOn);
   std::unique_ptr<platform::ChangeWatch> WatchFolder(catalogue::Section section, Watch& entry);
 
   platform::Platform platform_;

@@ -56,6 +56,9 @@ class RegistryKey {
   // to those of every key below it.
   virtual Status Watch(std::unique_ptr<ChangeWatch>& watch, bool subtree) = 0;
   Status Watch(std::unique_ptr<ChangeWatch>& watch) { return Watch(watch, false); }
+  // Arms a one-shot notification of subkeys made or deleted right below this key, values aside:
+  // a key deleted need not signal its own watch, and one made again is a new key.
+  virtual Status WatchSubkeys(std::unique_ptr<ChangeWatch>& watch) = 0;
 };
 
 struct OpenedKey {

@@ -237,6 +237,30 @@ TEST_P(RegistryContract, AWatchOnTheParentFiresWhenTheKeyIsCreated) {
   EXPECT_TRUE(watch->Signaled());
 }
 
+// Whether the key's own watch sees it deleted is left open: under Wine an empty key's does not.
+TEST_P(RegistryContract, AKeyDeletedAndMadeAgainSignalsAWatchOnItsParent) {
+  auto parent = Create();
+  const std::string path = world().ScratchKey() + "\\Child";
+  auto child = platform().registry.CreateKey(RootKey::CurrentUser, path, KeyAccess::All);
+  ASSERT_TRUE(child);
+  std::unique_ptr<ChangeWatch> subkeys;
+  ASSERT_EQ(parent.key->WatchSubkeys(subkeys), kSuccess);
+  ASSERT_EQ(parent.key->SetValue("V", kRegSz, StringBytes("a")), kSuccess);
+  EXPECT_FALSE(subkeys->Signaled());  // a value of the parent is not a subkey
+  ASSERT_EQ(platform().registry.DeleteTree(RootKey::CurrentUser, path), kSuccess);
+  EXPECT_TRUE(subkeys->Signaled());
+
+  ASSERT_EQ(parent.key->WatchSubkeys(subkeys), kSuccess);
+  auto again = platform().registry.CreateKey(RootKey::CurrentUser, path, KeyAccess::All);
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(subkeys->Signaled());
+  // The old handle stays with the deleted key: the new one is watched only through a new handle.
+  std::unique_ptr<ChangeWatch> stale;
+  EXPECT_EQ(child.key->Watch(stale), kErrorKeyDeleted);
+  KeyInfo info;
+  EXPECT_EQ(child.key->QueryInfo(info), kErrorKeyDeleted);
+}
+
 TEST_P(RegistryContract, AMachineKeyOfTheOtherViewLivesBelowWow6432NodeAndNotInTheNativeView) {
   Registry& registry = platform().registry;
   const std::string path = "Software\\KorvalisContractView";

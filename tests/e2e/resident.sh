@@ -1,6 +1,7 @@
 # The resident program in a fresh Wine prefix, driven from another process as a user would:
 # changes made with Wine's own reg.exe are put to the "user", the tray opens the options, and
-# "Close Korvalis" ends it with its switches saved and the closing record reported.
+# "Close Korvalis" ends it with its switches saved and the closing record reported. The Run key
+# deleted and made again is watched again at once.
 source "$(dirname "$0")/lib.sh"
 KORVALIS=$1 DRIVER=$2 ARTIFACTS=$3
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -17,9 +18,15 @@ wait_for "the settings key" wine reg query 'HKCU\Software\Brenmoor' >/dev/null 2
 check "the first start creates the settings key" "yes" "$(wine reg query 'HKCU\Software\Brenmoor' >/dev/null 2>&1 && echo yes)"
 sleep 1.5   # the first snapshot and the first tick
 
-# An added value refused: it is deleted again.
+# The Run key deleted and made again, as a cleaner does, and a value added to it later: asked
+# within seconds, not at the once-a-minute read. Then that added value refused: it is deleted again.
+wine reg delete "$RUN" /f >/dev/null 2>&1
+wine reg add "$RUN" /f >/dev/null
+sleep 3
+added=$(date +%s%N)
 wine reg add "$RUN" /v Updater /d 'C:\Tools\upd.exe /q' /f >/dev/null
-drive wait "$DIALOG" || failures=$((failures + 1))
+drive wait "$DIALOG" 5000 || failures=$((failures + 1))
+echo "asked $(( ($(date +%s%N) - added) / 1000000 )) ms after the value was added to the key made again"
 labels=$(drive labels "$DIALOG")
 for text in "Updater" 'C:\Tools\upd.exe /q' "in Current User Run" "has been added"; do
   check "the dialog shows \"$text\"" "$text" "$(grep -Fx -- "$text" <<<"$labels")"

@@ -14,6 +14,7 @@ struct MemoryRegistry::Node {
   Rights rights;
   bool deleted = false;
   std::uint64_t generation = 0;  // bumped by every change of a value
+  std::uint64_t subkeys = 0;     // bumped by every subkey made or deleted
 
   StoredValue* FindValue(const std::string& valueName) {
     for (auto& value : values)
@@ -58,8 +59,9 @@ class MemoryWatch : public ChangeWatch {
       : node_(std::move(node)), generation_(node_->generation), subtree_(subtree) {
     if (subtree_) StampOf(*node_, stamp_);
   }
+  // A key deleted does not signal its own watch: under Wine an empty key's does not either.
   bool Signaled() override {
-    if (node_->deleted || node_->generation != generation_) return true;
+    if (node_->generation != generation_) return true;
     if (!subtree_) return false;
     TreeStamp now;
     StampOf(*node_, now);
@@ -71,6 +73,16 @@ class MemoryWatch : public ChangeWatch {
   std::uint64_t generation_;
   bool subtree_;
   TreeStamp stamp_;  // a key made or deleted below also changes its parent's count
+};
+
+class MemorySubkeyWatch : public ChangeWatch {
+ public:
+  explicit MemorySubkeyWatch(std::shared_ptr<Node> node) : node_(std::move(node)), subkeys_(node_->subkeys) {}
+  bool Signaled() override { return node_->subkeys != subkeys_; }
+
+ private:
+  std::shared_ptr<Node> node_;
+  std::uint64_t subkeys_;
 };
 
 bool Below(const std::string& folded, const std::string& prefix) {
@@ -213,6 +225,12 @@ class MemoryKey : public RegistryKey {
     return kSuccess;
   }
 
+  Status WatchSubkeys(std::unique_ptr<ChangeWatch>& watch) override {
+    if (node_->deleted) return kErrorKeyDeleted;
+    watch = std::make_unique<MemorySubkeyWatch>(node_);
+    return kSuccess;
+  }
+
  private:
   bool CanRead() const { return access_ != KeyAccess::Write; }
   bool CanWrite() const { return access_ != KeyAccess::Read; }
@@ -263,6 +281,7 @@ MemoryRegistry::Node* MemoryRegistry::Make(RootKey root, const std::string& path
       child = std::make_shared<Node>();
       child->name = part;
       ++node->generation;  // a watch on the parent sees new subkeys
+      ++node->subkeys;
     }
     node = child.get();
   }
@@ -360,6 +379,7 @@ Status MemoryRegistry::DeleteTree(RootKey root, const std::string& viewPath, Reg
   it->second->MarkDeleted();
   parent->children.erase(it);
   ++parent->generation;
+  ++parent->subkeys;
   return kSuccess;
 }
 

@@ -186,15 +186,22 @@ class Win32Key : public RegistryKey {
   }
 
   Status Watch(std::unique_ptr<ChangeWatch>& watch, bool subtree) override {
+    return Notify(watch, subtree, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET);
+  }
+
+  Status WatchSubkeys(std::unique_ptr<ChangeWatch>& watch) override {
+    return Notify(watch, false, REG_NOTIFY_CHANGE_NAME);
+  }
+
+ private:
+  Status Notify(std::unique_ptr<ChangeWatch>& watch, bool subtree, DWORD filter) {
     UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event) return static_cast<Status>(GetLastError());
-    const LONG status = RegNotifyChangeKeyValue(
-        key_.get(), subtree ? TRUE : FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event.get(), TRUE);
+    const LONG status = RegNotifyChangeKeyValue(key_.get(), subtree ? TRUE : FALSE, filter, event.get(), TRUE);
     if (status == ERROR_SUCCESS) watch = std::make_unique<Win32Watch>(std::move(event));
     return status;
   }
 
- private:
   // The whole value as the ANSI calls hand it over: text in the program's code page, other
   // data as stored.
   Status ReadCounted(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& bytes) {
