@@ -2,9 +2,11 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "catalogue/Startups.h"
+#include "catalogue/TaskDefinition.h"
 #include "platform/Sha256.h"
 #include "text/Fileman.h"
 
@@ -228,9 +230,17 @@ TBaseline TBaseline::Of(const catalogue::TStartups& catalogue) {
 }
 
 void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
+  std::optional<std::string> user;  // asked for the first task
   for (const TBaselineEntry& record : entries) {
+    std::string command = record.command;
+    const catalogue::TPlace* place = catalogue::PlaceOf(record.section);
+    if (place && place->kind == catalogue::PlaceKind::Task && !record.data.empty()) {
+      // An earlier build left out as whom a task runs: said now, it is the same task.
+      if (!user && !catalogue.Platform().environment.UserName(catalogue::kMaxUserNameChars, user.emplace())) user->clear();
+      command = catalogue::StoredTaskCommand(command, std::string(record.data.begin(), record.data.end()), *user);
+    }
     catalogue::TStartup* entry =
-        catalogue.AddEntry(record.name, record.valueName, "", record.command, record.section, record.iconIndex);
+        catalogue.AddEntry(record.name, record.valueName, "", command, record.section, record.iconIndex);
     if (!entry) continue;  // no command; Decode lets none through
     entry->SetValueType(record.valueType);
     entry->LinkData() = record.data;

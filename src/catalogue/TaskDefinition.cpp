@@ -366,4 +366,14 @@ std::string TaskCommand(const TTaskDefinition& definition, const std::string& cu
   return principal.empty() ? command : command + " " + principal;
 }
 
+std::string StoredTaskCommand(const std::string& storedCommand, const std::string& xml, const std::string& currentUser) {
+  const std::optional<TTaskDefinition> definition = ParseTaskDefinition(xml);
+  if (!definition) return storedCommand;
+  TTaskDefinition unsaid = *definition;
+  unsaid.userId.clear();
+  unsaid.groupId.clear();
+  unsaid.highest = false;
+  return text::SameTextAscii(TaskCommand(unsaid), storedCommand) ? TaskCommand(*definition, currentUser) : storedCommand;
+}
+
 }  // namespace korvalis::catalogue

@@ -1,6 +1,7 @@
 #pragma once
 // What a scheduled task's definition (its XML) says runs, and when: read strictly and within
 // bounds, since any program may plant one.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,15 @@ std::optional<TTaskDefinition> ParseTaskDefinition(const std::string& xml);
 // or principal is a changed entry. The current user (by name) goes unsaid. Empty for a task
 // that runs nothing.
 std::string TaskCommand(const TTaskDefinition& definition, const std::string& currentUser = std::string());
+
+// A task's command as stored by a build that did not yet say as whom a task runs, in today's
+// form: where the principal's words of the stored definition are all that tells the two apart,
+// the command with them; otherwise the stored command, whose difference is a change.
+std::string StoredTaskCommand(const std::string& storedCommand, const std::string& xml,
+                              const std::string& currentUser = std::string());
+
+// The longest user name the system gives, without its NUL.
+inline constexpr std::uint32_t kMaxUserNameChars = 257;
 
 // What a task's entry says when its definition cannot be read: too large, or not one at all.
 inline constexpr const char* kUnreadableTaskCommand = "definition unreadable";

@@ -12,8 +12,6 @@
 namespace korvalis::catalogue {
 
 namespace {
-constexpr std::uint32_t kMaxUserNameChars = 257;
-
 std::string LastPart(const std::string& path) {
   const auto cut = path.rfind('\\');
   return cut == std::string::npos ? path : path.substr(cut + 1);

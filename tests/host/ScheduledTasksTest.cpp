@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/Baseline.h"
 #include "app/ChangeMonitor.h"
 #include "catalogue/Quarantine.h"
 #include "catalogue/TaskDefinition.h"
@@ -190,6 +191,25 @@ TEST_F(ScheduledTasksTest, AsWhomATaskRunsIsSaidAndAChangeOfItIsAChange) {
   monitor.CheckAllSections();
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Change \\Job: C:\\x.exe (at logon of any user) as SYSTEM"}));
   EXPECT_EQ(windows.tasks.Definition("\\Job"), own);
+}
+
+TEST_F(ScheduledTasksTest, ATaskStoredBeforeItsCommandSaidAsWhomItRunsIsNotAChangeUnlessItsPrincipalChanged) {
+  const std::string job = Definition(kAtLogon, Exec("C:\\x.exe"));
+  const std::string system = WithPrincipal(job, "<UserId>S-1-5-18</UserId><RunLevel>HighestAvailable</RunLevel>");
+  windows.tasks.AddTask("\\Job", system);
+  windows.tasks.AddTask("\\Moved", WithPrincipal(job, "<UserId>SYSTEM</UserId>"));
+  // Stored by the earlier build, the command without as whom it runs; \Moved then ran as its author.
+  TBaseline earlier;
+  earlier.places = catalogue::SectionSet::Of(kTasks);
+  for (const auto& [path, xml] : {std::pair{"\\Job", system}, std::pair{"\\Moved", job}})
+    earlier.entries.push_back(TBaselineEntry{kTasks, path, path, "C:\\x.exe (at logon of any user)", 0, 0,
+                                             std::vector<std::uint8_t>(xml.begin(), xml.end())});
+  SaveBaseline(windows.platform(), earlier);
+  monitor.TakeSnapshot();
+  monitor.StartFromBaseline();
+  host.answers = {true};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change \\Moved: C:\\x.exe (at logon of any user) as SYSTEM"}));
 }
 
 TEST_F(ScheduledTasksTest, AnUnreadableDefinitionIsAskedAboutAndNoQuarantinesIt) {
