@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/AsAdministrator.h"
+#include "app/DriverRisk.h"
 #include "app/ElevatedCopy.h"
 #include "app/InstallCheck.h"
 #include "app/Scope.h"
@@ -294,6 +295,7 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
   const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   std::vector<bool> allowed(differences.size(), true);
   std::vector<std::size_t> asked;
+  std::vector<std::size_t> driversBack;  // standing refusals of drivers, undone only after the second question
   for (std::size_t i = 0; i < differences.size(); ++i) {
     const TDifference& difference = differences[i];
     // Windows deletes one as it runs it, at logon or whenever Explorer comes to it: a removal is
@@ -303,14 +305,27 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
       continue;
     }
     // A kind of difference the place does not ask about is taken as it stands.
-    if (!place.Asks(difference.kind)) continue;
+    if (!place.Asks(difference.kind) || difference.quiet) continue;
     if (TRefusal* refusal = StandingRefusal(section, difference)) {
+      if (catalogue::IsBootOrSystemDriver(*difference.now)) {
+        driversBack.push_back(i);
+        continue;
+      }
       allowed[i] = false;
       UndoAgain(*difference.now, *refusal);
       continue;
     }
     asked.push_back(i);
   }
+  const std::vector<bool> byUser = Ask(place, differences, asked, offline, allowed);
+  ConfirmDriverUndos(section, differences, asked, driversBack, byUser, allowed);
+  for (const std::size_t i : asked)
+    if (!allowed[i] && byUser[i]) RememberRefusal(section, differences[i]);
+  return allowed;
+}
+
+std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std::vector<TDifference>& differences,
+                                      const std::vector<std::size_t>& asked, bool offline, std::vector<bool>& allowed) {
   // Answers given because the program is ending are Nos, but not the user's: none sticks.
   std::vector<bool> byUser(differences.size(), true);
   if (asked.size() > kSingleQuestionsAtMost && (switches_.Notification || place.asksAlways)) {
@@ -323,18 +338,46 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
       byUser[asked[k]] = !closing;
       Log(catalogue::ChangeKindNames[static_cast<int>(questions[k].kind)], *questions[k].entry);
     }
-  } else {
-    for (const std::size_t i : asked) {
-      bool answeredByUser = true;
-      allowed[i] = place.asksAlways || switches_.Notification
-                       ? ConfirmChange(Shown(differences[i]), differences[i].kind, offline, answeredByUser)
-                       : true;
-      byUser[i] = answeredByUser;
-    }
+    return byUser;
   }
-  for (const std::size_t i : asked)
-    if (!allowed[i] && byUser[i]) RememberRefusal(section, differences[i]);
-  return allowed;
+  for (const std::size_t i : asked) {
+    bool answeredByUser = true;
+    allowed[i] = place.asksAlways || switches_.Notification
+                     ? ConfirmChange(Shown(differences[i]), differences[i].kind, offline, answeredByUser)
+                     : true;
+    byUser[i] = answeredByUser;
+  }
+  return byUser;
+}
+
+void TChangeMonitor::ConfirmDriverUndos(Section section, const std::vector<TDifference>& differences,
+                                        const std::vector<std::size_t>& asked,
+                                        const std::vector<std::size_t>& driversBack, const std::vector<bool>& byUser,
+                                        std::vector<bool>& allowed) {
+  // Undoing a driver Windows starts with may keep Windows from starting: only a Yes to a
+  // question that says so undoes it, never a No given because the program is ending.
+  std::vector<std::size_t> risky;
+  for (const std::size_t i : asked) {
+    if (allowed[i] || !differences[i].now || !catalogue::IsBootOrSystemDriver(*differences[i].now)) continue;
+    if (byUser[i])
+      risky.push_back(i);
+    else
+      allowed[i] = true;
+  }
+  risky.insert(risky.end(), driversBack.begin(), driversBack.end());
+  if (risky.empty()) return;
+  std::vector<TDifference> named;
+  for (const std::size_t i : risky) named.push_back(differences[i]);
+  const bool undo = !host_.Closing() && host_.ConfirmRisk(DriverRiskQuestion(named));
+  const bool decided = !host_.Closing();
+  for (const std::size_t i : risky) allowed[i] = !undo;
+  for (const std::size_t i : driversBack) {
+    // Kept, the refusal would be undone without the question the next time the driver changes.
+    if (undo)
+      UndoAgain(*differences[i].now, *StandingRefusal(section, differences[i]));
+    else if (decided)
+      ForgetRefusal(section, differences[i]);
+  }
 }
 
 TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& difference) {

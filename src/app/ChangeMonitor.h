@@ -89,6 +89,15 @@ class TChangeMonitor {
   // stands where the place does not ask, or undone again as a standing refusal. offline: the
   // first check of the place after the start from the baseline.
   std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences, bool offline);
+  // Asks the differences named by asked, one by one or in one question, into allowed; whether
+  // each answer was the user's (not a No because the program is ending).
+  std::vector<bool> Ask(const catalogue::TPlace& place, const std::vector<TDifference>& differences,
+                        const std::vector<std::size_t>& asked, bool offline, std::vector<bool>& allowed);
+  // The second question before a boot or system driver is undone, for the Nos among asked and
+  // the standing refusals driversBack; without a Yes each is allowed as it stands.
+  void ConfirmDriverUndos(catalogue::Section section, const std::vector<TDifference>& differences,
+                          const std::vector<std::size_t>& asked, const std::vector<std::size_t>& driversBack,
+                          const std::vector<bool>& byUser, std::vector<bool>& allowed);
   // One question; false also when the program is ending, which byUser then tells.
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool offline, bool& byUser);
   void Log(const std::string& what, const catalogue::TStartup& entry);

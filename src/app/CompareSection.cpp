@@ -3,12 +3,36 @@
 #include <algorithm>
 
 #include "app/NameIndex.h"
+#include "platform/Services.h"
 #include "text/StrMan.h"
 
 namespace korvalis::app {
 
 using catalogue::ChangeKind;
 using catalogue::TStartup;
+
+namespace {
+
+// A service that only starts when asked for (a trigger, a dependency, a call) is no new way to
+// start by itself: one that comes so, or a service moved to start later, is taken as it
+// stands. What a service runs counts whenever it may start; so does its library when it came
+// to a service already there.
+bool StartsNoSooner(const TDifference& difference, const TNameIndex& snapshotNames, const TNameIndex& freshNames) {
+  const TStartup& now = *difference.now;
+  const std::string& name = now.ValueName();
+  const auto cut = name.find('\\');
+  if (cut == std::string::npos) {
+    if (difference.kind == ChangeKind::Added) return now.ValueType() == platform::kServiceDemandStart;
+    return text::SameTextAscii(difference.before->Command(), now.Command()) &&
+           now.ValueType() > difference.before->ValueType();
+  }
+  const std::string service = name.substr(0, cut);
+  const TStartup* owner = freshNames.Find(service);
+  return difference.kind == ChangeKind::Added && owner && owner->ValueType() == platform::kServiceDemandStart &&
+         !snapshotNames.Find(service);
+}
+
+}  // namespace
 
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
                                   catalogue::Section section, const std::vector<std::string>& unreadableNames) {
@@ -18,22 +42,24 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   const bool byContent = catalogue::IsFolderSection(section);
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
   const bool byStartType = place && place->kind == catalogue::PlaceKind::Service;
+  // A service's library has no start type of its own.
   const auto same = [&](const TStartup& before, const TStartup& now) {
     return text::SameTextAscii(before.Command(), now.Command()) &&
            (!byContent || (before.ContentSize() == now.ContentSize() && before.ContentHash() == now.ContentHash())) &&
-           (!byStartType || before.ValueType() == now.ValueType());
+           (!byStartType || before.ValueType() == now.ValueType() || now.ValueName().find('\\') != std::string::npos);
   };
   const TNameIndex snapshotNames(snapshot, section);
   const TNameIndex freshNames(fresh, section);
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup& now = fresh.Items(i);
     const TStartup* before = snapshotNames.Find(now.ValueName());
-    if (!before)
-      result.differences.push_back(TDifference{ChangeKind::Added, &now, nullptr});
-    else if (same(*before, now))
+    TDifference difference{before ? ChangeKind::Changed : ChangeKind::Added, &now, before};
+    if (before && same(*before, now)) {
       result.unchanged.push_back(&now);
-    else
-      result.differences.push_back(TDifference{ChangeKind::Changed, &now, before});
+      continue;
+    }
+    difference.quiet = byStartType && StartsNoSooner(difference, snapshotNames, freshNames);
+    result.differences.push_back(difference);
   }
   for (int i = 0; i < snapshot.Count(); ++i) {
     const TStartup& before = snapshot.Items(i);

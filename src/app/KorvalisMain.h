@@ -72,6 +72,7 @@ class TKorvalisMain : private MonitorHost {
   void Notify(const std::string& text) override { host_.Notify(text); }
   void ReportError(const std::exception& error) override { host_.ReportError(error); }
   bool Closing() const override { return host_.Closing(); }
+  bool ConfirmRisk(const std::string& question) override { return host_.ConfirmRisk(question); }
   void SettingAllowed(const std::string& valueName) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
     return host_.OfferUndoAsAdministrator(messages);

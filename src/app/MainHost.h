@@ -23,6 +23,10 @@ class MainHost {
   virtual void Notify(const std::string& text) { (void)text; }
   // The program is ending: every question now ends as No, and that No is not the user's.
   virtual bool Closing() const { return false; }
+  virtual bool ConfirmRisk(const std::string& question) {
+    (void)question;
+    return false;
+  }
   virtual bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) {
     for (const std::string& message : messages) ReportError(Error(message));
     return false;

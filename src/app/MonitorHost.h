@@ -36,6 +36,11 @@ class MonitorHost {
   }
   // The program is ending: the questions asked now are answered No without the user.
   virtual bool Closing() const { return false; }
+  // A second question before an undo that may do harm, naming the harm; true only for a Yes.
+  virtual bool ConfirmRisk(const std::string& question) {
+    (void)question;
+    return false;
+  }
   // The user allowed another program's change of one of Korvalis's own switches.
   virtual void SettingAllowed(const std::string& valueName) { (void)valueName; }
   // A short notice beside the tray icon, such as a refused entry undone again.

@@ -51,8 +51,9 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     if (status != platform::kSuccess || !opened) Refused(status, FormatText("Failed to set data for '%s'", name_));
     return;
   }
-  if (!place.shadowed.empty()) {
-    // Only the user's whole key gives the class back to the machine's server.
+  if (!place.shadowed.empty() || place.deletesKey) {
+    // Only the user's whole key gives the class back to the machine's server; only the whole
+    // object's key keeps it from loading.
     const platform::Status status = registry.DeleteTree(place.root, path, place.view);
     if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
       Refused(status, FormatText("Failed to delete value '%s'", name_));
@@ -71,7 +72,7 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
 }
 
 void TStartup::ApplyToService(const TPlace& place) const {
-  platform::ServiceControl& services = owner_->Platform().services;
+  const platform::Platform& system = owner_->Platform();
   const std::string service = valueName_.substr(0, valueName_.find('\\'));
   const auto check = [&](platform::Status status, const char* pattern) {
     // A service deleted meanwhile starts nothing any more: there is nothing left to undo.
@@ -81,19 +82,21 @@ void TStartup::ApplyToService(const TPlace& place) const {
   };
   if (!enabled_) {
     // Disabled, never deleted: a No given by mistake is one start type away from undone, and
-    // its library stays the service's.
-    check(services.SetStartType(service, platform::kServiceDisabled), "Failed to disable service '%s'");
-    check(services.Stop(service), "Failed to stop service '%s'");
+    // its library stays the service's. Disabled is done, whether or not it also stopped.
+    check(platform::DisableService(system.registry, system.services, service).disabled,
+          "Failed to disable service '%s'");
     return;
   }
   if (service == valueName_) {
-    check(services.SetImagePath(service, command_), "Failed to set data for '%s'");
-    check(services.SetStartType(service, valueType_), "Failed to set data for '%s'");
+    check(platform::SetServiceImagePath(system.registry, system.services, service, command_),
+          "Failed to set data for '%s'");
+    check(platform::SetServiceStart(system.registry, system.services, service, valueType_),
+          "Failed to set data for '%s'");
     return;
   }
   // The service manager knows nothing of the library: it is the registry value alone.
-  platform::OpenedKey opened = owner_->Platform().registry.OpenKey(
-      place.root, place.path + "\\" + service + "\\Parameters", platform::KeyAccess::Write, place.view);
+  platform::OpenedKey opened = system.registry.OpenKey(place.root, place.path + "\\" + service + "\\Parameters",
+                                                       platform::KeyAccess::Write, place.view);
   const platform::Status status =
       opened ? opened.key->SetValue("ServiceDll", platform::kRegExpandSz, platform::StringBytes(command_)) : opened.status;
   check(status == platform::kErrorFileNotFound ? platform::kErrorServiceDoesNotExist : status,

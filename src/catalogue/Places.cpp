@@ -73,6 +73,10 @@ struct Row {
     place.shadowed = std::move(machineKey);
     return std::move(*this);
   }
+  Row&& DeletesKey() && {
+    place.deletesKey = true;
+    return std::move(*this);
+  }
   Row&& NeverDeleted(std::vector<std::string> data) && {
     place.neverDeleted = std::move(data);
     return std::move(*this);
@@ -234,7 +238,7 @@ std::vector<Row> Rows() {
       Twin(80, 79, 800, 800),
       Key(81, 810, 810, kFurther, "Local Machine Shell Execute Hooks", HKLM, Under(kVersion, "Explorer\\ShellExecuteHooks")),
       Twin(82, 81, 820, 820),
-      Key(83, 830, 830, kFurther, "Local Machine Browser Helper Objects", HKLM, Under(kVersion, "Explorer\\Browser Helper Objects")).Values({""}).Levels(1, 1),
+      Key(83, 830, 830, kFurther, "Local Machine Browser Helper Objects", HKLM, Under(kVersion, "Explorer\\Browser Helper Objects")).Values({""}).Levels(1, 1).DeletesKey(),
       Twin(84, 83, 840, 840),
       Key(85, 850, 850, kFurther, "Local Machine Terminal Server Run", HKLM, Under(kTerminalInstall, "Run")),
       Twin(86, 85, 860, 860),

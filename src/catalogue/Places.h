@@ -55,6 +55,9 @@ struct TPlace {
   // A machine key whose subkeys the place's own shadow: only a first-level subkey the machine
   // also has counts, and a refused addition deletes the key that holds the value.
   std::string shadowed;
+  // A refused addition deletes the key that holds the value, with all below it: the browser
+  // loads an object whose key is there, whatever its default value says.
+  bool deletesKey = false;
   AskedKinds asks = kAsksEverything;
   std::int32_t iconIndex = 0;
   // A refused change puts back the value as it was read (its type and bytes); the six

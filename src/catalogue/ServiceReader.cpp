@@ -1,4 +1,5 @@
 // Reading the services that start by themselves into the catalogue.
+#include "catalogue/Places.h"
 #include "catalogue/Startups.h"
 #include "platform/RegistryValues.h"
 #include "platform/Services.h"
@@ -28,7 +29,26 @@ bool NumberValue(platform::RegistryKey& key, const std::string& name, std::uint3
   return true;
 }
 
+// What the service runs. A path the reader cannot take as text is no reason to leave the
+// service out: the system may still make something of it, so it is asked about as such.
+std::string ImageOf(platform::RegistryKey& key, const std::string& service) {
+  std::uint32_t type = 0, serviceType = 0;
+  std::vector<std::uint8_t> bytes;
+  if (platform::ReadValueBytes(key, "ImagePath", type, bytes) == platform::kSuccess)
+    return platform::IsStringType(type) ? platform::TextOfBytes(bytes) : kUnreadableImagePath;
+  // Without a path the system loads a driver from its own folder by the service's name.
+  if (NumberValue(key, "Type", serviceType) && (serviceType & kDriverTypes) != 0)
+    return "System32\\drivers\\" + service + ".sys";
+  return std::string();
+}
+
 }  // namespace
+
+bool IsBootOrSystemDriver(const TStartup& entry) {
+  const TPlace* place = PlaceOf(entry.GetSection());
+  return place && place->kind == PlaceKind::Service && entry.ValueName().find('\\') == std::string::npos &&
+         entry.ValueType() <= platform::kServiceSystemStart;
+}
 
 std::string ServiceDllEntryName(const std::string& service) { return service + "\\Parameters\\ServiceDll"; }
 
@@ -53,12 +73,10 @@ void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
       unreadable(key, {service, ServiceDllEntryName(service)});
       continue;
     }
-    std::uint32_t start = 0, type = 0;
-    if (!NumberValue(*key.key, "Start", start) || start > platform::kServiceAutoStart) continue;
-    std::string image = TextValue(*key.key, "ImagePath");
-    // Without a path the system loads a driver from its own folder by the service's name.
-    if (image.empty() && NumberValue(*key.key, "Type", type) && (type & kDriverTypes) != 0)
-      image = "System32\\drivers\\" + service + ".sys";
+    // One that starts on demand runs on a trigger, a dependency or a call: what it runs counts too.
+    std::uint32_t start = 0;
+    if (!NumberValue(*key.key, "Start", start) || start > platform::kServiceDemandStart) continue;
+    const std::string image = ImageOf(*key.key, service);
     const std::string shown = TextValue(*key.key, "DisplayName");
     const std::string title = shown.empty() ? service : shown;
     if (TStartup* entry = AddEntry(service, service, title, image, place.section, place.iconIndex))

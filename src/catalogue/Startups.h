@@ -27,6 +27,10 @@ bool IsShortcutName(const std::string& fileName);
 bool NameCanBeSpelled(const std::string& fileName);
 // The name of a service's second entry, for the library its shared process runs.
 std::string ServiceDllEntryName(const std::string& service);
+// The command of a service whose ImagePath is there but is no text.
+inline constexpr const char* kUnreadableImagePath = "ImagePath unreadable: its data is not text";
+// A service entry that starts at boot or with the system: a driver Windows may need to start.
+bool IsBootOrSystemDriver(const TStartup& entry);
 
 class TStartups {
  public:

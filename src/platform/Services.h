@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Registry.h"
 #include "platform/SystemCodes.h"
 
 namespace korvalis::platform {
@@ -31,5 +32,22 @@ class ServiceControl {
   // False also for a service that does not exist or cannot be asked.
   virtual bool IsRunning(const std::string& name) = 0;
 };
+
+// The one way Korvalis changes a service, as the user and as administrator: through the
+// manager, or straight in the service's key where the manager does not know the service (one
+// written into the registry starts from it at the next boot all the same); then the key is
+// read back, and only what it holds counts. kErrorServiceDoesNotExist: the key is gone too;
+// kErrorInvalidData: the key reads otherwise than written.
+Status SetServiceStart(Registry& registry, ServiceControl& services, const std::string& name, std::uint32_t start);
+Status SetServiceImagePath(Registry& registry, ServiceControl& services, const std::string& name,
+                           const std::string& imagePath);
+
+struct ServiceDisabling {
+  Status disabled = kSuccess;
+  // Asked only once disabled; a stop refused leaves the service running until it ends, and a
+  // disable that held is no less done for it.
+  Status stopped = kSuccess;
+};
+ServiceDisabling DisableService(Registry& registry, ServiceControl& services, const std::string& name);
 
 }  // namespace korvalis::platform

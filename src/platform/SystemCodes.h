@@ -10,6 +10,7 @@ constexpr Status kSuccess = 0;
 constexpr Status kErrorFileNotFound = 2;
 constexpr Status kErrorPathNotFound = 3;
 constexpr Status kErrorAccessDenied = 5;
+constexpr Status kErrorInvalidData = 13;
 constexpr Status kErrorInvalidParameter = 87;
 constexpr Status kErrorInvalidName = 123;
 constexpr Status kErrorAlreadyExists = 183;

@@ -29,6 +29,10 @@ class MemoryWorld : public World {
     windows_.services.Add("KorvalisScratch", startType, imagePath);
     return "KorvalisScratch";
   }
+  std::string RegistryOnlyService(std::uint32_t startType, const std::string& imagePath) override {
+    windows_.services.AddToRegistryOnly("KorvalisGhost", startType, imagePath);
+    return "KorvalisGhost";
+  }
   bool MakeHardLink(const std::string& existing, const std::string& path) override {
     windows_.files.AddHardLink(existing, path);
     return true;

@@ -36,8 +36,26 @@ TEST_P(ServiceContract, AServiceIsSwitchedAndPointedElsewhereThroughTheManager) 
   ASSERT_EQ(services.SetImagePath(name, "\"C:\\Tools\\other.exe\" -k"), kSuccess);
   EXPECT_EQ(Value(name, "ImagePath"), "text \"C:\\Tools\\other.exe\" -k");
   EXPECT_EQ(Value(name, "Start"), "dword 2");
-  ASSERT_EQ(services.SetStartType(name, kServiceDisabled), kSuccess);
+  const ServiceDisabling disabled = DisableService(platform().registry, services, name);
+  EXPECT_EQ(disabled.disabled, kSuccess);
+  EXPECT_EQ(disabled.stopped, kSuccess);
   EXPECT_EQ(Value(name, "Start"), "dword 4");
+}
+
+TEST_P(ServiceContract, AServiceOnlyTheRegistryHoldsIsUnknownToTheManagerAndChangedInItsKey) {
+  const std::string name = world().RegistryOnlyService(kServiceAutoStart, "C:\\windows\\system32\\notepad.exe");
+  ASSERT_FALSE(name.empty());
+  Registry& registry = platform().registry;
+  ServiceControl& services = platform().services;
+  EXPECT_EQ(services.SetStartType(name, kServiceDisabled), kErrorServiceDoesNotExist);
+  EXPECT_EQ(Value(name, "Start"), "dword 2");
+  EXPECT_EQ(SetServiceImagePath(registry, services, name, "C:\\Tools\\other.exe"), kSuccess);
+  EXPECT_EQ(Value(name, "ImagePath"), "text C:\\Tools\\other.exe");
+  const ServiceDisabling disabled = DisableService(registry, services, name);
+  EXPECT_EQ(disabled.disabled, kSuccess);
+  EXPECT_EQ(disabled.stopped, kSuccess);
+  EXPECT_EQ(Value(name, "Start"), "dword 4");
+  EXPECT_EQ(DisableService(registry, services, "KorvalisNeverMade").disabled, kErrorServiceDoesNotExist);
 }
 
 TEST_P(ServiceContract, AServiceThatDoesNotExistIsSaidToBeMissing) {

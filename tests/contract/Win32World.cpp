@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "contract/World.h"
+#include "platform/RegistryValues.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 
@@ -23,6 +24,7 @@ class Win32World : public World {
     windows_.registry.DeleteTree(platform::RootKey::CurrentUser, "Software\\KorvalisTest\\" + suffix_);
     if (!folder_.empty()) RemoveFolder(folder_);
     if (service_) DeleteService(service_.get());
+    if (!ghost_.empty()) windows_.registry.DeleteTree(platform::RootKey::LocalMachine, ghost_);
   }
   platform::Platform Platform() override { return windows_.platform(); }
   std::string ScratchKey() override { return "Software\\KorvalisTest\\" + suffix_; }
@@ -46,6 +48,17 @@ class Win32World : public World {
                                     SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_IGNORE, imagePath.c_str(),
                                     nullptr, nullptr, nullptr, nullptr, nullptr));
     return service_ ? name : std::string();
+  }
+  std::string RegistryOnlyService(std::uint32_t startType, const std::string& imagePath) override {
+    const std::string name = "KorvalisGhost_" + suffix_;
+    ghost_ = std::string(platform::kServicesKey) + "\\" + name;
+    platform::OpenedKey key =
+        windows_.registry.CreateKey(platform::RootKey::LocalMachine, ghost_, platform::KeyAccess::Write);
+    if (!key) return std::string();
+    const bool made = key.key->SetValue("Type", REG_DWORD, platform::DwordBytes(SERVICE_WIN32_OWN_PROCESS)) == 0 &&
+                      key.key->SetValue("Start", REG_DWORD, platform::DwordBytes(startType)) == 0 &&
+                      key.key->SetValue("ImagePath", REG_EXPAND_SZ, platform::StringBytes(imagePath)) == 0;
+    return made ? name : std::string();
   }
   bool MakeHardLink(const std::string& existing, const std::string& path) override {
     return CreateHardLinkA(path.c_str(), existing.c_str(), nullptr) != FALSE;
@@ -165,6 +178,7 @@ class Win32World : public World {
   std::string suffix_;
   std::string folder_;
   platform::win32::UniqueService service_;
+  std::string ghost_;  // the registry-only service's key
 };
 
 }  // namespace

@@ -28,6 +28,9 @@ class World {
   // A service of this case's own, registered as a setup program would and removed afterwards;
   // its name, empty when it could not be made.
   virtual std::string ScratchService(std::uint32_t startType, const std::string& imagePath) = 0;
+  // One written straight into the Services key while the manager runs, so the manager does not
+  // know it; removed afterwards. Empty when it could not be made.
+  virtual std::string RegistryOnlyService(std::uint32_t startType, const std::string& imagePath) = 0;
   // Things a folder may hold besides plain files; false where this world cannot make them.
   virtual bool MakeHardLink(const std::string& existing, const std::string& path) = 0;
   virtual bool MakePipe(const std::string& path) = 0;

@@ -1,6 +1,7 @@
 # Services that start by themselves, made the way setup programs make them (sc create, a
 # ChangeServiceConfig call) while one Korvalis runs with every place guarded: each is asked
-# about under its name, and refused, it ends disabled, still registered.
+# about under its name; refused, a new one ends disabled, still registered, and one switched
+# from demand to automatic starts on demand again.
 source "$(dirname "$0")/lib.sh"
 KORVALIS=$1 DRIVER=$2 SERVICE_TOOL=$3
 DIALOG="Startup Programs Changed"
@@ -23,9 +24,9 @@ if answer_question "a service created to start automatically" KorvalisAuto "$NOT
 fi
 
 win "$SERVICE_TOOL" KorvalisDemand 2
-if answer_question "a demand service switched to start automatically" KorvalisDemand "$NOTEPAD" "$PLACE" added No; then
-  wait_for "the switched service disabled" [ "$(reg_value "$SERVICES\\KorvalisDemand" Start)" == 0x4 ]
-  check "the switched service is disabled" "0x4" "$(reg_value "$SERVICES\\KorvalisDemand" Start)"
+if answer_question "a demand service switched to start automatically" KorvalisDemand "$NOTEPAD" "$PLACE" changed No; then
+  wait_for "the switched service back on demand" [ "$(reg_value "$SERVICES\\KorvalisDemand" Start)" == 0x3 ]
+  check "the switched service starts on demand again" "0x3" "$(reg_value "$SERVICES\\KorvalisDemand" Start)"
 fi
 
 close_from_tray

@@ -319,6 +319,24 @@ TEST_F(AllPlacesTest, AUserClassServerOfTheOtherViewShadowsOnlyTheMachinesClassO
   EXPECT_TRUE(windows.registry.GetString(RootKey::CurrentUser, user32 + of64 + "\\InprocServer32", ""));
 }
 
+TEST_F(AllPlacesTest, ABrowserHelperObjectRefusedLosesItsWholeKeyWhileAChangedOneIsWrittenBack) {
+  const std::string bho = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
+  const std::string known = "{11111111-0000-4000-8000-000000000001}", added = "{22222222-0000-4000-8000-000000000002}";
+  windows.registry.PutString(RootKey::LocalMachine, bho + known, "", "Reader Helper");
+  monitor.TakeSnapshot();
+  windows.registry.PutString(RootKey::LocalMachine, bho + known, "", "Other Helper");
+  // The browser loads the object whose key is there: its default value is only a name.
+  windows.registry.PutString(RootKey::LocalMachine, bho + added, "", "Toolbar");
+  windows.registry.PutDword(RootKey::LocalMachine, bho + added, "NoExplorer", 1);
+  windows.registry.PutString(RootKey::LocalMachine, bho + added + "\\Settings", "Mode", "1");
+  host.answers = {false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 2u);
+  EXPECT_FALSE(windows.registry.HasKey(RootKey::LocalMachine, bho + added));
+  EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, bho + known, "").value_or("(none)"), "Reader Helper");
+  EXPECT_TRUE(host.errors.empty());
+}
+
 TEST_F(AllPlacesTest, AQuietTickWithEveryPlaceGuardedOpensNoKeyAlsoWhereATwinsKeyIsMissing) {
   monitor.TakeSnapshot();
   monitor.CheckAllSections();

@@ -1,5 +1,6 @@
 // Services that start by themselves: asked about when one is added or switched to start so, or
-// when what it runs changes; No disables it through the service manager or writes it back.
+// when what any service but a disabled one runs changes; No disables it through the service
+// manager (or its key, where the manager does not know it) or writes it back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,7 +27,7 @@ class ServicesTest : public ::testing::Test {
     switches.Notification = true;
     switches.AllPlaces = true;
     windows.services.Add("Existing", platform::kServiceAutoStart, "C:\\existing.exe");
-    windows.services.Add("Spooler", platform::kServiceDemandStart, "C:\\spool.exe");
+    windows.services.Add("Spooler", platform::kServiceDemandStart, "C:\\spool.exe", "C:\\spoolsv.dll");
     windows.services.Add("Netsvc", platform::kServiceAutoStart, "%SystemRoot%\\system32\\svchost.exe -k netsvcs",
                          "%SystemRoot%\\system32\\net.dll");
     monitor.TakeSnapshot();
@@ -55,16 +56,16 @@ class ServicesTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ServicesTest, OneAddedOrSwitchedToStartByItselfIsAskedAndNoDisablesAndStopsItButNeverDeletesIt) {
+TEST_F(ServicesTest, OneAddedIsDisabledAndStoppedButNeverDeletedAndOneSwitchedFromDemandGetsItsStartTypeBack) {
   windows.services.Add("Updater", platform::kServiceAutoStart, "\"C:\\Up\\up.exe\" -service");
   windows.services.SetRunning("Updater", true);
   windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Spooler", "Start", platform::kServiceAutoStart);
   host.answers = {false, false};
   monitor.CheckAllSections();
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Spooler in Services and Drivers",
-                                               "Add Updater in Services and Drivers"}));
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Updater in Services and Drivers",
+                                               "Change Spooler in Services and Drivers"}));
   EXPECT_EQ(Start("Updater"), platform::kServiceDisabled);
-  EXPECT_EQ(Start("Spooler"), platform::kServiceDisabled);
+  EXPECT_EQ(Start("Spooler"), platform::kServiceDemandStart);
   EXPECT_FALSE(windows.services.IsRunning("Updater"));
   EXPECT_EQ(Text("Updater", "ImagePath"), "\"C:\\Up\\up.exe\" -service");
 
@@ -72,26 +73,32 @@ TEST_F(ServicesTest, OneAddedOrSwitchedToStartByItselfIsAskedAndNoDisablesAndSto
   windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Existing", "Start", platform::kServiceDemandStart);
   windows.registry.DeleteTree(RootKey::LocalMachine, kKey + "\\Netsvc");
   monitor.CheckAllSections();
-  // The refused one switched back is undone again without a question.
+  // The refused ones switched back are undone again without a question, each as it was refused.
   windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Updater", "Start", platform::kServiceAutoStart);
+  windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Spooler", "Start", platform::kServiceAutoStart);
   monitor.CheckAllSections();
   EXPECT_EQ(host.questions.size(), 2u);
   EXPECT_EQ(Start("Updater"), platform::kServiceDisabled);
-  EXPECT_EQ(host.notices.size(), 1u);
+  EXPECT_EQ(Start("Spooler"), platform::kServiceDemandStart);
+  EXPECT_EQ(host.notices.size(), 2u);
   EXPECT_TRUE(host.errors.empty());
 }
 
-TEST_F(ServicesTest, AChangedPathStartTypeOrLibraryIsAskedAndWrittenBackWhileNoiseIsNot) {
+TEST_F(ServicesTest, AChangedPathOrLibraryOfAServiceOfAnyStartTypeIsAskedAndWrittenBackWhileNoiseIsNot) {
   const std::string svchost = Text("Netsvc", "ImagePath");
-  windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Existing", "Start", platform::kServiceBootStart);
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Spooler", "ImagePath", "C:\\fax.exe", platform::kRegExpandSz);
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Spooler\\Parameters", "ServiceDll", "C:\\fax.dll");
   windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Netsvc", "ImagePath", "C:\\evil.exe", platform::kRegExpandSz);
   windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Netsvc\\Parameters", "ServiceDll", "C:\\evil.dll");
-  host.answers = {false, false, false};
+  host.answers = {false, false, false, false};
   monitor.CheckAllSections();
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Existing in Services and Drivers",
-                                               "Change Netsvc in Services and Drivers",
-                                               "Change Netsvc\\Parameters\\ServiceDll in Services and Drivers"}));
-  EXPECT_EQ(Start("Existing"), platform::kServiceAutoStart);
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change Netsvc in Services and Drivers",
+                                               "Change Netsvc\\Parameters\\ServiceDll in Services and Drivers",
+                                               "Change Spooler in Services and Drivers",
+                                               "Change Spooler\\Parameters\\ServiceDll in Services and Drivers"}));
+  EXPECT_EQ(Text("Spooler", "ImagePath"), "C:\\spool.exe");
+  EXPECT_EQ(Start("Spooler"), platform::kServiceDemandStart);
+  EXPECT_EQ(Text("Spooler\\Parameters", "ServiceDll"), "C:\\spoolsv.dll");
   EXPECT_EQ(Text("Netsvc", "ImagePath"), svchost);
   EXPECT_EQ(Start("Netsvc"), platform::kServiceAutoStart);
   const auto dll = windows.registry.Get(RootKey::LocalMachine, kKey + "\\Netsvc\\Parameters", "ServiceDll");
@@ -130,6 +137,7 @@ TEST_F(ServicesTest, WithoutAdministratorRightsANoIsReportedAsSuchAndDoesNotStan
   EXPECT_EQ(Start("Updater"), platform::kServiceAutoStart);
   // The undo throws the error an administrator's copy is offered on, for the library as well.
   windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Netsvc\\Parameters", {true, false});
+  windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Spooler\\Parameters", {true, false});
   catalogue::TStartups read(0, windows.platform());
   read.LoadSections(catalogue::SectionSet::Of(kServices));
   for (int i = 0; i < read.Count(); ++i) {
@@ -146,6 +154,97 @@ TEST_F(ServicesTest, WithoutAdministratorRightsANoIsReportedAsSuchAndDoesNotStan
   host.answers = {true};
   monitor.CheckAllSections();
   EXPECT_EQ(host.questions.size(), 2u);
+}
+
+TEST_F(ServicesTest, ADisableIsDoneOnlyWhenTheServicesKeyReadsSoAlsoWhereTheManagerDoesNotKnowIt) {
+  using Kind = platform::memory::RegistryOperation::Kind;
+  windows.services.AddToRegistryOnly("Ghost", platform::kServiceAutoStart, "C:\\ghost.exe");
+  windows.services.AddToRegistryOnly("Stubborn", platform::kServiceAutoStart, "C:\\stubborn.exe");
+  windows.services.AddToRegistryOnly("Locked", platform::kServiceAutoStart, "C:\\locked.exe");
+  windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Locked", {true, false});
+  windows.services.Add("Busy", platform::kServiceAutoStart, "C:\\busy.exe");
+  windows.services.SetRunning("Busy", true);
+  windows.services.stopRefusal = 1061;  // a service that cannot take a stop now
+  // A program that writes its start type back the moment it is changed.
+  windows.registry.SetHook([this](const platform::memory::RegistryOperation& operation) {
+    if (operation.kind == Kind::QueryValueInfo && operation.path == kKey + "\\Stubborn" && operation.name == "Start")
+      windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Stubborn", "Start", platform::kServiceAutoStart);
+    return platform::kSuccess;
+  });
+  host.answers = {false, false, false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Start("Ghost"), platform::kServiceDisabled);
+  EXPECT_EQ(Start("Busy"), platform::kServiceDisabled);
+  EXPECT_TRUE(windows.services.IsRunning("Busy"));
+  EXPECT_EQ(Start("Stubborn"), platform::kServiceAutoStart);
+  EXPECT_EQ(Start("Locked"), platform::kServiceAutoStart);
+  // Only the key's refusal is one an administrator could overcome.
+  ASSERT_EQ(host.offers.size(), 1u);
+  EXPECT_EQ(host.offers[0].front(), "Failed to disable service 'Locked'");
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"Failed to disable service 'Stubborn'",
+                                                   "Failed to disable service 'Locked'"}));
+  std::vector<std::string> refused;
+  for (const TRefusal& refusal : monitor.Refusals()) refused.push_back(refusal.valueName);
+  std::sort(refused.begin(), refused.end());
+  EXPECT_EQ(refused, (std::vector<std::string>{"Busy", "Ghost"}));
+}
+
+TEST_F(ServicesTest, ABootOrSystemDriverIsUndoneOnlyAfterASecondQuestionThatNamesTheRiskAlsoWhenItComesBack) {
+  windows.services.Add("Filter", platform::kServiceBootStart, "System32\\drivers\\filter.sys");
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.risks, std::vector<std::string>{
+                            "Disabling the driver Filter may keep Windows from starting. Disable it anyway?"});
+  EXPECT_EQ(Start("Filter"), platform::kServiceBootStart);
+  EXPECT_TRUE(monitor.Refusals().empty());
+  // Changed, it is put back only after a Yes to the second question.
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Filter", "ImagePath", "C:\\evil.sys", platform::kRegExpandSz);
+  host.answers = {false};
+  host.riskAnswers = {true};
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.risks.back(),
+            "Putting the driver Filter back as it was may keep Windows from starting. Put it back anyway?");
+  EXPECT_EQ(Text("Filter", "ImagePath"), "System32\\drivers\\filter.sys");
+  // Added, refused and disabled; each time it comes back, undone only after the question again.
+  windows.services.Add("Rootkit", platform::kServiceSystemStart, "C:\\rk.sys");
+  host.answers = {false};
+  host.riskAnswers = {true, true};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Start("Rootkit"), platform::kServiceDisabled);
+  windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Rootkit", "Start", platform::kServiceSystemStart);
+  monitor.CheckAllSections();
+  EXPECT_EQ(Start("Rootkit"), platform::kServiceDisabled);
+  EXPECT_EQ(host.risks.size(), 4u);
+  windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Rootkit", "Start", platform::kServiceSystemStart);
+  monitor.CheckAllSections();
+  EXPECT_EQ(Start("Rootkit"), platform::kServiceSystemStart);
+  EXPECT_EQ(host.risks.size(), 5u);
+  for (const TRefusal& refusal : monitor.Refusals()) EXPECT_NE(refusal.valueName, "Rootkit");
+  // A No given because the program is ending undoes no driver, and asks nothing more.
+  windows.services.Add("Late", platform::kServiceSystemStart, "C:\\late.sys");
+  host.closing = true;
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Start("Late"), platform::kServiceSystemStart);
+  EXPECT_EQ(host.risks.size(), 5u);
+  EXPECT_EQ(host.questions.size(), 4u);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(ServicesTest, AnImagePathThatIsNoTextIsAskedAboutAsUnreadableAndUndoneAsAnyOther) {
+  windows.services.Add("Odd", platform::kServiceAutoStart, "C:\\odd.exe");
+  windows.registry.Put(RootKey::LocalMachine, kKey + "\\Odd", "ImagePath", platform::kRegBinary, {0x43, 0x3a, 0x5c});
+  windows.registry.Put(RootKey::LocalMachine, kKey + "\\Existing", "ImagePath", platform::kRegDword,
+                       platform::DwordBytes(7));
+  host.answers = {false, false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Odd in Services and Drivers",
+                                               "Change Existing in Services and Drivers"}));
+  for (const Question& question : host.questions)
+    EXPECT_EQ(question.command, "ImagePath unreadable: its data is not text");
+  EXPECT_EQ(Start("Odd"), platform::kServiceDisabled);
+  EXPECT_EQ(Text("Existing", "ImagePath"), "C:\\existing.exe");
+  EXPECT_TRUE(host.errors.empty());
 }
 
 }  // namespace korvalis::app

@@ -35,6 +35,14 @@ class ScriptedHost : public app::MonitorHost {
     return app::AskOneByOne(*this, changes, whileNotRunning);
   }
   bool Closing() const override { return closing; }
+  // Records each second question before a risky undo; No unless the script says Yes.
+  bool ConfirmRisk(const std::string& question) override {
+    risks.push_back(question);
+    if (riskAnswers.empty()) return false;
+    const bool answer = riskAnswers.front();
+    riskAnswers.pop_front();
+    return answer;
+  }
   void Notify(const std::string& text) override { notices.push_back(text); }
   // Records the messages of each offer to undo as administrator, and answers it; the messages of
   // an offer the user closes were shown as errors are.
@@ -63,6 +71,8 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::string> notices;
   std::vector<std::string> log;
   std::vector<std::string> errors;
+  std::deque<bool> riskAnswers;
+  std::vector<std::string> risks;
   bool acceptOffer = false;
   std::vector<std::vector<std::string>> offers;
   std::vector<std::vector<std::string>> notOffered;

@@ -181,6 +181,13 @@ std::vector<bool> TfrmMain::AskUserAll(const std::vector<TChangeQuestion>& chang
   return dialog.Confirm(grouped, whileNotRunning);
 }
 
+bool TfrmMain::ConfirmRisk(const std::string& question) {
+  // No is the default: a key held down from the question before must not say Yes to this one.
+  if (Application().Terminated()) return false;
+  return MessageBoxA(Handle(), question.c_str(), Application().Title.c_str(),
+                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 void TfrmMain::Notify(const std::string& text) {
   if (TrayIcon1) TrayIcon1->ShowBalloon("Korvalis", text);
 }

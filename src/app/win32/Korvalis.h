@@ -50,6 +50,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   void Notify(const std::string& text) override;
   // Told to end, the modal loops end with cancel: a No that is not the user's.
   bool Closing() const override { return ui::Application().Terminated(); }
+  bool ConfirmRisk(const std::string& question) override;
   void CheckSoon() override;
   void ReportError(const std::exception& error) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;

@@ -20,11 +20,16 @@ class MemoryServices : public ServiceControl {
 
   // False: a standard user, whom the service manager refuses every change.
   bool administrator = true;
+  // Not kSuccess: what every stop answers, as for a service that will not stop.
+  Status stopRefusal = kSuccess;
 
   // For tests: a service as a setup program registers it, its ServiceDll under Parameters.
   void Add(const std::string& name, std::uint32_t startType, const std::string& imagePath,
            const std::string& serviceDll = std::string());
   void SetRunning(const std::string& name, bool running);
+  // A service written straight into the registry while the manager runs: its key is there,
+  // but the manager knows it only from the next boot on.
+  void AddToRegistryOnly(const std::string& name, std::uint32_t startType, const std::string& imagePath);
 
  private:
   Status Changeable(const std::string& name) const;
@@ -32,6 +37,7 @@ class MemoryServices : public ServiceControl {
 
   MemoryRegistry& registry_;
   std::set<std::string> running_;  // by name in capitals
+  std::set<std::string> unknown_;  // by name in capitals: those of the registry alone
 };
 
 }  // namespace korvalis::platform::memory
