@@ -247,4 +247,17 @@ TEST_F(ServicesTest, AnImagePathThatIsNoTextIsAskedAboutAsUnreadableAndUndoneAsA
   EXPECT_TRUE(host.errors.empty());
 }
 
+TEST_F(ServicesTest, FiveHundredImportedInOneBurstAreOneGroupedQuestionAndAllEndDisabled) {
+  for (int i = 0; i < 500; ++i)
+    windows.services.Add("Flood" + std::to_string(i), platform::kServiceAutoStart,
+                         "C:\\Flood\\f" + std::to_string(i) + ".exe");
+  host.defaultAnswer = false;
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.groups, std::vector<std::size_t>{500});
+  int disabled = 0;
+  for (int i = 0; i < 500; ++i) disabled += Start("Flood" + std::to_string(i)) == platform::kServiceDisabled;
+  EXPECT_EQ(disabled, 500);
+  EXPECT_TRUE(host.errors.empty());
+}
+
 }  // namespace korvalis::app
