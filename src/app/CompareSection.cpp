@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/NameIndex.h"
+#include "catalogue/TaskDefinition.h"
 #include "platform/Services.h"
 #include "text/StrMan.h"
 
@@ -32,6 +33,13 @@ bool StartsNoSooner(const TDifference& difference, const TNameIndex& snapshotNam
          !snapshotNames.Find(service);
 }
 
+// A disabled task starts nothing: one that comes or goes so, or is switched off, is taken as it
+// stands; switched on again it is asked about.
+bool DisabledTask(const TDifference& difference) {
+  const TStartup& entry = difference.now ? *difference.now : *difference.before;
+  return entry.ValueType() == catalogue::kTaskDisabled;
+}
+
 }  // namespace
 
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
@@ -42,11 +50,13 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   const bool byContent = catalogue::IsFolderSection(section);
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
   const bool byStartType = place && place->kind == catalogue::PlaceKind::Service;
+  const bool byEnabled = place && place->kind == catalogue::PlaceKind::Task;
   // A service's library has no start type of its own.
   const auto same = [&](const TStartup& before, const TStartup& now) {
     return text::SameTextAscii(before.Command(), now.Command()) &&
            (!byContent || (before.ContentSize() == now.ContentSize() && before.ContentHash() == now.ContentHash())) &&
-           (!byStartType || before.ValueType() == now.ValueType() || now.ValueName().find('\\') != std::string::npos);
+           (!byStartType || before.ValueType() == now.ValueType() || now.ValueName().find('\\') != std::string::npos) &&
+           (!byEnabled || before.ValueType() == now.ValueType());
   };
   const TNameIndex snapshotNames(snapshot, section);
   const TNameIndex freshNames(fresh, section);
@@ -58,7 +68,8 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
       result.unchanged.push_back(&now);
       continue;
     }
-    difference.quiet = byStartType && StartsNoSooner(difference, snapshotNames, freshNames);
+    difference.quiet = (byStartType && StartsNoSooner(difference, snapshotNames, freshNames)) ||
+                       (byEnabled && DisabledTask(difference));
     result.differences.push_back(difference);
   }
   for (int i = 0; i < snapshot.Count(); ++i) {
@@ -70,7 +81,8 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     if (unreadable)
       result.unreadable.push_back(&before);
     else
-      result.differences.push_back(TDifference{ChangeKind::Removed, nullptr, &before});
+      result.differences.push_back(
+          TDifference{ChangeKind::Removed, nullptr, &before, byEnabled && DisabledTask({ChangeKind::Removed, nullptr, &before})});
   }
   return result;
 }

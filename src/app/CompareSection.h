@@ -14,7 +14,7 @@ struct TDifference {
   const catalogue::TStartup* now;     // the fresh entry; none for a removal
   const catalogue::TStartup* before;  // the snapshot's entry; none for an addition
   // Taken as it stands without a question, as the kinds a place does not ask about: a service
-  // that comes or moves to start on demand.
+  // that comes or moves to start on demand, a task that comes, goes or stays disabled.
   bool quiet = false;
 };
 

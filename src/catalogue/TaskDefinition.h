@@ -38,5 +38,8 @@ inline constexpr std::uint32_t kMaxUserNameChars = 257;
 
 // What a task's entry says when its definition cannot be read: too large, or not one at all.
 inline constexpr const char* kUnreadableTaskCommand = "definition unreadable";
+// A task entry's value type: 0 for an enabled task (as entries were stored before disabled ones
+// were read), this for a disabled one, which starts nothing but may be enabled again.
+inline constexpr std::uint32_t kTaskDisabled = 1;
 
 }  // namespace korvalis::catalogue

@@ -1,4 +1,4 @@
-// The scheduled tasks as entries: one per enabled task, by its path, with its actions and
+// The scheduled tasks as entries: one per task, enabled or not, by its path, with its actions and
 // triggers as the command; a refused one is kept aside by its definition before it goes.
 #include <algorithm>
 
@@ -34,10 +34,11 @@ void TStartups::LoadTasks(SectionSet sections, ReadProblems*) {
         AddEntry(task.path, task.path, LastPart(task.path), kUnreadableTaskCommand, section, 0);
         continue;
       }
-      // A disabled task starts nothing: enabling it again is an addition.
-      if (!definition->enabled) continue;
+      // A disabled task is kept too: enabled again it is a change, and No registers it disabled.
       TStartup* entry = AddEntry(task.path, task.path, LastPart(task.path), TaskCommand(*definition, user), section, 0);
-      if (entry) entry->LinkData().assign(task.xml.begin(), task.xml.end());
+      if (!entry) continue;
+      entry->LinkData().assign(task.xml.begin(), task.xml.end());
+      if (!definition->enabled) entry->SetValueType(kTaskDisabled);
     }
     LoadHiddenTasks(tasks, section);
   }

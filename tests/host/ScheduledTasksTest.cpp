@@ -146,11 +146,18 @@ TEST_F(ScheduledTasksTest, AddedChangedAndReEnabledTasksAreAskedAndUndoneNoiseIs
   monitor.CheckAllSections();
   EXPECT_TRUE(Asked().empty());
 
-  // Enabled again, it is new: asked, and allowed.
-  windows.tasks.AddTask("\\Old", Definition(kAtLogon, Exec("C:\\old.exe")));
-  host.answers = {true};
+  // Enabled again, it is a change; refused, it is registered disabled as it was, and so again
+  // unasked when it is enabled once more.
+  const std::string enabled = Definition(kAtLogon, Exec("C:\\old.exe"));
+  windows.tasks.AddTask("\\Old", enabled);
+  host.answers = {false};
   monitor.CheckAllSections();
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"Add \\Old: C:\\old.exe (at logon of any user)"}));
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Change \\Old: C:\\old.exe (at logon of any user)"}));
+  EXPECT_EQ(windows.tasks.Definition("\\Old"), disabled);
+  windows.tasks.AddTask("\\Old", enabled);
+  monitor.CheckAllSections();
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_EQ(windows.tasks.Definition("\\Old"), disabled);
   EXPECT_TRUE(host.errors.empty());
 
   // A machine task a standard user may not delete: the No fails for lack of rights, and
