@@ -1,27 +1,11 @@
 #include "platform/TaskScheduler.h"
 
+#include "text/EncodedText.h"
+
 namespace korvalis::platform {
 
 namespace {
 constexpr std::uint32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // The next code point of UTF-8 text; a byte that starts no valid sequence stands for itself
 // as U+FFFD, so every input advances.
@@ -65,7 +49,7 @@ std::string TaskFileText(const std::vector<std::uint8_t>& bytes) {
     } else if (code >= 0xD800 && code < 0xE000) {
       code = kReplacement;
     }
-    AppendUtf8(text, code);
+    text::AppendUtf8(text, code);
   }
   return text;
 }

@@ -2,6 +2,7 @@
 // Text a command line carries encoded, as PowerShell's -EncodedCommand does (base64 of UTF-16LE).
 // Bounded: a command of a million characters is checked whole but decoded only as far as shown.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,9 @@ struct TDecoded {
 // Base64 as .NET reads it: white space is skipped, the rest is of the alphabet, at most two "="
 // end it, and it comes in groups of four. Nothing when the text is not that.
 std::optional<TDecoded> DecodeBase64(const std::string& text, std::size_t atMostBytes);
+
+// Appends the code point in UTF-8.
+void AppendUtf8(std::string& text, std::uint32_t code);
 
 // UTF-16LE bytes as UTF-8; an unpaired surrogate, and an odd last byte, become U+FFFD.
 std::string Utf16LeToUtf8(const std::string& bytes);
