@@ -90,6 +90,22 @@ bool IsRegularDiskFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
          !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
 
+// Opened to read while others read, write or delete it, so a hostile handle cannot block us.
+UniqueFile OpenToRead(const std::string& path, DWORD flags) {
+  return UniqueFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+// Why OpenToRead failed, in the caller's own result type: gone, a folder, or unreadable.
+template <typename Result>
+Result NotOpened(const std::string& path) {
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Result::Missing;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return folder ? Result::NotRegular : Result::Unreadable;
+}
+
 // NewFlushed: a temporary file that must not exist yet, flushed before it replaces another.
 enum class Mode { Replace, NewFlushed, Append };
 
@@ -124,15 +140,8 @@ class FolderWatch : public ChangeWatch {
 
 DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) {
   // Opening a pipe or device does not wait; reading one might, so only a disk file is read.
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return DigestResult::Missing;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    return folder ? DigestResult::NotRegular : DigestResult::Unreadable;
-  }
+  UniqueFile file = OpenToRead(path, FILE_FLAG_SEQUENTIAL_SCAN);
+  if (!file) return NotOpened<DigestResult>(path);
   BY_HANDLE_FILE_INFORMATION information{};
   if (!IsRegularDiskFile(file.get(), information)) return DigestResult::NotRegular;
   SystemSha256 hash;
@@ -180,15 +189,8 @@ bool ReadUpTo(HANDLE file, std::size_t most, std::vector<std::uint8_t>& bytes) {
 OwnFileResult Win32FileSystem::ReadOwnFile(const std::string& path, std::size_t maxBytes,
                                            std::vector<std::uint8_t>& bytes) {
   if (ReparsePointAbove(path)) return OwnFileResult::ReparsePoint;
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return OwnFileResult::Missing;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    return folder ? OwnFileResult::NotRegular : OwnFileResult::Unreadable;
-  }
+  UniqueFile file = OpenToRead(path, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+  if (!file) return NotOpened<OwnFileResult>(path);
   BY_HANDLE_FILE_INFORMATION information{};
   if (!GetFileInformationByHandle(file.get(), &information)) return OwnFileResult::Unreadable;
   if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return OwnFileResult::ReparsePoint;
