@@ -373,9 +373,11 @@ void TChangeMonitor::ConfirmDriverUndos(Section section, const std::vector<TDiff
   for (const std::size_t i : risky) allowed[i] = !undo;
   for (const std::size_t i : driversBack) {
     // Kept, the refusal would be undone without the question the next time the driver changes.
-    if (undo)
-      UndoAgain(*differences[i].now, *StandingRefusal(section, differences[i]));
-    else if (decided)
+    // The refusals may have been forgotten while the question was open: the Yes still stands.
+    TRefusal* refusal = StandingRefusal(section, differences[i]);
+    if (undo && refusal)
+      UndoAgain(*differences[i].now, *refusal);
+    else if (!undo && decided)
       ForgetRefusal(section, differences[i]);
   }
 }

@@ -231,6 +231,22 @@ TEST_F(ServicesTest, ABootOrSystemDriverIsUndoneOnlyAfterASecondQuestionThatName
   EXPECT_TRUE(host.errors.empty());
 }
 
+TEST_F(ServicesTest, RefusalsForgottenWhileTheSecondQuestionIsOpenDoNotLoseTheYesGivenToIt) {
+  // The tray menu runs inside the question's modal loop: Refused Entries may forget them meanwhile.
+  windows.services.Add("Rootkit", platform::kServiceSystemStart, "C:\\rk.sys");
+  host.answers = {false};
+  host.riskAnswers = {true};
+  monitor.CheckAllSections();
+  ASSERT_EQ(Start("Rootkit"), platform::kServiceDisabled);
+  windows.registry.PutDword(RootKey::LocalMachine, kKey + "\\Rootkit", "Start", platform::kServiceSystemStart);
+  host.riskAnswers = {true};
+  host.whileRisk = [this] { monitor.ClearRefusals(); };
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.risks.size(), 2u);
+  EXPECT_EQ(Start("Rootkit"), platform::kServiceDisabled);
+  EXPECT_TRUE(monitor.Refusals().empty());
+}
+
 TEST_F(ServicesTest, AnImagePathThatIsNoTextIsAskedAboutAsUnreadableAndUndoneAsAnyOther) {
   windows.services.Add("Odd", platform::kServiceAutoStart, "C:\\odd.exe");
   windows.registry.Put(RootKey::LocalMachine, kKey + "\\Odd", "ImagePath", platform::kRegBinary, {0x43, 0x3a, 0x5c});

@@ -38,6 +38,7 @@ class ScriptedHost : public app::MonitorHost {
   // Records each second question before a risky undo; No unless the script says Yes.
   bool ConfirmRisk(const std::string& question) override {
     risks.push_back(question);
+    if (whileRisk) whileRisk();
     if (riskAnswers.empty()) return false;
     const bool answer = riskAnswers.front();
     riskAnswers.pop_front();
@@ -73,6 +74,7 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::string> errors;
   std::deque<bool> riskAnswers;
   std::vector<std::string> risks;
+  std::function<void()> whileRisk;  // runs while the second question is open
   bool acceptOffer = false;
   std::vector<std::vector<std::string>> offers;
   std::vector<std::vector<std::string>> notOffered;
