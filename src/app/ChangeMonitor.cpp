@@ -197,7 +197,10 @@ struct TChangeMonitor::Outcome {
 };
 
 namespace {
-const TStartup& Shown(const TDifference& difference) { return difference.now ? *difference.now : *difference.before; }
+const TStartup& Shown(const TDifference& difference) {
+  if (difference.started) return *difference.started;
+  return difference.now ? *difference.now : *difference.before;
+}
 }  // namespace
 
 void TChangeMonitor::CheckSection(Section section) {
@@ -210,6 +213,7 @@ void TChangeMonitor::CheckSection(Section section) {
   const bool offline = offlineSections_.Contains(section);
   offlineSections_ = offlineSections_.Without(section);
   if (comparison.differences.empty()) return;
+  MarkDisabledInTaskManager(snapshot_, fresh, section);
 
   // All questions of the section are asked before anything of it is written back.
   TStartups restore(kNoWindow, platform_);
@@ -330,7 +334,7 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
   std::vector<bool> byUser(differences.size(), true);
   if (asked.size() > kSingleQuestionsAtMost && (switches_.Notification || place.asksAlways)) {
     std::vector<TChangeQuestion> questions;
-    for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), differences[i].kind});
+    for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), AskedAs(differences[i])});
     const std::vector<bool> answers = host_.AskUserAll(questions, offline);
     const bool closing = host_.Closing();
     for (std::size_t k = 0; k < asked.size(); ++k) {
@@ -343,7 +347,7 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
   for (const std::size_t i : asked) {
     bool answeredByUser = true;
     allowed[i] = place.asksAlways || switches_.Notification
-                     ? ConfirmChange(Shown(differences[i]), differences[i].kind, offline, answeredByUser)
+                     ? ConfirmChange(Shown(differences[i]), AskedAs(differences[i]), offline, answeredByUser)
                      : true;
     byUser[i] = answeredByUser;
   }

@@ -1,6 +1,7 @@
 #include "app/CompareSection.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/NameIndex.h"
 #include "catalogue/TaskDefinition.h"
@@ -40,6 +41,17 @@ bool DisabledTask(const TDifference& difference) {
   return entry.ValueType() == catalogue::kTaskDisabled;
 }
 
+// Task Manager's switch of an entry starts something only when it turns a disabled entry back
+// on (an odd first byte made even, or the value deleted); that is asked as the entry's addition.
+// Disabling starts nothing, and a switch of an entry the place does not hold switches nothing.
+void AskReenabled(TDifference& difference, const TNameIndex& switched) {
+  difference.quiet = true;
+  if (difference.kind == ChangeKind::Added || !catalogue::DisablesEntry(*difference.before)) return;
+  if (difference.kind == ChangeKind::Changed && catalogue::DisablesEntry(*difference.now)) return;
+  difference.started = switched.Find(difference.before->ValueName());
+  difference.quiet = difference.started == nullptr;
+}
+
 }  // namespace
 
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
@@ -60,6 +72,8 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   };
   const TNameIndex snapshotNames(snapshot, section);
   const TNameIndex freshNames(fresh, section);
+  std::optional<TNameIndex> switched;
+  if (place && place->approves) switched.emplace(snapshot, *place->approves);
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup& now = fresh.Items(i);
     const TStartup* before = snapshotNames.Find(now.ValueName());
@@ -70,6 +84,7 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     }
     difference.quiet = (byStartType && StartsNoSooner(difference, snapshotNames, freshNames)) ||
                        (byEnabled && DisabledTask(difference));
+    if (switched) AskReenabled(difference, *switched);
     result.differences.push_back(difference);
   }
   for (int i = 0; i < snapshot.Count(); ++i) {
@@ -78,13 +93,38 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
     const bool unreadable = std::any_of(unreadableNames.begin(), unreadableNames.end(), [&](const std::string& name) {
       return text::SameTextAscii(name, before.ValueName());
     });
-    if (unreadable)
+    if (unreadable) {
       result.unreadable.push_back(&before);
-    else
-      result.differences.push_back(
-          TDifference{ChangeKind::Removed, nullptr, &before, byEnabled && DisabledTask({ChangeKind::Removed, nullptr, &before})});
+      continue;
+    }
+    TDifference difference{ChangeKind::Removed, nullptr, &before,
+                           byEnabled && DisabledTask({ChangeKind::Removed, nullptr, &before})};
+    if (switched) AskReenabled(difference, *switched);
+    result.differences.push_back(difference);
   }
   return result;
+}
+
+void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStartups& fresh, catalogue::Section section) {
+  const catalogue::TPlace* place = catalogue::PlaceOf(section);
+  if (!place) return;
+  const catalogue::Section switched = place->approves.value_or(section);
+  std::vector<TNameIndex> approvals;
+  for (const catalogue::Section of : catalogue::ApprovalPlacesOf(switched))
+    approvals.emplace_back(of == section ? fresh : snapshot, of);
+  if (approvals.empty()) return;
+  const auto mark = [&](catalogue::TStartups& entries) {
+    for (int i = 0; i < entries.Count(); ++i) {
+      TStartup& entry = entries.Items(i);
+      if (entry.GetSection() != switched) continue;
+      entry.SetDisabledInTaskManager(std::any_of(approvals.begin(), approvals.end(), [&](const TNameIndex& index) {
+        const TStartup* approval = index.Find(entry.ValueName());
+        return approval && catalogue::DisablesEntry(*approval);
+      }));
+    }
+  };
+  mark(snapshot);
+  if (!place->approves) mark(fresh);
 }
 
 }  // namespace korvalis::app

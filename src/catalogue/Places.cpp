@@ -89,6 +89,10 @@ struct Row {
     place.privileged = true;
     return std::move(*this);
   }
+  Row&& Approves(Section section) && {
+    place.approves = section;
+    return std::move(*this);
+  }
   // Guarded with every switch in any state, and asked with questions off.
   Row&& AsksAlways() && {
     place.asksAlways = true;
@@ -264,6 +268,14 @@ std::vector<Row> Rows() {
       // A task removed is taken: No could only register again what its owner deleted.
       Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged).Privileged(),
       Twin(104, 101, 1015, 1015),
+      // Task Manager's switches: Run names the Run values of the 64-bit view, Run32 those of the
+      // 32-bit view; the user's Run key is one key in both views.
+      Key(105, 1040, 1040, kFurther, "Current User Startup Approved Run", HKCU, Under(kVersion, "Explorer\\StartupApproved\\Run")).Approves(kCurrentUserRun),
+      Key(106, 1050, 1050, kFurther, "Current User Startup Approved Run32", HKCU, Under(kVersion, "Explorer\\StartupApproved\\Run32")).Approves(kCurrentUserRun),
+      Key(107, 1060, 1060, kFurther, "Local Machine Startup Approved Run", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run")).Approves(kNativeViewBits == 64 ? kLocalMachineRun : kLocalMachineRunOther),
+      Key(108, 1070, 1070, kFurther, "Local Machine Startup Approved Run32", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run32")).Approves(kNativeViewBits == 64 ? kLocalMachineRunOther : kLocalMachineRun),
+      Key(109, 1080, 1080, kFurther, "Current User Startup Approved Startup Folder", HKCU, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).Approves(kCurrentUserStartupFolder),
+      Key(110, 1090, 1090, kFurther, "Local Machine Startup Approved Startup Folder", HKLM, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).Approves(kLocalMachineStartupFolder),
   };
 }
 
@@ -390,6 +402,16 @@ const std::vector<Section>& FurtherSections() {
   static const std::vector<Section> sections =
       InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always != Always::ReadAndSwept && !p.asksAlways; });
   return sections;
+}
+
+const std::vector<Section>& ApprovalPlacesOf(Section section) {
+  static const std::array<std::vector<Section>, kSectionCount> approvals = [] {
+    std::array<std::vector<Section>, kSectionCount> of;
+    for (const TPlace& place : Places())
+      if (place.approves) of[*place.approves].push_back(place.section);
+    return of;
+  }();
+  return approvals[section];
 }
 
 }  // namespace korvalis::catalogue

@@ -78,6 +78,9 @@ struct TPlace {
   // service or driver, in every process, in an administrator's shell): no earlier data is ever
   // written back there as administrator, only the place's own fixed data.
   bool privileged = false;
+  // Task Manager's switches for the entries of this section: each value, named as the entry,
+  // holds bytes whose first is odd while the entry is disabled; a missing value is enabled.
+  std::optional<Section> approves;
 
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
@@ -105,5 +108,8 @@ const std::vector<Section>& SweepOrder(bool allPlaces);
 // The sections swept only while every place is guarded, in their sweep order (Korvalis's own
 // settings are swept always).
 const std::vector<Section>& FurtherSections();
+
+// The places whose values switch the entries of the section on and off, in row order.
+const std::vector<Section>& ApprovalPlacesOf(Section section);
 
 }  // namespace korvalis::catalogue

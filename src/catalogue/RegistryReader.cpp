@@ -48,6 +48,18 @@ std::string HexNumber(const std::vector<std::uint8_t>& bytes) {
   return "0x" + text;
 }
 
+// An approval value's bytes as the registry tools show binary data, so each byte counts.
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (const std::uint8_t byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += digits[byte >> 4];
+    text += digits[byte & 0xf];
+  }
+  return text;
+}
+
 // The value as a command line. Throws for a value that cannot be read or is not a string.
 ValueText CommandOf(const TPlace& place, const std::string& name, platform::Status status, std::uint32_t type,
                     const std::vector<std::uint8_t>& bytes, std::string& command) {
@@ -57,6 +69,10 @@ ValueText CommandOf(const TPlace& place, const std::string& name, platform::Stat
   if (place.multiString && type == platform::kRegMultiSz) {
     command = JoinedMultiString(bytes);
     return command.empty() ? ValueText::Nothing : ValueText::Text;
+  }
+  if (place.approves) {
+    command = HexBytes(bytes);
+    return ValueText::Text;
   }
   if (place.numbers && (type == platform::kRegDword || type == platform::kRegQword)) {
     command = HexNumber(bytes);
@@ -198,6 +214,11 @@ void TStartups::LoadValues(const TPlace& place, platform::RegistryKey& key, cons
       entry->LinkData() = value.bytes;
     }
   }
+}
+
+bool DisablesEntry(const TStartup& approval) {
+  const std::vector<std::uint8_t>& bytes = approval.LinkData();
+  return !bytes.empty() && (bytes[0] & 1u) != 0;
 }
 
 }  // namespace korvalis::catalogue

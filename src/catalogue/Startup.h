@@ -56,6 +56,11 @@ class TStartup {
     contentHash_ = std::move(hash);
   }
 
+  // Task Manager keeps the entry from starting at logon, as its place's approval value says;
+  // set for the questions by the monitor, never stored.
+  bool DisabledInTaskManager() const { return disabledInTaskManager_; }
+  void SetDisabledInTaskManager(bool disabled) { disabledInTaskManager_ = disabled; }
+
   virtual void SetTitle(const std::string& title);
   // Also derives ProgramFile from the command.
   virtual void SetCommand(const std::string& command);
@@ -93,6 +98,7 @@ class TStartup {
   std::uint32_t valueType_ = 0;
   std::uint64_t contentSize_ = 0;
   std::string contentHash_;
+  bool disabledInTaskManager_ = false;
 };
 
 }  // namespace korvalis::catalogue

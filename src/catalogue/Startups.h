@@ -31,6 +31,8 @@ std::string ServiceDllEntryName(const std::string& service);
 inline constexpr const char* kUnreadableImagePath = "ImagePath unreadable: its data is not text";
 // A service entry that starts at boot or with the system: a driver Windows may need to start.
 bool IsBootOrSystemDriver(const TStartup& entry);
+// An approval value (TPlace::approves) that keeps its entry from starting: its first byte is odd.
+bool DisablesEntry(const TStartup& approval);
 
 class TStartups {
  public:

@@ -89,4 +89,9 @@ std::vector<std::string> PayloadFactLines(const catalogue::THostPayload& payload
   return lines;
 }
 
+std::vector<std::string> EntryFactLines(const catalogue::TStartup& entry, std::vector<std::string> facts) {
+  if (entry.DisabledInTaskManager()) facts.insert(facts.begin(), kDisabledInTaskManager);
+  return facts;
+}
+
 }  // namespace korvalis::dialogs

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue/HostPayload.h"
+#include "catalogue/Startup.h"
 #include "platform/FileFacts.h"
 
 namespace korvalis::dialogs {
@@ -35,5 +36,11 @@ std::string PayloadLine(const catalogue::THostPayload& payload);
 // file not looked at yet (nullptr) reads "Checking ...".
 std::vector<std::string> PayloadFactLines(const catalogue::THostPayload& payload, const platform::FileFacts* file,
                                           const platform::FileFacts* host);
+
+// Said first where an entry Task Manager keeps from starting at logon is asked about.
+constexpr char kDisabledInTaskManager[] = "Disabled in Task Manager";
+
+// The program's fact lines, after a line saying the entry is disabled in Task Manager where it is.
+std::vector<std::string> EntryFactLines(const catalogue::TStartup& entry, std::vector<std::string> facts);
 
 }  // namespace korvalis::dialogs

@@ -206,7 +206,7 @@ TEST_F(AllPlacesTest, EveryLogonChainPlaceAsksAnAdditionUnderItsNameAndNoUndoesI
   monitor.TakeSnapshot();
   for (const catalogue::Section section : catalogue::FurtherSections()) {
     const catalogue::TPlace& place = *catalogue::PlaceOf(section);
-    if (section < 40 || place.kind != catalogue::PlaceKind::Registry) continue;
+    if (section < 40 || place.kind != catalogue::PlaceKind::Registry || place.approves) continue;
     SCOPED_TRACE(place.name);
     const Probe probe = ProbeOf(place);
     if (!place.shadowed.empty()) {

@@ -244,6 +244,12 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {102, "Services and Drivers", PlaceKind::Service, M, "SYSTEM\\CurrentControlSet\\Services", N, {}},
       {103, "Scheduled Tasks", PlaceKind::Task, M, "", N, {}},
       {104, "Current User Class Servers" + other, R, U, "Software\\Classes\\CLSID", O, {""}},
+      {105, "Current User Startup Approved Run", R, U, v + "Explorer\\StartupApproved\\Run", N, {}},
+      {106, "Current User Startup Approved Run32", R, U, v + "Explorer\\StartupApproved\\Run32", N, {}},
+      {107, "Local Machine Startup Approved Run", R, M, v + "Explorer\\StartupApproved\\Run", N, {}},
+      {108, "Local Machine Startup Approved Run32", R, M, v + "Explorer\\StartupApproved\\Run32", N, {}},
+      {109, "Current User Startup Approved Startup Folder", R, U, v + "Explorer\\StartupApproved\\StartupFolder", N, {}},
+      {110, "Local Machine Startup Approved Startup Folder", R, M, v + "Explorer\\StartupApproved\\StartupFolder", N, {}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -280,6 +286,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   further.push_back(104);
   further.push_back(102);
   further.push_back(103);
+  for (Section s = 105; s <= 110; ++s) further.push_back(s);
   EXPECT_EQ(FurtherSections(), further);
   std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
@@ -288,8 +295,16 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   read.push_back(104);
   read.push_back(102);
   read.push_back(103);
+  for (Section s = 105; s <= 110; ++s) read.push_back(s);
   EXPECT_EQ(SweepOrder(true), sweep);
   EXPECT_EQ(ReadOrder(true), read);
+  // Task Manager's switches of the user's and the machine's Run values and Startup folders.
+  EXPECT_EQ(ApprovalPlacesOf(8), (std::vector<Section>{105, 106}));
+  EXPECT_EQ(ApprovalPlacesOf(kNativeViewBits == 64 ? 4 : 11), (std::vector<Section>{107}));
+  EXPECT_EQ(ApprovalPlacesOf(kNativeViewBits == 64 ? 11 : 4), (std::vector<Section>{108}));
+  EXPECT_EQ(ApprovalPlacesOf(10), (std::vector<Section>{109}));
+  EXPECT_EQ(ApprovalPlacesOf(0), (std::vector<Section>{110}));
+  EXPECT_TRUE(ApprovalPlacesOf(9).empty());
   EXPECT_EQ(AllSections(), (SectionSet{0, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(IsRegistrySection(4) && IsRegistrySection(9) && !IsRegistrySection(11) && !IsRegistrySection(10));
   EXPECT_TRUE(IsFolderSection(0) && IsFolderSection(10) && !IsFolderSection(4));

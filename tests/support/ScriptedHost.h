@@ -16,13 +16,15 @@ struct Question {
   catalogue::ChangeKind kind;
   std::string valueName;  // of the registry value: empty for a key's default value
   bool whileNotRunning = false;
+  bool disabledInTaskManager = false;
 };
 
 class ScriptedHost : public app::MonitorHost {
  public:
   bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override {
     questions.push_back(
-        Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName(), whileNotRunning});
+        Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName(), whileNotRunning,
+                 entry.DisabledInTaskManager()});
     if (whileAsking) whileAsking(questions.back());
     if (answers.empty()) return defaultAnswer;
     const bool answer = answers.front();

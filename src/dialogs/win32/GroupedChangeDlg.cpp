@@ -123,7 +123,7 @@ std::string TfrmGroupedChangeDlg::RowFacts(std::size_t row) const {
   else if (program)
     facts = ProgramFactLines(*program);
   std::string lines;
-  for (const std::string& line : facts) lines += (lines.empty() ? "" : ";  ") + line;
+  for (const std::string& line : EntryFactLines(*rows_[row], facts)) lines += (lines.empty() ? "" : ";  ") + line;
   return lines;
 }
 

@@ -124,6 +124,8 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   hostFacts_.reset();
   payloadFileFacts_.reset();
   std::vector<std::string> lookups{entry.ProgramFile()};
+  // The line saying so stands above the program's facts, which keep their room.
+  if (entry.DisabledInTaskManager()) GrowFactsBand();
   if (payload_.kind != catalogue::PayloadKind::None) {
     GrowFactsBand();
     lookups = {payload_.program};
@@ -157,7 +159,7 @@ void TfrmChangeDlg::ShowFacts() {
   else if (hostFacts_)
     facts = ProgramFactLines(*hostFacts_);
   std::string lines;
-  for (const std::string& line : facts) lines += (lines.empty() ? "" : "\r\n") + line;
+  for (const std::string& line : EntryFactLines(*entry_, facts)) lines += (lines.empty() ? "" : "\r\n") + line;
   lblProgramFacts->SetCaption(lines);
 }
 
