@@ -93,6 +93,12 @@ struct Row {
     place.approves = section;
     return std::move(*this);
   }
+  // Kept by a 64-bit program in the machine's 64-bit view, which a 32-bit build reaches as its
+  // other view (and not at all on 32-bit Windows).
+  Row&& SixtyFourBitView() && {
+    place.view = kNativeViewBits == 64 ? RegistryView::Native : RegistryView::Other;
+    return std::move(*this);
+  }
   // Guarded with every switch in any state, and asked with questions off.
   Row&& AsksAlways() && {
     place.asksAlways = true;
@@ -269,13 +275,13 @@ std::vector<Row> Rows() {
       Tasks(103, 1030, 1030, "Scheduled Tasks").Asks(kAddedAndChanged).Privileged(),
       Twin(104, 101, 1015, 1015),
       // Task Manager's switches: Run names the Run values of the 64-bit view, Run32 those of the
-      // 32-bit view; the user's Run key is one key in both views.
+      // 32-bit view; the user's Run key is one key in both views, and so are its switches.
       Key(105, 1040, 1040, kFurther, "Current User Startup Approved Run", HKCU, Under(kVersion, "Explorer\\StartupApproved\\Run")).Approves(kCurrentUserRun),
       Key(106, 1050, 1050, kFurther, "Current User Startup Approved Run32", HKCU, Under(kVersion, "Explorer\\StartupApproved\\Run32")).Approves(kCurrentUserRun),
-      Key(107, 1060, 1060, kFurther, "Local Machine Startup Approved Run", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run")).Approves(kNativeViewBits == 64 ? kLocalMachineRun : kLocalMachineRunOther),
-      Key(108, 1070, 1070, kFurther, "Local Machine Startup Approved Run32", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run32")).Approves(kNativeViewBits == 64 ? kLocalMachineRunOther : kLocalMachineRun),
+      Key(107, 1060, 1060, kFurther, "Local Machine Startup Approved Run", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run")).SixtyFourBitView().Approves(kNativeViewBits == 64 ? kLocalMachineRun : kLocalMachineRunOther),
+      Key(108, 1070, 1070, kFurther, "Local Machine Startup Approved Run32", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run32")).SixtyFourBitView().Approves(kNativeViewBits == 64 ? kLocalMachineRunOther : kLocalMachineRun),
       Key(109, 1080, 1080, kFurther, "Current User Startup Approved Startup Folder", HKCU, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).Approves(kCurrentUserStartupFolder),
-      Key(110, 1090, 1090, kFurther, "Local Machine Startup Approved Startup Folder", HKLM, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).Approves(kLocalMachineStartupFolder),
+      Key(110, 1090, 1090, kFurther, "Local Machine Startup Approved Startup Folder", HKLM, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).SixtyFourBitView().Approves(kLocalMachineStartupFolder),
   };
 }
 

@@ -144,6 +144,8 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     std::vector<std::string> values;
   };
   const auto N = RegistryView::Native, O = RegistryView::Other;
+  // Task Manager keeps the machine's switches in the 64-bit view, the 32-bit build's other one.
+  const auto of64 = kNativeViewBits == 64 ? N : O;
   const auto R = PlaceKind::Registry;
   const std::vector<Pin> pins = {
       {0, "Local Machine Startup Folder", PlaceKind::Folder, M, "", N, {}},
@@ -246,10 +248,10 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {104, "Current User Class Servers" + other, R, U, "Software\\Classes\\CLSID", O, {""}},
       {105, "Current User Startup Approved Run", R, U, v + "Explorer\\StartupApproved\\Run", N, {}},
       {106, "Current User Startup Approved Run32", R, U, v + "Explorer\\StartupApproved\\Run32", N, {}},
-      {107, "Local Machine Startup Approved Run", R, M, v + "Explorer\\StartupApproved\\Run", N, {}},
-      {108, "Local Machine Startup Approved Run32", R, M, v + "Explorer\\StartupApproved\\Run32", N, {}},
+      {107, "Local Machine Startup Approved Run", R, M, v + "Explorer\\StartupApproved\\Run", of64, {}},
+      {108, "Local Machine Startup Approved Run32", R, M, v + "Explorer\\StartupApproved\\Run32", of64, {}},
       {109, "Current User Startup Approved Startup Folder", R, U, v + "Explorer\\StartupApproved\\StartupFolder", N, {}},
-      {110, "Local Machine Startup Approved Startup Folder", R, M, v + "Explorer\\StartupApproved\\StartupFolder", N, {}},
+      {110, "Local Machine Startup Approved Startup Folder", R, M, v + "Explorer\\StartupApproved\\StartupFolder", of64, {}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
