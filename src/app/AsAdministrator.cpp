@@ -84,6 +84,7 @@ TElevatedRun RunAsAdministrator(const platform::Platform& platform, const TEleva
       platform.environment.ProgramPath(), std::string(kElevatedSwitch) + " \"" + requestPath + "\"", owner, exitCode);
   files.RemoveFile(requestPath);
   if (status == platform::kErrorCancelled) return TElevatedRun{TElevatedRun::State::Declined, {}};
+  if (status == platform::kErrorOperationAborted) return TElevatedRun{TElevatedRun::State::Unanswered, {}};
   if (status != platform::kSuccess) return Failed(FormatText("Cannot start Korvalis as administrator (error %d)", status));
   if (exitCode == static_cast<std::uint32_t>(kElevatedAnswered)) return TElevatedRun{TElevatedRun::State::Answered, {}};
   if (exitCode == static_cast<std::uint32_t>(kElevatedDeclined)) return TElevatedRun{TElevatedRun::State::Cancelled, {}};

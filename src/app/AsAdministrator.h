@@ -15,6 +15,7 @@ struct TElevatedRun {
     Answered,   // carried out where the places still held what it names
     Cancelled,  // the user said no in the elevated copy's window
     Declined,   // the system's prompt was declined: nothing was started
+    Unanswered, // the program is ending while the copy runs: what it did the places tell later
     Failed,     // message says why there is no answer
   };
   State state = State::Failed;

@@ -32,10 +32,6 @@ namespace {
 // A catalogue of the monitor's own: its entries are never written through a window's shell calls.
 constexpr platform::WindowHandle kNoWindow = 0;
 
-std::string RefusalKey(Section section, const std::string& valueName) {
-  return std::string(1, static_cast<char>(section)) + text::UpperAscii(valueName);
-}
-
 // What the elevated copy is sent of an entry. A startup folder's file is known by its content,
 // and its bytes travel only to be written back, so a request of many files stays small.
 TRequestedEntry RequestedEntryOf(const TStartup& entry, bool writtenBack) {
@@ -43,18 +39,6 @@ TRequestedEntry RequestedEntryOf(const TStartup& entry, bool writtenBack) {
                             entry.ValueType(),  entry.LinkData(), entry.ContentSize(), entry.ContentHash()};
   if (!writtenBack && catalogue::IsFolderSection(entry.GetSection())) requested.data.clear();
   return requested;
-}
-
-std::string Listed(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
-  return text;
-}
-
-bool SameAsRefused(const TRefusal& refusal, const TStartup& entry) {
-  // A file is the one refused only with the same content.
-  return text::SameTextAscii(refusal.command, entry.Command()) && refusal.contentSize == entry.ContentSize() &&
-         refusal.contentHash == entry.ContentHash();
 }
 
 }  // namespace
@@ -66,7 +50,9 @@ TChangeMonitor::TChangeMonitor(const platform::Platform& platform, const TSwitch
       switches_(switches),
       host_(host),
       snapshot_(kNoWindow, platform),
-      watches_(platform, std::move(clock)) {}
+      watches_(platform, clock_),
+      refusals_(platform),
+      administrator_(platform, switches, host, clock_) {}
 
 void TChangeMonitor::TakeSnapshot() {
   if (Checking() || renewing_ > 0) {
@@ -159,8 +145,13 @@ void TChangeMonitor::CheckAllSections() {
       due = watches_.Due(sweep);
     }
   }
+  AfterCheck();
+}
+
+void TChangeMonitor::AfterCheck() {
   if (Checking()) return;
   for (auto& [section, valueNames] : std::exchange(ownWrites_, {})) AcceptOwnWrite(section, valueNames);
+  if (std::exchange(clearPending_, false)) ClearRefusals();
   if (renewalPending_) RenewAll();
 }
 
@@ -203,6 +194,11 @@ const TStartup& Shown(const TDifference& difference) {
 }
 }  // namespace
 
+struct TChangeMonitor::Plan {
+  std::map<const TStartup*, Outcome> decided;  // by fresh entry
+  std::vector<Outcome> outcomes;               // in the order the renewed section keeps
+};
+
 void TChangeMonitor::CheckSection(Section section) {
   TScope scope(checking_);
   TStartups fresh(kNoWindow, platform_);
@@ -216,15 +212,40 @@ void TChangeMonitor::CheckSection(Section section) {
   MarkDisabledInTaskManager(snapshot_, fresh, section);
 
   // All questions of the section are asked before anything of it is written back.
+  std::vector<std::size_t> again;
+  const std::vector<bool> allowed = Decide(section, comparison.differences, offline, again);
   TStartups restore(kNoWindow, platform_);
-  std::map<const TStartup*, Outcome> decided;  // by fresh entry
+  const Plan plan = PlanAnswers(fresh, comparison, allowed, restore);
+  std::vector<std::pair<const TStartup*, std::string>> refused;
+  std::vector<const TStartup*> failed = WriteBack(restore, refused);
+  std::unordered_set<const TStartup*> repeated;
+  for (const std::size_t i : again) repeated.insert(plan.decided.at(comparison.differences[i].now).writeBack);
+  const std::unordered_set<const TStartup*> pending = UndoRefused(refused, plan, repeated, failed);
+  // A No that could not be carried out does not stand: what stays is asked about when it comes back.
+  for (std::size_t i = 0; i < comparison.differences.size(); ++i)
+    if (!allowed[i] && comparison.differences[i].now) {
+      const Outcome& outcome = plan.decided.at(comparison.differences[i].now);
+      if (std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end() && !pending.count(outcome.writeBack))
+        refusals_.Forget(section, comparison.differences[i]);
+    }
+  NoticeAgain(section, comparison.differences, again, plan, failed, pending);
+  RenewSection(section, fresh, restore, plan.outcomes, failed);
+  StoreBaseline();
+  if (catalogue::PlaceOf(section)->asksAlways)
+    for (std::size_t i = 0; i < comparison.differences.size(); ++i)
+      if (allowed[i]) host_.SettingAllowed(Shown(comparison.differences[i]).ValueName());
+}
+
+TChangeMonitor::Plan TChangeMonitor::PlanAnswers(const TStartups& fresh, const TSectionComparison& comparison,
+                                                 const std::vector<bool>& allowed, TStartups& restore) {
+  Plan plan;
   std::vector<Outcome> removals;
-  const std::vector<bool> allowed = Decide(section, comparison.differences, offline);
   for (std::size_t i = 0; i < comparison.differences.size(); ++i) {
     const TDifference& difference = comparison.differences[i];
     Outcome outcome{difference.now, difference.now, nullptr};
     if (!allowed[i]) {
-      if (difference.kind == ChangeKind::Added && catalogue::PlaceOf(section)->KeptData(difference.now->ValueName())) {
+      if (difference.kind == ChangeKind::Added &&
+          catalogue::PlaceOf(difference.now->GetSection())->KeptData(difference.now->ValueName())) {
         const TStartup* kept = KeptInstead(restore, *difference.now);
         outcome = Outcome{kept, difference.now, kept};
       } else if (difference.kind == ChangeKind::Added) {
@@ -236,66 +257,83 @@ void TChangeMonitor::CheckSection(Section section) {
       }
     }
     if (difference.now)
-      decided[difference.now] = outcome;
+      plan.decided[difference.now] = outcome;
     else
       removals.push_back(outcome);
   }
   // The renewed section keeps the order of the reading, then what came back.
-  std::vector<Outcome> outcomes;
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup* now = &fresh.Items(i);
-    const auto it = decided.find(now);
-    outcomes.push_back(it != decided.end() ? it->second : Outcome{now, now, nullptr});
+    const auto it = plan.decided.find(now);
+    plan.outcomes.push_back(it != plan.decided.end() ? it->second : Outcome{now, now, nullptr});
   }
-  for (const TStartup* kept : comparison.unreadable) outcomes.push_back(Outcome{kept, kept, nullptr});
-  outcomes.insert(outcomes.end(), removals.begin(), removals.end());
-  std::vector<std::pair<const TStartup*, std::string>> refused;
-  std::vector<const TStartup*> failed = WriteBack(restore, refused);
-  std::unordered_set<const TStartup*> pending;
-  if (!refused.empty()) {
-    // What the place holds now, for the elevated copy to compare with: the fresh entry, none
-    // for a removal.
-    std::map<const TStartup*, const TStartup*> nowOf;
-    for (const auto& [fresh, outcome] : decided)
-      if (outcome.writeBack) nowOf[outcome.writeBack] = fresh;
-    std::vector<TUndoOperation> undos;
-    std::vector<std::string> messages;
-    for (const auto& [writeBack, message] : refused) {
-      TUndoOperation undo{RequestedEntryOf(*writeBack, writeBack->Enabled()), writeBack->Enabled(), false, {}};
-      if (const auto it = nowOf.find(writeBack); it != nowOf.end()) {
-        undo.hasNow = true;
-        undo.now = RequestedEntryOf(*it->second, false);
-        // A deletion names what the place holds now, a file by its content.
-        if (!undo.enabled) undo.writeBack = undo.now;
-      }
-      undos.push_back(std::move(undo));
-      messages.push_back(message);
-    }
-    const std::vector<Undone> undone = UndoAsAdministrator(undos, messages, true);
-    for (std::size_t k = 0; k < refused.size(); ++k) {
-      if (undone[k] == Undone::No) continue;
-      // Carried out, or waiting for another try: the refusal stands either way.
-      if (undone[k] == Undone::Yes)
-        failed.erase(std::find(failed.begin(), failed.end(), refused[k].first));
-      else
-        pending.insert(refused[k].first);
-    }
-  }
-  // A No that could not be carried out does not stand: what stays is asked about when it comes back.
-  for (std::size_t i = 0; i < comparison.differences.size(); ++i)
-    if (!allowed[i] && comparison.differences[i].now) {
-      const Outcome& outcome = decided[comparison.differences[i].now];
-      if (std::find(failed.begin(), failed.end(), outcome.writeBack) != failed.end() && !pending.count(outcome.writeBack))
-        ForgetRefusal(section, comparison.differences[i]);
-    }
-  RenewSection(section, fresh, restore, outcomes, failed);
-  StoreBaseline();
-  if (catalogue::PlaceOf(section)->asksAlways)
-    for (std::size_t i = 0; i < comparison.differences.size(); ++i)
-      if (allowed[i]) host_.SettingAllowed(Shown(comparison.differences[i]).ValueName());
+  for (const TStartup* kept : comparison.unreadable) plan.outcomes.push_back(Outcome{kept, kept, nullptr});
+  plan.outcomes.insert(plan.outcomes.end(), removals.begin(), removals.end());
+  return plan;
 }
 
-std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences, bool offline) {
+std::unordered_set<const TStartup*> TChangeMonitor::UndoRefused(
+    const std::vector<std::pair<const TStartup*, std::string>>& refused, const Plan& plan,
+    const std::unordered_set<const TStartup*>& repeated, std::vector<const TStartup*>& failed) {
+  std::unordered_set<const TStartup*> pending;
+  if (refused.empty()) return pending;
+  // What the place holds now, for the elevated copy to compare with: the fresh entry, none
+  // for a removal.
+  std::map<const TStartup*, const TStartup*> nowOf;
+  for (const auto& [fresh, outcome] : plan.decided)
+    if (outcome.writeBack) nowOf[outcome.writeBack] = fresh;
+  std::vector<TUndoOperation> undos;
+  std::vector<std::string> messages;
+  std::vector<bool> again;
+  for (const auto& [writeBack, message] : refused) {
+    again.push_back(repeated.count(writeBack) > 0);
+    TUndoOperation undo{RequestedEntryOf(*writeBack, writeBack->Enabled()), writeBack->Enabled(), false, {}};
+    if (const auto it = nowOf.find(writeBack); it != nowOf.end()) {
+      undo.hasNow = true;
+      undo.now = RequestedEntryOf(*it->second, false);
+      // A deletion names what the place holds now, a file by its content.
+      if (!undo.enabled) undo.writeBack = undo.now;
+    }
+    undos.push_back(std::move(undo));
+    messages.push_back(message);
+  }
+  const std::vector<Undone> undone = administrator_.Run(undos, messages, true, again);
+  for (std::size_t k = 0; k < refused.size(); ++k) {
+    // Carried out, or waiting for another try: the refusal stands either way.
+    if (undone[k] == Undone::Yes)
+      failed.erase(std::find(failed.begin(), failed.end(), refused[k].first));
+    else if (undone[k] == Undone::Pending)
+      pending.insert(refused[k].first);
+  }
+  return pending;
+}
+
+void TChangeMonitor::NoticeAgain(Section section, const std::vector<TDifference>& differences,
+                                 const std::vector<std::size_t>& again, const Plan& plan,
+                                 const std::vector<const TStartup*>& failed,
+                                 const std::unordered_set<const TStartup*>& pending) {
+  for (const std::size_t i : again) {
+    const TStartup& entry = *differences[i].now;
+    const TStartup* writeBack = plan.decided.at(&entry).writeBack;
+    const bool waits = pending.count(writeBack) > 0;
+    // Only what was put back is said to be undone; a failure was reported on its own.
+    if (!waits && (!writeBack || writeBack == &entry || std::find(failed.begin(), failed.end(), writeBack) != failed.end()))
+      continue;
+    Log(waits ? "Undo waits for administrator rights" : "Undone again", entry);
+    TRefusal* refusal = refusals_.Standing(section, differences[i]);
+    if (!refusal || !TRefusals::NoticeDue(*refusal, NowSeconds())) continue;
+    const std::string where = entry.Name() + " came back in " + catalogue::SectionName(entry.GetSection());
+    host_.Notify(waits ? where + "; its undo waits for administrator rights in Refused Entries."
+                       : where + " and was undone again.");
+  }
+}
+
+std::int64_t TChangeMonitor::NowSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(clock_().time_since_epoch()).count();
+}
+
+std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences, bool offline,
+                                         std::vector<std::size_t>& again) {
   const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   std::vector<bool> allowed(differences.size(), true);
   std::vector<std::size_t> asked;
@@ -310,21 +348,21 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
     }
     // A kind of difference the place does not ask about is taken as it stands.
     if (!place.Asks(difference.kind) || difference.quiet) continue;
-    if (TRefusal* refusal = StandingRefusal(section, difference)) {
+    if (refusals_.Standing(section, difference)) {
       if (catalogue::IsBootOrSystemDriver(*difference.now)) {
         driversBack.push_back(i);
         continue;
       }
       allowed[i] = false;
-      UndoAgain(*difference.now, *refusal);
+      again.push_back(i);
       continue;
     }
     asked.push_back(i);
   }
   const std::vector<bool> byUser = Ask(place, differences, asked, offline, allowed);
-  ConfirmDriverUndos(section, differences, asked, driversBack, byUser, allowed);
+  ConfirmDriverUndos(section, differences, asked, driversBack, byUser, allowed, again);
   for (const std::size_t i : asked)
-    if (!allowed[i] && byUser[i]) RememberRefusal(section, differences[i]);
+    if (!allowed[i] && byUser[i]) refusals_.Remember(section, differences[i]);
   return allowed;
 }
 
@@ -357,7 +395,7 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
 void TChangeMonitor::ConfirmDriverUndos(Section section, const std::vector<TDifference>& differences,
                                         const std::vector<std::size_t>& asked,
                                         const std::vector<std::size_t>& driversBack, const std::vector<bool>& byUser,
-                                        std::vector<bool>& allowed) {
+                                        std::vector<bool>& allowed, std::vector<std::size_t>& again) {
   // Undoing a driver Windows starts with may keep Windows from starting: only a Yes to a
   // question that says so undoes it, never a No given because the program is ending.
   std::vector<std::size_t> risky;
@@ -377,71 +415,21 @@ void TChangeMonitor::ConfirmDriverUndos(Section section, const std::vector<TDiff
   for (const std::size_t i : risky) allowed[i] = !undo;
   for (const std::size_t i : driversBack) {
     // Kept, the refusal would be undone without the question the next time the driver changes.
-    // The refusals may have been forgotten while the question was open: the Yes still stands.
-    TRefusal* refusal = StandingRefusal(section, differences[i]);
-    if (undo && refusal)
-      UndoAgain(*differences[i].now, *refusal);
-    else if (!undo && decided)
-      ForgetRefusal(section, differences[i]);
+    if (undo)
+      again.push_back(i);
+    else if (decided)
+      refusals_.Forget(section, differences[i]);
   }
-}
-
-TRefusal* TChangeMonitor::StandingRefusal(Section section, const TDifference& difference) {
-  if (!difference.now) return nullptr;
-  const auto [first, last] = refusalIndex_.equal_range(RefusalKey(section, difference.now->ValueName()));
-  for (auto it = first; it != last; ++it) {
-    const std::size_t index = it->second;
-    if (!SameAsRefused(refusals_[index], *difference.now)) continue;
-    // A refused file or task the user took back from the quarantine is asked about once more.
-    if (difference.kind == ChangeKind::Added && catalogue::RefusalsHeldInQuarantine(section) &&
-        !catalogue::HeldInQuarantine(platform_, *difference.now)) {
-      refusals_.erase(refusals_.begin() + static_cast<std::ptrdiff_t>(index));
-      IndexRefusals();
-      return nullptr;
-    }
-    return &refusals_[index];
-  }
-  return nullptr;
-}
-
-void TChangeMonitor::ForgetRefusal(Section section, const TDifference& difference) {
-  TRefusal* refusal = StandingRefusal(section, difference);
-  if (!refusal) return;
-  refusals_.erase(refusals_.begin() + (refusal - refusals_.data()));
-  // The index holds positions: one left pointing past the end would be read at the next look.
-  IndexRefusals();
-}
-
-void TChangeMonitor::RememberRefusal(Section section, const TDifference& difference) {
-  // A refused removal wants the entry kept; only what came in can come back.
-  if (!difference.now || StandingRefusal(section, difference)) return;
-  refusals_.push_back(TRefusal{section, difference.now->ValueName(), difference.now->Command(), 0,
-                              difference.now->ContentSize(), difference.now->ContentHash()});
-  refusalIndex_.emplace(RefusalKey(section, difference.now->ValueName()), refusals_.size() - 1);
-}
-
-void TChangeMonitor::IndexRefusals() {
-  refusalIndex_.clear();
-  for (std::size_t i = 0; i < refusals_.size(); ++i)
-    refusalIndex_.emplace(RefusalKey(refusals_[i].section, refusals_[i].valueName), i);
-}
-
-void TChangeMonitor::UndoAgain(const TStartup& entry, TRefusal& refusal) {
-  Log("Undone again", entry);
-  const std::int64_t now =
-      std::chrono::duration_cast<std::chrono::seconds>(clock_().time_since_epoch()).count();
-  // At most once a minute per entry, so a program that keeps writing itself back cannot flood.
-  if (refusal.lastReported != 0 && now >= refusal.lastReported && now - refusal.lastReported < kNoticeEverySeconds)
-    return;
-  refusal.lastReported = now;
-  host_.Notify(entry.Name() + " came back in " + catalogue::SectionName(entry.GetSection()) +
-               " and was undone again.");
 }
 
 void TChangeMonitor::ClearRefusals() {
-  refusals_.clear();
-  pendingUndos_.clear();
-  IndexRefusals();
+  // A check waiting for an answer still holds the refusals it looked up.
+  if (Checking() || renewing_ > 0) {
+    clearPending_ = true;
+    return;
+  }
+  refusals_.Clear();
+  administrator_.Clear();
   StoreBaseline();
 }
 
@@ -465,8 +453,7 @@ void TChangeMonitor::CheckOwnSettings() {
   AdoptStored(startLoad_->baseline, catalogue::kKorvalisSettings);
   startedSections_ = startedSections_.With(catalogue::kKorvalisSettings);
   // Its refusals hold from the first question on.
-  refusals_ = startLoad_->baseline.refusals;
-  IndexRefusals();
+  refusals_.Assign(startLoad_->baseline.refusals);
   if (Checking() || renewing_ > 0) return;
   CheckSection(catalogue::kKorvalisSettings);
 }
@@ -477,13 +464,12 @@ void TChangeMonitor::StartFromBaseline() {
   baselineStarted_ = true;
   if (load.state == TBaselineLoad::State::Unusable) host_.ReportError(Error(load.message));
   if (load.state != TBaselineLoad::State::Loaded) {
+    administrator_.Restore({});
     StoreBaseline();
     return;
   }
-  if (startedSections_.Empty()) {
-    refusals_ = load.baseline.refusals;
-    IndexRefusals();
-  }
+  if (startedSections_.Empty()) refusals_.Assign(load.baseline.refusals);
+  administrator_.Restore(refusals_.All());
   // What was accepted then stands in the snapshot for every place guarded then and now, so the
   // first check asks about each difference; a place guarded only now starts from what it holds.
   for (const Section section : SweepOrder())
@@ -520,7 +506,7 @@ void TChangeMonitor::StoreBaseline() {
   if (!baselineStarted_) return;
   TBaseline baseline = TBaseline::Of(snapshot_);
   for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
-  baseline.refusals = refusals_;
+  baseline.refusals = refusals_.All();
   // A program that keeps writing itself back changes nothing stored between two notices.
   if (stored_ && *stored_ == baseline) return;
   try {
@@ -583,92 +569,14 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
   return failed;
 }
 
-namespace {
-// The offer names the code of each request, which the elevated copy's window shows of what it
-// read: a request swapped meanwhile shows another.
-std::vector<std::string> WithCodes(std::vector<std::string> messages, const std::vector<TUndoOperation>& undos) {
-  for (const TElevatedRequest& request : SplitIntoRequests(undos))
-    messages.push_back("Korvalis as administrator will show the code " + RequestCode(EncodeRequest(request)));
-  return messages;
-}
-}  // namespace
-
-std::vector<TChangeMonitor::Undone> TChangeMonitor::UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
-                                                                        const std::vector<std::string>& messages,
-                                                                        bool offer) {
-  std::vector<Undone> undone(undos.size(), Undone::No);
-  if (offer) {
-    // Never offered where a program running as the user could have changed what would run.
-    const std::vector<std::string> changeable = InstallCheck(platform_.security, platform_.environment.ProgramPath());
-    if (!changeable.empty()) {
-      host_.UndoNotOffered(messages, UndoNotOfferedText(changeable));
-      return undone;
-    }
-    if (!host_.OfferUndoAsAdministrator(WithCodes(messages, undos))) return undone;
-  }
-  std::vector<std::string> stillThere;
-  bool declined = false;
-  std::size_t first = 0;
-  for (const TElevatedRequest& request : SplitIntoRequests(undos)) {
-    // One prompt declined is the answer for the rest too.
-    const TElevatedRun run = declined ? TElevatedRun{TElevatedRun::State::Declined, {}}
-                                      : RunAsAdministrator(platform_, request, host_.OwnerWindow());
-    declined = run.state == TElevatedRun::State::Declined;
-    if (declined) {
-      // Kept, so the user can try again from the refused entries.
-      pendingUndos_.insert(pendingUndos_.end(), request.undos.begin(), request.undos.end());
-      std::fill_n(undone.begin() + static_cast<std::ptrdiff_t>(first), request.undos.size(), Undone::Pending);
-    } else if (run.state == TElevatedRun::State::Failed) {
-      stillThere.push_back(run.message);
-    }
-    first += request.undos.size();
-  }
-  if (declined) host_.ReportError(Error("The change stays: administrator rights were not given"));
-  // Whatever the answer, the places themselves say what was undone.
-  catalogue::TSectionReadings readings(platform_);
-  for (std::size_t i = 0; i < undos.size(); ++i) {
-    if (undone[i] == Undone::Pending) continue;
-    const TRequestedEntry& entry = undos[i].writeBack;
-    if (PlaceAgrees(undos[i], readings)) {
-      undone[i] = Undone::Yes;
-      if (switches_.Logs) host_.WriteLog("Undone as administrator: " + entry.name + " " + entry.command);
-      continue;
-    }
-    const bool stale = !PlaceHoldsNow(undos[i], readings);
-    stillThere.push_back(FormatText(stale ? "%s was not undone: its place changed meanwhile"
-                                          : "%s is still there: it could not be undone as administrator",
-                                    entry.name));
-  }
-  if (!stillThere.empty()) host_.ReportError(Error(Listed(stillThere)));
-  return undone;
-}
-
-bool TChangeMonitor::PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
-  const TRequestedEntry& target = undo.writeBack;
-  const TStartups* read = nullptr;
-  try {
-    read = &readings.Of(target.section);
-  } catch (const std::exception&) {
-    return false;
-  }
-  const TStartups& place = *read;
-  for (int i = 0; i < place.Count(); ++i) {
-    const TStartup& entry = place.Items(i);
-    if (!text::SameTextAscii(entry.ValueName(), target.valueName)) continue;
-    // Written back: the earlier command, and its bytes where the place keeps them.
-    return undo.enabled && entry.Command() == target.command && (target.data.empty() || entry.LinkData() == target.data);
-  }
-  return !undo.enabled;
-}
-
 void TChangeMonitor::UndoPendingAsAdministrator() {
   if (Checking() || renewing_ > 0) return;
   std::vector<std::pair<Section, std::vector<std::string>>> carriedOut;
   {
     // The reports' message boxes may run the tick: no check starts meanwhile.
     TScope scope(checking_);
-    const std::vector<TUndoOperation> undos = std::exchange(pendingUndos_, {});
-    const std::vector<Undone> undone = UndoAsAdministrator(undos, {}, false);
+    const std::vector<TUndoOperation> undos = administrator_.TakeWaiting();
+    const std::vector<Undone> undone = administrator_.Run(undos, {}, false);
     for (std::size_t i = 0; i < undos.size(); ++i) {
       const TUndoOperation& undo = undos[i];
       if (undone[i] == Undone::Yes) {
@@ -678,13 +586,14 @@ void TChangeMonitor::UndoPendingAsAdministrator() {
         TStartups stays(kNoWindow, platform_);
         if (const TStartup* now = stays.AddEntry(undo.now.name, undo.now.valueName, std::string(), undo.now.command,
                                                  undo.now.section, 0))
-          ForgetRefusal(undo.now.section, TDifference{ChangeKind::Added, now, nullptr});
+          refusals_.Forget(undo.now.section, TDifference{ChangeKind::Added, now, nullptr});
       }
     }
   }
   // The snapshot follows the places, so an undo is not taken for a change of its own.
   for (const auto& [section, valueNames] : carriedOut) AcceptOwnWrite(section, valueNames);
   StoreBaseline();
+  AfterCheck();
 }
 
 void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& restore,

@@ -6,13 +6,16 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "app/AdministratorUndo.h"
 #include "app/Baseline.h"
 #include "app/CompareSection.h"
 #include "app/ElevatedRequest.h"
 #include "app/MonitorHost.h"
+#include "app/Refusals.h"
 #include "app/ReportOnce.h"
 #include "app/SectionWatches.h"
 #include "app/Switches.h"
@@ -47,16 +50,16 @@ class TChangeMonitor {
   // section's other values stay as they were accepted; waits while a check is under way.
   void AcceptOwnWrite(catalogue::Section section, const std::vector<std::string>& valueNames);
   // Entries the user refused; one that comes back unchanged is undone without a question.
-  const std::vector<TRefusal>& Refusals() const { return refusals_; }
+  const std::vector<TRefusal>& Refusals() const { return refusals_.All(); }
+  // Forgets them; asked while a check waits for an answer, once the check has ended.
   void ClearRefusals();
   // Refused changes that could not be undone for lack of rights, and whose undo as administrator
-  // the system's prompt declined; their refusals stand.
-  const std::vector<TUndoOperation>& PendingUndos() const { return pendingUndos_; }
+  // the system's prompt declined or was not offered again so soon; their refusals stand.
+  const std::vector<TUndoOperation>& PendingUndos() const { return administrator_.Waiting(); }
   // Tries them again through the elevated copy.
   void UndoPendingAsAdministrator();
   // More differences than this in one check are asked in one question.
   static constexpr std::size_t kSingleQuestionsAtMost = 3;
-  static constexpr std::int64_t kNoticeEverySeconds = 60;
 
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
   // What a check waits for: the system events of every watched key and folder.
@@ -72,15 +75,28 @@ class TChangeMonitor {
   // messages.
   std::vector<const catalogue::TStartup*> WriteBack(
       const catalogue::TStartups& restore, std::vector<std::pair<const catalogue::TStartup*, std::string>>& refused);
-  // What became of one undo as administrator.
-  enum class Undone { Yes, No, Pending };
-  // Offers the undos (when offered is false they were asked for already), runs them through the
-  // elevated copy, checks every place again and reports what is still there by name.
-  std::vector<Undone> UndoAsAdministrator(const std::vector<TUndoOperation>& undos,
-                                          const std::vector<std::string>& messages, bool offer);
-  // Read from the batch's readings, so many undos of one section read it once.
-  bool PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readings);
+  using Undone = TAdministratorUndo::Undone;
   struct Outcome;
+  struct Plan;
+  // What the snapshot keeps of each entry once the answers are carried out, and the restore
+  // list of what is written back.
+  Plan PlanAnswers(const catalogue::TStartups& fresh, const TSectionComparison& comparison,
+                   const std::vector<bool>& allowed, catalogue::TStartups& restore);
+  // The write-backs the system refused for lack of rights, offered as administrator; those
+  // carried out leave failed, and those waiting for another try are returned. repeated: the
+  // write-backs of standing refusals, asked nothing now.
+  std::unordered_set<const catalogue::TStartup*> UndoRefused(
+      const std::vector<std::pair<const catalogue::TStartup*, std::string>>& refused, const Plan& plan,
+      const std::unordered_set<const catalogue::TStartup*>& repeated, std::vector<const catalogue::TStartup*>& failed);
+  // Tells of each standing refusal undone again, or waiting for administrator rights, once the
+  // write-back showed which.
+  void NoticeAgain(catalogue::Section section, const std::vector<TDifference>& differences,
+                   const std::vector<std::size_t>& again, const Plan& plan,
+                   const std::vector<const catalogue::TStartup*>& failed,
+                   const std::unordered_set<const catalogue::TStartup*>& pending);
+  // What was put off while a check ran: the program's own writes, a clearing of the refusals, a
+  // renewal.
+  void AfterCheck();
   // The entries kept are handed over from the reading, the snapshot and the restore list.
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, catalogue::TStartups& restore,
                     const std::vector<Outcome>& outcomes, const std::vector<const catalogue::TStartup*>& failed);
@@ -88,7 +104,9 @@ class TChangeMonitor {
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
   // stands where the place does not ask, or undone again as a standing refusal. offline: the
   // first check of the place after the start from the baseline.
-  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences, bool offline);
+  // again: the standing refusals undone again without a question.
+  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences, bool offline,
+                           std::vector<std::size_t>& again);
   // Asks the differences named by asked, one by one or in one question, into allowed; whether
   // each answer was the user's (not a No because the program is ending).
   std::vector<bool> Ask(const catalogue::TPlace& place, const std::vector<TDifference>& differences,
@@ -97,15 +115,12 @@ class TChangeMonitor {
   // the standing refusals driversBack; without a Yes each is allowed as it stands.
   void ConfirmDriverUndos(catalogue::Section section, const std::vector<TDifference>& differences,
                           const std::vector<std::size_t>& asked, const std::vector<std::size_t>& driversBack,
-                          const std::vector<bool>& byUser, std::vector<bool>& allowed);
+                          const std::vector<bool>& byUser, std::vector<bool>& allowed,
+                          std::vector<std::size_t>& again);
   // One question; false also when the program is ending, which byUser then tells.
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool offline, bool& byUser);
   void Log(const std::string& what, const catalogue::TStartup& entry);
-  TRefusal* StandingRefusal(catalogue::Section section, const TDifference& difference);
-  void RememberRefusal(catalogue::Section section, const TDifference& difference);
-  void ForgetRefusal(catalogue::Section section, const TDifference& difference);
-  void IndexRefusals();
-  void UndoAgain(const catalogue::TStartup& entry, TRefusal& refusal);
+  std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
   void AdoptStored(const TBaseline& baseline, catalogue::Section section);
   void StoreBaseline();
@@ -133,11 +148,9 @@ class TChangeMonitor {
   catalogue::SectionSet offlineSections_;   // not checked since the start from the baseline
   catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
   std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
-  std::vector<TRefusal> refusals_;
-  std::vector<TUndoOperation> pendingUndos_;
-  // The refusals by section and value name with ASCII letters folded: a flood of undone
-  // values is looked up, not walked.
-  std::unordered_multimap<std::string, std::size_t> refusalIndex_;
+  TRefusals refusals_;
+  TAdministratorUndo administrator_;
+  bool clearPending_ = false;
   TReportOnce saveErrors_;
   struct ViewAnswer {
     bool shared = false;

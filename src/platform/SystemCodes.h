@@ -12,6 +12,7 @@ constexpr Status kErrorPathNotFound = 3;
 constexpr Status kErrorAccessDenied = 5;
 constexpr Status kErrorInvalidData = 13;
 constexpr Status kErrorInvalidParameter = 87;
+constexpr Status kErrorOperationAborted = 995;  // a wait given up because the program is ending
 constexpr Status kErrorInvalidName = 123;
 constexpr Status kErrorAlreadyExists = 183;
 constexpr Status kErrorInsufficientBuffer = 122;

@@ -53,6 +53,16 @@ void TApplication::ProcessMessages() {
   }
 }
 
+platform::Status TApplication::WaitFor(HANDLE handle) {
+  while (!terminated_) {
+    const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woken == WAIT_OBJECT_0) return platform::kSuccess;
+    if (woken != WAIT_OBJECT_0 + 1) return static_cast<platform::Status>(GetLastError());
+    ProcessMessages();
+  }
+  return platform::kErrorOperationAborted;
+}
+
 void TApplication::Terminate() {
   if (!terminated_) PostQuitMessage(0);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/SystemCodes.h"
 
 namespace korvalis::ui {
 
@@ -33,6 +34,9 @@ class TApplication {
   std::function<void()> OnSignaled;
   // Handles every message waiting now, then returns.
   void ProcessMessages();
+  // Waits for the handle while the windows, the tray and the timers go on: kSuccess once it is
+  // set, kErrorOperationAborted when the application is told to end first.
+  platform::Status WaitFor(HANDLE handle);
   void Terminate();
   bool Terminated() const { return terminated_; }
   // Seen by a modal loop that received the request to end: it ends, and so does every later one.

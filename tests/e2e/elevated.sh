@@ -108,10 +108,21 @@ check "the refusal is offered as an undo as administrator" \
 screenshot undo-offer
 drive press "$OFFER" "&Undo as administrator"
 drive wait "$WINDOW" || failures=$((failures + 1))
+# While the elevated copy waits for its OK, the resident's tray answers, and a change made
+# meanwhile is asked about once the wait is over.
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Meanwhile /d 'C:\Tools\meanwhile.exe' /f >/dev/null
+drive tray 201 202 203 202
+check "the options open while Korvalis as administrator waits" "0" "$(drive wait "Korvalis Options" 5000; echo $?)"
+drive closebox "Korvalis Options"
+drive gone "Korvalis Options"
 win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KA;;;WD)'
 drive press "$WINDOW" "&OK"
 wait_for "the value undone as administrator" no_value "$RUN" Updater
 check "the value undone as administrator is gone" "" "$(reg_value "$RUN" Updater)"
+drive wait "$DIALOG" || failures=$((failures + 1))
+check "the change made during the wait is asked" "Meanwhile" "$(drive labels "$DIALOG" | grep -xF Meanwhile)"
+drive press "$DIALOG" "&Yes"
+drive gone "$DIALOG"
 log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1)
 check "the undo is logged" "yes" "$(grep -qF 'Undone as administrator: Updater C:\Tools\upd.exe' "$log" && echo yes)"
 close_from_tray

@@ -251,3 +251,79 @@ TEST_F(ElevatedUndoTest, AProgramFileAProgramOfTheUsersCouldChangeIsNeverRunElev
 }
 
 }  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(ElevatedUndoTest, ADeclinedUndoWaitsAcrossARestartAndARewritingProgramBringsOnePromptInTenMinutes) {
+  std::chrono::steady_clock::time_point now{std::chrono::hours(1000)};
+  monitor.StartFromBaseline();
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
+  monitor.CheckAllSections();
+  ASSERT_EQ(monitor.PendingUndos().size(), 1u);
+
+  // Kept beside the baseline; what another program adds to that file does not wait.
+  const std::string kept = WaitingUndosPath(windows.environment);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(windows.files.ReadFile(kept, bytes));
+  TElevatedRequest forged;
+  forged.undos = monitor.PendingUndos();
+  forged.undos[0].writeBack.valueName = forged.undos[0].now.valueName = "Existing";
+  forged.undos[0].writeBack.command = forged.undos[0].now.command = "C:\\e.exe";
+  const std::string more = EncodeRequest(forged) + "Korvalis elevated request 1\nundo\nwrite nonsense\nend\n";
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  ASSERT_TRUE(windows.files.WriteFile(kept, bytes));
+
+  ScriptedHost again;
+  again.acceptOffer = true;
+  TChangeMonitor restarted{windows.platform(), switches, again, [&] { return now; }};
+  restarted.StartFromBaseline();
+  ASSERT_EQ(restarted.PendingUndos().size(), 1u);
+  EXPECT_EQ(restarted.PendingUndos()[0].writeBack.valueName, "Payload");
+
+  // The program takes its entry away and writes it back, again and again: one prompt in ten minutes.
+  const auto rewrite = [&] {
+    windows.registry.Remove(RootKey::LocalMachine, kRunKey, "Payload");
+    restarted.CheckAllSections();
+    windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
+    restarted.CheckAllSections();
+  };
+  rewrite();
+  EXPECT_EQ(again.offers.size(), 1u);
+  now += std::chrono::minutes(1);
+  rewrite();
+  rewrite();
+  EXPECT_EQ(again.offers.size(), 1u);
+  ASSERT_EQ(restarted.PendingUndos().size(), 1u);
+  EXPECT_EQ(again.notices.back(),
+            std::string("Payload came back in ") + catalogue::SectionName(kMachineRun) +
+                "; its undo waits for administrator rights in Refused Entries.");
+  EXPECT_EQ(std::count(again.log.begin(), again.log.end(), "Undone again: Payload C:\\p.exe"), 0);
+  now += std::chrono::minutes(10);
+  rewrite();
+  EXPECT_EQ(again.offers.size(), 2u);
+  EXPECT_TRUE(MachineRun("Payload"));
+}
+
+TEST_F(ElevatedUndoTest, ExitingWhileTheElevatedCopyRunsKeepsTheUndoWithoutSayingRightsWereRefused) {
+  host.defaultAnswer = false;
+  host.acceptOffer = true;
+  windows.elevation.elevated = [&](const std::string&, std::uint32_t&) { host.closing = true; };
+  windows.elevation.ending = true;
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Payload", "C:\\p.exe");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(monitor.PendingUndos().size(), 1u);
+  EXPECT_TRUE(Refused("Payload"));
+
+  // Forgetting the refusals while a question is open waits until the check has ended.
+  host.closing = false;
+  windows.registry.PutString(RootKey::LocalMachine, kRunKey, "Other", "C:\\o.exe");
+  host.whileAsking = [&](const Question&) { monitor.ClearRefusals(); EXPECT_TRUE(Refused("Payload")); };
+  monitor.CheckAllSections();
+  EXPECT_TRUE(monitor.Refusals().empty());
+  EXPECT_TRUE(monitor.PendingUndos().empty());
+}
+
+}  // namespace korvalis::app

@@ -197,6 +197,13 @@ void TfrmMain::CheckSoon() {
 }
 
 void TfrmMain::RefusedEntries1Click() {
+  // The tray stays open while a question or Korvalis as administrator waits: the refusals it
+  // holds are not taken from under it.
+  if (core_.Monitor().Checking()) {
+    MessageBoxA(Handle(), "Korvalis is waiting for an answer. The refused entries can be seen once it has one.",
+                Application().Title.c_str(), MB_OK | MB_ICONINFORMATION);
+    return;
+  }
   const auto& refusals = core_.Monitor().Refusals();
   if (refusals.empty()) {
     MessageBoxA(Handle(), "No refused entry is undone when it comes back.", Application().Title.c_str(),

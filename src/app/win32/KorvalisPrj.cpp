@@ -101,6 +101,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ui::TApplication& application = ui::Application();
   application.Initialize(instance);
   application.Title = "Korvalis";
+  // While the elevated copy runs, the tray, the watches and a request to end are still answered.
+  windows.elevation.waitFor = [&application](void* process) { return application.WaitFor(process); };
   {
     app::TfrmMain main(windows.platform(), searchPath);
     application.SetMainForm(&main);

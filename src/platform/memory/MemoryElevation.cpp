@@ -10,7 +10,7 @@ Status MemoryElevation::RunElevated(const std::string& program, const std::strin
   if (!elevated) return kErrorCancelled;
   exitCode = 0;
   elevated(arguments, exitCode);
-  return kSuccess;
+  return ending ? kErrorOperationAborted : kSuccess;
 }
 
 }  // namespace korvalis::platform::memory

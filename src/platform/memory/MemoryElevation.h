@@ -20,6 +20,7 @@ class MemoryElevation : public Elevation {
                      std::uint32_t& exitCode) override;
 
   Program elevated;
+  bool ending = false;  // the program is told to end while it waits: the wait is given up
   int started = 0;  // programs started, the declined ones included
   std::string lastArguments;
 

@@ -22,7 +22,11 @@ Status Win32Elevation::RunElevated(const std::string& program, const std::string
   if (!ShellExecuteExA(&info)) return static_cast<Status>(GetLastError());
   UniqueProcess process(info.hProcess);
   if (!process) return kErrorInvalidParameter;  // started through something that hands back no process
-  if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return static_cast<Status>(GetLastError());
+  if (waitFor) {
+    if (const Status waited = waitFor(process.get()); waited != kSuccess) return waited;
+  } else if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
+    return static_cast<Status>(GetLastError());
+  }
   DWORD code = 0;
   if (!GetExitCodeProcess(process.get(), &code)) return static_cast<Status>(GetLastError());
   exitCode = code;
