@@ -285,6 +285,37 @@ std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
   return std::move(bytes);
 }
 
+namespace {
+
+TBaselineEntry ReadEntry(Reader& in, const ViewSwap& swap, bool withContent) {
+  TBaselineEntry entry;
+  entry.section = swap(ReadSection(in));
+  entry.valueType = in.U32();
+  entry.iconIndex = static_cast<std::int32_t>(in.U32());
+  entry.name = in.Text();
+  entry.valueName = in.Text();
+  entry.command = in.Text();
+  entry.data = in.Data();
+  if (withContent) ReadContent(in, entry.contentSize, entry.contentHash);
+  if (entry.command.empty()) Damaged();
+  // With no value name the writer names the file after the entry.
+  CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName);
+  return entry;
+}
+
+TRefusal ReadRefusal(Reader& in, const ViewSwap& swap, bool withContent) {
+  TRefusal refusal;
+  refusal.section = swap(ReadSection(in));
+  refusal.lastReported = static_cast<std::int64_t>(in.U64());
+  refusal.valueName = in.Text();
+  refusal.command = in.Text();
+  if (withContent) ReadContent(in, refusal.contentSize, refusal.contentHash);
+  CheckFileName(refusal.section, refusal.valueName);
+  return refusal;
+}
+
+}  // namespace
+
 TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t nativeViewBits) {
   if (bytes.size() < kHeaderSize + kChecksumSize) Damaged();
   for (std::size_t i = 0; i < kMagic.size(); ++i)
@@ -314,31 +345,10 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t
   } else {
     baseline.places = catalogue::SectionSet::FromBits(in.U32());
   }
-  for (std::uint32_t n = in.Count(kMinEntrySize + (withContent ? kContentSize : 0)); n > 0; --n) {
-    TBaselineEntry entry;
-    entry.section = swap(ReadSection(in));
-    entry.valueType = in.U32();
-    entry.iconIndex = static_cast<std::int32_t>(in.U32());
-    entry.name = in.Text();
-    entry.valueName = in.Text();
-    entry.command = in.Text();
-    entry.data = in.Data();
-    if (withContent) ReadContent(in, entry.contentSize, entry.contentHash);
-    if (entry.command.empty()) Damaged();
-    // With no value name the writer names the file after the entry.
-    CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName);
-    baseline.entries.push_back(std::move(entry));
-  }
-  for (std::uint32_t n = in.Count(kMinRefusalSize + (withContent ? kContentSize : 0)); n > 0; --n) {
-    TRefusal refusal;
-    refusal.section = swap(ReadSection(in));
-    refusal.lastReported = static_cast<std::int64_t>(in.U64());
-    refusal.valueName = in.Text();
-    refusal.command = in.Text();
-    if (withContent) ReadContent(in, refusal.contentSize, refusal.contentHash);
-    CheckFileName(refusal.section, refusal.valueName);
-    baseline.refusals.push_back(std::move(refusal));
-  }
+  for (std::uint32_t n = in.Count(kMinEntrySize + (withContent ? kContentSize : 0)); n > 0; --n)
+    baseline.entries.push_back(ReadEntry(in, swap, withContent));
+  for (std::uint32_t n = in.Count(kMinRefusalSize + (withContent ? kContentSize : 0)); n > 0; --n)
+    baseline.refusals.push_back(ReadRefusal(in, swap, withContent));
   if (in.Left() != 0) Damaged();
   // A first-version file's bits name sections 0 to 31 only: a later place was guarded if it has
   // entries. The current version lists every guarded place itself.

@@ -166,6 +166,30 @@ struct CatalogMember {
 };
 static_assert(sizeof(WINTRUST_CATALOG_INFO) % alignof(HCATADMIN) == 0, "the admin context follows without a gap");
 
+// The first catalog that lists the hash, released with the admin context's help.
+struct CatalogOfHash {
+  CatalogOfHash(HCATADMIN admin, std::vector<BYTE>& hash)
+      : admin(admin), info(CryptCATAdminEnumCatalogFromHash(admin, hash.data(), static_cast<DWORD>(hash.size()), 0, nullptr)) {}
+  ~CatalogOfHash() {
+    if (info) CryptCATAdminReleaseCatalogContext(admin, info, 0);
+  }
+  CatalogOfHash(const CatalogOfHash&) = delete;
+  CatalogOfHash& operator=(const CatalogOfHash&) = delete;
+  HCATADMIN admin;
+  HCATINFO info;
+};
+
+// A catalog names its members by their hash in upper-case hex digits.
+std::wstring HexTag(const std::vector<BYTE>& hash) {
+  std::wstring tag;
+  for (BYTE b : hash) {
+    wchar_t digits[3] = {};
+    std::swprintf(digits, 3, L"%02X", b);
+    tag += digits;
+  }
+  return tag;
+}
+
 // Windows' own programs carry no signature of their own: the system signed catalogs that
 // list their hashes. SHA-256 where the system can take it (Windows 8 on), else SHA-1.
 Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
@@ -194,18 +218,13 @@ Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
     return Signature::None;
   hash.resize(size);
 
-  HCATINFO catalog = CryptCATAdminEnumCatalogFromHash(admin.get(), hash.data(), size, 0, nullptr);
-  if (!catalog) return Signature::None;
+  const CatalogOfHash catalog(admin.get(), hash);
+  if (!catalog.info) return Signature::None;
   CATALOG_INFO catalogFile{};
   catalogFile.cbStruct = sizeof catalogFile;
   Signature verdict = Signature::NotValid;
-  if (CryptCATCatalogInfoFromContext(catalog, &catalogFile, 0)) {
-    std::wstring tag;
-    for (BYTE b : hash) {
-      wchar_t digits[3] = {};
-      std::swprintf(digits, 3, L"%02X", b);
-      tag += digits;
-    }
+  if (CryptCATCatalogInfoFromContext(catalog.info, &catalogFile, 0)) {
+    const std::wstring tag = HexTag(hash);
     CatalogMember member{};
     member.info.cbStruct = sha256 ? sizeof member : sizeof member.info;
     member.info.pcwszCatalogFilePath = catalogFile.wszCatalogFile;
@@ -218,7 +237,6 @@ Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
     const TrustCheck check(member.info);
     verdict = Verdict(check, facts);
   }
-  CryptCATAdminReleaseCatalogContext(admin.get(), catalog, 0);
   return verdict;
 }
 
