@@ -29,5 +29,32 @@ if answer_question "a demand service switched to start automatically" KorvalisDe
   check "the switched service starts on demand again" "0x3" "$(reg_value "$SERVICES\\KorvalisDemand" Start)"
 fi
 
+# 500 services written straight into the registry in one import, as a setup program that skips
+# the service manager could: one grouped question, and Undo all leaves every one disabled.
+import=$(unix_path 'C:\services.reg')
+{
+  printf 'REGEDIT4\r\n'
+  for i in $(seq -w 1 500); do
+    printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\KorvalisFlood%s]\r\n' "$i"
+    printf '"Type"=dword:00000010\r\n"Start"=dword:00000002\r\n"ImagePath"="C:\\\\Flood\\\\flood%s.exe"\r\n' "$i"
+  done
+} >"$import"
+wine regedit /s 'C:\services.reg' >/dev/null 2>&1
+check "the import is there" "0x2" "$(reg_value "$SERVICES\\KorvalisFlood500" Start)"
+GROUPED="$DIALOG (500)"
+if drive wait "$GROUPED" 30000; then
+  drive press "$GROUPED" "&Undo all"
+  drive gone "$GROUPED"
+  disabled() {
+    wine reg query "$SERVICES" /s 2>/dev/null | tr -d '\r' |
+      awk '/^HKEY/ { flood = ($0 ~ /KorvalisFlood[0-9]+$/) } flood && /Start +REG_DWORD +0x4/ { n++ } END { print n + 0 }'
+  }
+  all_disabled() { [ "$(disabled)" -eq 500 ]; }
+  wait_for "the 500 services disabled" all_disabled
+  check "Undo all leaves the 500 services disabled" "yes" "$(all_disabled && echo yes || echo "no: $(disabled)")"
+else
+  check "the 500 services are one grouped question" "asked" "not asked"
+fi
+
 close_from_tray
 finish
