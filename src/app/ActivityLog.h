@@ -20,6 +20,8 @@ class TActivityLog {
   void Write(const std::string& line) noexcept;
   // Korvalis\korvalis.log in the local application-data folder; empty when there is none.
   std::string Path() const;
+  // The time stamp a line written now would get.
+  std::string Now() const { return clock_(); }
 
   static std::string LocalTime();
 

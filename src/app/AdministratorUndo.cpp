@@ -29,6 +29,13 @@ std::vector<std::string> WithCodes(std::vector<std::string> messages, const std:
   return messages;
 }
 
+// Undos left as they stand, without administrator rights: each a record of its own.
+void RecordNotUndone(MonitorHost& host, const std::vector<TUndoOperation>& undos,
+                     const std::vector<std::string>& messages) {
+  for (std::size_t i = 0; i < undos.size(); ++i)
+    host.Record(TDecision::Failed, RecordedEntryOf(undos[i].writeBack), i < messages.size() ? messages[i] : "");
+}
+
 std::string KeyOf(const TUndoOperation& undo) { return EntryKey(undo.writeBack.section, undo.writeBack.valueName); }
 
 // Read from the batch's readings, so many undos of one section read it once.
@@ -98,6 +105,7 @@ std::vector<TAdministratorUndo::Undone> TAdministratorUndo::Run(const std::vecto
     // Never offered where a program running as the user could have changed what would run.
     const std::vector<std::string> changeable = InstallCheck(platform_.security, platform_.environment.ProgramPath());
     if (!changeable.empty()) {
+      RecordNotUndone(host_, undos, messages);
       host_.UndoNotOffered(messages, UndoNotOfferedText(changeable));
       return undone;
     }
@@ -121,7 +129,10 @@ std::vector<TAdministratorUndo::Undone> TAdministratorUndo::Run(const std::vecto
       offered.push_back(undos[i]);
       if (i < messages.size()) offeredMessages.push_back(messages[i]);
     }
-    if (!run.empty() && !host_.OfferUndoAsAdministrator(WithCodes(offeredMessages, offered))) run.clear();
+    if (!run.empty() && !host_.OfferUndoAsAdministrator(WithCodes(offeredMessages, offered))) {
+      RecordNotUndone(host_, offered, offeredMessages);
+      run.clear();
+    }
   } else {
     for (std::size_t i = 0; i < undos.size(); ++i) run.push_back(i);
   }
@@ -164,12 +175,12 @@ std::vector<TAdministratorUndo::Undone> TAdministratorUndo::Elevate(const std::v
     if (PlaceAgrees(undos[i], readings)) {
       undone[i] = Undone::Yes;
       if (switches_.Logs) host_.WriteLog("Undone as administrator: " + entry.name + " " + entry.command);
+      host_.Record(TDecision::UndoneAsAdministrator, RecordedEntryOf(entry), std::string());
       continue;
     }
-    const bool stale = !PlaceHoldsNow(undos[i], readings);
-    stillThere.push_back(FormatText(stale ? "%s was not undone: its place changed meanwhile"
-                                          : "%s is still there: it could not be undone as administrator",
-                                    entry.name));
+    const char* left = PlaceHoldsNow(undos[i], readings) ? "%s is still there: it could not be undone as administrator"
+                                                         : "%s was not undone: its place changed meanwhile";
+    host_.ReportUndoFailed(RecordedEntryOf(entry), Error(FormatText(left, ShownName(entry.section, entry.name))));
   }
   if (!stillThere.empty()) host_.ReportError(Error(Listed(stillThere)));
   return undone;

@@ -192,6 +192,9 @@ const TStartup& Shown(const TDifference& difference) {
   if (difference.started) return *difference.started;
   return difference.now ? *difference.now : *difference.before;
 }
+void RecordAnswer(MonitorHost& host, const TStartup& entry, bool allowed) {
+  host.Record(allowed ? TDecision::Allowed : TDecision::Refused, RecordedEntryOf(entry), std::string());
+}
 }  // namespace
 
 struct TChangeMonitor::Plan {
@@ -373,20 +376,24 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
   if (asked.size() > kSingleQuestionsAtMost && (switches_.Notification || place.asksAlways)) {
     std::vector<TChangeQuestion> questions;
     for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), AskedAs(differences[i])});
+    for (const TChangeQuestion& question : questions)
+      host_.Record(TDecision::Asked, RecordedEntryOf(*question.entry), std::string());
     const std::vector<bool> answers = host_.AskUserAll(questions, offline);
     const bool closing = host_.Closing();
     for (std::size_t k = 0; k < asked.size(); ++k) {
       allowed[asked[k]] = k < answers.size() && answers[k];
       byUser[asked[k]] = !closing;
+      RecordAnswer(host_, *questions[k].entry, allowed[asked[k]]);
       Log(catalogue::ChangeKindNames[static_cast<int>(questions[k].kind)], *questions[k].entry);
     }
     return byUser;
   }
   for (const std::size_t i : asked) {
     bool answeredByUser = true;
-    allowed[i] = place.asksAlways || switches_.Notification
-                     ? ConfirmChange(Shown(differences[i]), AskedAs(differences[i]), offline, answeredByUser)
-                     : true;
+    if (place.asksAlways || switches_.Notification)
+      allowed[i] = ConfirmChange(Shown(differences[i]), AskedAs(differences[i]), offline, answeredByUser);
+    else
+      RecordAnswer(host_, Shown(differences[i]), true);  // taken unasked, as the switch says
     byUser[i] = answeredByUser;
   }
   return byUser;
@@ -537,7 +544,7 @@ const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& 
   if (const auto at = data.find(system); at != std::string::npos) {
     const std::string folder = platform::SystemDir(platform_.environment);
     if (folder.empty()) {
-      host_.ReportError(Error(FormatText("Failed to set data for '%s'", added.Name())));
+      host_.ReportUndoFailed(RecordedEntryOf(added), Error(FormatText("Failed to set data for '%s'", added.Name())));
       return &added;
     }
     data.replace(at, system.size(), folder);
@@ -553,16 +560,17 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
     const TStartup& entry = restore.Items(i);
     try {
       entry.Apply();
+      host_.Record(TDecision::Undone, RecordedEntryOf(entry), std::string());
     } catch (const RightsMissingError& error) {
       // Only what the elevated copy would carry out is offered: it refuses a request as a whole.
       const catalogue::TPlace& place = *catalogue::PlaceOf(entry.GetSection());
       if (ElevatedUndoAllowed(place) && (!entry.Enabled() || ElevatedWriteAllowed(place, entry.ValueName())))
         refused.emplace_back(&entry, error.what());
       else
-        host_.ReportError(error);
+        host_.ReportUndoFailed(RecordedEntryOf(entry), error);
       failed.push_back(&entry);
     } catch (const Error& error) {
-      host_.ReportError(error);
+      host_.ReportUndoFailed(RecordedEntryOf(entry), error);
       failed.push_back(&entry);
     }
   }
@@ -618,8 +626,10 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& 
 }
 
 bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind, bool offline, bool& byUser) {
+  host_.Record(TDecision::Asked, RecordedEntryOf(entry), std::string());
   const bool allowed = host_.AskUser(entry, kind, offline);
   byUser = !host_.Closing();
+  RecordAnswer(host_, entry, allowed);
   Log(catalogue::ChangeKindNames[static_cast<int>(kind)], entry);
   return allowed;
 }

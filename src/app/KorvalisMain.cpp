@@ -16,6 +16,7 @@ TKorvalisMain::TKorvalisMain(const platform::Platform& platform, MainHost& host,
 TKorvalisMain::~TKorvalisMain() = default;
 
 void TKorvalisMain::FormCreate() {
+  const TScope starting(starting_);
   monitor_.TakeSnapshot();
   EventLog = std::make_unique<eventlog::TzelEventLog>(platform_);
   EventLog->SetApplicationName(kEventSourceName);
@@ -134,8 +135,9 @@ void TKorvalisMain::CheckRegTimerTimer() {
     tickErrors_.Clear();
   } catch (const std::exception& error) {
     // Shown once while it lasts; the guard keeps running.
-    if (tickErrors_.Fresh(error.what())) host_.ReportError(error);
+    if (tickErrors_.Fresh(error.what())) ReportError(error);
   }
+  signers_.clear();  // a program file may be signed anew before the next tick
   if (switches_.Monitoring) host_.SetTimerEnabled(true);
 }
 
@@ -145,6 +147,63 @@ std::vector<std::uintptr_t> TKorvalisMain::ChangeEvents() const {
 }
 
 void TKorvalisMain::WriteLog(const std::string& line) { log_.Write(line); }
+
+void TKorvalisMain::ReportError(const std::exception& error) {
+  const std::string text = ErrorReportText(error.what());
+  ReportProblem(text, text);
+}
+
+void TKorvalisMain::ReportProblem(const std::string& text, const std::string& notice) {
+  problems_.Add(log_.Now(), text);
+  log_.Write("Problem: " + text);
+  // Before the tray icon is there only the window's box can show it. Later a box would hold
+  // every question after it until it is closed; a notice holds nothing.
+  if (starting_ > 0)
+    host_.ReportError(Error(text));
+  else
+    host_.Notify(notice);
+}
+
+void TKorvalisMain::ReportUndoFailed(const TRecordedEntry& entry, const std::exception& error) {
+  WriteRecord(TDecision::Failed, entry, error.what());
+  const std::string text =
+      entry.name + " in " + catalogue::SectionName(entry.section) + " was not undone: " + ErrorReportText(error.what());
+  ReportProblem(text, text);
+}
+
+void TKorvalisMain::UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) {
+  std::string listed;
+  for (const std::string& message : messages) listed += ErrorReportText(message) + "\r\n";
+  ReportProblem(listed + "\r\n" + why, listed + "Not offered as administrator: see Problems in the tray menu.");
+}
+
+void TKorvalisMain::Record(TDecision decision, const TRecordedEntry& entry, const std::string& detail) {
+  // Decisions are logs, as the switch says; a failure is recorded whatever it says.
+  if (switches_.Logs || decision == TDecision::Failed) WriteRecord(decision, entry, detail);
+}
+
+void TKorvalisMain::WriteRecord(TDecision decision, const TRecordedEntry& entry, const std::string& detail) {
+  if (!EventLog) return;
+  const std::vector<std::string> strings =
+      InsertionStrings(entry, SignerOf(entry.programFile), EventLog->UserName(), detail);
+  EventLog->LogRecord(DecisionEventType(decision), static_cast<std::uint32_t>(decision), strings);
+}
+
+std::string TKorvalisMain::SignerOf(const std::string& programFile) {
+  if (const auto known = signers_.find(programFile); known != signers_.end()) return known->second;
+  if (signers_.size() >= kSignersPerTick) return kSignerNotChecked;
+  platform::FileFacts facts;
+  if (platform_.inspector.IsRemote(programFile)) {
+    facts.lookup = platform::UntouchedLookup(programFile);
+  } else {
+    if (!searchPath_)
+      searchPath_ = catalogue::LocalFolders(platform_.inspector, platform_.environment,
+                                            catalogue::BuildSearchPath(platform_.environment));
+    facts = platform_.inspector.Inspect(
+        catalogue::FindProgramFile(platform_.files, platform_.environment, *searchPath_, programFile));
+  }
+  return signers_.emplace(programFile, SignerText(facts)).first->second;
+}
 
 bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
   return host_.AskUser(entry, kind, whileNotRunning);

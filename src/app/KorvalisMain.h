@@ -1,15 +1,19 @@
 #pragma once
 // The resident program apart from its windows: the snapshot and the check it drives, the three
 // switches and their place in the registry, the closing record, and the activity log.
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ActivityLog.h"
 #include "app/ChangeMonitor.h"
 #include "app/MainHost.h"
+#include "app/Problems.h"
 #include "app/ReportOnce.h"
 #include "app/Options.h"
 #include "app/Switches.h"
+#include "catalogue/SearchPath.h"
 #include "eventlog/zelEventLog.h"
 #include "platform/RegistrySettings.h"
 
@@ -63,6 +67,12 @@ class TKorvalisMain : private MonitorHost {
   // Registers this program file as the records' message file, through the elevated copy.
   void RegisterAsEventSource();
   const platform::Platform& Platform() const { return platform_; }
+  // What went wrong while the guard ran, newest last; each was a notice beside the tray icon.
+  const TProblems& Problems() const { return problems_; }
+  void ClearProblems() { problems_.Clear(); }
+  // More distinct program files than this in one tick are recorded "(not checked)": each
+  // signature is read on the thread that asks the next question.
+  static constexpr std::size_t kSignersPerTick = 16;
 
  private:
   bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
@@ -70,16 +80,21 @@ class TKorvalisMain : private MonitorHost {
     return host_.AskUserAll(changes, whileNotRunning);
   }
   void Notify(const std::string& text) override { host_.Notify(text); }
-  void ReportError(const std::exception& error) override { host_.ReportError(error); }
+  void Record(TDecision decision, const TRecordedEntry& entry, const std::string& detail) override;
+  void ReportUndoFailed(const TRecordedEntry& entry, const std::exception& error) override;
+  // The central error report of the guard: a notice, a line in the problems and the activity
+  // log. Only while the program starts, before the tray icon is there, is it the window's box.
+  void ReportError(const std::exception& error) override;
+  void ReportProblem(const std::string& text, const std::string& notice);
+  void WriteRecord(TDecision decision, const TRecordedEntry& entry, const std::string& detail);
+  std::string SignerOf(const std::string& programFile);
   bool Closing() const override { return host_.Closing(); }
   bool ConfirmRisk(const std::string& question) override { return host_.ConfirmRisk(question); }
   void SettingAllowed(const std::string& valueName) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
     return host_.OfferUndoAsAdministrator(messages);
   }
-  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override {
-    host_.UndoNotOffered(messages, why);
-  }
+  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
   platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
 
@@ -92,6 +107,10 @@ class TKorvalisMain : private MonitorHost {
   bool settingsLoaded_ = false;
   int ticking_ = 0;
   TReportOnce tickErrors_;
+  int starting_ = 0;  // FormCreate under way: no tray icon to show a notice beside yet
+  TProblems problems_;
+  std::optional<catalogue::SearchPath> searchPath_;  // built at the first signature looked up
+  std::map<std::string, std::string> signers_;        // of this tick, by program file
 };
 
 }  // namespace korvalis::app

@@ -31,12 +31,6 @@ class MainHost {
     for (const std::string& message : messages) ReportError(Error(message));
     return false;
   }
-  // The same write-backs where the program may not run elevated: their messages and why, said
-  // instead of the offer.
-  virtual void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) {
-    for (const std::string& message : messages) ReportError(Error(message));
-    ReportError(Error(why));
-  }
   // The window the system's prompt for administrator rights belongs to.
   virtual platform::WindowHandle OwnerWindow() const { return 0; }
   virtual void ReportError(const std::exception& error) = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Decisions.h"
 #include "catalogue/Sections.h"
 #include "catalogue/Startup.h"
 #include "platform/Error.h"
@@ -45,6 +46,18 @@ class MonitorHost {
   virtual void SettingAllowed(const std::string& valueName) { (void)valueName; }
   // A short notice beside the tray icon, such as a refused entry undone again.
   virtual void Notify(const std::string& text) { (void)text; }
+  // One decision about an entry, for the records of the Application event log; detail: the
+  // system's message of a failure, empty otherwise.
+  virtual void Record(TDecision decision, const TRecordedEntry& entry, const std::string& detail) {
+    (void)decision;
+    (void)entry;
+    (void)detail;
+  }
+  // A refused change that could not be put back, named by its entry as the user saw it.
+  virtual void ReportUndoFailed(const TRecordedEntry& entry, const std::exception& error) {
+    (void)entry;
+    ReportError(error);
+  }
   // Write-backs the system refused for lack of rights, one message each naming its entry; true
   // when the user asks for them to be undone as administrator. A host without the offer reports
   // each message.

@@ -74,11 +74,12 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
 void TStartup::ApplyToService(const TPlace& place) const {
   const platform::Platform& system = owner_->Platform();
   const std::string service = valueName_.substr(0, valueName_.find('\\'));
+  // Named as the user knows it: the service, also for the library value beneath its key.
   const auto check = [&](platform::Status status, const char* pattern) {
     // A service deleted meanwhile starts nothing any more: there is nothing left to undo.
     if (status == platform::kSuccess || status == platform::kErrorServiceDoesNotExist) return;
-    if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(pattern, name_));
-    throw Error(FormatText(pattern, name_));
+    if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(pattern, service));
+    throw Error(FormatText(pattern, service));
   };
   if (!enabled_) {
     // Disabled, never deleted: a No given by mistake is one start type away from undone, and

@@ -34,4 +34,12 @@ std::string FindProgramFile(platform::FileSystem& files, platform::Environment& 
   return fileName;
 }
 
+SearchPath LocalFolders(platform::FileInspector& inspector, platform::Environment& environment,
+                        const SearchPath& searchPath) {
+  SearchPath local;
+  for (const std::string& folder : searchPath)
+    if (!inspector.IsRemote(ExpandSystemRoot(environment, folder))) local.push_back(folder);
+  return local;
+}
+
 }  // namespace korvalis::catalogue

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Environment.h"
+#include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 
 namespace korvalis::catalogue {
@@ -18,6 +19,10 @@ SearchPath BuildSearchPath(platform::Environment& environment);
 
 // Every "%SystemRoot%" (letter case counts) becomes the System folder.
 std::string ExpandSystemRoot(platform::Environment& environment, const std::string& text);
+
+// The folders of the search path that are no share: a read there could hang the caller.
+SearchPath LocalFolders(platform::FileInspector& inspector, platform::Environment& environment,
+                        const SearchPath& searchPath);
 
 // An existing file for the name: the name itself, else the first folder of the search path
 // that holds it; the name unchanged when there is none. No extension is ever added. A network

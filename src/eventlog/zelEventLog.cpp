@@ -70,15 +70,11 @@ void TzelEventLog::SetEventCategory(std::uint16_t category) {
 }
 
 void TzelEventLog::LogMessage(const std::string& message) noexcept {
-  // The closing record is written while the main window is being destroyed, where an error
-  // would have nowhere to go.
-  try {
-    std::uint32_t platformId = 0;
-    if (!platform_.environment.PlatformId(platformId) || platformId < platform::kVerPlatformWin32Nt) return;
-    if (registerApplication_) RegisterSource();
-    Report(message);
-  } catch (const std::exception&) {
-  }
+  Report(EventTypeCode(eventType_), eventId_, [&] { return std::vector<std::string>{Header() + message}; });
+}
+
+void TzelEventLog::LogRecord(TEventType type, std::uint32_t eventId, const std::vector<std::string>& strings) noexcept {
+  Report(EventTypeCode(type), eventId, [&] { return strings; });
 }
 
 void TzelEventLog::RegisterSource() {
@@ -90,18 +86,27 @@ void TzelEventLog::RegisterSource() {
   }
 }
 
-std::string TzelEventLog::Header() {
-  if (!includeUserName_) return "\r\n";
+std::string TzelEventLog::UserName() const {
   std::string user;
   if (!platform_.environment.UserName(kUserNameChars, user)) user = "N/A";
-  return "\r\nUser: " + user + "\r\n";
+  return user;
 }
 
-void TzelEventLog::Report(const std::string& message) {
-  const EventLogHandle log(platform_.eventLog, applicationName_);
-  if (!log) return;
-  const std::vector<std::string> strings{Header() + message};
-  platform_.eventLog.Report(log.Get(), EventTypeCode(eventType_), eventCategory_, eventId_, strings);
+std::string TzelEventLog::Header() const { return includeUserName_ ? "\r\nUser: " + UserName() + "\r\n" : "\r\n"; }
+
+void TzelEventLog::Report(std::uint16_t type, std::uint32_t eventId,
+                          const std::function<std::vector<std::string>()>& strings) noexcept {
+  // The closing record is written while the main window is being destroyed, where an error
+  // would have nowhere to go.
+  try {
+    std::uint32_t platformId = 0;
+    if (!platform_.environment.PlatformId(platformId) || platformId < platform::kVerPlatformWin32Nt) return;
+    if (registerApplication_) RegisterSource();
+    const EventLogHandle log(platform_.eventLog, applicationName_);
+    if (!log) return;
+    platform_.eventLog.Report(log.Get(), type, eventCategory_, eventId, strings());
+  } catch (const std::exception&) {
+  }
 }
 
 }  // namespace korvalis::eventlog

@@ -2,7 +2,9 @@
 // Reports text messages as records of the Application event log under a source name of its
 // own, making sure first that the source has its key in the event-log branch of the registry.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -45,11 +47,18 @@ class TzelEventLog {
   // Reports the message as one record on NT systems and does nothing elsewhere. Best effort:
   // nothing is shown and no failure reaches the caller.
   void LogMessage(const std::string& message) noexcept;
+  // Reports one record of its own type and event id whose message, in the program file's
+  // message table, places the strings; no header goes before them. As best effort as LogMessage.
+  void LogRecord(TEventType type, std::uint32_t eventId, const std::vector<std::string>& strings) noexcept;
+  // The logged-on user's name, "N/A" when it cannot be read.
+  std::string UserName() const;
 
  private:
   void RegisterSource();
-  std::string Header();
-  void Report(const std::string& message);
+  std::string Header() const;
+  // The record's strings are made once the log is open, as the header's user name is read then.
+  void Report(std::uint16_t type, std::uint32_t eventId,
+              const std::function<std::vector<std::string>()>& strings) noexcept;
 
   platform::Platform platform_;
   std::string applicationName_ = "!MyApp";

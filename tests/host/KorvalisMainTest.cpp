@@ -32,6 +32,7 @@ class RecordingHost : public MainHost {
     return answer;
   }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
+  void Notify(const std::string& text) override { notices.push_back(text); }
 
   bool timerEnabled = false;
   int timerSwitches = 0;
@@ -40,6 +41,7 @@ class RecordingHost : public MainHost {
   const catalogue::TStartup* asking = nullptr;  // the entry of the question open now
   std::vector<std::string> asked;
   std::vector<std::string> errors;
+  std::vector<std::string> notices;
 };
 
 class KorvalisMainTest : public ::testing::Test {
@@ -158,11 +160,16 @@ TEST_F(KorvalisMainTest, AnErrorInATickIsReportedOnceAndTheGuardKeepsRunning) {
   });
   main->CheckRegTimerTimer();
   main->CheckRegTimerTimer();
-  EXPECT_EQ(host.errors, (std::vector<std::string>{"Registry unavailable"}));
+  // A notice and a problem, never a box that would hold the questions after it.
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(host.notices, (std::vector<std::string>{"Registry unavailable."}));
+  ASSERT_EQ(main->Problems().Items().size(), 1u);
+  EXPECT_EQ(main->Problems().Items()[0].text, "Registry unavailable.");
+  EXPECT_NE(LogText().find("T Problem: Registry unavailable.\r\n"), std::string::npos);
   EXPECT_TRUE(host.timerEnabled);
   windows.registry.SetHook(nullptr);
   main->CheckRegTimerTimer();
-  EXPECT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.notices.size(), 1u);
   EXPECT_EQ(host.asked, (std::vector<std::string>{"Updater"}));  // the section was read once it could be
 }
 
@@ -296,6 +303,73 @@ TEST_F(KorvalisMainTest, TheEventSourceIsRegisteredThroughTheElevatedCopyAndADec
   EXPECT_TRUE(main->EventSourceRegistered());
   EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, sources + "\\Korvalis", "EventMessageFile"),
             windows.environment.programPath);
+}
+
+}  // namespace korvalis::app
+
+namespace korvalis::app {
+
+namespace {
+using Strings = std::vector<std::string>;
+std::vector<std::pair<std::uint32_t, Strings>> RecordsSince(const platform::memory::MemoryEventLog& log,
+                                                             std::size_t first) {
+  std::vector<std::pair<std::uint32_t, Strings>> records;
+  for (std::size_t i = first; i < log.records.size(); ++i)
+    records.emplace_back(log.records[i].eventId, log.records[i].strings);
+  return records;
+}
+}  // namespace
+
+TEST_F(KorvalisMainTest, EveryDecisionIsARecordOfItsOwnIdNamingPlaceEntryCommandSignerAndUser) {
+  main->FormCreate();
+  const std::string place = catalogue::SectionName(catalogue::kCurrentUserRun);
+  windows.files.AddFile("C:\\Apps\\upd.exe");
+  windows.inspector.Describe("C:\\Apps\\upd.exe", {platform::Signature::Valid, "Acme Software Ltd", "", "", 0, true});
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Updater", "C:\\Apps\\upd.exe /q");
+  host.answer = false;
+  main->CheckRegTimerTimer();
+  const Strings updater{place, "Updater", "C:\\Apps\\upd.exe /q", "Acme Software Ltd", "alice", ""};
+  EXPECT_EQ(RecordsSince(windows.eventLog, 0),
+            (std::vector<std::pair<std::uint32_t, Strings>>{{1001, updater}, {1003, updater}, {1004, updater}}));
+  ASSERT_EQ(windows.eventLog.records.size(), 3u);
+  EXPECT_EQ(windows.eventLog.records[1].type, 2);  // a refusal is a warning
+
+  // A failed undo is a notice, a problem that names the entry and a record; the guard goes on.
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Agent", "C:\\agent.exe");
+  windows.registry.SetRights(RootKey::CurrentUser, kRunKey, {true, false});
+  main->CheckRegTimerTimer();
+  const std::string failure = "Agent in " + place + " was not undone: Failed to delete value 'Agent'";
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(host.notices, Strings{failure});
+  EXPECT_EQ(main->Problems().Items().back().text, failure);
+  ASSERT_EQ(windows.eventLog.records.size(), 6u);
+  EXPECT_EQ(windows.eventLog.records[5].eventId, 1007u);
+  EXPECT_EQ(windows.eventLog.records[5].type, 1);
+  EXPECT_EQ(windows.eventLog.records[5].strings,
+            (Strings{place, "Agent", "C:\\agent.exe", "(program file not found)", "alice",
+                     "Failed to delete value 'Agent'"}));
+  windows.registry.SetRights(RootKey::CurrentUser, kRunKey, {true, true});
+
+  // With logs off no decision is recorded, and with notification off too a change is taken unasked.
+  main->SetLogs(false);
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Quiet", "C:\\quiet.exe");
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(windows.eventLog.records.size(), 6u);
+  main->SetLogs(true);
+  main->SetNotification(false);
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Unasked", "C:\\unasked.exe");
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(RecordsSince(windows.eventLog, 6),
+            (std::vector<std::pair<std::uint32_t, Strings>>{
+                {1002, Strings{place, "Unasked", "C:\\unasked.exe", "(program file not found)", "alice", ""}}}));
+}
+
+TEST_F(KorvalisMainTest, TheProblemsKeepTheNewestWithinTheirBound) {
+  TProblems problems(2);
+  for (const char* text : {"first", "second", "third"}) problems.Add("T", text);
+  ASSERT_EQ(problems.Items().size(), 2u);
+  EXPECT_EQ(problems.Items().front().text, "second");
+  EXPECT_EQ(problems.Items().back().text, "third");
 }
 
 }  // namespace korvalis::app

@@ -156,6 +156,14 @@ TEST_F(ServicesTest, WithoutAdministratorRightsANoIsReportedAsSuchAndDoesNotStan
   EXPECT_EQ(host.questions.size(), 2u);
 }
 
+TEST_F(ServicesTest, AFailedUndoOfAServicesLibraryNamesTheServiceAsTheUserKnowsIt) {
+  windows.registry.PutString(RootKey::LocalMachine, kKey + "\\Netsvc\\Parameters", "ServiceDll", "C:\\evil.dll");
+  windows.registry.SetRights(RootKey::LocalMachine, kKey + "\\Netsvc\\Parameters", {true, false});
+  host.answers = {false};
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Failed to set data for 'Netsvc'"});
+}
+
 TEST_F(ServicesTest, ADisableIsDoneOnlyWhenTheServicesKeyReadsSoAlsoWhereTheManagerDoesNotKnowIt) {
   using Kind = platform::memory::RegistryOperation::Kind;
   windows.services.AddToRegistryOnly("Ghost", platform::kServiceAutoStart, "C:\\ghost.exe");

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <optional>
 
+#include "app/Decisions.h"
 #include "app/KorvalisMain.h"
 #include "platform/memory/MemoryWindows.h"
 #include "platform/win32/Handles.h"
@@ -81,6 +82,32 @@ TEST(ProgramFileWin32, EveryRecordOfTheProgramIsDescribedByExactlyItsText) {
     EXPECT_EQ(record.category, 0) << record.eventId;
     ASSERT_EQ(record.strings.size(), 1u);
     EXPECT_EQ(Description(program.get(), record), AnsiToWide(record.strings[0])) << record.eventId;
+  }
+}
+
+// Each decision's record as Event Viewer shows it: its own message, the strings in their places.
+TEST(ProgramFileWin32, EveryDecisionsEventIdIsFormattedByItsOwnMessage) {
+  const UniqueModule program = LoadProgram();
+  ASSERT_TRUE(program) << GetLastError();
+  const TRecordedEntry entry{catalogue::kCurrentUserRun, "Updater", "C:\\Apps\\upd.exe /q", ""};
+  const std::wstring facts = L"Command: C:\\Apps\\upd.exe /q\r\nSigned by: Acme Software Ltd\r\nUser: alice";
+  const std::pair<TDecision, std::wstring> expected[] = {
+      {TDecision::Asked, L"Asked: Updater in Current User Run\r\n" + facts},
+      {TDecision::Allowed, L"Allowed: Updater in Current User Run\r\n" + facts},
+      {TDecision::Refused, L"Refused: Updater in Current User Run\r\n" + facts},
+      {TDecision::Undone, L"Undone: Updater in Current User Run\r\n" + facts},
+      {TDecision::UndoneAsAdministrator, L"Undone as administrator: Updater in Current User Run\r\n" + facts},
+      {TDecision::UpdateTold, L"Update told: Updater in Current User Run, signed by Acme Software Ltd as "
+                              L"before\r\nCommand: C:\\Apps\\upd.exe /q\r\nUser: alice"},
+      {TDecision::Failed, L"Not undone: Updater in Current User Run\r\n" + facts +
+                              L"\r\nFailed to delete value 'Updater'"}};
+  ASSERT_EQ(std::size(expected), kAllDecisions.size());
+  for (const auto& [decision, text] : expected) {
+    platform::memory::EventRecord record;
+    record.eventId = static_cast<std::uint32_t>(decision);
+    record.strings = InsertionStrings(entry, "Acme Software Ltd", "alice",
+                                      decision == TDecision::Failed ? "Failed to delete value 'Updater'" : "");
+    EXPECT_EQ(Description(program.get(), record), text) << DecisionName(decision);
   }
 }
 

@@ -65,6 +65,7 @@ void TfrmMain::BuildMenu() {
   // Added after the designed items, which keep their order.
   items.emplace_back("N2", "-");
   items.emplace_back("RefusedEntries1", "&Refused Entries ...", [this] { RefusedEntries1Click(); });
+  items.emplace_back("Problems1", "&Problems ...", [this] { Problems1Click(); });
 }
 
 void TfrmMain::FormCreate() {
@@ -143,13 +144,6 @@ bool TfrmMain::OfferUndoAsAdministrator(const std::vector<std::string>& messages
   dialogs::TfrmAsAdministrator offer(Handle(), dialogs::UndoOfferText());
   offer.Create();
   return offer.Confirm(messages);
-}
-
-void TfrmMain::UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) {
-  std::string text;
-  for (const std::string& message : messages) text += ErrorReportText(message) + "\r\n";
-  text += "\r\n" + why;
-  MessageBoxA(Handle(), text.c_str(), Application().Title.c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void TfrmMain::KorvalisOptions1Click() {
@@ -240,6 +234,27 @@ void TfrmMain::RefusedEntries1Click() {
     core_.ClearRefusals();
 }
 
+void TfrmMain::Problems1Click() {
+  const auto& problems = core_.Problems().Items();
+  if (problems.empty()) {
+    MessageBoxA(Handle(), "Nothing went wrong since Korvalis started.", Application().Title.c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  // The newest last, as they came; the oldest left out where there are too many for the box.
+  constexpr std::size_t kListed = 20;
+  std::string list = "What went wrong since Korvalis started, the newest last:\r\n";
+  if (problems.size() > kListed) list += "\r\n... and " + std::to_string(problems.size() - kListed) + " earlier";
+  for (std::size_t i = problems.size() > kListed ? problems.size() - kListed : 0; i < problems.size(); ++i)
+    list += "\r\n" + problems[i].time + "  " + text::VisibleText(problems[i].text);
+  list += "\r\n\r\nClear the list?";
+  if (MessageBoxA(Handle(), list.c_str(), Application().Title.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+      IDYES)
+    core_.ClearProblems();
+}
+
+// The window's own report: for what fails at the start, before the tray icon is there, and for
+// what the user just asked for from the menu. The guard itself reports through notices.
 void TfrmMain::ReportError(const std::exception& error) { Application().HandleException(error); }
 
 }  // namespace korvalis::app

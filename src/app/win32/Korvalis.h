@@ -34,6 +34,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   void PopupMenu1Popup();
   // Shows the refused entries that are undone whenever they come back, and offers to forget them.
   void RefusedEntries1Click();
+  // Lists what went wrong while the guard ran, each once a notice beside the icon, and offers to clear it.
+  void Problems1Click();
   void CheckRegTimerTimer() { core_.CheckRegTimerTimer(); }
 
  protected:
@@ -54,7 +56,6 @@ class TfrmMain : public ui::TForm, private MainHost {
   void CheckSoon() override;
   void ReportError(const std::exception& error) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;
-  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
   platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
   void BuildMenu();
 

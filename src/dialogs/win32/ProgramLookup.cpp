@@ -84,11 +84,7 @@ void TProgramLookup::Work::Run() {
   catalogue::SearchPath localFolders;
   std::string error;
   CatchAtBoundary(
-      [&] {
-        for (const std::string& folder : searchPath)
-          if (!platform.inspector.IsRemote(catalogue::ExpandSystemRoot(platform.environment, folder)))
-            localFolders.push_back(folder);
-      },
+      [&] { localFolders = catalogue::LocalFolders(platform.inspector, platform.environment, searchPath); },
       [&](const std::exception& failure) { error = failure.what(); });
   for (std::size_t i = 0; i < programFiles.size() && !stopped; ++i) {
     Found next{i, {}, error};
