@@ -364,6 +364,24 @@ TEST_F(KorvalisMainTest, EveryDecisionIsARecordOfItsOwnIdNamingPlaceEntryCommand
                 {1002, Strings{place, "Unasked", "C:\\unasked.exe", "(program file not found)", "alice", ""}}}));
 }
 
+TEST_F(KorvalisMainTest, ABurstOfNewProgramsReadsABoundedNumberOfSignaturesBeforeItsQuestion) {
+  main->FormCreate();
+  constexpr std::size_t kAdded = TKorvalisMain::kSignersPerTick + 4;
+  for (std::size_t i = 0; i < kAdded; ++i)
+    windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Tool" + std::to_string(i),
+                               "C:\\Tools\\tool" + std::to_string(i) + ".exe");
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(windows.inspector.inspected.size(), TKorvalisMain::kSignersPerTick);
+  std::size_t asked = 0, unchecked = 0;
+  for (const auto& record : windows.eventLog.records) {
+    if (record.eventId != static_cast<std::uint32_t>(TDecision::Asked)) continue;
+    ++asked;
+    if (record.strings.at(3) == kSignerNotChecked) ++unchecked;
+  }
+  EXPECT_EQ(asked, kAdded);
+  EXPECT_EQ(unchecked, kAdded - TKorvalisMain::kSignersPerTick);
+}
+
 TEST_F(KorvalisMainTest, TheProblemsKeepTheNewestWithinTheirBound) {
   TProblems problems(2);
   for (const char* text : {"first", "second", "third"}) problems.Add("T", text);
