@@ -6,6 +6,22 @@
 
 namespace korvalis::app {
 
+namespace {
+// The event log refuses a record with a string near 32,000 characters; a task's definition or
+// a planted value can be longer. Cut at a character, and said so.
+std::string Recorded(const std::string& text) {
+  const std::string visible = text::VisibleText(text);
+  if (visible.size() <= kLongestInsertion) return visible;
+  std::size_t end = 0;
+  while (end < visible.size()) {
+    const std::size_t next = end + text::CharacterLength(visible, end);
+    if (next > kLongestInsertion) break;
+    end = next;
+  }
+  return visible.substr(0, end) + " ...";
+}
+}  // namespace
+
 const std::vector<TDecision> kAllDecisions = {TDecision::Asked,  TDecision::Allowed,
                                               TDecision::Refused, TDecision::Undone,
                                               TDecision::UndoneAsAdministrator, TDecision::UpdateTold,
@@ -65,8 +81,8 @@ std::string SignerText(const platform::FileFacts& facts) {
 
 std::vector<std::string> InsertionStrings(const TRecordedEntry& entry, const std::string& signer,
                                           const std::string& user, const std::string& detail) {
-  return {catalogue::SectionName(entry.section), text::VisibleText(entry.name), text::VisibleText(entry.command),
-          text::VisibleText(signer), user, text::VisibleText(detail)};
+  return {catalogue::SectionName(entry.section), Recorded(entry.name), Recorded(entry.command), Recorded(signer), user,
+          Recorded(detail)};
 }
 
 }  // namespace korvalis::app

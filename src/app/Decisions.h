@@ -2,6 +2,7 @@
 // The decisions Korvalis records in the Application event log, one event id each, so that a
 // collector on many machines can filter them: the entry as the user saw it, its program's
 // signer and the user, as insertion strings in a fixed order.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,7 +52,9 @@ std::string SignerText(const platform::FileFacts& facts);
 constexpr const char* kSignerNotChecked = "(not checked)";
 
 // %1 place, %2 name, %3 command, %4 signer, %5 user, %6 the system's message of a failure
-// (empty otherwise); names and commands made visible, as everywhere Korvalis shows them.
+// (empty otherwise); names and commands made visible, as everywhere Korvalis shows them, and
+// each cut to kLongestInsertion bytes and " ...".
+constexpr std::size_t kLongestInsertion = 4096;
 std::vector<std::string> InsertionStrings(const TRecordedEntry& entry, const std::string& signer,
                                           const std::string& user, const std::string& detail);
 

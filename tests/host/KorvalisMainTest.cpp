@@ -382,6 +382,15 @@ TEST_F(KorvalisMainTest, ABurstOfNewProgramsReadsABoundedNumberOfSignaturesBefor
   EXPECT_EQ(unchecked, kAdded - TKorvalisMain::kSignersPerTick);
 }
 
+TEST(DecisionRecordTest, ALongCommandIsCutAtACharacterSoTheEventLogTakesTheRecord) {
+  // A two-byte character straddles the limit: it is left out whole.
+  const std::string command = std::string(kLongestInsertion - 1, 'x') + "\xC3\xA9" + std::string(20000, 'y');
+  const std::vector<std::string> strings =
+      InsertionStrings(TRecordedEntry{catalogue::kCurrentUserRun, "Big", command, ""}, "(not signed)", "alice", "");
+  EXPECT_EQ(strings.at(2), std::string(kLongestInsertion - 1, 'x') + " ...");
+  EXPECT_EQ(strings.at(1), "Big");
+}
+
 TEST_F(KorvalisMainTest, TheProblemsKeepTheNewestWithinTheirBound) {
   TProblems problems(2);
   for (const char* text : {"first", "second", "third"}) problems.Add("T", text);
