@@ -130,6 +130,7 @@ void TKorvalisMain::CheckRegTimerTimer() {
   if (ticking_ > 0) return;  // a tick dispatched by an open question's message loop
   const TScope tick(ticking_);
   host_.SetTimerEnabled(false);
+  signers_.clear();  // a program file may have been signed anew since, and each tick has its own budget
   try {
     monitor_.CheckAllSections();
     tickErrors_.Clear();
@@ -137,7 +138,6 @@ void TKorvalisMain::CheckRegTimerTimer() {
     // Shown once while it lasts; the guard keeps running.
     if (tickErrors_.Fresh(error.what())) ReportError(error);
   }
-  signers_.clear();  // a program file may be signed anew before the next tick
   if (switches_.Monitoring) host_.SetTimerEnabled(true);
 }
 
