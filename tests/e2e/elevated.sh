@@ -125,5 +125,23 @@ drive press "$DIALOG" "&Yes"
 drive gone "$DIALOG"
 log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1)
 check "the undo is logged" "yes" "$(grep -qF 'Undone as administrator: Updater C:\Tools\upd.exe' "$log" && echo yes)"
+
+# An undo that fails as administrator too is a notice and a problem, never a box that holds the
+# guard: the next change is asked about with nothing closed in between.
+wine reg add "$RUN" /v Stuck /d 'C:\Tools\stuck.exe' /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KR;;;WD)(A;OICI;RCWD;;;BA)'
+drive press "$DIALOG" "&No"
+drive wait "$OFFER" && drive press "$OFFER" "&Undo as administrator"
+drive wait "$WINDOW" && drive press "$WINDOW" "&OK"
+wait_for "the failure in the log" grep -qF 'Problem: Stuck in ' "$log"
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Next /d 'C:\Tools\next.exe' /f >/dev/null
+check "a change after a failed undo is asked at once" "0" "$(drive wait "$DIALOG" 5000; echo $?)"
+check "the next question is about it" "Next" "$(drive labels "$DIALOG" | grep -xF Next)"
+drive press "$DIALOG" "&Yes"
+drive gone "$DIALOG"
+check "the failure names the entry" "yes" \
+  "$(grep -qF 'Stuck is still there: it could not be undone as administrator' "$log" && echo yes)"
+win "$PROBE" dacl "$RUN_PATH" 'D:P(A;OICI;KA;;;WD)'
 close_from_tray
 finish
