@@ -108,4 +108,9 @@ check "Notification is saved on again" "1" "$(reg_value 'HKCU\Software\Brenmoor\
 check "Logs is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Logs)"
 check "Monitoring is saved on" "1" "$(reg_value 'HKCU\Software\Brenmoor\Korvalis' Monitoring)"
 check "the closing record was reported" "yes" "$(grep -q 'Korvalis closed' "$BUILD_DIR/e2e-korvalis.log" && echo yes)"
+# Each decision is a record of its own id: 1003 a refusal, reported as a warning, with its strings.
+check "the refusal was recorded as event 1003" "yes" \
+  "$(grep -qE 'ReportEventA \([0-9A-F]+,0x0002,0x0000,0x000003eb,' "$BUILD_DIR/e2e-korvalis.log" && echo yes)"
+check "the record names the refused entry" "yes" \
+  "$(grep -qF 'ReportEventW L"C:\\Tools\\upd.exe /q"' "$BUILD_DIR/e2e-korvalis.log" && echo yes)"
 finish
