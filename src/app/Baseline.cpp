@@ -30,6 +30,7 @@ constexpr std::array<std::uint8_t, 4> kMagic = {'K', 'V', 'B', 'L'};
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kChecksumSize = 4;
 constexpr std::uint32_t kFirstVersion = 1;
+constexpr std::uint32_t kContentVersion = 2;  // before the signers were recorded
 constexpr std::size_t kMinEntrySize = 1 + 4 + 4 + 4 * 4;
 constexpr std::size_t kMinRefusalSize = 1 + 8 + 2 * 4;
 constexpr std::size_t kContentSize = 8 + 4;
@@ -190,7 +191,8 @@ TBaselineFormatError::TBaselineFormatError(Reason reason, std::uint32_t version)
 bool TBaselineEntry::operator==(const TBaselineEntry& other) const {
   return section == other.section && name == other.name && valueName == other.valueName &&
          command == other.command && valueType == other.valueType && iconIndex == other.iconIndex &&
-         data == other.data && contentSize == other.contentSize && contentHash == other.contentHash;
+         data == other.data && contentSize == other.contentSize && contentHash == other.contentHash &&
+         signer == other.signer;
 }
 
 bool TRefusal::operator==(const TRefusal& other) const {
@@ -218,13 +220,15 @@ std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes, std::size_t count) {
   return crc ^ 0xFFFFFFFFu;
 }
 
-TBaseline TBaseline::Of(const catalogue::TStartups& catalogue) {
+TBaseline TBaseline::Of(const catalogue::TStartups& catalogue,
+                        const std::function<std::string(const catalogue::TStartup&)>& signerOf) {
   TBaseline baseline;
   for (int i = 0; i < catalogue.Count(); ++i) {
     const catalogue::TStartup& entry = catalogue.Items(i);
     baseline.entries.push_back(TBaselineEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(),
                                               entry.ValueType(), entry.IconIndex(), entry.LinkData(),
-                                              entry.ContentSize(), entry.ContentHash()});
+                                              entry.ContentSize(), entry.ContentHash(),
+                                              signerOf ? signerOf(entry) : std::string()});
   }
   return baseline;
 }
@@ -271,6 +275,7 @@ std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
     out.Text(entry.command);
     out.Data(entry.data);
     WriteContent(out, entry.contentSize, entry.contentHash);
+    out.Text(entry.signer);
   }
   out.Length(refusals.size());
   for (const TRefusal& refusal : refusals) {
@@ -287,7 +292,7 @@ std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
 
 namespace {
 
-TBaselineEntry ReadEntry(Reader& in, const ViewSwap& swap, bool withContent) {
+TBaselineEntry ReadEntry(Reader& in, const ViewSwap& swap, bool withContent, bool withSigner) {
   TBaselineEntry entry;
   entry.section = swap(ReadSection(in));
   entry.valueType = in.U32();
@@ -297,6 +302,7 @@ TBaselineEntry ReadEntry(Reader& in, const ViewSwap& swap, bool withContent) {
   entry.command = in.Text();
   entry.data = in.Data();
   if (withContent) ReadContent(in, entry.contentSize, entry.contentHash);
+  if (withSigner) entry.signer = in.Text();
   if (entry.command.empty()) Damaged();
   // With no value name the writer names the file after the entry.
   CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName);
@@ -326,9 +332,10 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t
 
   Reader in(bytes, kMagic.size(), end);
   const std::uint32_t version = in.U32();
-  if (version != kFormatVersion && version != kFirstVersion)
+  if (version != kFormatVersion && version != kContentVersion && version != kFirstVersion)
     throw TBaselineFormatError(TBaselineFormatError::Reason::OtherVersion, version);
-  const bool withContent = version == kFormatVersion;
+  const bool withContent = version != kFirstVersion;
+  const bool withSigner = version == kFormatVersion;
 
   TBaseline baseline;
   const std::uint8_t writerBits = withContent ? in.U8() : nativeViewBits;
@@ -345,8 +352,8 @@ TBaseline TBaseline::Decode(const std::vector<std::uint8_t>& bytes, std::uint8_t
   } else {
     baseline.places = catalogue::SectionSet::FromBits(in.U32());
   }
-  for (std::uint32_t n = in.Count(kMinEntrySize + (withContent ? kContentSize : 0)); n > 0; --n)
-    baseline.entries.push_back(ReadEntry(in, swap, withContent));
+  for (std::uint32_t n = in.Count(kMinEntrySize + (withContent ? kContentSize : 0) + (withSigner ? 4 : 0)); n > 0; --n)
+    baseline.entries.push_back(ReadEntry(in, swap, withContent, withSigner));
   for (std::uint32_t n = in.Count(kMinRefusalSize + (withContent ? kContentSize : 0)); n > 0; --n)
     baseline.refusals.push_back(ReadRefusal(in, swap, withContent));
   if (in.Left() != 0) Damaged();

@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 
 namespace korvalis::catalogue {
+class TStartup;
 class TStartups;
 }
 
@@ -29,6 +30,7 @@ struct TBaselineEntry {
   std::vector<std::uint8_t> data;  // TStartup::LinkData
   std::uint64_t contentSize = 0;   // TStartup::ContentSize
   std::string contentHash = {};    // TStartup::ContentHash
+  std::string signer = {};         // of its program file when accepted; empty when not known
 
   bool operator==(const TBaselineEntry& other) const;
 };
@@ -61,7 +63,7 @@ class TBaselineFormatError : public Error {
 };
 
 struct TBaseline {
-  static constexpr std::uint32_t kFormatVersion = 2;
+  static constexpr std::uint32_t kFormatVersion = 3;
 
   // The sections guarded when it was taken: a place guarded only now has nothing to compare with.
   catalogue::SectionSet places;
@@ -69,7 +71,9 @@ struct TBaseline {
   std::vector<TRefusal> refusals;
 
   // The catalogue's entries in its order; no refusals.
-  static TBaseline Of(const catalogue::TStartups& catalogue);
+  // signerOf: the recorded signer of an entry's program file, if any.
+  static TBaseline Of(const catalogue::TStartups& catalogue,
+                      const std::function<std::string(const catalogue::TStartup&)>& signerOf = {});
   // Adds the entries to the catalogue, after those it holds.
   void FillCatalogue(catalogue::TStartups& catalogue) const;
 

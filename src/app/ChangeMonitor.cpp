@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "app/AsAdministrator.h"
+#include "app/Bounded.h"
+#include "app/UpdateRule.h"
 #include "app/DriverRisk.h"
 #include "app/ElevatedCopy.h"
 #include "app/InstallCheck.h"
@@ -18,6 +20,7 @@
 #include "platform/Files.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
+#include "text/VisibleText.h"
 
 namespace korvalis::app {
 
@@ -341,6 +344,7 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
   std::vector<bool> allowed(differences.size(), true);
   std::vector<std::size_t> asked;
   std::vector<std::size_t> driversBack;  // standing refusals of drivers, undone only after the second question
+  std::vector<std::size_t> updates;      // changes that may be a publisher's update
   for (std::size_t i = 0; i < differences.size(); ++i) {
     const TDifference& difference = differences[i];
     // Windows deletes one as it runs it, at logon or whenever Explorer comes to it: a removal is
@@ -360,8 +364,15 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
       again.push_back(i);
       continue;
     }
+    if (difference.kind == ChangeKind::Changed && switches_.Notification && !switches_.AskUpdates &&
+        !place.asksAlways && MayBeUpdate(*difference.before, *difference.now)) {
+      updates.push_back(i);
+      continue;
+    }
     asked.push_back(i);
   }
+  for (const std::size_t i : TellUpdates(differences, updates)) asked.push_back(i);
+  std::sort(asked.begin(), asked.end());
   const std::vector<bool> byUser = Ask(place, differences, asked, offline, allowed);
   ConfirmDriverUndos(section, differences, asked, driversBack, byUser, allowed, again);
   for (const std::size_t i : asked)
@@ -397,6 +408,45 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
     byUser[i] = answeredByUser;
   }
   return byUser;
+}
+
+std::vector<std::size_t> TChangeMonitor::TellUpdates(const std::vector<TDifference>& differences,
+                                                     const std::vector<std::size_t>& candidates) {
+  if (candidates.empty()) return {};
+  std::vector<TUpdateCheck> checks;
+  for (const std::size_t i : candidates)
+    checks.push_back(TUpdateCheck{differences[i].before->ProgramFile(), differences[i].now->ProgramFile(),
+                                  RecordedSigner(differences[i].before->ProgramFile())});
+  platform::FileSystem& files = platform_.files;
+  platform::FileInspector& inspector = platform_.inspector;
+  // A folder a program chose is read off this thread: what does not answer in time is asked.
+  using Signers = std::vector<std::optional<std::string>>;
+  const std::optional<Signers> signers = RunBounded<Signers>(
+      [&files, &inspector, checks] {
+        Signers found;
+        for (const TUpdateCheck& check : checks) found.push_back(UpdateSigner(files, inspector, check));
+        return found;
+      },
+      kUpdateCheckLimit);
+  std::vector<std::size_t> asked;
+  for (std::size_t k = 0; k < candidates.size(); ++k) {
+    const TStartup& now = *differences[candidates[k]].now;
+    if (!signers || !(*signers)[k]) {
+      asked.push_back(candidates[k]);
+      continue;
+    }
+    const std::string& signer = *(*signers)[k];
+    signers_[text::UpperAscii(now.ProgramFile())] = signer;
+    Log("Update told", now);
+    host_.Notify("Updated: " + text::VisibleText(now.Name()) + ", signed by " + text::VisibleText(signer) +
+                 " as before");
+  }
+  return asked;
+}
+
+std::string TChangeMonitor::RecordedSigner(const std::string& programFile) const {
+  const auto it = signers_.find(text::UpperAscii(programFile));
+  return it == signers_.end() ? std::string() : it->second;
 }
 
 void TChangeMonitor::ConfirmDriverUndos(Section section, const std::vector<TDifference>& differences,
@@ -446,6 +496,15 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
     if (entry.section == section) ofSection.entries.push_back(entry);
   TStartups stored(kNoWindow, platform_);
   ofSection.FillCatalogue(stored);
+  // The signers recorded then stand for the same program files now.
+  std::unordered_map<std::string, std::string> signerOf;
+  for (const TBaselineEntry& entry : ofSection.entries)
+    if (!entry.signer.empty()) signerOf[entry.valueName + '\0' + entry.command] = entry.signer;
+  for (int i = 0; !signerOf.empty() && i < stored.Count(); ++i) {
+    const TStartup& entry = stored.Items(i);
+    const auto it = signerOf.find(entry.ValueName() + '\0' + entry.Command());
+    if (it != signerOf.end()) signers_[text::UpperAscii(entry.ProgramFile())] = it->second;
+  }
   snapshot_.TakeSection(section);
   snapshot_.Adopt(stored.TakeSection(section));
   watches_.Disarm(section);
@@ -511,7 +570,9 @@ void TChangeMonitor::AcceptOwnWrite(Section section, const std::vector<std::stri
 void TChangeMonitor::StoreBaseline() {
   // Until the stored one has been compared with, it is the only record of what was accepted.
   if (!baselineStarted_) return;
-  TBaseline baseline = TBaseline::Of(snapshot_);
+  TBaseline baseline = TBaseline::Of(snapshot_, [this](const TStartup& entry) {
+    return signers_.empty() ? std::string() : RecordedSigner(entry.ProgramFile());
+  });
   for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
   baseline.refusals = refusals_.All();
   // A program that keeps writing itself back changes nothing stored between two notices.

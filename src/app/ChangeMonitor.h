@@ -58,6 +58,8 @@ class TChangeMonitor {
   const std::vector<TUndoOperation>& PendingUndos() const { return administrator_.Waiting(); }
   // Tries them again through the elevated copy.
   void UndoPendingAsAdministrator();
+  // How long a check waits for the files that tell an update; longer, and the change is asked.
+  static constexpr std::chrono::milliseconds kUpdateCheckLimit{3000};
   // More differences than this in one check are asked in one question.
   static constexpr std::size_t kSingleQuestionsAtMost = 3;
 
@@ -117,6 +119,11 @@ class TChangeMonitor {
                           const std::vector<std::size_t>& asked, const std::vector<std::size_t>& driversBack,
                           const std::vector<bool>& byUser, std::vector<bool>& allowed,
                           std::vector<std::size_t>& again);
+  // The changes among candidates that are updates by the same publisher are told and taken;
+  // the others are returned, to be asked.
+  std::vector<std::size_t> TellUpdates(const std::vector<TDifference>& differences,
+                                       const std::vector<std::size_t>& candidates);
+  std::string RecordedSigner(const std::string& programFile) const;
   // One question; false also when the program is ending, which byUser then tells.
   bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool offline, bool& byUser);
   void Log(const std::string& what, const catalogue::TStartup& entry);
@@ -149,6 +156,8 @@ class TChangeMonitor {
   catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
   std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
   TRefusals refusals_;
+  // The signers of accepted entries' program files, by path with ASCII letters folded.
+  std::unordered_map<std::string, std::string> signers_;
   TAdministratorUndo administrator_;
   bool clearPending_ = false;
   TReportOnce saveErrors_;

@@ -56,12 +56,22 @@ bool TKorvalisMain::ReadSwitch(platform::TRegistrySettings& settings, const char
   }
 }
 
+bool TKorvalisMain::ReadAskUpdates(platform::TRegistrySettings& settings) {
+  // Off unless chosen: updates are told. A value of the wrong type asks, as the safer side.
+  try {
+    return settings.ReadBool(kSettingsSection, kAskUpdatesValue, false);
+  } catch (const Error&) {
+    return true;
+  }
+}
+
 void TKorvalisMain::LoadSettings() {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
   // Read, never written: the three switches are what the program saves.
   switches_.AllPlaces = ReadSwitch(settings, kAllPlacesValue);
   switches_.Notification = ReadSwitch(settings, kNotificationValue);
   SetLogs(ReadSwitch(settings, kLogsValue));
+  switches_.AskUpdates = ReadAskUpdates(settings);
   SetMonitoring(ReadSwitch(settings, kMonitoringValue));
   settingsLoaded_ = true;
 }
@@ -70,7 +80,8 @@ void TKorvalisMain::SaveSettings() {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
   const std::pair<const char*, bool> values[] = {{kNotificationValue, switches_.Notification},
                                                   {kLogsValue, switches_.Logs},
-                                                  {kMonitoringValue, switches_.Monitoring}};
+                                                  {kMonitoringValue, switches_.Monitoring},
+                                                  {kAskUpdatesValue, switches_.AskUpdates}};
   // What the program wrote is its own change, never a question at the next start.
   std::vector<std::string> written;
   try {
@@ -92,6 +103,7 @@ void TKorvalisMain::SettingAllowed(const std::string& valueName) {
   platform::TRegistrySettings settings(platform_.registry, platform::RootKey::CurrentUser, kSettingsKey);
   if (valueName == kNotificationValue) switches_.Notification = ReadSwitch(settings, kNotificationValue);
   if (valueName == kLogsValue) SetLogs(ReadSwitch(settings, kLogsValue));
+  if (valueName == kAskUpdatesValue) switches_.AskUpdates = ReadAskUpdates(settings);
   if (valueName == kMonitoringValue) {
     const bool monitoring = ReadSwitch(settings, kMonitoringValue);
     if (monitoring != switches_.Monitoring) SetMonitoring(monitoring);
@@ -111,12 +123,14 @@ void TKorvalisMain::AcceptOwnChange() {
 }
 
 TOptions TKorvalisMain::Options() const {
-  return TOptions{switches_.Monitoring, switches_.Notification, switches_.Logs, IsAutostartSet(platform_)};
+  return TOptions{switches_.Monitoring, switches_.Notification, switches_.Logs, IsAutostartSet(platform_),
+                  switches_.AskUpdates};
 }
 
 void TKorvalisMain::ApplyOptions(const TOptions& chosen) {
   SetLogs(chosen.logs);
   SetNotification(chosen.notification);
+  switches_.AskUpdates = chosen.askUpdates;
   // The value is written first: turning monitoring on renews the whole snapshot, which then
   // holds it; with monitoring on all along only the value itself is accepted.
   if (chosen.startsWithWindows != IsAutostartSet(platform_)) {

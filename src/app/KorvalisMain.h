@@ -26,6 +26,7 @@ constexpr const char* kAllPlacesValue = "GuardAllPlaces";
 constexpr const char* kMonitoringValue = "Monitoring";
 constexpr const char* kNotificationValue = "Notification";
 constexpr const char* kLogsValue = "Logs";
+constexpr const char* kAskUpdatesValue = "AskUpdates";
 
 class TKorvalisMain : private MonitorHost {
  public:
@@ -97,6 +98,7 @@ class TKorvalisMain : private MonitorHost {
   void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
   platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
+  bool ReadAskUpdates(platform::TRegistrySettings& settings);
 
   platform::Platform platform_;
   MainHost& host_;

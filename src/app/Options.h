@@ -8,6 +8,7 @@ struct TOptions {
   bool notification = false;
   bool logs = false;
   bool startsWithWindows = false;
+  bool askUpdates = false;
 };
 
 }  // namespace korvalis::app

@@ -10,6 +10,8 @@ struct TSwitches {
   // Besides the six registry sections: the other registry view, the startup folders and the
   // further logon places. Read at start (on unless turned off), never written.
   bool AllPlaces = false;
+  // A program's update by the same publisher is asked like any change, not told.
+  bool AskUpdates = false;
 };
 
 }  // namespace korvalis::app

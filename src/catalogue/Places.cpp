@@ -200,7 +200,7 @@ std::vector<Row> Rows() {
       Twin(29, 20, 270, 270),
       Twin(30, 21, 280, 280),
       Twin(31, 26, 290, 290),
-      Key(32, 300, 5, kFurther, "Korvalis Settings", HKCU, "Software\\Brenmoor\\Korvalis").Values({"GuardAllPlaces", "Monitoring", "Notification", "Logs"}).AsksAlways(),
+      Key(32, 300, 5, kFurther, "Korvalis Settings", HKCU, "Software\\Brenmoor\\Korvalis").Values({"GuardAllPlaces", "Monitoring", "Notification", "Logs", "AskUpdates"}).AsksAlways(),
       // Image hijacks and the rest of the logon chain, swept after the places above.
       Key(40, 400, 400, kFurther, "Local Machine Image File Execution Options", HKLM, Under(kNtVersion, "Image File Execution Options")).Values({"Debugger", "GlobalFlag"}).Levels(1, 1).Numbers().Privileged(),
       Twin(41, 40, 410, 410),

@@ -54,7 +54,7 @@ check "a refused removal is written back" 'C:\Tools\ok.exe' "$(reg_value "$RUN" 
 # The tray: a double click opens the options; notification off and autostart on.
 drive tray 201 202 203 202
 drive wait "$OPTIONS" || failures=$((failures + 1))
-check "the options show the switches" "Enable Startup &Mointoring=1 Enable &Notification=1 Enable &Logs=1" \
+check "the options show the switches" "Enable Startup &Mointoring=1 Enable &Notification=1 Enable &Logs=1 Ask about &updates by the same publisher too=0" \
   "$(drive checks "$OPTIONS" | grep -v Automatically | tr '\n' ' ' | sed 's/ $//')"
 screenshot options-dialog
 drive check "$OPTIONS" "Enable &Notification" 0

@@ -23,6 +23,7 @@ class BaselineTest : public ::testing::Test {
     shell->SetValueType(7);
     shell->LinkData() = {'e', 0, 0};
     saved = TBaseline::Of(catalogue);
+    saved.entries[0].signer = "Acme Software Ltd";
     saved.refusals = {{catalogue::kCurrentUserRun, "Evil", "C:\\evil.exe", 1767225600},
                       {catalogue::kLocalMachineRun, hidden, "C:\\h.exe", -5}};
   }
@@ -47,13 +48,14 @@ TEST_F(BaselineTest, ASavedCatalogueAndItsRefusalsComeBackWholeNulsAndBytesInclu
   const auto bytes = windows.files.Contents(path);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + 9),
-            std::string("KVBL\2\0\0\0", 8) + static_cast<char>(catalogue::kNativeViewBits));
+            std::string("KVBL\3\0\0\0", 8) + static_cast<char>(catalogue::kNativeViewBits));
   EXPECT_EQ(Crc32({'1', '2', '3', '4', '5', '6', '7', '8', '9'}, 9), 0xCBF43926u);  // the usual CRC-32
 
   const TBaselineLoad load = LoadBaseline(windows.platform());
   ASSERT_EQ(load.state, TBaselineLoad::State::Loaded);
   EXPECT_EQ(load.message, "");
   EXPECT_EQ(load.baseline.refusals, saved.refusals);
+  EXPECT_EQ(load.baseline.entries, saved.entries);  // the signers too
   TStartups filled{0, windows.platform()};
   load.baseline.FillCatalogue(filled);
   ASSERT_EQ(filled.Count(), catalogue.Count());
@@ -116,12 +118,12 @@ TEST_F(BaselineTest, ADamagedFileIsRefusedAndKeptAsideUnderAFreeName) {
 
 TEST_F(BaselineTest, AFileOfAnotherVersionOrUnreadableIsSaidSoAndKeptAside) {
   std::vector<std::uint8_t> other = saved.Encode();
-  other[4] = 3;
+  other[4] = 4;
   windows.files.AddFile(path, Sealed(other));
   TBaselineLoad load = LoadBaseline(windows.platform());
   EXPECT_EQ(load.state, TBaselineLoad::State::Unusable);
-  EXPECT_EQ(load.message, Message("was written in another format (version 3)", path + ".v3"));
-  EXPECT_TRUE(windows.files.Exists(path + ".v3"));
+  EXPECT_EQ(load.message, Message("was written in another format (version 4)", path + ".v4"));
+  EXPECT_TRUE(windows.files.Exists(path + ".v4"));
 
   windows.files.AddFile(path, saved.Encode());
   windows.files.SetHook([](const FileOperation& op) { return op.kind != FileOperation::Kind::Read; });
@@ -188,6 +190,18 @@ TEST_F(BaselineTest, AVersionOneFileIsReadAsWrittenByTheReadersOwnView) {
   EXPECT_EQ(read.entries[0].section, catalogue::kLocalMachineRun);
   EXPECT_EQ(read.entries[0].command, "a.e");
   EXPECT_TRUE(read.refusals.empty());
+}
+
+TEST_F(BaselineTest, AVersionTwoFileWrittenBeforeSignersWereRecordedIsRead) {
+  TBaseline one;
+  one.places = catalogue::SectionSet{catalogue::kCurrentUserRun};
+  one.entries.push_back({catalogue::kCurrentUserRun, "Agent", "Agent", "C:\\a.exe", 1, 0, {}});
+  std::vector<std::uint8_t> v2 = one.Encode();
+  // Version 2 is version 3 without the entry's signer: its empty text ends the entry, before
+  // the count of refusals and the checksum.
+  v2[4] = 2;
+  v2.erase(v2.end() - 12, v2.end() - 8);
+  EXPECT_EQ(TBaseline::Decode(Sealed(v2)), one);
 }
 
 TEST_F(BaselineTest, AStartupFileNameThatIsAPathIsDamage) {

@@ -180,7 +180,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {29, "Local Machine Winlogon" + other, R, M, nt + "Winlogon", O, {"Userinit", "Shell"}},
       {30, "Local Machine Active Setup" + other, R, M, "Software\\Microsoft\\Active Setup\\Installed Components", O, {"StubPath"}},
       {31, "Local Machine Startup Folder Location" + other, R, M, v + "Explorer\\User Shell Folders", O, {"Common Startup"}},
-      {32, "Korvalis Settings", R, U, "Software\\Brenmoor\\Korvalis", N, {"GuardAllPlaces", "Monitoring", "Notification", "Logs"}},
+      {32, "Korvalis Settings", R, U, "Software\\Brenmoor\\Korvalis", N, {"GuardAllPlaces", "Monitoring", "Notification", "Logs", "AskUpdates"}},
       {40, "Local Machine Image File Execution Options", R, M, nt + "Image File Execution Options", N, {"Debugger", "GlobalFlag"}},
       {41, "Local Machine Image File Execution Options" + other, R, M, nt + "Image File Execution Options", O, {"Debugger", "GlobalFlag"}},
       {42, "Local Machine Silent Process Exit", R, M, nt + "SilentProcessExit", N, {"MonitorProcess"}},

@@ -31,6 +31,9 @@ void TfrmKorvalisOpt::BuildControls() {
   Add<TButton>("Button3", TBounds{232, 216, 79, 25}, "&Cancel", mrCancel, false, true);
   chkStartsWithWindows =
       &Add<TCheckBox>("chkStartsWithWindows", TBounds{72, 152, 237, 17}, "&Automatically start with Windows");
+  // Added after the designed controls, in the room above the autostart box.
+  chkAskUpdates =
+      &Add<TCheckBox>("chkAskUpdates", TBounds{72, 124, 245, 17}, "Ask about &updates by the same publisher too");
   Add<TBevel>("Bevel1", TBounds{68, 200, 245, 45});
 }
 
@@ -39,9 +42,10 @@ std::optional<app::TOptions> TfrmKorvalisOpt::Execute(const app::TOptions& optio
   chkLogs->SetChecked(options.logs);
   chkNotification->SetChecked(options.notification);
   chkStartsWithWindows->SetChecked(options.startsWithWindows);
+  chkAskUpdates->SetChecked(options.askUpdates);
   if (ShowModal() != mrOk) return std::nullopt;
   return app::TOptions{chkMonitoring->Checked(), chkNotification->Checked(), chkLogs->Checked(),
-                       chkStartsWithWindows->Checked()};
+                       chkStartsWithWindows->Checked(), chkAskUpdates->Checked()};
 }
 
 void TfrmKorvalisOpt::Button1Click() {

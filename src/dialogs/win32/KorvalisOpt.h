@@ -34,6 +34,7 @@ class TfrmKorvalisOpt : public ui::TForm {
   ui::TCheckBox* chkNotification = nullptr;
   ui::TCheckBox* chkLogs = nullptr;
   ui::TCheckBox* chkStartsWithWindows = nullptr;
+  ui::TCheckBox* chkAskUpdates = nullptr;
 };
 
 // The event viewer on the program's own source.

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "app/ChangeMonitor.h"
+#include "app/UpdateRule.h"
+#include "platform/memory/MemoryWindows.h"
+#include "support/Keys.h"
+#include "support/ScriptedHost.h"
+
+namespace korvalis::app {
+
+using platform::RootKey;
+using platform::Signature;
+using namespace korvalis::testing;
+
+namespace {
+
+constexpr const char* kApp = "C:\\Program Files\\Acme\\Browser";
+
+class UpdateRuleTest : public ::testing::Test {
+ protected:
+  UpdateRuleTest() {
+    switches.Notification = true;
+    switches.Logs = true;
+    Program(std::string(kApp) + "\\1.2.0\\browser.exe", "Acme Software Ltd");
+    Program(std::string(kApp) + "\\1.2.0\\engine.dll", "Acme Software Ltd");
+    Run("\"" + std::string(kApp) + "\\1.2.0\\browser.exe\" --background");
+    monitor.StartFromBaseline();
+    monitor.TakeSnapshot();
+  }
+  void Program(const std::string& path, const std::string& signer, Signature signature = Signature::Valid) {
+    windows.files.AddFile(path, {'M', 'Z'});
+    windows.inspector.Describe(path, platform::memory::InspectedFile{signature, signer, "", "", 2});
+  }
+  void Run(const std::string& command) { windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Browser", command); }
+  // Whether the change to the command was asked; answered Yes, it stands for the next case.
+  bool Asked(const std::string& command) {
+    host.questions.clear();
+    Run(command);
+    monitor.CheckAllSections();
+    return !host.questions.empty();
+  }
+
+  platform::memory::MemoryWindows windows;
+  TSwitches switches;
+  ScriptedHost host;
+  TChangeMonitor monitor{windows.platform(), switches, host};
+};
+
+}  // namespace
+
+TEST_F(UpdateRuleTest, ASameSignerUpdateInALaterVersionFolderIsToldAndEverythingElseAsked) {
+  const std::string next = std::string(kApp) + "\\1.3.0\\browser.exe";
+  Program(next, "Acme Software Ltd");
+  Program(std::string(kApp) + "\\1.3.0\\engine.dll", "Acme Software Ltd");
+  EXPECT_FALSE(Asked("\"" + next + "\" --background"));
+  EXPECT_EQ(host.notices.back(), "Updated: Browser, signed by Acme Software Ltd as before");
+  EXPECT_EQ(host.log.back(), "Update told: Browser \"" + next + "\" --background");
+
+  // Recorded when told: the next update is told even after the earlier folder is gone.
+  windows.files.RemoveFile(next);
+  const std::string later = std::string(kApp) + "\\1.4.0\\browser.exe";
+  Program(next, "Acme Software Ltd");
+  Program(later, "Acme Software Ltd");
+  EXPECT_FALSE(Asked("\"" + later + "\" --background"));
+
+  // Each of these is asked, from the same earlier state.
+  const std::string app = kApp;
+  Program(app + "\\1.5.0\\browser.exe", "Acme Software Ltd");
+  Program(app + "\\1.5.0\\helper.dll", "", Signature::None);  // side-loading
+  Program(app + "\\1.6.0\\browser.exe", "Other Ltd");
+  Program(app + "\\1.7.0\\browser.exe", "", Signature::None);
+  Program(app + "\\1.8.0\\browser.exe", "Acme Software Ltd", Signature::NotValid);
+  Program(app + "\\1.9.0\\browser.exe", "Acme Software Ltd");
+  Program(app + "\\1.0.0\\browser.exe", "Acme Software Ltd");  // an older version's flaws
+  Program("C:\\Users\\alice\\AppData\\Local\\Temp\\browser.exe", "Acme Software Ltd");
+  Program("C:\\Program Files\\Other\\1.10.0\\browser.exe", "Acme Software Ltd");
+  const std::string base = "\"" + later + "\" --background";
+  for (const std::string& command :
+       {"\"" + app + "\\1.5.0\\browser.exe\" --background", "\"" + app + "\\1.6.0\\browser.exe\" --background",
+        "\"" + app + "\\1.7.0\\browser.exe\" --background", "\"" + app + "\\1.8.0\\browser.exe\" --background",
+        "\"" + app + "\\1.9.0\\browser.exe\" --background --load-extension=C:\\x",
+        "\"" + app + "\\1.0.0\\browser.exe\" --background",
+        std::string("\"C:\\Users\\alice\\AppData\\Local\\Temp\\browser.exe\" --background"),
+        std::string("\"C:\\Program Files\\Other\\1.10.0\\browser.exe\" --background"),
+        std::string("powershell -enc ZQBjAGgAbwAgAGgAaQA=")}) {
+    SCOPED_TRACE(command);
+    Run(base);
+    monitor.CheckAllSections();
+    EXPECT_TRUE(Asked(command));
+  }
+
+  // The switch in the options asks about every update too.
+  switches.AskUpdates = true;
+  Run(base);
+  monitor.CheckAllSections();
+  Program(app + "\\1.11.0\\browser.exe", "Acme Software Ltd");
+  EXPECT_TRUE(Asked("\"" + app + "\\1.11.0\\browser.exe\" --background"));
+  EXPECT_TRUE(LaterVersionFolder("C:\\A\\4.18.1", "C:\\A\\4.18.2"));
+  EXPECT_FALSE(LaterVersionFolder("C:\\A\\4.18.10", "C:\\A\\4.18.9"));
+}
+
+}  // namespace korvalis::app
