@@ -69,6 +69,12 @@ bool ButtonShown(HWND dialog, const std::string& caption) {
   return button && IsWindowVisible(button);
 }
 
+// Where the samples stand in the questions, as installed programs would.
+std::string Browser() {
+  return InstalledSample(SignedSample("trusted.exe"), "C:\\Program Files\\Acme\\Browser\\1.3.0\\browser.exe");
+}
+std::string Tool() { return InstalledSample(UnsignedSample(), "C:\\Program Files\\Acme\\Tools\\agent.exe"); }
+
 class ProgramFactsDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_TRUE(TrustSamplesRoot()) << "the signed samples are made at build time"; }
@@ -108,8 +114,8 @@ TEST_F(ProgramFactsDialogTest, TheSingleQuestionSaysWhoSignedTheProgramAndWhoseP
     std::string command, facts, screenshot;
   };
   const Case cases[] = {
-      {"\"" + SignedSample("trusted.exe") + "\" /background", kSignedFacts, "change-dialog-signed.bmp"},
-      {UnsignedSample(), kUnsignedFacts, "change-dialog-unsigned.bmp"},
+      {"\"" + Browser() + "\" /background", kSignedFacts, "change-dialog-signed.bmp"},
+      {"\"" + Tool() + "\"", kUnsignedFacts, "change-dialog-unsigned.bmp"},
       {"C:\\Gone\\agent.exe -q", "Program file not found", ""},
   };
   for (const Case& c : cases) {
@@ -162,7 +168,7 @@ TEST_F(ProgramFactsDialogTest, AnEncodedPowerShellCommandIsShownDecodedBeforeThe
 TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedRowsFactsInFull) {
   std::vector<std::string> cells;
   std::string selectedFacts, libraryFacts;
-  AskGrouped({"\"" + SignedSample("trusted.exe") + "\" /background", UnsignedSample(), "C:\\Gone\\agent.exe",
+  AskGrouped({"\"" + Browser() + "\" /background", "\"" + Tool() + "\"", "C:\\Gone\\agent.exe",
               "rundll32.exe C:\\Gone\\agent.dll,Start"},
              [&](HWND dialog, HWND list) {
                for (int waited = 0; waited < 10000 && Cell(list, 2, 4) == "Checking ..."; waited += 50) Sleep(50);

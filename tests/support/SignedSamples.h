@@ -24,6 +24,15 @@ inline std::string TestProgramFolder() {
 inline std::string SignedSample(const std::string& name) { return TestProgramFolder() + "\\signatures\\" + name; }
 inline std::string UnsignedSample() { return TestProgramFolder() + "\\korvalis_probe.exe"; }
 
+// A sample copied where an installer would have put it, so that a screenshot shows what a user
+// would see; the path it was copied to.
+inline std::string InstalledSample(const std::string& sample, const std::string& path) {
+  for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  CopyFileA(sample.c_str(), path.c_str(), FALSE);
+  return path;
+}
+
 inline std::vector<char> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<char>(std::istreambuf_iterator<char>(in), {});
