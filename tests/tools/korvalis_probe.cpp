@@ -19,6 +19,7 @@
 #include "platform/Error.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
+#include "support/SignedSamples.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "dacl" && argc == 4) return SetKeyAccessList(argv[2], argv[3]);
+  if (command == "trust-samples" && argc == 2) return korvalis::testing::TrustSamplesRoot() ? 0 : 1;
   if (command == "changeable" && argc == 3) {
     for (const platform::TChangeable& entry : platform::ChangeableEntries(windows.security, argv[2])) {
       std::string who;
@@ -66,7 +68,7 @@ int Run(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: korvalis_probe folder CSIDL | apply SECTION ENABLED NAME COMMAND | facts PATH | dacl PATH SDDL | "
-               "changeable PATH\n");
+               "changeable PATH | trust-samples\n");
   return 2;
 }
 
