@@ -438,6 +438,9 @@ std::vector<std::size_t> TChangeMonitor::TellUpdates(const std::vector<TDifferen
     const std::string& signer = *(*signers)[k];
     signers_[text::UpperAscii(now.ProgramFile())] = signer;
     Log("Update told", now);
+    TRecordedEntry told = RecordedEntryOf(now);
+    told.signer = signer;
+    host_.Record(TDecision::UpdateTold, told, std::string());
     host_.Notify("Updated: " + text::VisibleText(now.Name()) + ", signed by " + text::VisibleText(signer) +
                  " as before");
   }

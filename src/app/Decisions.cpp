@@ -53,13 +53,13 @@ std::string ShownName(catalogue::Section section, const std::string& name) {
 
 TRecordedEntry RecordedEntryOf(const catalogue::TStartup& entry) {
   return TRecordedEntry{entry.GetSection(), ShownName(entry.GetSection(), entry.Name()), entry.Command(),
-                        entry.ProgramFile()};
+                        entry.ProgramFile(), std::string()};
 }
 
 TRecordedEntry RecordedEntryOf(const TRequestedEntry& entry) {
   std::string programFile;
   catalogue::DeriveProgramFile(entry.command, programFile);
-  return TRecordedEntry{entry.section, ShownName(entry.section, entry.name), entry.command, programFile};
+  return TRecordedEntry{entry.section, ShownName(entry.section, entry.name), entry.command, programFile, std::string()};
 }
 
 std::string SignerText(const platform::FileFacts& facts) {

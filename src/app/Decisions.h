@@ -39,6 +39,7 @@ struct TRecordedEntry {
   std::string name;         // as the user saw it
   std::string command;
   std::string programFile;  // as the command names it; empty when unknown
+  std::string signer;       // when the decision knew it already: not looked up again
 };
 
 // A service is known to the user by its own name, not by the value of its library beneath it.

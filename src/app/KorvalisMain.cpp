@@ -199,7 +199,8 @@ void TKorvalisMain::Record(TDecision decision, const TRecordedEntry& entry, cons
 void TKorvalisMain::WriteRecord(TDecision decision, const TRecordedEntry& entry, const std::string& detail) {
   if (!EventLog) return;
   const std::vector<std::string> strings =
-      InsertionStrings(entry, SignerOf(entry.programFile), EventLog->UserName(), detail);
+      InsertionStrings(entry, entry.signer.empty() ? SignerOf(entry.programFile) : entry.signer, EventLog->UserName(),
+                       detail);
   EventLog->LogRecord(DecisionEventType(decision), static_cast<std::uint32_t>(decision), strings);
 }
 

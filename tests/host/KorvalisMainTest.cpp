@@ -386,7 +386,7 @@ TEST(DecisionRecordTest, ALongCommandIsCutAtACharacterSoTheEventLogTakesTheRecor
   // A two-byte character straddles the limit: it is left out whole.
   const std::string command = std::string(kLongestInsertion - 1, 'x') + "\xC3\xA9" + std::string(20000, 'y');
   const std::vector<std::string> strings =
-      InsertionStrings(TRecordedEntry{catalogue::kCurrentUserRun, "Big", command, ""}, "(not signed)", "alice", "");
+      InsertionStrings(TRecordedEntry{catalogue::kCurrentUserRun, "Big", command, "", ""}, "(not signed)", "alice", "");
   EXPECT_EQ(strings.at(2), std::string(kLongestInsertion - 1, 'x') + " ...");
   EXPECT_EQ(strings.at(1), "Big");
 }

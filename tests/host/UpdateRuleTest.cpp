@@ -55,6 +55,10 @@ TEST_F(UpdateRuleTest, ASameSignerUpdateInALaterVersionFolderIsToldAndEverything
   EXPECT_FALSE(Asked("\"" + next + "\" --background"));
   EXPECT_EQ(host.notices.back(), "Updated: Browser, signed by Acme Software Ltd as before");
   EXPECT_EQ(host.log.back(), "Update told: Browser \"" + next + "\" --background");
+  ASSERT_FALSE(host.records.empty());
+  EXPECT_EQ(host.records.back().first, TDecision::UpdateTold);
+  EXPECT_EQ(host.records.back().second.signer, "Acme Software Ltd");
+  EXPECT_EQ(host.records.back().second.name, "Browser");
 
   // Recorded when told: the next update is told even after the earlier folder is gone.
   windows.files.RemoveFile(next);

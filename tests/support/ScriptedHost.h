@@ -63,6 +63,9 @@ class ScriptedHost : public app::MonitorHost {
     notOfferedWhy.push_back(why);
   }
   void WriteLog(const std::string& line) override { log.push_back(line); }
+  void Record(app::TDecision decision, const app::TRecordedEntry& entry, const std::string&) override {
+    records.emplace_back(decision, entry);
+  }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
 
   std::deque<bool> answers;
@@ -73,6 +76,7 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::size_t> groups;  // the size of each grouped question
   std::vector<std::string> notices;
   std::vector<std::string> log;
+  std::vector<std::pair<app::TDecision, app::TRecordedEntry>> records;
   std::vector<std::string> errors;
   std::deque<bool> riskAnswers;
   std::vector<std::string> risks;

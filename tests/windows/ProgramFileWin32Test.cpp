@@ -89,7 +89,7 @@ TEST(ProgramFileWin32, EveryRecordOfTheProgramIsDescribedByExactlyItsText) {
 TEST(ProgramFileWin32, EveryDecisionsEventIdIsFormattedByItsOwnMessage) {
   const UniqueModule program = LoadProgram();
   ASSERT_TRUE(program) << GetLastError();
-  const TRecordedEntry entry{catalogue::kCurrentUserRun, "Updater", "C:\\Apps\\upd.exe /q", ""};
+  const TRecordedEntry entry{catalogue::kCurrentUserRun, "Updater", "C:\\Apps\\upd.exe /q", "", ""};
   const std::wstring facts = L"Command: C:\\Apps\\upd.exe /q\r\nSigner: Acme Software Ltd\r\nUser: alice";
   const std::pair<TDecision, std::wstring> expected[] = {
       {TDecision::Asked, L"Asked: Updater in Current User Run\r\n" + facts},
