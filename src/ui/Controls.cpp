@@ -96,6 +96,14 @@ TMemo::TMemo(TForm& form, std::string name, TBounds bounds) : TWinControl(form, 
   CreateHandle("EDIT", "", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
 }
 
+TEdit::TEdit(TForm& form, std::string name, TBounds bounds) : TWinControl(form, std::move(name), bounds) {
+  CreateHandle("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+}
+
+void TEdit::Command(WORD code) {
+  if (code == EN_CHANGE && OnChange) OnChange();
+}
+
 TSpeedButton::TSpeedButton(TForm& form, std::string name, TBounds bounds, HICON glyph, const std::string& hint)
     : TButton(form, std::move(name), bounds) {
   CreateHandle("BUTTON", hint, BS_PUSHBUTTON | BS_ICON | BS_FLAT);

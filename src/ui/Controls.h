@@ -109,6 +109,14 @@ class TMemo : public TWinControl {
   TMemo(TForm& form, std::string name, TBounds bounds);
 };
 
+// A one-line text the user types, telling each change.
+class TEdit : public TWinControl {
+ public:
+  TEdit(TForm& form, std::string name, TBounds bounds);
+  std::function<void()> OnChange;
+  void Command(WORD code) override;
+};
+
 // A flat button showing an icon, with a tooltip hint.
 class TSpeedButton : public TButton {
  public:

@@ -104,3 +104,68 @@ LRESULT TListView::Notify(const NMHDR& header) {
 }
 
 }  // namespace korvalis::ui
+
+namespace korvalis::ui {
+
+TVirtualListView::TVirtualListView(TForm& form, std::string name, TBounds bounds)
+    : TWinControl(form, std::move(name), bounds) {
+  RegisterListClass();
+  CreateHandle(WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+               WS_EX_CLIENTEDGE);
+  SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+}
+
+void TVirtualListView::AddColumn(const std::string& title, int width) {
+  std::string text = title;
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = text.data();
+  column.cx = form_.ScaleX(width);
+  column.iSubItem = columns_;
+  SendMessageA(Handle(), LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
+  ++columns_;
+}
+
+void TVirtualListView::SetSmallImages(HIMAGELIST images) {
+  SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+}
+
+void TVirtualListView::SetRowCount(int rows) {
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  SendMessageA(Handle(), LVM_SETITEMCOUNT, rows, 0);
+  Redraw();
+}
+
+int TVirtualListView::RowCount() const { return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)); }
+
+void TVirtualListView::Redraw() { InvalidateRect(Handle(), nullptr, FALSE); }
+
+std::vector<int> TVirtualListView::SelectedRows() const {
+  std::vector<int> rows;
+  for (int row = -1;;) {
+    row = static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+    if (row < 0) return rows;
+    rows.push_back(row);
+  }
+}
+
+LRESULT TVirtualListView::Notify(const NMHDR& header) {
+  if (header.code == LVN_GETDISPINFOA) {
+    auto& item = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+      const std::string cell = CellText ? CellText(item.iItem, item.iSubItem) : std::string();
+      lstrcpynA(item.pszText, cell.c_str(), item.cchTextMax);
+    }
+    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = RowImage ? RowImage(item.iItem) : I_IMAGENONE;
+    return 0;
+  }
+  const bool selection = header.code == LVN_ODSTATECHANGED ||
+                         (header.code == LVN_ITEMCHANGED &&
+                          (reinterpret_cast<const NMLISTVIEW&>(header).uChanged & LVIF_STATE));
+  if (selection && OnSelectionChange) OnSelectionChange();
+  return 0;
+}
+
+}  // namespace korvalis::ui

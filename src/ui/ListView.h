@@ -39,4 +39,28 @@ class TListView : public TWinControl {
   int columns_ = 0;
 };
 
+// A report list that holds no rows of its own: it asks for the texts of the rows it draws, so
+// thousands of rows are shown as soon as their count is set, and shown anew by a redraw.
+class TVirtualListView : public TWinControl {
+ public:
+  TVirtualListView(TForm& form, std::string name, TBounds bounds);
+
+  void AddColumn(const std::string& title, int width);
+  // Shared: the list never destroys it.
+  void SetSmallImages(HIMAGELIST images);
+  // The selection is dropped: row n may now stand for another item.
+  void SetRowCount(int rows);
+  int RowCount() const;
+  void Redraw();
+  std::vector<int> SelectedRows() const;
+
+  std::function<std::string(int row, int column)> CellText;
+  std::function<int(int row)> RowImage;  // I_IMAGENONE for none
+  std::function<void()> OnSelectionChange;
+  LRESULT Notify(const NMHDR& header) override;
+
+ private:
+  int columns_ = 0;
+};
+
 }  // namespace korvalis::ui

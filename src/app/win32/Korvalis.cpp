@@ -66,6 +66,7 @@ void TfrmMain::BuildMenu() {
   items.emplace_back("N2", "-");
   items.emplace_back("RefusedEntries1", "&Refused Entries ...", [this] { RefusedEntries1Click(); });
   items.emplace_back("Problems1", "&Problems ...", [this] { Problems1Click(); });
+  items.emplace_back("StartupPrograms1", "&Startup Programs ...", [this] { StartupPrograms1Click(); });
 }
 
 void TfrmMain::FormCreate() {
@@ -86,6 +87,7 @@ void TfrmMain::FormDestroy() {
   destroyed_ = true;
   Application().WaitHandles = nullptr;
   Application().OnSignaled = nullptr;
+  overview_.reset();
   core_.FormDestroy();
   TrayIcon1.reset();  // takes the icon out of the notification area
 }
@@ -251,6 +253,15 @@ void TfrmMain::Problems1Click() {
   if (MessageBoxA(Handle(), list.c_str(), Application().Title.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
       IDYES)
     core_.ClearProblems();
+}
+
+void TfrmMain::StartupPrograms1Click() {
+  if (!overview_) {
+    // Owned by no window: it has a button on the taskbar, and stays usable while a question is open.
+    overview_ = std::make_unique<dialogs::TfrmStartupOverview>(nullptr, platform_, searchPath_);
+    overview_->Create();
+  }
+  overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
 
 // The window's own report: for what fails at the start, before the tray icon is there, and for

@@ -7,6 +7,7 @@
 
 #include "app/KorvalisMain.h"
 #include "catalogue/SearchPath.h"
+#include "dialogs/win32/StartupOverviewDlg.h"
 #include "shell/TrayShell.h"
 #include "ui/Application.h"
 #include "ui/Form.h"
@@ -36,6 +37,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   void RefusedEntries1Click();
   // Lists what went wrong while the guard ran, each once a notice beside the icon, and offers to clear it.
   void Problems1Click();
+  // Opens the overview of everything that starts, or brings it to the front with its rows anew.
+  void StartupPrograms1Click();
   void CheckRegTimerTimer() { core_.CheckRegTimerTimer(); }
 
  protected:
@@ -67,6 +70,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   ui::UniqueIcon trayIcon_;
   ui::TWin32TrayApi trayApi_;
   std::unique_ptr<shell::TTrayIcon> TrayIcon1;
+  std::unique_ptr<dialogs::TfrmStartupOverview> overview_;
   bool destroyed_ = false;
 };
 
