@@ -1,5 +1,8 @@
 // The hidden main window on a real screen: whatever its first steps meet, the program stays
 // visible in the notification area and can be closed.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "app/win32/Korvalis.h"
@@ -28,6 +31,24 @@ TEST(MainWindowTest, AFirstSnapshotThatFailedLeftAProcessWithoutTrayIcon) {
     EXPECT_TRUE(main.TrayIcon().Shown());
     EXPECT_TRUE(main.TrayIcon().Active());
   }
+}
+
+TEST(MainWindowTest, StartupProgramsShowsTheGuardsSnapshotInOneWindow) {
+  platform::memory::MemoryWindows windows;
+  windows.registry.PutString(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             "Agent", "C:\\agent.exe");
+  const catalogue::SearchPath searchPath;
+  TfrmMain main(windows.platform(), searchPath);
+  main.Create();
+  main.StartupPrograms1Click();
+  HWND overview = FindWindowA(nullptr, "Startup Programs");
+  ASSERT_TRUE(overview && IsWindowVisible(overview));
+  HWND list = FindWindowExA(overview, nullptr, WC_LISTVIEWA, nullptr);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);  // the place's heading and the entry
+  ShowWindow(overview, SW_HIDE);
+  main.StartupPrograms1Click();
+  EXPECT_TRUE(IsWindowVisible(overview));
+  EXPECT_EQ(FindWindowA(nullptr, "Startup Programs"), overview) << "a second window was opened";
 }
 
 }  // namespace korvalis::app
