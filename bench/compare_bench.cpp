@@ -49,7 +49,7 @@ long ResidentKiB() {
 
 class QuietHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override {
+  bool AskUser(const app::TChangeQuestion&, bool) override {
     ++questions;
     return true;
   }

@@ -20,7 +20,7 @@ constexpr catalogue::Section kTasksSection = 103;
 
 class RefusingHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override { return false; }
+  bool AskUser(const app::TChangeQuestion&, bool) override { return false; }
   void WriteLog(const std::string&) override {}
   void ReportError(const std::exception&) override { ++errors; }
   int errors = 0;

@@ -106,7 +106,7 @@ struct SameCalls {
 
 class SilentHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override {
+  bool AskUser(const app::TChangeQuestion&, bool) override {
     ++asked;
     return true;
   }

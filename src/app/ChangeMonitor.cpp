@@ -198,6 +198,11 @@ const TStartup& Shown(const TDifference& difference) {
 void RecordAnswer(MonitorHost& host, const TStartup& entry, bool allowed) {
   host.Record(allowed ? TDecision::Allowed : TDecision::Refused, RecordedEntryOf(entry), std::string());
 }
+
+TChangeQuestion QuestionOf(const TDifference& difference) {
+  const ChangeKind kind = AskedAs(difference);
+  return TChangeQuestion{&Shown(difference), kind, kind == ChangeKind::Changed ? difference.before : nullptr};
+}
 }  // namespace
 
 struct TChangeMonitor::Plan {
@@ -386,7 +391,7 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
   std::vector<bool> byUser(differences.size(), true);
   if (asked.size() > kSingleQuestionsAtMost && (switches_.Notification || place.asksAlways)) {
     std::vector<TChangeQuestion> questions;
-    for (const std::size_t i : asked) questions.push_back(TChangeQuestion{&Shown(differences[i]), AskedAs(differences[i])});
+    for (const std::size_t i : asked) questions.push_back(QuestionOf(differences[i]));
     for (const TChangeQuestion& question : questions)
       host_.Record(TDecision::Asked, RecordedEntryOf(*question.entry), std::string());
     const std::vector<bool> answers = host_.AskUserAll(questions, offline);
@@ -402,7 +407,7 @@ std::vector<bool> TChangeMonitor::Ask(const catalogue::TPlace& place, const std:
   for (const std::size_t i : asked) {
     bool answeredByUser = true;
     if (place.asksAlways || switches_.Notification)
-      allowed[i] = ConfirmChange(Shown(differences[i]), AskedAs(differences[i]), offline, answeredByUser);
+      allowed[i] = ConfirmChange(QuestionOf(differences[i]), offline, answeredByUser);
     else
       RecordAnswer(host_, Shown(differences[i]), true);  // taken unasked, as the switch says
     byUser[i] = answeredByUser;
@@ -689,12 +694,13 @@ void TChangeMonitor::RenewSection(Section section, TStartups& fresh, TStartups& 
   snapshot_.Adopt(std::move(renewed));
 }
 
-bool TChangeMonitor::ConfirmChange(const TStartup& entry, ChangeKind kind, bool offline, bool& byUser) {
+bool TChangeMonitor::ConfirmChange(const TChangeQuestion& question, bool offline, bool& byUser) {
+  const TStartup& entry = *question.entry;
   host_.Record(TDecision::Asked, RecordedEntryOf(entry), std::string());
-  const bool allowed = host_.AskUser(entry, kind, offline);
+  const bool allowed = host_.AskUser(question, offline);
   byUser = !host_.Closing();
   RecordAnswer(host_, entry, allowed);
-  Log(catalogue::ChangeKindNames[static_cast<int>(kind)], entry);
+  Log(catalogue::ChangeKindNames[static_cast<int>(question.kind)], entry);
   return allowed;
 }
 

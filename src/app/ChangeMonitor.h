@@ -125,7 +125,7 @@ class TChangeMonitor {
                                        const std::vector<std::size_t>& candidates);
   std::string RecordedSigner(const std::string& programFile) const;
   // One question; false also when the program is ending, which byUser then tells.
-  bool ConfirmChange(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool offline, bool& byUser);
+  bool ConfirmChange(const TChangeQuestion& question, bool offline, bool& byUser);
   void Log(const std::string& what, const catalogue::TStartup& entry);
   std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.

@@ -220,8 +220,8 @@ std::string TKorvalisMain::SignerOf(const std::string& programFile) {
   return signers_.emplace(programFile, SignerText(facts)).first->second;
 }
 
-bool TKorvalisMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
-  return host_.AskUser(entry, kind, whileNotRunning);
+bool TKorvalisMain::AskUser(const TChangeQuestion& question, bool whileNotRunning) {
+  return host_.AskUser(question, whileNotRunning);
 }
 
 }  // namespace korvalis::app

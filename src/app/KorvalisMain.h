@@ -76,7 +76,7 @@ class TKorvalisMain : private MonitorHost {
   static constexpr std::size_t kSignersPerTick = 16;
 
  private:
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
+  bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override;
   std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override {
     return host_.AskUserAll(changes, whileNotRunning);
   }

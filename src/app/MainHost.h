@@ -16,7 +16,7 @@ class MainHost {
   virtual void SetTimerEnabled(bool enabled) = 0;
   // A check as soon as the message loop is free again, as if a change had been seen.
   virtual void CheckSoon() {}
-  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
+  virtual bool AskUser(const TChangeQuestion& question, bool whileNotRunning) = 0;
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
     return AskOneByOne(*this, changes, whileNotRunning);
   }

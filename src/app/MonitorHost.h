@@ -15,13 +15,16 @@ namespace korvalis::app {
 struct TChangeQuestion {
   const catalogue::TStartup* entry;
   catalogue::ChangeKind kind;
+  // What a changed entry was, so the user sees the change and not only its end; none for an
+  // addition or a removal.
+  const catalogue::TStartup* before = nullptr;
 };
 
 // The changes asked one after the other, for a host without a question of its own for many.
 template <class Host>
 std::vector<bool> AskOneByOne(Host& host, const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
   std::vector<bool> answers;
-  for (const TChangeQuestion& change : changes) answers.push_back(host.AskUser(*change.entry, change.kind, whileNotRunning));
+  for (const TChangeQuestion& change : changes) answers.push_back(host.AskUser(change, whileNotRunning));
   return answers;
 }
 
@@ -30,7 +33,7 @@ class MonitorHost {
   virtual ~MonitorHost() = default;
   // Puts one difference to the user; true when the change is allowed. whileNotRunning: it was
   // made while the program was not running.
-  virtual bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) = 0;
+  virtual bool AskUser(const TChangeQuestion& question, bool whileNotRunning) = 0;
   // The differences of one check, too many to ask one by one, in one question; one answer each.
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
     return AskOneByOne(*this, changes, whileNotRunning);

@@ -47,6 +47,13 @@ const char* FileNoun(PayloadKind kind) {
   }
 }
 
+// The noun of a host's payload file, as the middle of a sentence says it.
+std::string EarlierNoun(PayloadKind kind) {
+  std::string noun = FileNoun(kind);
+  noun[0] = static_cast<char>(noun[0] - 'A' + 'a');
+  return noun;
+}
+
 }  // namespace
 
 std::string SignatureLine(const platform::FileFacts& facts) {
@@ -86,6 +93,27 @@ std::vector<std::string> PayloadFactLines(const catalogue::THostPayload& payload
     }
   }
   lines.push_back(std::string("Host: ") + (host ? SignatureLine(*host) : kProgramFactsPending));
+  return lines;
+}
+
+std::string FactsFile(const catalogue::TStartup& entry, const catalogue::THostPayload& payload) {
+  if (!payload.file.empty()) return payload.file;
+  return payload.kind == PayloadKind::None ? entry.ProgramFile() : payload.program;
+}
+
+std::vector<std::string> BeforeLines(const catalogue::TStartup& before, const catalogue::THostPayload& beforePayload,
+                                     const platform::FileFacts* earlier, const platform::FileFacts* now) {
+  std::vector<std::string> lines{"Before: " + ShownCommand(before.Command())};
+  // The same words twice would only hide the one that matters.
+  if (!earlier || !now || ProgramFactLines(*earlier) == ProgramFactLines(*now)) return lines;
+  const std::string noun = beforePayload.file.empty() ? "program" : EarlierNoun(beforePayload.kind);
+  if (earlier->lookup != FileLookup::Found) {
+    lines.push_back(LookupLine(earlier->lookup, "Earlier " + noun + " file"));
+    return lines;
+  }
+  std::string facts;
+  for (const std::string& line : ProgramFactLines(*earlier)) facts += (facts.empty() ? "" : "; ") + line;
+  lines.push_back("Earlier " + noun + (beforePayload.file.empty() ? " file: " : ": ") + facts);
   return lines;
 }
 

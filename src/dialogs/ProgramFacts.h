@@ -43,4 +43,15 @@ constexpr char kDisabledInTaskManager[] = "Disabled in Task Manager";
 // The program's fact lines, after a line saying the entry is disabled in Task Manager where it is.
 std::vector<std::string> EntryFactLines(const catalogue::TStartup& entry, std::vector<std::string> facts);
 
+// The file whose facts tell what a command runs: a host's script, library or package file where
+// it names one, otherwise the program (a host's own).
+std::string FactsFile(const catalogue::TStartup& entry, const catalogue::THostPayload& payload);
+
+// What a question says of a changed entry after its other lines: "Before: " and the earlier
+// command, made visible and cut as the command is (ShownCommand); then, once the facts of both
+// FactsFile are known (else nullptr) and they say different things, the earlier file's facts
+// in one line ("Earlier program file: Not signed", "Earlier script: ...").
+std::vector<std::string> BeforeLines(const catalogue::TStartup& before, const catalogue::THostPayload& beforePayload,
+                                     const platform::FileFacts* earlier, const platform::FileFacts* now);
+
 }  // namespace korvalis::dialogs

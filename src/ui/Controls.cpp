@@ -64,6 +64,17 @@ void TLabel::FitToText() {
   SetWindowPos(Handle(), nullptr, at.left, at.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+int TLabel::HeightFor(const std::string& text) const {
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  RECT r{0, 0, client.right, 0};
+  const WindowDC dc(Handle());
+  const SelectedObject font(dc.get(), options_.bold ? form_.BoldFont() : form_.Font());
+  DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &r,
+            DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK | DT_EDITCONTROL);
+  return r.bottom - r.top;
+}
+
 TButton::TButton(TForm& form, std::string name, TBounds bounds) : TWinControl(form, std::move(name), bounds) {}
 
 TButton::TButton(TForm& form, std::string name, TBounds bounds, const std::string& caption, int modalResult,

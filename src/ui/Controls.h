@@ -71,6 +71,8 @@ class TLabel : public TWinControl {
   TLabel(TForm& form, std::string name, TBounds bounds, const std::string& caption, Options options);
   void SetCaption(const std::string& caption);
   const Options& Look() const { return options_; }
+  // The height a word-wrapping label of its present width needs for the text, in pixels.
+  int HeightFor(const std::string& text) const;
 
  private:
   void FitToText();

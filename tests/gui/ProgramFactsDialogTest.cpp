@@ -33,13 +33,23 @@ constexpr char kSignedFacts[] =
 constexpr char kUnsignedFacts[] = "Not signed\r\nCompany: Korvalis Test Works\r\nProduct: Korvalis Probe";
 
 // The window's first label whose text begins so, once one does; empty when none does in time.
-std::string LabelBeginningWith(HWND window, const std::string& start) {
-  for (int waited = 0; waited < 10000; waited += 50) {
+std::string LabelBeginningWith(HWND window, const std::string& start, int timeoutMs = 10000) {
+  for (int waited = 0;; waited += 50) {
     for (const std::string& text : StaticTexts(window))
       if (text.rfind(start, 0) == 0) return text;
+    if (waited >= timeoutMs) return "";
     Sleep(50);
   }
-  return "";
+}
+
+// The window's label beginning so, once it reads expected or the time is up: what it read last.
+std::string LabelOnceItIs(HWND window, const std::string& start, const std::string& expected) {
+  std::string text;
+  for (int waited = 0; waited < 10000 && text != expected; waited += 50) {
+    text = LabelBeginningWith(window, start, 0);
+    if (text != expected) Sleep(50);
+  }
+  return text;
 }
 
 std::string Cell(HWND list, int row, int column) {
@@ -86,7 +96,12 @@ class ProgramFactsDialogTest : public ::testing::Test {
     for (std::size_t i = 0; i < commands.size(); ++i)
       changes.push_back({entries.Add("Agent " + std::to_string(i), "", commands[i], catalogue::kCurrentUserRun, 0),
                          ChangeKind::Added});
-    const std::string caption = "Startup Programs Changed (" + std::to_string(commands.size()) + ")";
+    AskGrouped(changes, drive);
+  }
+
+  void AskGrouped(const std::vector<TGroupedChange>& changes,
+                  const std::function<void(HWND dialog, HWND list)>& drive) {
+    const std::string caption = "Startup Programs Changed (" + std::to_string(changes.size()) + ")";
     std::thread driver([&] {
       if (HWND dialog = WaitForWindow(caption)) {
         drive(dialog, ListOf(dialog));
@@ -194,6 +209,59 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedR
   EXPECT_EQ(libraryFacts.rfind("Loads the library C:\\Gone\\agent.dll, entry point Start;  Library file not found;  Host: ", 0),
             0u)
       << libraryFacts;
+}
+
+TEST_F(ProgramFactsDialogTest, AChangeShowsTheEarlierCommandAndItsFilesFactsWhereTheyDiffer) {
+  const std::string signedCommand = "\"" + SignedSample("trusted.exe") + "\" /background";
+  const std::string earlierFacts =
+      "Earlier program file: Signed by Korvalis Test Publisher, revocation not checked; Company: Korvalis Test Works; "
+      "Product: Korvalis Probe";
+  // A signed program replaced by an unsigned one; then the same program given other arguments,
+  // whose file says nothing new.
+  const catalogue::TStartup* before = entries.Add("Agent", "", signedCommand, catalogue::kCurrentUserRun, 0);
+  const catalogue::TStartup* unsignedNow = entries.Add("Agent", "", UnsignedSample(), catalogue::kCurrentUserRun, 0);
+  const catalogue::TStartup* signedNow =
+      entries.Add("Agent", "", "\"" + SignedSample("trusted.exe") + "\" /quiet", catalogue::kCurrentUserRun, 0);
+  struct Case {
+    const catalogue::TStartup* now;
+    std::string nowFacts, before, screenshot;
+  };
+  const Case cases[] = {
+      {unsignedNow, "Not signed", "Before: " + signedCommand + "\r\n" + earlierFacts, "change-dialog-before.bmp"},
+      {signedNow, "Signed by", "Before: " + signedCommand, ""}};
+  for (const Case& c : cases) {
+    std::string shown;
+    std::thread driver([&] {
+      if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+        LabelBeginningWith(dialog, c.nowFacts);
+        shown = LabelOnceItIs(dialog, "Before: ", c.before);
+        if (!c.screenshot.empty()) SaveScreenshot(ArtifactPath(c.screenshot));
+        PressButton(dialog, "&No");
+      }
+    });
+    TfrmChangeDlg dialog(nullptr, windows.platform(), searchPath);
+    dialog.Create();
+    EXPECT_FALSE(dialog.Confirm(*c.now, ChangeKind::Changed, false, before));
+    driver.join();
+    EXPECT_EQ(shown, c.before);
+  }
+
+  // In the grouped question the selected change's detail says it; an addition's says nothing of it.
+  const std::string groupedBefore = "Before: " + signedCommand + ";  " + earlierFacts;
+  const catalogue::TStartup* addition = entries.Add("Other", "", "C:\\Gone\\other.exe", catalogue::kCurrentUserRun, 0);
+  std::string changed, added = "not read";
+  AskGrouped({{unsignedNow, ChangeKind::Changed, before}, {addition, ChangeKind::Added, nullptr}},
+             [&](HWND dialog, HWND list) {
+               Select(list, 0);
+               changed = LabelOnceItIs(dialog, "Before: ", groupedBefore);
+               SaveScreenshot(ArtifactPath("grouped-change-dialog-before.bmp"));
+               Select(list, 1);
+               Sleep(100);
+               added = LabelBeginningWith(dialog, "Before: ", 0);
+               PressButton(dialog, "&Undo all");
+             });
+  EXPECT_EQ(changed, groupedBefore);
+  EXPECT_EQ(added, "");
 }
 
 TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandWhole) {

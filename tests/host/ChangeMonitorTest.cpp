@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+#include <string>
+
 #include "app/ChangeMonitor.h"
 #include "platform/memory/MemoryWindows.h"
 #include "support/Keys.h"
@@ -84,6 +88,38 @@ TEST_F(ChangeMonitorTest, ARefusedChangeShowsTheNewCommandAndWritesTheEarlierOne
   EXPECT_EQ(host.questions[0].kind, ChangeKind::Changed);
   EXPECT_EQ(host.questions[0].command, "C:\\evil.exe");
   EXPECT_EQ(UserRunValue("Agent"), "C:\\agent.exe");
+}
+
+TEST_F(ChangeMonitorTest, AChangesQuestionCarriesTheEarlierCommandAndAnAdditionOrRemovalNone) {
+  using Befores = std::map<std::string, std::optional<std::string>>;
+  const auto befores = [&] {
+    Befores byName;
+    for (const Question& q : host.questions) byName[q.name] = q.before;
+    return byName;
+  };
+  UserRun("Browser", "C:\\App\\1.2.0\\browser.exe");
+  UserRun("Gone", "C:\\gone.exe");
+  UserRun("Old", "C:\\old.exe");
+  monitor.TakeSnapshot();
+  UserRun("Browser", "C:\\App\\1.3.0\\browser.exe");
+  UserRun("New", "C:\\new.exe");
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Gone");
+  monitor.CheckAllSections();
+  EXPECT_EQ(befores(),
+            (Befores{{"Browser", "C:\\App\\1.2.0\\browser.exe"}, {"Gone", std::nullopt}, {"New", std::nullopt}}));
+
+  // Too many for one by one: the grouped question carries them the same way.
+  host.questions.clear();
+  UserRun("Browser", "%TEMP%\\browser.exe");
+  UserRun("New", "C:\\newer.exe");
+  UserRun("Third", "C:\\third.exe");
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Old");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.groups, (std::vector<std::size_t>{4}));
+  EXPECT_EQ(befores(), (Befores{{"Browser", "C:\\App\\1.3.0\\browser.exe"},
+                                {"New", "C:\\new.exe"},
+                                {"Old", std::nullopt},
+                                {"Third", std::nullopt}}));
 }
 
 TEST_F(ChangeMonitorTest, CommandsDifferingOnlyInAsciiCaseAreEqualButABlankIsAChange) {

@@ -23,7 +23,8 @@ class RecordingHost : public MainHost {
     timerEnabled = enabled;
     ++timerSwitches;
   }
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind, bool) override {
+  bool AskUser(const app::TChangeQuestion& question, bool) override {
+    const catalogue::TStartup& entry = *question.entry;
     asked.push_back(entry.Name());
     const catalogue::TStartup* outer = asking;
     asking = &entry;

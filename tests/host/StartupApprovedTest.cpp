@@ -70,6 +70,7 @@ TEST_F(StartupApprovedTest, TurnedBackOnIsAskedAsAddedNoDisablesItAgainAndDisabl
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Add Updater C:\\upd.exe in Current User Run",
                                                "Add Agent C:\\agent.exe in Current User Run"}));
   EXPECT_EQ(host.log, (std::vector<std::string>{"Add: Updater C:\\upd.exe", "Add: Agent C:\\agent.exe"}));
+  for (const Question& q : host.questions) EXPECT_FALSE(q.before) << "an entry turned back on was no command before";
   EXPECT_EQ(Approval("Run", "Updater"), Switch(0x03));  // as it was, its time too
   EXPECT_TRUE(Approval("Run", "Agent").empty());
   EXPECT_EQ(Approval("Run", "Helper"), Switch(0x03));

@@ -2,6 +2,7 @@
 // A monitor host that answers from a script and records every question, log line and error.
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,16 @@ struct Question {
   std::string valueName;  // of the registry value: empty for a key's default value
   bool whileNotRunning = false;
   bool disabledInTaskManager = false;
+  std::optional<std::string> before = std::nullopt;  // the earlier command a change's question carries
 };
 
 class ScriptedHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override {
-    questions.push_back(
-        Question{entry.Name(), entry.Command(), entry.GetSection(), kind, entry.ValueName(), whileNotRunning,
-                 entry.DisabledInTaskManager()});
+  bool AskUser(const app::TChangeQuestion& question, bool whileNotRunning) override {
+    const catalogue::TStartup& entry = *question.entry;
+    questions.push_back(Question{entry.Name(), entry.Command(), entry.GetSection(), question.kind, entry.ValueName(),
+                                 whileNotRunning, entry.DisabledInTaskManager()});
+    if (question.before) questions.back().before = question.before->Command();
     if (whileAsking) whileAsking(questions.back());
     if (answers.empty()) return defaultAnswer;
     const bool answer = answers.front();

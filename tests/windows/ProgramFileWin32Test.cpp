@@ -31,7 +31,7 @@ using UniqueContext = platform::win32::UniqueHandle<platform::win32::InvalidTrai
 class SilentHost : public MainHost {
  public:
   void SetTimerEnabled(bool) override {}
-  bool AskUser(const catalogue::TStartup&, catalogue::ChangeKind, bool) override { return true; }
+  bool AskUser(const app::TChangeQuestion&, bool) override { return true; }
   void ReportError(const std::exception& error) override { ADD_FAILURE() << error.what(); }
 };
 

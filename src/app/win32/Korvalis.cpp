@@ -160,18 +160,19 @@ void TfrmMain::SetTimerEnabled(bool enabled) {
   if (CheckRegTimer) CheckRegTimer->SetEnabled(enabled);
 }
 
-bool TfrmMain::AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
+bool TfrmMain::AskUser(const TChangeQuestion& question, bool whileNotRunning) {
   // Once the program is ending, every further question is answered No at once.
   if (Application().Terminated()) return false;
   dialogs::TfrmChangeDlg dialog(Handle(), platform_, searchPath_);
   dialog.Create();
-  return dialog.Confirm(entry, kind, whileNotRunning);
+  return dialog.Confirm(*question.entry, question.kind, whileNotRunning, question.before);
 }
 
 std::vector<bool> TfrmMain::AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
   if (Application().Terminated()) return std::vector<bool>(changes.size(), false);
   std::vector<dialogs::TGroupedChange> grouped;
-  for (const TChangeQuestion& change : changes) grouped.push_back(dialogs::TGroupedChange{change.entry, change.kind});
+  for (const TChangeQuestion& change : changes)
+    grouped.push_back(dialogs::TGroupedChange{change.entry, change.kind, change.before});
   dialogs::TfrmGroupedChangeDlg dialog(Handle(), platform_, searchPath_);
   dialog.Create();
   return dialog.Confirm(grouped, whileNotRunning);

@@ -50,7 +50,7 @@ class TfrmMain : public ui::TForm, private MainHost {
 
  private:
   void SetTimerEnabled(bool enabled) override;
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) override;
+  bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override;
   std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override;
   void Notify(const std::string& text) override;
   // Told to end, the modal loops end with cancel: a No that is not the user's.

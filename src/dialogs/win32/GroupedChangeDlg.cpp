@@ -11,6 +11,7 @@
 #include "dialogs/ProgramFacts.h"
 #include "dialogs/win32/ProgramIcon.h"
 #include "dialogs/win32/WholeCommandDlg.h"
+#include "text/StrMan.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
 
@@ -60,7 +61,7 @@ void TfrmGroupedChangeDlg::BuildControls() {
               TLabel::Options{});
   // The list comes first in the tab order and takes the focus: Enter there presses nothing,
   // since no button is the default, so a stray key cannot answer for the user.
-  lvChanges = &Add<TListView>("lvChanges", TBounds{8, 108, 824, 280});
+  lvChanges = &Add<TListView>("lvChanges", TBounds{8, 108, 824, 236});
   lvChanges->AddColumn("Name", 130);
   lvChanges->AddColumn("Command", 272);
   lvChanges->AddColumn("Place", 150);
@@ -70,10 +71,11 @@ void TfrmGroupedChangeDlg::BuildControls() {
     selected_ = row;
     ShowSelected();
   };
-  lblCommand = &Add<TLabel>("lblCommand", TBounds{8, 394, 824, 28}, kNoRowSelected,
-                            TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
-  lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, 424, 824, 14}, "",
-                                 TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
+  const TLabel::Options detail{false, true, TColor::BtnFace, TColor::WindowText};
+  lblCommand = &Add<TLabel>("lblCommand", TBounds{8, 350, 824, 28}, kNoRowSelected, detail);
+  lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, 380, 824, 14}, "", detail);
+  // What a changed entry was: its command and, where they differ, its file's facts.
+  lblBefore = &Add<TLabel>("lblBefore", TBounds{8, 396, 824, 42}, "", detail);
   Add<TButton>("btnAllowChecked", TBounds{8, 444, 180, 25}, "&Allow checked, undo the rest", mrAllowChecked);
   // Alt+A belongs to the first button; a shared mnemonic would only move the focus.
   Add<TButton>("btnAllowAll", TBounds{196, 444, 90, 25}, "Allow a&ll", mrAllowAll);
@@ -98,9 +100,11 @@ void TfrmGroupedChangeDlg::FormDestroy() {
 
 void TfrmGroupedChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file) {
   if (index >= lookedUp_.size()) return;
-  const auto [row, isPayloadFile] = lookedUp_[index];
+  const auto [row, looked] = lookedUp_[index];
   const int item = static_cast<int>(row);
-  if (isPayloadFile) {
+  if (looked == Looked::Earlier) {
+    earlierFacts_[row] = file.facts;
+  } else if (looked == Looked::PayloadFile) {
     payloadFileFacts_[row] = file.facts;
   } else {
     int icon = file.iconIndex;
@@ -127,10 +131,23 @@ std::string TfrmGroupedChangeDlg::RowFacts(std::size_t row) const {
   return lines;
 }
 
+std::string TfrmGroupedChangeDlg::RowBefore(std::size_t row) const {
+  if (!befores_[row]) return "";
+  const std::optional<platform::FileFacts>& now =
+      payloads_[row].file.empty() ? programFacts_[row] : payloadFileFacts_[row];
+  const std::optional<platform::FileFacts>& earlier = earlierFacts_[row];
+  std::string lines;
+  for (const std::string& line :
+       BeforeLines(*befores_[row], beforePayloads_[row], earlier ? &*earlier : nullptr, now ? &*now : nullptr))
+    lines += (lines.empty() ? "" : ";  ") + line;
+  return lines;
+}
+
 void TfrmGroupedChangeDlg::ShowSelected() {
   const bool any = selected_ >= 0 && static_cast<std::size_t>(selected_) < rows_.size();
   lblCommand->SetCaption(any ? lvChanges->Text(selected_, kCommandColumn) : kNoRowSelected);
   lblProgramFacts->SetCaption(any ? RowFacts(static_cast<std::size_t>(selected_)) : "");
+  lblBefore->SetCaption(any ? RowBefore(static_cast<std::size_t>(selected_)) : "");
   btnShowCommand->SetVisible(any && CommandIsCut(rows_[static_cast<std::size_t>(selected_)]->Command()));
 }
 
@@ -141,12 +158,33 @@ void TfrmGroupedChangeDlg::btnShowCommandClick() {
   whole.Show(rows_[static_cast<std::size_t>(selected_)]->Command());
 }
 
-// One row per change, and the files to look up for them: each row's program (a host's own for
-// a host's row), then a host's script or library file.
+// The files to look up for a row: its program (a host's own for a host's row), then a host's
+// script or library file, then a changed entry's earlier file where it is another.
+void TfrmGroupedChangeDlg::AddLookups(const TGroupedChange& change, const catalogue::THostPayload& payload,
+                                      std::vector<std::string>& programFiles) {
+  const std::size_t row = rows_.size();
+  lookedUp_.emplace_back(row, Looked::Program);
+  programFiles.push_back(payload.kind != catalogue::PayloadKind::None ? payload.program : change.entry->ProgramFile());
+  if (!payload.file.empty()) {
+    lookedUp_.emplace_back(row, Looked::PayloadFile);
+    programFiles.push_back(payload.file);
+  }
+  beforePayloads_.push_back(change.before ? catalogue::FindHostPayload(change.before->Command())
+                                          : catalogue::THostPayload{});
+  if (!change.before) return;
+  const std::string earlier = FactsFile(*change.before, beforePayloads_.back());
+  if (text::SameTextAscii(earlier, FactsFile(*change.entry, payload))) return;
+  lookedUp_.emplace_back(row, Looked::Earlier);
+  programFiles.push_back(earlier);
+}
+
+// One row per change, and the files to look up for them.
 std::vector<std::string> TfrmGroupedChangeDlg::AddRows(const std::vector<TGroupedChange>& changes) {
   std::vector<std::string> programFiles;
   rows_.clear();
   payloads_.clear();
+  befores_.clear();
+  beforePayloads_.clear();
   lookedUp_.clear();
   for (const TGroupedChange& change : changes) {
     const catalogue::THostPayload payload = catalogue::FindHostPayload(change.entry->Command());
@@ -156,17 +194,14 @@ std::vector<std::string> TfrmGroupedChangeDlg::AddRows(const std::vector<TGroupe
                        catalogue::SectionName(change.entry->GetSection()), KindText(change.kind),
                        host ? PayloadLine(payload) : kProgramFactsPending},
                       I_IMAGENONE);
-    lookedUp_.emplace_back(rows_.size(), false);
-    programFiles.push_back(host ? payload.program : change.entry->ProgramFile());
-    if (!payload.file.empty()) {
-      lookedUp_.emplace_back(rows_.size(), true);
-      programFiles.push_back(payload.file);
-    }
+    AddLookups(change, payload, programFiles);
     rows_.push_back(change.entry);
     payloads_.push_back(payload);
+    befores_.push_back(change.before);
   }
   programFacts_.assign(rows_.size(), std::nullopt);
   payloadFileFacts_.assign(rows_.size(), std::nullopt);
+  earlierFacts_.assign(rows_.size(), std::nullopt);
   return programFiles;
 }
 

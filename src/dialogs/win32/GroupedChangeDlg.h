@@ -24,6 +24,7 @@ namespace korvalis::dialogs {
 struct TGroupedChange {
   const catalogue::TStartup* entry;
   catalogue::ChangeKind kind;
+  const catalogue::TStartup* before = nullptr;  // what a changed entry was
 };
 
 class TfrmGroupedChangeDlg : public ui::TForm {
@@ -43,6 +44,9 @@ class TfrmGroupedChangeDlg : public ui::TForm {
  private:
   void ShowProgramFile(std::size_t index, const TProgramFile& file);
   std::string RowFacts(std::size_t row) const;
+  std::string RowBefore(std::size_t row) const;
+  void AddLookups(const TGroupedChange& change, const catalogue::THostPayload& payload,
+                  std::vector<std::string>& programFiles);
   std::vector<std::string> AddRows(const std::vector<TGroupedChange>& changes);
   void ShowSelected();
   void btnShowCommandClick();
@@ -55,16 +59,22 @@ class TfrmGroupedChangeDlg : public ui::TForm {
   ui::TListView* lvChanges = nullptr;
   ui::TLabel* lblCommand = nullptr;
   ui::TLabel* lblProgramFacts = nullptr;
+  ui::TLabel* lblBefore = nullptr;
   ui::TButton* btnShowCommand = nullptr;
   // The rows' icons and program files come once the question is on the screen.
   std::unique_ptr<TProgramLookup> programLookup_;
   std::vector<const catalogue::TStartup*> rows_;
   // Per row: what a host runs (kind None for any other program), the host's or program's facts,
-  // and those of the host's script or library file.
+  // and those of the host's script or library file; of a change, what it was (else none), its
+  // payload, and its file's facts where that file is another than the new command's.
   std::vector<catalogue::THostPayload> payloads_;
   std::vector<std::optional<platform::FileFacts>> programFacts_, payloadFileFacts_;
-  // Per file looked up: its row, and whether it is the row's payload file.
-  std::vector<std::pair<std::size_t, bool>> lookedUp_;
+  std::vector<const catalogue::TStartup*> befores_;
+  std::vector<catalogue::THostPayload> beforePayloads_;
+  std::vector<std::optional<platform::FileFacts>> earlierFacts_;
+  // Per file looked up: its row, and which of the row's files it is.
+  enum class Looked { Program, PayloadFile, Earlier };
+  std::vector<std::pair<std::size_t, Looked>> lookedUp_;
   int selected_ = -1;
 };
 

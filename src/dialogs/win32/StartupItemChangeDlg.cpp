@@ -10,6 +10,7 @@
 #include "dialogs/ProgramFacts.h"
 #include "dialogs/win32/WholeCommandDlg.h"
 #include "shell/ChangeDialogStorage.h"
+#include "text/StrMan.h"
 #include "text/VisibleText.h"
 #include "ui/Application.h"
 
@@ -31,8 +32,10 @@ const char* ActionText(catalogue::ChangeKind kind) {
 constexpr UINT_PTR kLookupTimerId = 1;
 constexpr UINT kProgramFound = WM_APP + 1;
 // The designed form, and below its legend a band for what the program file says of itself,
-// grown for a host's payload, its file's facts and the host's.
-constexpr int kDesignedHeight = 309, kFactsBandHeight = 48, kPayloadBandExtra = 56;
+// grown for a host's payload, its file's facts and the host's, and one for what a changed entry
+// was, with room for its file's facts in this many lines.
+constexpr int kDesignedHeight = 309, kFactsBandHeight = 48, kPayloadBandExtra = 56, kBandGap = 4;
+constexpr int kEarlierFactsLines = 3;
 
 UniqueIcon LoadSmallIcon(const char* name) {
   return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -87,6 +90,8 @@ void TfrmChangeDlg::BuildControls() {
   // Beyond the design too: whether the program file is there, who signed it, whose product it is.
   lblProgramFacts = &Add<TLabel>("lblProgramFacts", TBounds{8, kDesignedHeight + 4, 349, 40}, kProgramFactsPending,
                                  TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
+  lblBefore = &Add<TLabel>("lblBefore", TBounds{8, kDesignedHeight + kFactsBandHeight, 349, 0}, "",
+                           TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
   programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
   programLookup_->OnFound = [this](std::size_t index, const TProgramFile& file) { ShowProgramFile(index, file); };
 }
@@ -110,8 +115,10 @@ void TfrmChangeDlg::FormDestroy() {
   FormStorage.BeforeFormDestroy();
 }
 
-bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning) {
+bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning,
+                            const catalogue::TStartup* before) {
   entry_ = &entry;
+  before_ = before;
   // Said where the question begins, so the rest of the dialog reads as it always does.
   if (whileNotRunning) Label1->SetCaption("While Korvalis was not running. Would you allow the following");
   // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
@@ -124,13 +131,14 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   hostFacts_.reset();
   payloadFileFacts_.reset();
   std::vector<std::string> lookups{entry.ProgramFile()};
-  // The line saying so stands above the program's facts, which keep their room.
-  if (entry.DisabledInTaskManager()) GrowFactsBand();
-  if (payload_.kind != catalogue::PayloadKind::None) {
-    GrowFactsBand();
+  const bool host = payload_.kind != catalogue::PayloadKind::None;
+  if (host) {
     lookups = {payload_.program};
     if (!payload_.file.empty()) lookups.push_back(payload_.file);
   }
+  lookups = LookUpBefore(std::move(lookups));
+  // The line saying so stands above the program's facts, which keep their room.
+  GrowBands(entry.DisabledInTaskManager() || host);
   ShowFacts();
   programLookup_->Start(std::move(lookups));
   const bool allowed = ShowModal() == mrYes;
@@ -138,9 +146,12 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   return allowed;
 }
 
-// The first file looked up is the program's, the second a host's script or library.
+// The first file looked up is the program's, the second a host's script or library, the last
+// what a changed entry ran before.
 void TfrmChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file) {
-  if (index > 0) {
+  if (index > 0 && index == earlierIndex_) {
+    earlierFacts_ = file.facts;
+  } else if (index > 0) {
     payloadFileFacts_ = file.facts;
   } else {
     // Without an icon of its own the program shows the list's first.
@@ -161,20 +172,48 @@ void TfrmChangeDlg::ShowFacts() {
   std::string lines;
   for (const std::string& line : EntryFactLines(*entry_, facts)) lines += (lines.empty() ? "" : "\r\n") + line;
   lblProgramFacts->SetCaption(lines);
+  if (!before_) return;
+  const std::optional<platform::FileFacts>& now = payload_.file.empty() ? hostFacts_ : payloadFileFacts_;
+  const platform::FileFacts* earlier = earlierIndex_ > 0 && earlierFacts_ ? &*earlierFacts_ : nullptr;
+  std::string beforeLines;
+  for (const std::string& line : BeforeLines(*before_, beforePayload_, earlier, now ? &*now : nullptr))
+    beforeLines += (beforeLines.empty() ? "" : "\r\n") + line;
+  lblBefore->SetCaption(beforeLines);
+}
+
+// A changed entry's earlier file is looked up last, and only where it is another than the new
+// command's: the same file says the same of itself.
+std::vector<std::string> TfrmChangeDlg::LookUpBefore(std::vector<std::string> lookups) {
+  earlierFacts_.reset();
+  earlierIndex_ = 0;
+  if (!before_) return lookups;
+  beforePayload_ = catalogue::FindHostPayload(before_->Command());
+  const std::string earlier = FactsFile(*before_, beforePayload_);
+  if (text::SameTextAscii(earlier, FactsFile(*entry_, payload_))) return lookups;
+  earlierIndex_ = lookups.size();
+  lookups.push_back(earlier);
+  return lookups;
 }
 
 // Done before the question is shown, so a stored place still comes back with the grown size.
-void TfrmChangeDlg::GrowFactsBand() {
-  if (bandGrown_) return;
-  bandGrown_ = true;
-  const int extra = ScaleY(kPayloadBandExtra);
+void TfrmChangeDlg::GrowBands(bool factsGrown) {
+  const int factsExtra = factsGrown ? ScaleY(kPayloadBandExtra) : 0;
+  int beforeHeight = 0;
+  if (before_) {
+    beforeHeight = lblBefore->HeightFor("Before: " + ShownCommand(before_->Command()));
+    if (earlierIndex_ > 0) beforeHeight += kEarlierFactsLines * lblBefore->HeightFor("X");
+  }
+  const int extra = factsExtra + (before_ ? beforeHeight + ScaleY(kBandGap) : 0);
+  if (extra == 0) return;
   RECT form{};
   GetWindowRect(Handle(), &form);
   SetWindowPos(Handle(), nullptr, form.left, form.top - extra / 2, form.right - form.left,
                form.bottom - form.top + extra, SWP_NOZORDER | SWP_NOACTIVATE);
-  const RECT label = lblProgramFacts->ScaledRect();
-  SetWindowPos(lblProgramFacts->Handle(), nullptr, label.left, label.top, label.right - label.left,
-               label.bottom - label.top + extra, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT facts = lblProgramFacts->ScaledRect();
+  SetWindowPos(lblProgramFacts->Handle(), nullptr, facts.left, facts.top, facts.right - facts.left,
+               facts.bottom - facts.top + factsExtra, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(lblBefore->Handle(), nullptr, facts.left, facts.bottom + factsExtra + ScaleY(kBandGap),
+               facts.right - facts.left, beforeHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmChangeDlg::btnShowFolderClick() {

@@ -5,8 +5,11 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "catalogue/HostPayload.h"
 #include "catalogue/SearchPath.h"
@@ -26,7 +29,9 @@ class TfrmChangeDlg : public ui::TForm {
 
   // Shows the entry modally; true only when the user answered Yes.
   // whileNotRunning: the change was made while Korvalis was not running, and the dialog says so.
-  bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning = false);
+  // before: what a changed entry was, shown after the rest.
+  bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning = false,
+               const catalogue::TStartup* before = nullptr);
 
   void btnShowFolderClick();
   void btnShowOnlineInfoClick();
@@ -42,7 +47,8 @@ class TfrmChangeDlg : public ui::TForm {
  private:
   void ShowProgramFile(std::size_t index, const TProgramFile& file);
   void ShowFacts();
-  void GrowFactsBand();
+  std::vector<std::string> LookUpBefore(std::vector<std::string> lookups);
+  void GrowBands(bool factsGrown);
 
   platform::Platform platform_;
   ui::TFormPlacementWindow placementWindow_{*this};
@@ -60,13 +66,19 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TLabel* lblAction = nullptr;
   ui::TButton* btnShowCommand = nullptr;
   ui::TLabel* lblProgramFacts = nullptr;
+  ui::TLabel* lblBefore = nullptr;
   // The icon and the program file's facts come once the question is on the screen.
   std::unique_ptr<TProgramLookup> programLookup_;
   // For a host such as powershell.exe: what it runs, the facts of its script or library file
   // (looked up second), and the host's own (looked up first, with the icon).
   catalogue::THostPayload payload_;
   std::optional<platform::FileFacts> hostFacts_, payloadFileFacts_;
-  bool bandGrown_ = false;
+  // A changed entry's earlier state: its payload, and the facts of its file where that is
+  // another than the new command's (looked up last, as earlierIndex_).
+  const catalogue::TStartup* before_ = nullptr;
+  catalogue::THostPayload beforePayload_;
+  std::optional<platform::FileFacts> earlierFacts_;
+  std::size_t earlierIndex_ = 0;
 };
 
 }  // namespace korvalis::dialogs
