@@ -16,8 +16,9 @@ namespace {
 
 class CountingHost : public app::MonitorHost {
  public:
-  bool AskUser(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool) override {
-    asked.push_back(std::string(catalogue::ChangeKindNames[static_cast<int>(kind)]) + " " + entry.Name());
+  bool AskUser(const app::TChangeQuestion& question, bool) override {
+    asked.push_back(std::string(catalogue::ChangeKindNames[static_cast<int>(question.kind)]) + " " +
+                    question.entry->Name());
     return true;
   }
   void Notify(const std::string& text) override { told.push_back(text); }
