@@ -708,4 +708,38 @@ void TChangeMonitor::Log(const std::string& what, const TStartup& entry) {
   if (switches_.Logs) host_.WriteLog(what + ": " + entry.Name() + " " + entry.Command());
 }
 
+void TChangeMonitor::CarryOut(const TStartups& restore, const std::vector<const TStartup*>& now, bool refuse) {
+  std::vector<std::pair<Section, std::vector<std::string>>> carriedOut;
+  {
+    TScope scope(checking_);
+    Plan plan;
+    for (int i = 0; i < restore.Count(); ++i) {
+      const TStartup* there = now[static_cast<std::size_t>(i)];
+      if (there) plan.decided[there] = Outcome{nullptr, there, &restore.Items(i)};
+      if (!refuse || !there) continue;
+      refusals_.Remember(there->GetSection(), TDifference{ChangeKind::Added, there, nullptr});
+      // Refused just now by the user: no notice that it "came back".
+      if (TRefusal* refusal = refusals_.Standing(there->GetSection(), TDifference{ChangeKind::Added, there, nullptr}))
+        TRefusals::NoticeDue(*refusal, NowSeconds());
+    }
+    std::vector<std::pair<const TStartup*, std::string>> refused;
+    std::vector<const TStartup*> failed = WriteBack(restore, refused);
+    const std::unordered_set<const TStartup*> pending = UndoRefused(refused, plan, {}, failed);
+    for (int i = 0; i < restore.Count(); ++i) {
+      const TStartup& entry = restore.Items(i);
+      const TStartup* there = now[static_cast<std::size_t>(i)];
+      if (std::find(failed.begin(), failed.end(), &entry) == failed.end())
+        carriedOut.emplace_back(entry.GetSection(), std::vector<std::string>{entry.ValueName()});
+      else if (refuse && there && !pending.count(&entry))
+        refusals_.Forget(there->GetSection(), TDifference{ChangeKind::Added, there, nullptr});
+    }
+  }
+  // The snapshot follows the places, so an action is not taken for a change of its own.
+  const std::vector<Section> guarded = SweepOrder();
+  for (const auto& [section, valueNames] : carriedOut)
+    if (std::find(guarded.begin(), guarded.end(), section) != guarded.end()) AcceptOwnWrite(section, valueNames);
+  StoreBaseline();
+  AfterCheck();
+}
+
 }  // namespace korvalis::app

@@ -63,6 +63,16 @@ class TChangeMonitor {
   // More differences than this in one check are asked in one question.
   static constexpr std::size_t kSingleQuestionsAtMost = 3;
 
+  // The overview's actions on entries of the snapshot, by section and value name, carried out as
+  // a No is: written back, offered as administrator where rights are missing, then taken into the
+  // snapshot. Delete refuses each as if it had just come in (removed, a file or task definition
+  // to the quarantine, a service disabled; undone again when it comes back); Disable turns it
+  // off in Task Manager's switch, or disables a service, and hands back the names of those whose
+  // place has no off state. Nothing is done, and false returned, while a check is under way.
+  using TEntryName = std::pair<catalogue::Section, std::string>;
+  bool DeleteEntries(const std::vector<TEntryName>& entries);
+  bool DisableEntries(const std::vector<TEntryName>& entries, std::vector<std::string>& notDisabled);
+
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
   // What a check waits for: the system events of every watched key and folder.
   std::vector<std::uintptr_t> ChangeEvents() const { return watches_.NativeEvents(); }
@@ -139,6 +149,11 @@ class TChangeMonitor {
   // (taken as it stands) when that cannot be told.
   const catalogue::TStartup* KeptInstead(catalogue::TStartups& restore, const catalogue::TStartup& added);
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
+
+  const catalogue::TStartup* SnapshotEntry(const TEntryName& name) const;
+  // Writes back the restore list, whose entry i stands for now[i] (nullptr: nothing there now);
+  // refuse: each is remembered as a refusal of now[i].
+  void CarryOut(const catalogue::TStartups& restore, const std::vector<const catalogue::TStartup*>& now, bool refuse);
 
   TSectionWatches::Clock clock_;
   platform::Platform platform_;

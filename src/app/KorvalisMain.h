@@ -63,6 +63,11 @@ class TKorvalisMain : private MonitorHost {
   const TChangeMonitor& Monitor() const { return monitor_; }
   void ClearRefusals() { monitor_.ClearRefusals(); }
   void UndoPendingAsAdministrator() { monitor_.UndoPendingAsAdministrator(); }
+  // The overview's actions, as TChangeMonitor carries them out; false while a check is under way.
+  bool DeleteEntries(const std::vector<TChangeMonitor::TEntryName>& entries) { return monitor_.DeleteEntries(entries); }
+  bool DisableEntries(const std::vector<TChangeMonitor::TEntryName>& entries, std::vector<std::string>& notDisabled) {
+    return monitor_.DisableEntries(entries, notDisabled);
+  }
   // Whether Event Viewer formats the records with this program file's message table.
   bool EventSourceRegistered() const;
   // Registers this program file as the records' message file, through the elevated copy.

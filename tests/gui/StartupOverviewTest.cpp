@@ -44,6 +44,12 @@ HWND ChildOfClass(HWND window, const std::string& className) {
   return nullptr;
 }
 
+void Select(HWND list, int line) {
+  LVITEMA item{};
+  item.state = item.stateMask = LVIS_SELECTED;
+  SendMessageA(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&item));
+}
+
 int Lines(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 // Runs the window's messages until the driver is done: it reads the list through them.
@@ -111,11 +117,19 @@ TEST(StartupOverviewTest, TwoThousandEntriesAreShownAtOnceGroupedByPlaceAndTheSe
     SendMessageA(ChildOfClass(window, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("agent1999.EXE"));
     linesFound = Lines(list);
     found = {Cell(list, 0, 0), Cell(list, 1, 0)};
+    // A heading selected with a row is no entry to act on.
+    Select(list, 0);
+    Select(list, 1);
+    PressButton(window, "D&elete");
     PressButton(window, "Close");
     WaitUntilGone(window, 5000);
   });
   TfrmStartupOverview overview(nullptr, windows.platform(), searchPath);
   overview.Create();
+  std::vector<std::string> deleted;
+  overview.OnDelete = [&](const std::vector<TOverviewRow>& selected) {
+    for (const TOverviewRow& row : selected) deleted.push_back(row.valueName);
+  };
   overview.ShowRows(rows);
   RunUntil(driven);
   driver.join();
@@ -145,6 +159,7 @@ TEST(StartupOverviewTest, TwoThousandEntriesAreShownAtOnceGroupedByPlaceAndTheSe
   EXPECT_EQ(there, kEntries / 10);
   EXPECT_EQ(factsOfFirst, FactsText(looked.front()));
   EXPECT_EQ(linesFound, 2);
+  EXPECT_EQ(deleted, std::vector<std::string>{"Agent 1999"});
   EXPECT_EQ(found, (std::vector<std::string>{"Local Machine Run (1)", "    Agent 1999"}));
   EXPECT_LT(shownMs, 2000) << "the rows must not wait for the program files";
 }

@@ -261,6 +261,35 @@ void TfrmMain::StartupPrograms1Click() {
     // Owned by no window: it has a button on the taskbar, and stays usable while a question is open.
     overview_ = std::make_unique<dialogs::TfrmStartupOverview>(nullptr, platform_, searchPath_);
     overview_->Create();
+    overview_->OnDisable = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, false); };
+    overview_->OnDelete = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, true); };
+  }
+  overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
+}
+
+void TfrmMain::ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, bool remove) {
+  const HWND owner = overview_->Handle();
+  std::vector<TChangeMonitor::TEntryName> names;
+  std::string listed;
+  for (const dialogs::TOverviewRow& row : rows) {
+    names.emplace_back(row.section, row.valueName);
+    listed += "\r\n" + row.name + "  (in " + catalogue::SectionName(row.section) + ")";
+  }
+  // No is the default: deleting is a refusal, undone again whenever the entry comes back.
+  if (remove && MessageBoxA(owner, ("Delete these entries and undo them whenever they come back?\r\n" + listed).c_str(),
+                            Application().Title.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+    return;
+  std::vector<std::string> notDisabled;
+  const bool done = remove ? core_.DeleteEntries(names) : core_.DisableEntries(names, notDisabled);
+  if (!done) {
+    MessageBoxA(owner, "Korvalis is waiting for an answer. Try again once it has one.", Application().Title.c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  if (!notDisabled.empty()) {
+    std::string text = "Windows has no switch to disable these entries where they are; Delete removes them:\r\n";
+    for (const std::string& name : notDisabled) text += "\r\n" + text::VisibleText(name);
+    MessageBoxA(owner, text.c_str(), Application().Title.c_str(), MB_OK | MB_ICONINFORMATION);
   }
   overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }

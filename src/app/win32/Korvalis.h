@@ -61,6 +61,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;
   platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
   void BuildMenu();
+  // Carries out an action of the overview on its selected rows, then shows its rows anew.
+  void ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, bool remove);
 
   platform::Platform platform_;
   const catalogue::SearchPath& searchPath_;

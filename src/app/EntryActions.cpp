@@ -1,0 +1,108 @@
+// The overview's actions on entries of the snapshot: what each writes back, carried out as a No.
+#include <chrono>
+
+#include "app/ChangeMonitor.h"
+#include "app/DriverRisk.h"
+#include "catalogue/Places.h"
+#include "platform/SystemCodes.h"
+#include "text/StrMan.h"
+
+namespace korvalis::app {
+
+using catalogue::Section;
+using catalogue::TStartup;
+using catalogue::TStartups;
+
+namespace {
+
+constexpr platform::WindowHandle kNoWindow = 0;
+
+// Task Manager's bytes for an entry it disabled: an odd first byte, then the FILETIME of the switch.
+std::vector<std::uint8_t> DisabledSwitch() {
+  constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+  const auto since = std::chrono::system_clock::now().time_since_epoch();
+  std::uint64_t time = kUnixEpochAsFileTime + static_cast<std::uint64_t>(
+                                                  std::chrono::duration_cast<std::chrono::microseconds>(since).count()) * 10;
+  std::vector<std::uint8_t> bytes{3, 0, 0, 0};
+  for (int i = 0; i < 8; ++i, time >>= 8) bytes.push_back(static_cast<std::uint8_t>(time & 0xff));
+  return bytes;
+}
+
+std::string HexOf(const std::vector<std::uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const std::uint8_t byte : bytes) text += std::string{kDigits[byte >> 4], kDigits[byte & 15]};
+  return text;
+}
+
+}  // namespace
+
+const TStartup* TChangeMonitor::SnapshotEntry(const TEntryName& name) const {
+  for (int i = 0; i < snapshot_.Count(); ++i) {
+    const TStartup& entry = snapshot_.Items(i);
+    if (entry.GetSection() == name.first && text::SameTextAscii(entry.ValueName(), name.second)) return &entry;
+  }
+  return nullptr;
+}
+
+bool TChangeMonitor::DeleteEntries(const std::vector<TEntryName>& entries) {
+  if (Checking() || renewing_ > 0) return false;
+  TStartups restore(kNoWindow, platform_);
+  std::vector<const TStartup*> now;
+  std::vector<TDifference> drivers;
+  for (const TEntryName& name : entries) {
+    const TStartup* entry = SnapshotEntry(name);
+    if (!entry) continue;
+    if (catalogue::IsBootOrSystemDriver(*entry)) drivers.push_back(TDifference{catalogue::ChangeKind::Added, entry, nullptr});
+  }
+  // A driver Windows may need to start is undone only after the question a No to it brings.
+  const bool driversToo = drivers.empty() || host_.ConfirmRisk(DriverRiskQuestion(drivers));
+  for (const TEntryName& name : entries) {
+    const TStartup* entry = SnapshotEntry(name);
+    if (!entry || (!driversToo && catalogue::IsBootOrSystemDriver(*entry))) continue;
+    const TStartup* removal = nullptr;
+    if (catalogue::PlaceOf(entry->GetSection())->KeptData(entry->ValueName())) {
+      removal = KeptInstead(restore, *entry);
+    } else if (TStartup* copy = restore.AddCopy(*entry)) {
+      copy->SetEnabled(false);
+      removal = copy;
+    }
+    // KeptInstead hands back the entry itself where the system's data could not be told: reported.
+    if (removal && removal != entry) now.push_back(entry);
+  }
+  CarryOut(restore, now, true);
+  return true;
+}
+
+bool TChangeMonitor::DisableEntries(const std::vector<TEntryName>& entries, std::vector<std::string>& notDisabled) {
+  if (Checking() || renewing_ > 0) return false;
+  TStartups restore(kNoWindow, platform_);
+  std::vector<const TStartup*> now;
+  for (const TEntryName& name : entries) {
+    const TStartup* entry = SnapshotEntry(name);
+    if (!entry) continue;
+    const catalogue::TPlace& place = *catalogue::PlaceOf(entry->GetSection());
+    const std::vector<Section>& switches = catalogue::ApprovalPlacesOf(entry->GetSection());
+    if (!switches.empty()) {
+      // The first of the switches is the one Task Manager writes for the place.
+      const std::vector<std::uint8_t> bytes = DisabledSwitch();
+      TStartup* off = restore.AddEntry(entry->ValueName(), entry->ValueName(), std::string(), HexOf(bytes),
+                                       switches.front(), 0);
+      if (!off) continue;
+      off->LinkData() = bytes;
+      off->SetValueType(platform::kRegBinary);
+      now.push_back(SnapshotEntry({switches.front(), entry->ValueName()}));
+    } else if (place.kind == catalogue::PlaceKind::Service) {
+      TStartup* off = restore.AddCopy(*entry);
+      if (!off) continue;
+      off->SetEnabled(false);
+      now.push_back(entry);
+    } else {
+      notDisabled.push_back(entry->Name());
+    }
+  }
+  CarryOut(restore, now, false);
+  return true;
+}
+
+}  // namespace korvalis::app
