@@ -56,6 +56,12 @@ std::string EarlierNoun(PayloadKind kind) {
 
 }  // namespace
 
+std::string Joined(const std::vector<std::string>& lines, const std::string& separator) {
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : separator) + line;
+  return joined;
+}
+
 std::string SignatureLine(const platform::FileFacts& facts) {
   return facts.lookup == FileLookup::Found ? SignedLine(facts) : LookupLine(facts.lookup, "Program file");
 }
@@ -102,8 +108,13 @@ std::string FactsFile(const catalogue::TStartup& entry, const catalogue::THostPa
 }
 
 std::vector<std::string> BeforeLines(const catalogue::TStartup& before, const catalogue::THostPayload& beforePayload,
-                                     const platform::FileFacts* earlier, const platform::FileFacts* now) {
+                                     const catalogue::THostPayload& nowPayload, const platform::FileFacts* earlier,
+                                     const platform::FileFacts* now) {
   std::vector<std::string> lines{"Before: " + ShownCommand(before.Command())};
+  // An encoded command reads as nothing until decoded, as the new one's is.
+  const std::string earlierPayload = PayloadLine(beforePayload);
+  if (!earlierPayload.empty() && earlierPayload != PayloadLine(nowPayload))
+    lines.push_back("Earlier: " + earlierPayload);
   // The same words twice would only hide the one that matters.
   if (!earlier || !now || ProgramFactLines(*earlier) == ProgramFactLines(*now)) return lines;
   const std::string noun = beforePayload.file.empty() ? "program" : EarlierNoun(beforePayload.kind);
@@ -111,9 +122,8 @@ std::vector<std::string> BeforeLines(const catalogue::TStartup& before, const ca
     lines.push_back(LookupLine(earlier->lookup, "Earlier " + noun + " file"));
     return lines;
   }
-  std::string facts;
-  for (const std::string& line : ProgramFactLines(*earlier)) facts += (facts.empty() ? "" : "; ") + line;
-  lines.push_back("Earlier " + noun + (beforePayload.file.empty() ? " file: " : ": ") + facts);
+  lines.push_back("Earlier " + noun + (beforePayload.file.empty() ? " file: " : ": ") +
+                  Joined(ProgramFactLines(*earlier), "; "));
   return lines;
 }
 

@@ -11,6 +11,9 @@
 
 namespace korvalis::dialogs {
 
+// The lines as one caption, the separator between each two.
+std::string Joined(const std::vector<std::string>& lines, const std::string& separator);
+
 // What the dialogs show until the program file has been looked at.
 constexpr char kProgramFactsPending[] = "Checking ...";
 
@@ -48,10 +51,12 @@ std::vector<std::string> EntryFactLines(const catalogue::TStartup& entry, std::v
 std::string FactsFile(const catalogue::TStartup& entry, const catalogue::THostPayload& payload);
 
 // What a question says of a changed entry after its other lines: "Before: " and the earlier
-// command, made visible and cut as the command is (ShownCommand); then, once the facts of both
-// FactsFile are known (else nullptr) and they say different things, the earlier file's facts
-// in one line ("Earlier program file: Not signed", "Earlier script: ...").
+// command, made visible and cut as the command is (ShownCommand); where a host ran another
+// payload, "Earlier: " and its PayloadLine; then, once the facts of both FactsFile are known
+// (else nullptr) and they say different things, the earlier file's facts in one line
+// ("Earlier program file: Not signed", "Earlier script: ...").
 std::vector<std::string> BeforeLines(const catalogue::TStartup& before, const catalogue::THostPayload& beforePayload,
-                                     const platform::FileFacts* earlier, const platform::FileFacts* now);
+                                     const catalogue::THostPayload& nowPayload, const platform::FileFacts* earlier,
+                                     const platform::FileFacts* now);
 
 }  // namespace korvalis::dialogs

@@ -3,6 +3,8 @@
 
 #include "dialogs/CommandText.h"
 #include "dialogs/ProgramFacts.h"
+#include "catalogue/Startups.h"
+#include "platform/memory/MemoryWindows.h"
 
 namespace korvalis::dialogs {
 
@@ -77,6 +79,32 @@ TEST(ProgramFacts, APayloadsTextIsShownVisibleAndCut) {
   EXPECT_EQ(line.substr(line.size() - 3), "...");
   // A stray byte before the mark does not hide it inside a longer character.
   EXPECT_EQ(ShownText("\x98\xE2\x80\xAE\x98", 20), "\x98\\u202E\x98");
+}
+
+TEST(ProgramFacts, AChangesEarlierCommandIsShownVisibleWithItsFilesFactsAndPayloadWhereTheyDiffer) {
+  using catalogue::PayloadKind;
+  using catalogue::THostPayload;
+  platform::memory::MemoryWindows windows;
+  catalogue::TStartups entries{0, windows.platform()};
+  const catalogue::TStartup& before =
+      *entries.Add("Agent", "", "C:\\a.exe /x\r\n\xE2\x80\xAEgpj.exe", catalogue::kCurrentUserRun, 0);
+  const FileFacts acme{FileLookup::Found, Signature::Valid, "Acme Ltd", "Acme", "", true};
+  const FileFacts notSigned{FileLookup::Found, Signature::None, "", "", ""};
+  const FileFacts gone{FileLookup::NotFound, Signature::NotChecked, "", "", ""};
+  const THostPayload none{};
+  const std::string shown = "Before: C:\\a.exe /x\\x0D\\x0A\\u202Egpj.exe";
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(BeforeLines(before, none, none, &acme, &acme), Lines{shown});
+  EXPECT_EQ(BeforeLines(before, none, none, &acme, nullptr), Lines{shown});  // the new file not looked at yet
+  EXPECT_EQ(BeforeLines(before, none, none, &acme, &notSigned),
+            (Lines{shown, "Earlier program file: Signed by Acme Ltd; Company: Acme"}));
+  const THostPayload script{PayloadKind::Script, "powershell.exe", "C:\\u\\a.ps1 (PowerShell)", "C:\\u\\a.ps1"};
+  const THostPayload other{PayloadKind::Script, "powershell.exe", "C:\\u\\b.ps1 (PowerShell)", "C:\\u\\b.ps1"};
+  EXPECT_EQ(BeforeLines(before, script, other, &gone, &notSigned),
+            (Lines{shown, "Earlier: Runs a script: C:\\u\\a.ps1 (PowerShell)", "Earlier script file not found"}));
+  EXPECT_EQ(BeforeLines(before, script, script, nullptr, nullptr), Lines{shown});
+  EXPECT_EQ(FactsFile(before, script), "C:\\u\\a.ps1");
+  EXPECT_EQ(FactsFile(before, none), "C:\\a.exe");
 }
 
 }  // namespace korvalis::dialogs

@@ -126,9 +126,7 @@ std::string TfrmGroupedChangeDlg::RowFacts(std::size_t row) const {
     facts = PayloadFactLines(payloads_[row], payloadFileFacts_[row] ? &*payloadFileFacts_[row] : nullptr, program);
   else if (program)
     facts = ProgramFactLines(*program);
-  std::string lines;
-  for (const std::string& line : EntryFactLines(*rows_[row], facts)) lines += (lines.empty() ? "" : ";  ") + line;
-  return lines;
+  return Joined(EntryFactLines(*rows_[row], facts), ";  ");
 }
 
 std::string TfrmGroupedChangeDlg::RowBefore(std::size_t row) const {
@@ -136,11 +134,9 @@ std::string TfrmGroupedChangeDlg::RowBefore(std::size_t row) const {
   const std::optional<platform::FileFacts>& now =
       payloads_[row].file.empty() ? programFacts_[row] : payloadFileFacts_[row];
   const std::optional<platform::FileFacts>& earlier = earlierFacts_[row];
-  std::string lines;
-  for (const std::string& line :
-       BeforeLines(*befores_[row], beforePayloads_[row], earlier ? &*earlier : nullptr, now ? &*now : nullptr))
-    lines += (lines.empty() ? "" : ";  ") + line;
-  return lines;
+  return Joined(BeforeLines(*befores_[row], beforePayloads_[row], payloads_[row], earlier ? &*earlier : nullptr,
+                            now ? &*now : nullptr),
+                ";  ");
 }
 
 void TfrmGroupedChangeDlg::ShowSelected() {

@@ -169,16 +169,15 @@ void TfrmChangeDlg::ShowFacts() {
                              hostFacts_ ? &*hostFacts_ : nullptr);
   else if (hostFacts_)
     facts = ProgramFactLines(*hostFacts_);
-  std::string lines;
-  for (const std::string& line : EntryFactLines(*entry_, facts)) lines += (lines.empty() ? "" : "\r\n") + line;
-  lblProgramFacts->SetCaption(lines);
+  lblProgramFacts->SetCaption(Joined(EntryFactLines(*entry_, facts), "\r\n"));
   if (!before_) return;
   const std::optional<platform::FileFacts>& now = payload_.file.empty() ? hostFacts_ : payloadFileFacts_;
   const platform::FileFacts* earlier = earlierIndex_ > 0 && earlierFacts_ ? &*earlierFacts_ : nullptr;
-  std::string beforeLines;
-  for (const std::string& line : BeforeLines(*before_, beforePayload_, earlier, now ? &*now : nullptr))
-    beforeLines += (beforeLines.empty() ? "" : "\r\n") + line;
-  lblBefore->SetCaption(beforeLines);
+  lblBefore->SetCaption(BeforeText(earlier, now ? &*now : nullptr));
+}
+
+std::string TfrmChangeDlg::BeforeText(const platform::FileFacts* earlier, const platform::FileFacts* now) const {
+  return Joined(BeforeLines(*before_, beforePayload_, payload_, earlier, now), "\r\n");
 }
 
 // A changed entry's earlier file is looked up last, and only where it is another than the new
@@ -200,7 +199,7 @@ void TfrmChangeDlg::GrowBands(bool factsGrown) {
   const int factsExtra = factsGrown ? ScaleY(kPayloadBandExtra) : 0;
   int beforeHeight = 0;
   if (before_) {
-    beforeHeight = lblBefore->HeightFor("Before: " + ShownCommand(before_->Command()));
+    beforeHeight = lblBefore->HeightFor(BeforeText(nullptr, nullptr));
     if (earlierIndex_ > 0) beforeHeight += kEarlierFactsLines * lblBefore->HeightFor("X");
   }
   const int extra = factsExtra + (before_ ? beforeHeight + ScaleY(kBandGap) : 0);

@@ -47,6 +47,7 @@ class TfrmChangeDlg : public ui::TForm {
  private:
   void ShowProgramFile(std::size_t index, const TProgramFile& file);
   void ShowFacts();
+  std::string BeforeText(const platform::FileFacts* earlier, const platform::FileFacts* now) const;
   std::vector<std::string> LookUpBefore(std::vector<std::string> lookups);
   void GrowBands(bool factsGrown);
 
