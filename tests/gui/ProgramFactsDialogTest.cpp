@@ -289,6 +289,33 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionShowsTheSelectedRowsCutCommandW
   EXPECT_EQ(wholeLength, static_cast<int>(huge.size()));
 }
 
+TEST_F(ProgramFactsDialogTest, AnEarlierCommandTooLongToShowIsShownWholeAfterTheNewOne) {
+  const std::string huge = "C:\\Tools\\huge.exe " + std::string(kShownCommandAtMost, 'x');
+  const catalogue::TStartup* before = entries.Add("Agent", "", huge, catalogue::kCurrentUserRun, 0);
+  const catalogue::TStartup* now = entries.Add("Agent", "", "C:\\short.exe", catalogue::kCurrentUserRun, 0);
+  std::string whole;
+  bool shown = false;
+  std::thread driver([&] {
+    if (HWND dialog = WaitForWindow("Startup Programs Changed")) {
+      shown = ButtonShown(dialog, "Show whole command ...");
+      PressButton(dialog, "Show whole command ...");
+      if (HWND window = WaitForWindow("Whole Command")) {
+        for (const ChildWindow& child : Children(window))
+          if (child.className == "Edit") whole = WindowText(child.handle);
+        PressButton(window, "&Close");
+        WaitUntilGone(window);
+      }
+      PressButton(dialog, "&No");
+    }
+  });
+  TfrmChangeDlg dialog(nullptr, windows.platform(), searchPath);
+  dialog.Create();
+  EXPECT_FALSE(dialog.Confirm(*now, ChangeKind::Changed, false, before));
+  driver.join();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(whole, "C:\\short.exe\r\n\r\nBefore: " + huge);
+}
+
 TEST_F(ProgramFactsDialogTest, AnAnswerDoesNotWaitForAProgramFileWhoseReadNeverEnds) {
   platform::memory::MemoryWindows memory;
   const std::string program = "C:\\Tools\\stuck.exe";

@@ -144,14 +144,17 @@ void TfrmGroupedChangeDlg::ShowSelected() {
   lblCommand->SetCaption(any ? lvChanges->Text(selected_, kCommandColumn) : kNoRowSelected);
   lblProgramFacts->SetCaption(any ? RowFacts(static_cast<std::size_t>(selected_)) : "");
   lblBefore->SetCaption(any ? RowBefore(static_cast<std::size_t>(selected_)) : "");
-  btnShowCommand->SetVisible(any && CommandIsCut(rows_[static_cast<std::size_t>(selected_)]->Command()));
+  const catalogue::TStartup* before = any ? befores_[static_cast<std::size_t>(selected_)] : nullptr;
+  const bool cut = any && CommandIsCut(rows_[static_cast<std::size_t>(selected_)]->Command());
+  btnShowCommand->SetVisible(cut || (before && CommandIsCut(before->Command())));
 }
 
 void TfrmGroupedChangeDlg::btnShowCommandClick() {
   if (selected_ < 0 || static_cast<std::size_t>(selected_) >= rows_.size()) return;
   TfrmWholeCommand whole(Handle());
   whole.Create();
-  whole.Show(rows_[static_cast<std::size_t>(selected_)]->Command());
+  const catalogue::TStartup* before = befores_[static_cast<std::size_t>(selected_)];
+  whole.Show(rows_[static_cast<std::size_t>(selected_)]->Command(), before ? &before->Command() : nullptr);
 }
 
 // The files to look up for a row: its program (a host's own for a host's row), then a host's

@@ -124,7 +124,7 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   // A caption ends at a NUL, and a name hidden behind one must still be seen whole.
   lblProgramTitle->SetCaption(text::VisibleText(entry.Name()));
   lblValue->SetCaption(ShownCommand(entry.Command()));
-  btnShowCommand->SetVisible(CommandIsCut(entry.Command()));
+  btnShowCommand->SetVisible(CommandIsCut(entry.Command()) || (before && CommandIsCut(before->Command())));
   lblAction->SetCaption(ActionText(kind));
   lblLocation->SetCaption(std::string("in ") + catalogue::SectionName(entry.GetSection()));
   payload_ = catalogue::FindHostPayload(entry.Command());
@@ -225,7 +225,7 @@ void TfrmChangeDlg::btnShowCommandClick() {
   if (!entry_) return;
   TfrmWholeCommand whole(Handle());
   whole.Create();
-  whole.Show(entry_->Command());
+  whole.Show(entry_->Command(), before_ ? &before_->Command() : nullptr);
 }
 
 void TfrmChangeDlg::btnShowOnlineInfoClick() {

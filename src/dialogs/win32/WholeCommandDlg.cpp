@@ -16,8 +16,10 @@ void TfrmWholeCommand::BuildControls() {
   Add<TButton>("btnClose", TBounds{397, 268, 75, 25}, "&Close", mrOk, true, true);
 }
 
-void TfrmWholeCommand::Show(const std::string& command) {
-  memCommand->SetCaption(text::VisibleText(command));
+void TfrmWholeCommand::Show(const std::string& command, const std::string* before) {
+  // The commands' own line breaks are made visible, so the blank line can only be this one.
+  const std::string earlier = before ? "\r\n\r\nBefore: " + text::VisibleText(*before) : "";
+  memCommand->SetCaption(text::VisibleText(command) + earlier);
   ShowModal();
 }
 

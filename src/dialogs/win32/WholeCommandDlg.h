@@ -13,8 +13,9 @@ class TfrmWholeCommand : public ui::TForm {
   explicit TfrmWholeCommand(HWND owner);
   ~TfrmWholeCommand() override;
 
-  // Shows the command's visible form modally until the dialog is closed.
-  void Show(const std::string& command);
+  // Shows the command's visible form modally until the dialog is closed; then, after a blank
+  // line, a changed entry's earlier command where it is given.
+  void Show(const std::string& command, const std::string* before = nullptr);
 
  protected:
   void BuildControls() override;
