@@ -73,7 +73,10 @@ void TApplication::NoteQuit(WPARAM exitCode) {
 }
 
 bool TApplication::PreTranslate(MSG& message) {
-  return modalWindow_ && IsWindow(modalWindow_) && IsDialogMessageA(modalWindow_, &message);
+  if (modalWindow_ && IsWindow(modalWindow_)) return IsDialogMessageA(modalWindow_, &message);
+  // A form shown beside the guard, such as the overview, takes Tab, Enter and Esc as well.
+  const HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  return IsFormWindow(root) && IsWindowVisible(root) && IsDialogMessageA(root, &message);
 }
 
 void TApplication::HandleException(const std::exception& error) {

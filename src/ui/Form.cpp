@@ -88,6 +88,11 @@ double WidthFactor(HFONT font) {
 
 }  // namespace
 
+bool IsFormWindow(HWND window) {
+  char name[sizeof kFormClass + 1] = {};
+  return window && GetClassNameA(window, name, sizeof name) > 0 && lstrcmpA(name, kFormClass) == 0;
+}
+
 int TForm::ScaleX(int pixels) const { return static_cast<int>(Scale(pixels) * widthFactor_ + 0.5); }
 
 int TForm::ScaleY(int pixels) const { return Scale(pixels); }

@@ -30,6 +30,9 @@ struct TFormDesign {
   TPosition position = TPosition::Designed;
 };
 
+// Whether the window is one of the program's forms.
+bool IsFormWindow(HWND window);
+
 class TForm {
  public:
   TForm(HWND owner, TFormDesign design);

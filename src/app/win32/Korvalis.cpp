@@ -256,6 +256,12 @@ void TfrmMain::Problems1Click() {
     core_.ClearProblems();
 }
 
+void TfrmMain::CheckRegTimerTimer() {
+  core_.CheckRegTimerTimer();
+  if (overview_ && !core_.Monitor().Checking())
+    overview_->Renew(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
+}
+
 void TfrmMain::StartupPrograms1Click() {
   if (!overview_) {
     // Owned by no window: it has a button on the taskbar, and stays usable while a question is open.

@@ -39,7 +39,8 @@ class TfrmMain : public ui::TForm, private MainHost {
   void Problems1Click();
   // Opens the overview of everything that starts, or brings it to the front with its rows anew.
   void StartupPrograms1Click();
-  void CheckRegTimerTimer() { core_.CheckRegTimerTimer(); }
+  // A check; an open overview then shows what it left.
+  void CheckRegTimerTimer();
 
  protected:
   void BuildControls() override;

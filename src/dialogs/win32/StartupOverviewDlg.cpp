@@ -126,6 +126,21 @@ void TfrmStartupOverview::Layout() {
 }
 
 void TfrmStartupOverview::ShowRows(std::vector<TOverviewRow> rows) {
+  Fill(std::move(rows));
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+}
+
+void TfrmStartupOverview::Renew(std::vector<TOverviewRow> rows) {
+  if (!IsWindowVisible(Handle())) return;
+  const auto same = [](const TOverviewRow& a, const TOverviewRow& b) {
+    return a.section == b.section && a.valueName == b.valueName && a.command == b.command && a.start == b.start;
+  };
+  if (rows.size() == rows_.size() && std::equal(rows.begin(), rows.end(), rows_.begin(), same)) return;
+  Fill(std::move(rows));
+}
+
+void TfrmStartupOverview::Fill(std::vector<TOverviewRow> rows) {
   programLookup_->Stop();
   rows_ = std::move(rows);
   images_.assign(rows_.size(), I_IMAGENONE);
@@ -149,8 +164,6 @@ void TfrmStartupOverview::ShowRows(std::vector<TOverviewRow> rows) {
     rowsOf_[at->second].push_back(i);
   }
   ApplyFilter();
-  ShowWindow(Handle(), SW_SHOW);
-  SetForegroundWindow(Handle());
   programLookup_->Start(std::move(programFiles));
 }
 

@@ -32,6 +32,8 @@ class TfrmStartupOverview : public ui::TForm {
   // Shows the rows, keeping the facts already known of their program files, and looks up the
   // others; the window comes to the front.
   void ShowRows(std::vector<TOverviewRow> rows);
+  // While it is open, shows the rows as the guard now holds them, where they differ from those shown.
+  void Renew(std::vector<TOverviewRow> rows);
   const std::vector<TOverviewRow>& Rows() const { return rows_; }
 
   // Carried out by the resident program on the selected rows, which then shows the rows anew.
@@ -46,6 +48,7 @@ class TfrmStartupOverview : public ui::TForm {
 
  private:
   void BuildButtons();
+  void Fill(std::vector<TOverviewRow> rows);
   void Layout();
   void ApplyFilter();
   void ShowProgramFile(std::size_t index, const TProgramFile& file);
