@@ -1,9 +1,12 @@
 // The overview's actions on entries of the snapshot: what each writes back, carried out as a No.
 #include <chrono>
+#include <optional>
+#include <string>
 
 #include "app/ChangeMonitor.h"
 #include "app/DriverRisk.h"
 #include "catalogue/Places.h"
+#include "catalogue/TaskDefinition.h"
 #include "platform/SystemCodes.h"
 #include "text/StrMan.h"
 
@@ -33,6 +36,23 @@ std::string HexOf(const std::vector<std::uint8_t>& bytes) {
   std::string text;
   for (const std::uint8_t byte : bytes) text += std::string{kDigits[byte >> 4], kDigits[byte & 15]};
   return text;
+}
+
+// The task's definition with the switch of its settings off; none where it has no settings
+// element to say so in (one added elsewhere would break the schema's order).
+std::optional<std::string> DisabledDefinition(const std::string& xml) {
+  const std::string::size_type open = xml.find("<Settings>");
+  const std::string::size_type close = open == std::string::npos ? open : xml.find("</Settings>", open);
+  if (close == std::string::npos) return std::nullopt;
+  std::string disabled = xml;
+  // Only the settings' own switch: each trigger has one of its own, outside them.
+  const std::string::size_type from = xml.find("<Enabled>", open);
+  const std::string::size_type to = from < close ? xml.find("</Enabled>", from) : std::string::npos;
+  if (to != std::string::npos && to < close)
+    disabled.replace(from, to - from, "<Enabled>false");
+  else
+    disabled.insert(open + std::string("<Settings>").size(), "<Enabled>false</Enabled>");
+  return disabled;
 }
 
 }  // namespace
@@ -92,6 +112,15 @@ bool TChangeMonitor::DisableEntries(const std::vector<TEntryName>& entries, std:
       off->LinkData() = bytes;
       off->SetValueType(platform::kRegBinary);
       now.push_back(SnapshotEntry({switches.front(), entry->ValueName()}));
+    } else if (const auto definition = place.kind == catalogue::PlaceKind::Task && !entry->LinkData().empty()
+                                           ? DisabledDefinition(std::string(entry->LinkData().begin(), entry->LinkData().end()))
+                                           : std::nullopt) {
+      // Registered again with its switch off, as a No registers an earlier definition.
+      TStartup* off = restore.AddCopy(*entry);
+      if (!off) continue;
+      off->LinkData().assign(definition->begin(), definition->end());
+      off->SetValueType(catalogue::kTaskDisabled);
+      now.push_back(entry);
     } else if (place.kind == catalogue::PlaceKind::Service) {
       TStartup* off = restore.AddCopy(*entry);
       if (!off) continue;

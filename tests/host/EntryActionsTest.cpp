@@ -76,4 +76,24 @@ TEST_F(EntryActionsTest, DisableWritesTaskManagersSwitchAndNamesWhatHasNoOffStat
   EXPECT_TRUE(host.errors.empty());
 }
 
+TEST_F(EntryActionsTest, DisableRegistersATaskWithItsSettingsSwitchOffAndLeavesItsTriggersAlone) {
+  const std::string task =
+      "<Task><Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers><Settings><Hidden>true</Hidden>"
+      "<Enabled>true</Enabled></Settings><Actions><Exec><Command>C:\\t.exe</Command></Exec></Actions></Task>";
+  windows.tasks.AddTask("\\Vendor", task);
+  windows.tasks.AddTask("\\Bare", "<Task><Settings></Settings><Actions><Exec><Command>C:\\b.exe</Command></Exec></Actions></Task>");
+  monitor.TakeSnapshot();
+  std::vector<std::string> notDisabled;
+  ASSERT_TRUE(monitor.DisableEntries({{103, "\\Vendor"}, {103, "\\Bare"}}, notDisabled));
+  EXPECT_TRUE(notDisabled.empty());
+  EXPECT_EQ(windows.tasks.Definition("\\Vendor"),
+            "<Task><Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers><Settings><Hidden>true</Hidden>"
+            "<Enabled>false</Enabled></Settings><Actions><Exec><Command>C:\\t.exe</Command></Exec></Actions></Task>");
+  EXPECT_EQ(windows.tasks.Definition("\\Bare"),
+            "<Task><Settings><Enabled>false</Enabled></Settings><Actions><Exec><Command>C:\\b.exe</Command></Exec></Actions></Task>");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_TRUE(host.errors.empty());
+}
+
 }  // namespace korvalis::app
