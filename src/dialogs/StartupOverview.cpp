@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "catalogue/HostPayload.h"
 #include "catalogue/Places.h"
 #include "catalogue/TaskDefinition.h"
 #include "dialogs/ProgramFacts.h"
@@ -69,7 +70,8 @@ std::vector<TOverviewRow> OverviewRows(const catalogue::TStartups& snapshot, boo
     if (!place || !IsEntryPlace(*place)) continue;
     for (const catalogue::TStartup* entry : bySection[section])
       rows.push_back(TOverviewRow{section, text::VisibleText(entry->Name()), entry->ValueName(), entry->Command(),
-                                  entry->ProgramFile(), StartOf(*entry, *place, off), std::nullopt});
+                                  entry->ProgramFile(), PayloadLine(catalogue::FindHostPayload(entry->Command())),
+                                  StartOf(*entry, *place, off), std::nullopt});
   }
   return rows;
 }
@@ -83,10 +85,13 @@ const char* StartStateText(StartState state) {
   return "";
 }
 
-std::string FactsText(const TOverviewRow& row) { return row.facts ? SignatureLine(*row.facts) : kProgramFactsPending; }
+std::string FactsText(const TOverviewRow& row) {
+  if (!row.payload.empty()) return row.payload;
+  return row.facts ? SignatureLine(*row.facts) : kProgramFactsPending;
+}
 
 bool RowShown(const TOverviewRow& row, const TOverviewFilter& filter) {
-  if (filter.hideWindows && row.facts && row.facts->signature == platform::Signature::Valid &&
+  if (filter.hideWindows && row.payload.empty() && row.facts && row.facts->signature == platform::Signature::Valid &&
       row.facts->signer == kWindowsSigner)
     return false;
   if (filter.search.empty()) return true;

@@ -21,6 +21,8 @@ struct TOverviewRow {
   std::string valueName;  // as the place knows the entry
   std::string command;    // as stored
   std::string programFile;
+  // What a script or library host is made to run ("Runs a script: ..."); empty for another program.
+  std::string payload;
   StartState start = StartState::Starts;
   std::optional<platform::FileFacts> facts;  // once the program file has been looked at
 };
@@ -33,14 +35,17 @@ std::vector<TOverviewRow> OverviewRows(const catalogue::TStartups& snapshot, boo
 // "Starts", "Disabled in Task Manager", "Disabled".
 const char* StartStateText(StartState state);
 
-// The program file's column: "Checking ..." until it has been looked at.
+// The program file's column: a host's payload, whatever signed the host; else "Checking ..." until
+// the program file has been looked at.
 std::string FactsText(const TOverviewRow& row);
 
 // The signer of Windows' own files.
 constexpr char kWindowsSigner[] = "Microsoft Windows";
 
 struct TOverviewFilter {
-  bool hideWindows = false;  // entries whose program Microsoft Windows signed, validly
+  // Entries whose program Microsoft Windows signed, validly; never a host's: Windows signed
+  // PowerShell and rundll32 too, not what they are made to run.
+  bool hideWindows = false;
   std::string search;        // in any column, letter case ignored; empty: everything
 };
 

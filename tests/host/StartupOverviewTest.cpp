@@ -2,7 +2,9 @@
 // each one, and the filter and the search over them.
 #include <gtest/gtest.h>
 
+#include "catalogue/HostPayload.h"
 #include "catalogue/Places.h"
+#include "dialogs/ProgramFacts.h"
 #include "dialogs/StartupOverview.h"
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryWindows.h"
@@ -65,20 +67,25 @@ TEST(StartupOverviewTest, RowsArePlacesInReadOrderWithTheirStartStateAndNoSwitch
   EXPECT_EQ(lines[3].row, 2u);
   EXPECT_EQ(PlaceOpening(rows[1], "").regeditKey,
             "Computer\\HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-  const TOverviewRow file{catalogue::kCurrentUserStartupFolder, "Notes", "Notes.lnk", "", "", StartState::Starts, {}};
+  const TOverviewRow file{catalogue::kCurrentUserStartupFolder, "Notes", "Notes.lnk", "", "", "", StartState::Starts, {}};
   EXPECT_EQ(PlaceOpening(file, "C:\\Startup").parameters, "/select,\"C:\\Startup\\Notes.lnk\"");
 }
 
-TEST(StartupOverviewTest, FilterHidesOnlyValidWindowsSignaturesAndSearchLooksInEveryColumn) {
+TEST(StartupOverviewTest, FilterHidesOnlyValidWindowsSignaturesNeverAHostAndSearchLooksInEveryColumn) {
   std::vector<TOverviewRow> rows(4);
-  rows[0] = {catalogue::kCurrentUserRun, "Agent", "Agent", "C:\\Acme\\agent.exe", "", StartState::Starts, SignedBy("Acme Ltd")};
-  rows[1] = {catalogue::kLocalMachineRun, "Sec", "Sec", "C:\\Windows\\sec.exe", "", StartState::Starts,
+  rows[0] = {catalogue::kCurrentUserRun, "Agent", "Agent", "C:\\Acme\\agent.exe", "", "", StartState::Starts, SignedBy("Acme Ltd")};
+  rows[1] = {catalogue::kLocalMachineRun, "Sec", "Sec", "C:\\Windows\\sec.exe", "", "", StartState::Starts,
              SignedBy(kWindowsSigner)};
-  rows[2] = {catalogue::kLocalMachineRun, "Fake", "Fake", "C:\\Windows\\fake.exe", "", StartState::Disabled, SignedBy(kWindowsSigner)};
+  rows[2] = {catalogue::kLocalMachineRun, "Fake", "Fake", "C:\\Windows\\fake.exe", "", "", StartState::Disabled, SignedBy(kWindowsSigner)};
   rows[2].facts->signature = platform::Signature::NotValid;
-  rows[3] = {catalogue::kCurrentUserRun, "Pending", "Pending", "C:\\p.exe", "", StartState::Starts, std::nullopt};
+  rows[3] = {catalogue::kCurrentUserRun, "Pending", "Pending", "C:\\p.exe", "", "", StartState::Starts, std::nullopt};
+  // A host Windows signed, made to run a script: never hidden, and shown by what it runs.
+  rows.push_back({catalogue::kCurrentUserRun, "Helper", "Helper", "wscript.exe C:\\Users\\a\\x.vbs", "wscript.exe",
+                  PayloadLine(catalogue::FindHostPayload("wscript.exe C:\\Users\\a\\x.vbs")), StartState::Starts,
+                  SignedBy(kWindowsSigner)});
 
-  EXPECT_EQ(ShownRows(rows, {true, ""}), (std::vector<std::size_t>{0, 2, 3}));
+  EXPECT_EQ(ShownRows(rows, {true, ""}), (std::vector<std::size_t>{0, 2, 3, 4}));
+  EXPECT_EQ(ShownRows(rows, {true, "runs a script"}), (std::vector<std::size_t>{4}));
   EXPECT_EQ(ShownRows(rows, {false, "acme"}), (std::vector<std::size_t>{0}));        // command, any case
   EXPECT_EQ(ShownRows(rows, {false, "local machine"}), (std::vector<std::size_t>{1, 2}));  // place
   EXPECT_EQ(ShownRows(rows, {false, "Not valid"}), (std::vector<std::size_t>{2}));   // program file's facts
