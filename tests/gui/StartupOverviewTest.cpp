@@ -91,6 +91,8 @@ TEST(StartupOverviewTest, TwoThousandEntriesAreShownAtOnceGroupedByPlaceAndTheSe
                                                   std::to_string(i) + ".exe\" --background";
     snapshot.Add("Agent " + std::to_string(i), "", command, places[i % 3], 0);
   }
+  // Timed as from the menu's click: the rows made from the guard's snapshot, then the window.
+  const Clock::time_point start = Clock::now();
   const std::vector<TOverviewRow> rows = OverviewRows(snapshot, true);
   ASSERT_EQ(rows.size(), static_cast<std::size_t>(kEntries));
 
@@ -98,7 +100,6 @@ TEST(StartupOverviewTest, TwoThousandEntriesAreShownAtOnceGroupedByPlaceAndTheSe
   int linesAtFirst = 0, linesFound = 0;
   std::vector<std::string> first, found;
   std::string last, progressAtEnd, factsOfFirst;
-  const Clock::time_point start = Clock::now();
   std::atomic<bool> driven{false};
   std::thread driver([&] {
     const ScopeExit signal([&] { driven = true; });

@@ -258,7 +258,8 @@ void TfrmMain::Problems1Click() {
 
 void TfrmMain::CheckRegTimerTimer() {
   core_.CheckRegTimerTimer();
-  if (overview_ && !core_.Monitor().Checking())
+  // Rows are made only for a window that shows them: a check can come many times a minute.
+  if (overview_ && IsWindowVisible(overview_->Handle()) && !core_.Monitor().Checking())
     overview_->Renew(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
 
