@@ -76,6 +76,28 @@ TEST_F(EntryActionsTest, DisableWritesTaskManagersSwitchAndNamesWhatHasNoOffStat
   EXPECT_TRUE(host.errors.empty());
 }
 
+TEST_F(EntryActionsTest, DisableStopsAndDisablesAServiceWithoutRefusingItAndDeleteRefusesIt) {
+  windows.services.Add("Updater", platform::kServiceAutoStart, "C:\\up.exe");
+  windows.services.SetRunning("Updater", true);
+  windows.services.Add("Agent", platform::kServiceAutoStart, "C:\\agent.exe");
+  monitor.TakeSnapshot();
+  std::vector<std::string> notDisabled;
+  ASSERT_TRUE(monitor.DisableEntries({{102, "Updater"}}, notDisabled));
+  ASSERT_TRUE(monitor.DeleteEntries({{102, "Agent"}}));
+  const auto start = [&](const std::string& service) {
+    return windows.registry.Get(RootKey::LocalMachine, platform::kServicesKey + std::string("\\") + service, "Start")
+        ->data.at(0);
+  };
+  EXPECT_EQ(start("Updater"), platform::kServiceDisabled);
+  EXPECT_FALSE(windows.services.IsRunning("Updater"));
+  EXPECT_EQ(start("Agent"), platform::kServiceDisabled);
+  ASSERT_EQ(monitor.Refusals().size(), 1u);
+  EXPECT_EQ(monitor.Refusals()[0].valueName, "Agent");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_TRUE(host.errors.empty());
+}
+
 TEST_F(EntryActionsTest, DisableRegistersATaskWithItsSettingsSwitchOffAndLeavesItsTriggersAlone) {
   const std::string task =
       "<Task><Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers><Settings><Hidden>true</Hidden>"
