@@ -74,6 +74,11 @@ TEST_F(EntryActionsTest, DisableWritesTaskManagersSwitchAndNamesWhatHasNoOffStat
   monitor.CheckAllSections();
   EXPECT_TRUE(host.questions.empty());
   EXPECT_TRUE(host.errors.empty());
+
+  // The machine's switch, where the user may not write, is offered as administrator.
+  windows.registry.SetRights(RootKey::LocalMachine, kApprovedRun, {true, false});
+  ASSERT_TRUE(monitor.DisableEntries({{catalogue::kLocalMachineRun, "Sound"}}, notDisabled));
+  EXPECT_EQ(host.offers.size(), 1u);
 }
 
 TEST_F(EntryActionsTest, DisableStopsAndDisablesAServiceWithoutRefusingItAndDeleteRefusesIt) {
