@@ -47,8 +47,9 @@ TRequestedEntry RequestedEntryOf(const TStartup& entry, bool writtenBack) {
 }  // namespace
 
 TChangeMonitor::TChangeMonitor(const platform::Platform& platform, const TSwitches& switches, MonitorHost& host,
-                               TSectionWatches::Clock clock)
+                               TSectionWatches::Clock clock, TSettling settling)
     : clock_(clock),
+      settling_(settling),
       platform_(platform),
       switches_(switches),
       host_(host),
@@ -118,6 +119,7 @@ void TChangeMonitor::RenewAll() {
     TScope renewal(renewing_);
     renewalPending_ = false;
     snapshot_.Clear();
+    held_.clear();
     // What is read now is what the program saw: nothing of it changed while it was not running.
     offlineSections_ = catalogue::SectionSet{};
     const std::vector<Section> swept = SweepOrder();
@@ -155,6 +157,7 @@ void TChangeMonitor::AfterCheck() {
   if (Checking()) return;
   for (auto& [section, valueNames] : std::exchange(ownWrites_, {})) AcceptOwnWrite(section, valueNames);
   if (std::exchange(clearPending_, false)) ClearRefusals();
+  if (askHeld_) CheckHeld();
   if (renewalPending_) RenewAll();
 }
 
@@ -203,7 +206,85 @@ TChangeQuestion QuestionOf(const TDifference& difference) {
   const ChangeKind kind = AskedAs(difference);
   return TChangeQuestion{&Shown(difference), kind, kind == ChangeKind::Changed ? difference.before : nullptr};
 }
+
+// Taken as it stands, without a question: a kind the place does not ask about, or a removal
+// from a place Windows deletes each entry of as it runs it.
+bool TakenUnasked(const catalogue::TPlace& place, const TDifference& difference) {
+  return (place.runsOnce && difference.kind == ChangeKind::Removed) || !place.Asks(difference.kind) ||
+         difference.quiet;
+}
+
+// What a reading's differences are, to tell whether the place changed since the last reading.
+std::string DifferencesText(const catalogue::TPlace& place, const std::vector<TDifference>& differences) {
+  std::string text;
+  for (const TDifference& difference : differences) {
+    const TStartup& entry = difference.now ? *difference.now : *difference.before;
+    text += std::to_string(static_cast<int>(difference.kind)) + '\n' + entry.ValueName() + '\n' + entry.Command() +
+            '\n' + entry.ContentHash() + '\n';
+    // A service's start type and a task's switch count as a change; a value's type does not.
+    if (place.kind != catalogue::PlaceKind::Registry) text += std::to_string(entry.ValueType()) + '\n';
+  }
+  return text;
+}
 }  // namespace
+
+bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& comparison, bool offline) {
+  // An addition is asked at once, and the rest of its reading with it, grouped as ever.
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+  bool waits = false;
+  for (const TDifference& difference : comparison.differences) {
+    if (TakenUnasked(place, difference)) continue;
+    waits = AskedAs(difference) != ChangeKind::Added;
+    if (!waits) break;
+  }
+  if (!waits || offline || askHeld_ || settling_.quiet.count() <= 0) {
+    held_.erase(section);
+    return false;
+  }
+  const auto now = clock_();
+  const std::string differences = DifferencesText(place, comparison.differences);
+  const auto [held, first] = held_.try_emplace(section, Held{now, now, differences});
+  if (!first && held->second.differences != differences) {
+    held->second.changedAt = now;
+    held->second.differences = differences;
+  }
+  const auto due = held->second.Due(settling_);
+  if (now >= due) {
+    held_.erase(held);
+    return false;
+  }
+  // Not renewed: the snapshot keeps what was accepted, and the place is read again when due.
+  watches_.DueAt(section, due);
+  return true;
+}
+
+std::optional<std::chrono::milliseconds> TChangeMonitor::SettleWait() const {
+  if (held_.empty()) return std::nullopt;
+  auto due = held_.begin()->second.Due(settling_);
+  for (const auto& [section, held] : held_) due = std::min(due, held.Due(settling_));
+  return std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(due - clock_()));
+}
+
+void TChangeMonitor::AskHeldNow() {
+  if (held_.empty()) return;
+  askHeld_ = true;
+  if (Checking() || renewing_ > 0) return;  // after the check, in AfterCheck
+  CheckHeld();
+}
+
+void TChangeMonitor::CheckHeld() {
+  {
+    TScope scope(checking_);
+    struct Done {
+      bool& asking;
+      ~Done() { asking = false; }
+    } done{askHeld_};
+    for (const Section section : SweepOrder())
+      if (held_.count(section)) CheckSection(section);
+    held_.clear();  // a place no longer swept has nothing to ask
+  }
+  AfterCheck();
+}
 
 struct TChangeMonitor::Plan {
   std::map<const TStartup*, Outcome> decided;  // by fresh entry
@@ -219,7 +300,7 @@ void TChangeMonitor::CheckSection(Section section) {
   // "While Korvalis was not running" holds for the first comparison of each place after start.
   const bool offline = offlineSections_.Contains(section);
   offlineSections_ = offlineSections_.Without(section);
-  if (comparison.differences.empty()) return;
+  if (HoldsBack(section, comparison, offline) || comparison.differences.empty()) return;
   MarkDisabledInTaskManager(snapshot_, fresh, section);
 
   // All questions of the section are asked before anything of it is written back.
@@ -352,14 +433,12 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
   std::vector<std::size_t> updates;      // changes that may be a publisher's update
   for (std::size_t i = 0; i < differences.size(); ++i) {
     const TDifference& difference = differences[i];
-    // Windows deletes one as it runs it, at logon or whenever Explorer comes to it: a removal is
-    // what running it means, and putting it back would run it again.
-    if (place.runsOnce && difference.kind == ChangeKind::Removed) {
-      Log("Ran once", *difference.before);
+    if (TakenUnasked(place, difference)) {
+      // Windows deletes one as it runs it, at logon or whenever Explorer comes to it: a removal
+      // is what running it means, and putting it back would run it again.
+      if (place.runsOnce && difference.kind == ChangeKind::Removed) Log("Ran once", *difference.before);
       continue;
     }
-    // A kind of difference the place does not ask about is taken as it stands.
-    if (!place.Asks(difference.kind) || difference.quiet) continue;
     if (refusals_.Standing(section, difference)) {
       if (catalogue::IsBootOrSystemDriver(*difference.now)) {
         driversBack.push_back(i);
@@ -516,6 +595,7 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
   snapshot_.TakeSection(section);
   snapshot_.Adopt(stored.TakeSection(section));
   watches_.Disarm(section);
+  held_.erase(section);
   offlineSections_ = offlineSections_.With(section);
 }
 

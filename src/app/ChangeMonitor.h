@@ -1,7 +1,9 @@
 #pragma once
 // Compares fresh readings of the registry startup sections with the snapshot, asks the user
 // about every difference, and puts refused ones back.
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,10 +26,19 @@
 
 namespace korvalis::app {
 
+// How long a removal or a change waits for its place to be quiet before it is asked: a value
+// deleted and written again, or a file replaced by its copy, is then no question at all.
+struct TSettling {
+  std::chrono::milliseconds quiet{0};    // the place read with the same differences this long
+  std::chrono::milliseconds longest{0};  // asked by then, however often the place changes
+};
+// The program's: none (the default) asks at the check that finds the difference.
+constexpr TSettling kSettling{std::chrono::seconds(2), std::chrono::seconds(10)};
+
 class TChangeMonitor {
  public:
   TChangeMonitor(const platform::Platform& platform, const TSwitches& switches, MonitorHost& host,
-                 TSectionWatches::Clock clock = std::chrono::steady_clock::now);
+                 TSectionWatches::Clock clock = std::chrono::steady_clock::now, TSettling settling = {});
 
   // Takes the whole snapshot anew, accepting the present state; while a check is walking the
   // snapshot the renewal waits until the check has ended.
@@ -73,6 +84,14 @@ class TChangeMonitor {
   bool DeleteEntries(const std::vector<TEntryName>& entries);
   bool DisableEntries(const std::vector<TEntryName>& entries, std::vector<std::string>& notDisabled);
 
+  // Whether a place's removals or changes wait for it to be quiet, and how long until the first
+  // of them is due to be read again (zero when it is due now).
+  bool Settling() const { return !held_.empty(); }
+  std::optional<std::chrono::milliseconds> SettleWait() const;
+  // Asks at once what waits for its place to be quiet: with monitoring switched off nothing
+  // would check it again, and switching on takes each place as it stands. After a check under way.
+  void AskHeldNow();
+
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
   // What a check waits for: the system events of every watched key and folder.
   std::vector<std::uintptr_t> ChangeEvents() const { return watches_.NativeEvents(); }
@@ -113,6 +132,10 @@ class TChangeMonitor {
   void RenewSection(catalogue::Section section, catalogue::TStartups& fresh, catalogue::TStartups& restore,
                     const std::vector<Outcome>& outcomes, const std::vector<const catalogue::TStartup*>& failed);
   void RenewAll();
+  // Whether the differences wait for the place to be quiet: only removals and changes that
+  // would be asked, never at the first check after the start, and not past the settling's times.
+  bool HoldsBack(catalogue::Section section, const TSectionComparison& comparison, bool offline);
+  void CheckHeld();
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
   // stands where the place does not ask, or undone again as a standing refusal. offline: the
   // first check of the place after the start from the baseline.
@@ -156,6 +179,17 @@ class TChangeMonitor {
   void CarryOut(const catalogue::TStartups& restore, const std::vector<const catalogue::TStartup*>& now, bool refuse);
 
   TSectionWatches::Clock clock_;
+  TSettling settling_;
+  struct Held {
+    std::chrono::steady_clock::time_point since;      // first read so
+    std::chrono::steady_clock::time_point changedAt;  // its differences last read otherwise
+    std::string differences;                          // as read then, to tell a further change
+    std::chrono::steady_clock::time_point Due(const TSettling& settling) const {
+      return std::min(changedAt + settling.quiet, since + settling.longest);
+    }
+  };
+  std::map<catalogue::Section, Held> held_;  // not decided, not renewed: the snapshot keeps the accepted state
+  bool askHeld_ = false;
   platform::Platform platform_;
   const TSwitches& switches_;
   MonitorHost& host_;

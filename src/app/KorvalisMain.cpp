@@ -10,8 +10,12 @@
 
 namespace korvalis::app {
 
-TKorvalisMain::TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock)
-    : platform_(platform), host_(host), monitor_(platform, switches_, *this), log_(platform, std::move(clock)) {}
+TKorvalisMain::TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock,
+                             TSectionWatches::Clock monitorClock)
+    : platform_(platform),
+      host_(host),
+      monitor_(platform, switches_, *this, std::move(monitorClock), kSettling),
+      log_(platform, std::move(clock)) {}
 
 TKorvalisMain::~TKorvalisMain() = default;
 
@@ -115,7 +119,10 @@ void TKorvalisMain::SetMonitoring(bool monitoring) {
   // During a tick the timer stays off: its tick would run a second check inside the open
   // question of the first. The tick turns it on when it ends, if monitoring is on by then.
   if (ticking_ == 0) host_.SetTimerEnabled(monitoring);
-  if (monitoring) monitor_.TakeSnapshot();
+  if (monitoring)
+    monitor_.TakeSnapshot();
+  else
+    monitor_.AskHeldNow();
 }
 
 void TKorvalisMain::AcceptOwnChange() {
@@ -152,7 +159,9 @@ void TKorvalisMain::CheckRegTimerTimer() {
     // Shown once while it lasts; the guard keeps running.
     if (tickErrors_.Fresh(error.what())) ReportError(error);
   }
-  if (switches_.Monitoring) host_.SetTimerEnabled(true);
+  if (!switches_.Monitoring) return;
+  host_.SetTimerEnabled(true);
+  if (const auto wait = monitor_.SettleWait()) host_.CheckAfter(*wait);
 }
 
 std::vector<std::uintptr_t> TKorvalisMain::ChangeEvents() const {

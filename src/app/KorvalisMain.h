@@ -30,7 +30,8 @@ constexpr const char* kAskUpdatesValue = "AskUpdates";
 
 class TKorvalisMain : private MonitorHost {
  public:
-  TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock = TActivityLog::LocalTime);
+  TKorvalisMain(const platform::Platform& platform, MainHost& host, TActivityLog::Clock clock = TActivityLog::LocalTime,
+                TSectionWatches::Clock monitorClock = std::chrono::steady_clock::now);
   ~TKorvalisMain() override;
 
   // The main window's creation: first snapshot, event log writer, the switches compared with the

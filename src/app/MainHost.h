@@ -1,5 +1,6 @@
 #pragma once
 // What the resident program's logic needs from its hidden main window.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ class MainHost {
   virtual void SetTimerEnabled(bool enabled) = 0;
   // A check as soon as the message loop is free again, as if a change had been seen.
   virtual void CheckSoon() {}
+  // A check once the wait is over, for a change waiting for its place to be quiet; replaces the
+  // wait asked before, and switching the timer off drops it.
+  virtual void CheckAfter(std::chrono::milliseconds wait) { (void)wait; }
   virtual bool AskUser(const TChangeQuestion& question, bool whileNotRunning) = 0;
   virtual std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {
     return AskOneByOne(*this, changes, whileNotRunning);

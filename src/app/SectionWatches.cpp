@@ -137,7 +137,8 @@ catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections)
   catalogue::SectionSet due;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Watch& entry = watches_[sections[i]];
-    if (!entry.armed || fired_[i] || now - entry.armedAt >= kSafetyInterval) due = due.With(sections[i]);
+    if (!entry.armed || fired_[i] || now - entry.armedAt >= kSafetyInterval || (entry.dueAt && now >= *entry.dueAt))
+      due = due.With(sections[i]);
   }
   return due;
 }

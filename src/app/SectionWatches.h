@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,12 +26,15 @@ class TSectionWatches {
 
   // Arms the section's notification, just before the section is read.
   void Arm(catalogue::Section section);
-  // Of the sections given, those to read now: notified, never armed, or read a minute ago or more.
+  // Of the sections given, those to read now: notified, never armed, read a minute ago or more,
+  // or past the time DueAt named.
   catalogue::SectionSet Due(const std::vector<catalogue::Section>& sections);
   // The same for the six registry sections.
   catalogue::SectionSet Due();
   // The section is read at the next look, whatever its notification says.
   void Disarm(catalogue::Section section) { watches_[section] = Watch{}; }
+  // The section is read at the first look from then on, also when nothing changed; until it is armed again.
+  void DueAt(catalogue::Section section, std::chrono::steady_clock::time_point at) { watches_[section].dueAt = at; }
   // Whether the section changed since it was last armed; false for one that cannot be watched.
   bool Fired(catalogue::Section section);
   // The system events of the armed watches, for a message loop that sleeps until one fires.
@@ -45,6 +49,7 @@ class TSectionWatches {
     // missing key's nearest existing ancestor, then the only watch).
     std::unique_ptr<platform::ChangeWatch> ancestor;
     std::chrono::steady_clock::time_point armedAt{};
+    std::optional<std::chrono::steady_clock::time_point> dueAt;
     bool armed = false;
   };
   std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry);

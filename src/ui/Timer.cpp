@@ -14,4 +14,9 @@ void TTimer::SetEnabled(bool enabled) {
     KillTimer(window_, id_);
 }
 
+void TTimer::SetInterval(UINT interval) {
+  interval_ = interval;
+  if (enabled_) SetTimer(window_, id_, interval_, nullptr);
+}
+
 }  // namespace korvalis::ui

@@ -16,6 +16,8 @@ class TTimer {
   void SetEnabled(bool enabled);
   bool Enabled() const { return enabled_; }
   UINT Interval() const { return interval_; }
+  // An enabled timer starts a full new interval of the new length.
+  void SetInterval(UINT interval);
   UINT_PTR Id() const { return id_; }
   std::function<void()> OnTimer;
   void Tick() {

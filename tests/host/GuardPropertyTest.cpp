@@ -299,11 +299,14 @@ class GuardModel {
 
   void TakeSnapshot(Outcome& out) {
     pending_ = false;
+    held_.clear();
     for (Section section : kRegistrySections) Renew(section, out);
   }
 
+  // One sweep at the time now; a tick is a sweep, and more while something waits to settle.
   void Tick(const TickPlan& plan, const std::function<void(const Action&)>& perform, Outcome& out,
-            int& silentDifferences) {
+            int& silentDifferences, std::chrono::steady_clock::time_point now) {
+    now_ = now;
     checking_ = true;
     for (Section section : kSweep) CheckSection(section, plan, perform, out, silentDifferences);
     checking_ = false;
@@ -355,6 +358,7 @@ class GuardModel {
     for (const Entry& before : accepted)
       if (!FindEntry(fresh.entries, before.value)) differences.push_back({nullptr, &before, ChangeKind::Removed});
     differs = !differences.empty();
+    if (HoldsBack(section, differences)) return;
     const std::vector<bool> allowed = Decide(section, differences, plan, perform, out, silentDifferences);
     std::map<const Entry*, bool> allowedNow;
     for (std::size_t i = 0; i < differences.size(); ++i)
@@ -412,7 +416,7 @@ class GuardModel {
   std::vector<bool> Decide(Section section, const std::vector<Difference>& differences, const TickPlan& plan,
                            const std::function<void(const Action&)>& perform, Outcome& out, int& silentDifferences) {
     std::vector<bool> allowed(differences.size(), true);
-    std::vector<std::size_t> asked;
+    std::vector<std::size_t> asked, again;
     for (std::size_t i = 0; i < differences.size(); ++i) {
       const Entry* now = differences[i].now;
       // A RunOnce value gone is one Windows ran.
@@ -422,7 +426,7 @@ class GuardModel {
       }
       if (now && Refused(section, *now)) {
         allowed[i] = false;
-        if (switches_.Logs) out.log.push_back("Undone again: " + now->name + " " + now->command);
+        again.push_back(i);
       } else {
         asked.push_back(i);
       }
@@ -455,6 +459,9 @@ class GuardModel {
         log(i);
       }
     }
+    // Told once the questions are answered and the section written back.
+    for (const std::size_t i : again)
+      if (switches_.Logs) out.log.push_back("Undone again: " + differences[i].now->name + " " + differences[i].now->command);
     for (const std::size_t i : asked)
       if (!allowed[i] && differences[i].now && !Refused(section, *differences[i].now))
         refusals_.push_back({section, differences[i].now->value, differences[i].now->command});
@@ -462,6 +469,36 @@ class GuardModel {
   }
 
   bool Refused(Section section, const Entry& now) const { return Refused(section, now.value, now.command); }
+
+  // Removals and changes that would be asked wait until the section has been read with the same
+  // differences for the settling time, or for its longest wait since first read so; an addition
+  // is asked at once with the rest of its reading.
+  template <class Difference>
+  bool HoldsBack(Section section, const std::vector<Difference>& differences) {
+    bool waits = false;
+    std::string text;
+    for (const Difference& difference : differences) {
+      const Entry& entry = difference.now ? *difference.now : *difference.before;
+      text += std::to_string(static_cast<int>(difference.kind)) + "\n" + entry.value + "\n" + entry.command + "\n";
+      if (catalogue::PlaceOf(section)->runsOnce && difference.kind == ChangeKind::Removed) continue;
+      waits = difference.kind != ChangeKind::Added;
+      if (!waits) break;
+    }
+    const auto held = held_.find(section);
+    if (!waits) {
+      if (held != held_.end() && differences.empty()) ++cameBack;
+      if (held != held_.end()) held_.erase(held);
+      return false;
+    }
+    if (held == held_.end()) {
+      held_[section] = Held{now_, now_, text};
+      return true;
+    }
+    if (held->second.text != text) held->second = Held{held->second.since, now_, text};
+    if (now_ < std::min(held->second.changedAt + kSettling.quiet, held->second.since + kSettling.longest)) return true;
+    held_.erase(held);
+    return false;
+  }
 
  public:
   bool Refused(Section section, const std::string& value, const std::string& command) const {
@@ -499,6 +536,16 @@ class GuardModel {
   std::vector<Refusal> refusals_;
   bool checking_ = false;
   bool pending_ = false;
+  struct Held {
+    std::chrono::steady_clock::time_point since, changedAt;
+    std::string text;
+  };
+  std::map<Section, Held> held_;
+  std::chrono::steady_clock::time_point now_{};
+
+ public:
+  bool Settling() const { return !held_.empty(); }
+  int cameBack = 0;  // held sections read again without their differences
 };
 
 // ---- One random sequence -------------------------------------------------------------------
@@ -663,6 +710,17 @@ class Sequence {
     }
   }
 
+  // A program writing an entry back as it was accepted, as an installer does after deleting it.
+  Action PutBack() {
+    for (const Section section : kRegistrySections)
+      for (const Entry& entry : guard_.Accepted(section)) {
+        const StoredValue* value = model_.Key(section).Find(entry.value);
+        if (!value || !IsString(value->type) || !Same(TextOf(value->data), entry.command))
+          return Mutate({Put(section, entry.value, platform::kRegSz, SzBytes(entry.command))});
+      }
+    return RandomMutation();
+  }
+
   TickPlan RandomPlan() {
     TickPlan plan;
     plan.defaultAnswer = random_.Chance(50);
@@ -781,18 +839,40 @@ class Sequence {
         for (const Mutation& m : action.mutations) touchedWhileAsking.insert(m.section);
       }
     };
-    try {
-      monitor_.CheckAllSections();
-    } catch (const std::exception& error) {
-      Fail(std::string("an exception escaped CheckAllSections: ") + error.what());
-    } catch (...) {
-      Fail("an exception escaped CheckAllSections");
-    }
-    host_.whileAsking = nullptr;
-
     Outcome expected;
     int silent = 0;
-    guard_.Tick(plan, [&](const Action& action) { PerformInModel(action, expected); }, expected, silent);
+    const auto sweep = [&] {
+      try {
+        monitor_.CheckAllSections();
+      } catch (const std::exception& error) {
+        Fail(std::string("an exception escaped CheckAllSections: ") + error.what());
+      } catch (...) {
+        Fail("an exception escaped CheckAllSections");
+      }
+      guard_.Tick(plan, [&](const Action& action) { PerformInModel(action, expected); }, expected, silent, now_);
+      if (monitor_.Settling() != guard_.Settling())
+        Fail(guard_.Settling() ? "a removal or change was decided before its place was quiet"
+                               : "a removal or change still waits once its place was quiet");
+    };
+    sweep();
+    // While something waits to settle, the program ticks again when it is due; the place may be
+    // changed meanwhile, or written back as it was.
+    for (int more = 0; guard_.Settling() && failure_.empty(); ++more) {
+      coverage_.Add("waited for the place to be quiet");
+      if (more * kSettling.quiet > kSettling.longest) Fail("a removal or change waited past the longest wait");
+      if (random_.Chance(60)) {
+        const Action action = random_.Chance(50) ? RandomMutation() : PutBack();
+        history_.push_back("  while settling: " + action.Describe());
+        Outcome ignored;
+        Perform(action, ignored);
+        PerformInModel(action, expected);
+        for (const Mutation& m : action.mutations) touchedWhileAsking.insert(m.section);
+      }
+      now_ += kSettling.quiet;
+      sweep();
+    }
+    host_.whileAsking = nullptr;
+    coverage_.Add("came back while waiting", std::exchange(guard_.cameBack, 0));
 
     coverage_.Add("tick");
     coverage_.Add("difference accepted silently", silent);
@@ -954,7 +1034,8 @@ class Sequence {
   platform::memory::MemoryWindows windows_;
   TSwitches switches_;
   ScriptedHost host_;
-  TChangeMonitor monitor_{windows_.platform(), switches_, host_};
+  std::chrono::steady_clock::time_point now_{std::chrono::hours(1)};
+  TChangeMonitor monitor_{windows_.platform(), switches_, host_, [this] { return now_; }, kSettling};
   RegistryModel model_;
   TSwitches modelSwitches_;
   GuardModel guard_;
@@ -1005,7 +1086,8 @@ TEST_P(GuardPropertyTest, RandomRegistryChangesNeverGetPastTheGuardUnasked) {
                            "problem reported", "write-back refused by a locked key",
                            "something done while a question is open", "huge data", "name at the length limit",
                            "rename in letter case only", "key deleted", "default value asked", "grouped question",
-                           "refusal undone again", "checked on each change"})
+                           "refusal undone again", "checked on each change", "waited for the place to be quiet",
+                           "came back while waiting"})
     EXPECT_GT(coverage[what], 0) << what;
 }
 

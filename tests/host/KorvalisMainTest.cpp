@@ -34,8 +34,10 @@ class RecordingHost : public MainHost {
   }
   void ReportError(const std::exception& error) override { errors.push_back(error.what()); }
   void Notify(const std::string& text) override { notices.push_back(text); }
+  void CheckAfter(std::chrono::milliseconds wait) override { checkAfter.push_back(wait); }
 
   bool timerEnabled = false;
+  std::vector<std::chrono::milliseconds> checkAfter;
   int timerSwitches = 0;
   bool answer = true;
   std::function<void()> whileAsking;
@@ -57,8 +59,9 @@ class KorvalisMainTest : public ::testing::Test {
 
   platform::memory::MemoryWindows windows;
   RecordingHost host;
+  std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
   std::unique_ptr<TKorvalisMain> main =
-      std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); });
+      std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); }, [this] { return now; });
 };
 
 }  // namespace
@@ -128,9 +131,16 @@ TEST_F(KorvalisMainTest, SwitchesThatCannotBeSavedAreReportedAndTheClosingRecord
 }
 
 TEST_F(KorvalisMainTest, SwitchingMonitoringOffStopsTheChecksAndOnTakesANewSnapshot) {
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Held", "C:\\h.exe");
   main->FormCreate();
+  // A removal waiting for its place to be quiet is asked as monitoring goes off, not taken.
+  windows.registry.Remove(RootKey::CurrentUser, kRunKey, "Held");
+  main->CheckRegTimerTimer();
+  EXPECT_TRUE(host.asked.empty());
   main->SetMonitoring(false);
+  EXPECT_EQ(host.asked, (std::vector<std::string>{"Held"}));
   EXPECT_FALSE(host.timerEnabled);
+  host.asked.clear();
   windows.registry.PutString(RootKey::CurrentUser, kRunKey, "WhileOff", "C:\\w.exe");
   main->SetMonitoring(true);
   EXPECT_TRUE(host.timerEnabled);
@@ -248,7 +258,7 @@ TEST_F(KorvalisMainTest, AnotherProgramsChangeOfTheSwitchesIsAskedAtStartBeforeI
   main->FormDestroy();
   const auto restart = [&] {
     main.reset();
-    main = std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); });
+    main = std::make_unique<TKorvalisMain>(windows.platform(), host, [] { return std::string("T"); }, [this] { return now; });
     host.asked.clear();
     main->FormCreate();
   };
@@ -272,9 +282,14 @@ TEST_F(KorvalisMainTest, AnotherProgramsChangeOfTheSwitchesIsAskedAtStartBeforeI
   EXPECT_TRUE(main->Switches().AllPlaces);
   EXPECT_TRUE(host.timerEnabled);
 
-  // Allowed while running: the switch in force follows the registry.
+  // Allowed while running: the switch in force follows the registry. The change is asked once
+  // the place has been quiet, at the tick the host is asked for.
   host.answer = true;
   windows.registry.PutString(RootKey::CurrentUser, kSwitchesKey, "Logs", "1");
+  main->CheckRegTimerTimer();
+  EXPECT_EQ(host.asked.size(), 3u);
+  EXPECT_EQ(host.checkAfter, (std::vector<std::chrono::milliseconds>{kSettling.quiet}));
+  now += kSettling.quiet;
   main->CheckRegTimerTimer();
   EXPECT_EQ(host.asked.size(), 4u);
   EXPECT_TRUE(main->Switches().Logs);

@@ -1,5 +1,6 @@
 #include "app/win32/Korvalis.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/InstallCheck.h"
@@ -16,6 +17,7 @@ using namespace ui;
 
 namespace {
 constexpr UINT_PTR kCheckTimerId = 1;
+constexpr UINT_PTR kSettleTimerId = 2;
 // Posted to start a check once the message loop is free, as a fired change event would.
 constexpr UINT kCheckSoonMessage = WM_APP + 1;
 }
@@ -35,6 +37,12 @@ void TfrmMain::BuildControls() {
   CheckRegTimer = std::make_unique<TTimer>(Handle(), kCheckTimerId, static_cast<UINT>(safety.count()));
   CheckRegTimer->OnTimer = [this] { CheckRegTimerTimer(); };
   AddTimer(*CheckRegTimer);
+  SettleTimer = std::make_unique<TTimer>(Handle(), kSettleTimerId);
+  SettleTimer->OnTimer = [this] {
+    SettleTimer->SetEnabled(false);
+    CheckRegTimerTimer();
+  };
+  AddTimer(*SettleTimer);
   BuildMenu();
   trayIcon_.reset(
       static_cast<HICON>(LoadImageA(Application().Handle(), "TRAYICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -158,6 +166,16 @@ void TfrmMain::KorvalisOptions1Click() {
 
 void TfrmMain::SetTimerEnabled(bool enabled) {
   if (CheckRegTimer) CheckRegTimer->SetEnabled(enabled);
+  if (SettleTimer && !enabled) SettleTimer->SetEnabled(false);
+}
+
+void TfrmMain::CheckAfter(std::chrono::milliseconds wait) {
+  if (!SettleTimer) return;
+  // The system's shortest interval is 10 ms; the safety read comes anyway after a minute.
+  const auto safety = std::chrono::duration_cast<std::chrono::milliseconds>(TSectionWatches::kSafetyInterval);
+  const auto interval = std::clamp<std::chrono::milliseconds::rep>(wait.count(), USER_TIMER_MINIMUM, safety.count());
+  SettleTimer->SetInterval(static_cast<UINT>(interval));
+  SettleTimer->SetEnabled(true);
 }
 
 bool TfrmMain::AskUser(const TChangeQuestion& question, bool whileNotRunning) {

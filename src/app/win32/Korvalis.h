@@ -58,6 +58,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   bool Closing() const override { return ui::Application().Terminated(); }
   bool ConfirmRisk(const std::string& question) override;
   void CheckSoon() override;
+  void CheckAfter(std::chrono::milliseconds wait) override;
   void ReportError(const std::exception& error) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override;
   platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
@@ -69,6 +70,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   const catalogue::SearchPath& searchPath_;
   TKorvalisMain core_;
   std::unique_ptr<ui::TTimer> CheckRegTimer;
+  std::unique_ptr<ui::TTimer> SettleTimer;  // one tick, when a change waiting for its place to be quiet is due
   ui::TPopupMenu PopupMenu1;
   ui::UniqueIcon trayIcon_;
   ui::TWin32TrayApi trayApi_;
