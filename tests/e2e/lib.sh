@@ -75,10 +75,10 @@ start() {
   wait_for "the stored baseline" baseline_exists
   sleep 0.5
 }
-close_from_tray() {  # the tray menu: Up three times passes the two items added after it, then Enter
+close_from_tray() {  # the tray menu: Up four times passes the three items added after it, then Enter
   drive tray 204 205 &
   sleep 1
-  drive menu 38 38 38 13
+  drive menu 38 38 38 38 13
   wait
   for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
 }

@@ -94,12 +94,12 @@ wait_for "the refused second value to go" no_value "$RUN" Second
 # dialog as a No, and the refused addition is undone before the program ends.
 wine reg add "$RUN" /v LastMinute /d 'C:\Tools\late.exe' /f >/dev/null
 drive wait "$DIALOG" || failures=$((failures + 1))
-# The tray menu: a right click opens it; Up three times (past the two items added after it)
+# The tray menu: a right click opens it; Up four times (past the three items added after it)
 # then Enter chooses "Close Korvalis".
 drive tray 204 205 &
 sleep 1
 screenshot tray-menu
-drive menu 38 38 38 13
+drive menu 38 38 38 38 13
 wait
 for _ in $(seq 1 50); do kill -0 "$korvalis_pid" 2>/dev/null || break; sleep 0.2; done
 check "Close Korvalis ends the program" "ended" "$(kill -0 "$korvalis_pid" 2>/dev/null && echo running || echo ended)"
