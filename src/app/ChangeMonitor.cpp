@@ -120,6 +120,7 @@ void TChangeMonitor::RenewAll() {
     renewalPending_ = false;
     snapshot_.Clear();
     held_.clear();
+    cameBack_.clear();
     // What is read now is what the program saw: nothing of it changed while it was not running.
     offlineSections_ = catalogue::SectionSet{};
     const std::vector<Section> swept = SweepOrder();
@@ -238,12 +239,16 @@ bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& compar
     if (!waits) break;
   }
   if (!waits || offline || askHeld_ || settling_.quiet.count() <= 0) {
-    held_.erase(section);
+    const auto held = held_.find(section);
+    if (held != held_.end() && comparison.differences.empty())
+      cameBack_[section] = std::make_pair(held->second.since, clock_());
+    if (held != held_.end()) held_.erase(held);
     return false;
   }
   const auto now = clock_();
   const std::string differences = DifferencesText(place, comparison.differences);
   const auto [held, first] = held_.try_emplace(section, Held{now, now, differences});
+  if (first) held->second.since = FirstSeen(section, now);
   if (!first && held->second.differences != differences) {
     held->second.changedAt = now;
     held->second.differences = differences;
@@ -256,6 +261,17 @@ bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& compar
   // Not renewed: the snapshot keeps what was accepted, and the place is read again when due.
   watches_.DueAt(section, due);
   return true;
+}
+
+std::chrono::steady_clock::time_point TChangeMonitor::FirstSeen(Section section,
+                                                                std::chrono::steady_clock::time_point now) {
+  // A change undone for a moment now and then, to start its wait anew each time, is still asked
+  // by the longest wait from when it was first read; a place back that long starts afresh.
+  const auto back = cameBack_.find(section);
+  if (back == cameBack_.end()) return now;
+  const auto [since, backAt] = back->second;
+  cameBack_.erase(back);
+  return now - backAt < settling_.longest ? since : now;
 }
 
 std::optional<std::chrono::milliseconds> TChangeMonitor::SettleWait() const {
@@ -596,6 +612,7 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
   snapshot_.Adopt(stored.TakeSection(section));
   watches_.Disarm(section);
   held_.erase(section);
+  cameBack_.erase(section);
   offlineSections_ = offlineSections_.With(section);
 }
 

@@ -189,6 +189,12 @@ class TChangeMonitor {
     }
   };
   std::map<catalogue::Section, Held> held_;  // not decided, not renewed: the snapshot keeps the accepted state
+  // When a place that came back as accepted was first read changed, and when it came back: a
+  // wait does not start anew while it keeps coming and going.
+  std::map<catalogue::Section,
+           std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>>
+      cameBack_;
+  std::chrono::steady_clock::time_point FirstSeen(catalogue::Section section, std::chrono::steady_clock::time_point now);
   bool askHeld_ = false;
   platform::Platform platform_;
   const TSwitches& switches_;

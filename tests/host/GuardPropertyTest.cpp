@@ -300,6 +300,7 @@ class GuardModel {
   void TakeSnapshot(Outcome& out) {
     pending_ = false;
     held_.clear();
+    back_.clear();
     for (Section section : kRegistrySections) Renew(section, out);
   }
 
@@ -486,12 +487,21 @@ class GuardModel {
     }
     const auto held = held_.find(section);
     if (!waits) {
-      if (held != held_.end() && differences.empty()) ++cameBack;
+      if (held != held_.end() && differences.empty()) {
+        ++cameBack;
+        back_[section] = {held->second.since, now_};
+      }
       if (held != held_.end()) held_.erase(held);
       return false;
     }
     if (held == held_.end()) {
-      held_[section] = Held{now_, now_, text};
+      // Back as accepted for a moment: the wait keeps its start for as long as the longest wait.
+      const auto back = back_.find(section);
+      const bool keeps = back != back_.end() && now_ - back->second.second < kSettling.longest;
+      const auto since = keeps ? back->second.first : now_;
+      if (back != back_.end()) back_.erase(back);
+      if (now_ >= since + kSettling.longest) return false;
+      held_[section] = Held{since, now_, text};
       return true;
     }
     if (held->second.text != text) held->second = Held{held->second.since, now_, text};
@@ -541,6 +551,7 @@ class GuardModel {
     std::string text;
   };
   std::map<Section, Held> held_;
+  std::map<Section, std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>> back_;
   std::chrono::steady_clock::time_point now_{};
 
  public:

@@ -100,6 +100,19 @@ TEST_F(SettleTest, AChangeThatUndoesItselfAsksNothingAndOneThatStaysIsAskedOnceT
   }
   EXPECT_EQ(waited, kSettling.longest + 1s);  // the first change was read a second after the quiet tick
   EXPECT_EQ(asked, Asked{"Change Busy C:\\Busy11.exe"});
+
+  // Nor does one undone for a moment now and then start its wait anew each time.
+  const auto first = now + 1s;
+  Asked flipped;
+  for (int round = 0; flipped.empty() && round < 20; ++round) {
+    Put("Busy", "C:\\Temp\\evil.exe");
+    flipped = TickAfter(1s);
+    if (!flipped.empty()) break;
+    Put("Busy", "C:\\Busy11.exe");
+    EXPECT_EQ(TickAfter(500ms), Asked{});
+  }
+  EXPECT_EQ(flipped, Asked{"Change Busy C:\\Temp\\evil.exe"});
+  EXPECT_LE(now - first, kSettling.longest + 1s);
 }
 
 }  // namespace korvalis::app
