@@ -77,7 +77,7 @@ class Month {
   app::TSwitches switches;
   CountingHost host;
   std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
-  app::TChangeMonitor monitor{windows.platform(), switches, host, [this] { return now; }};
+  app::TChangeMonitor monitor{windows.platform(), switches, host, [this] { return now; }, app::kSettling};
   std::string startup = windows.shell.SpecialFolderPath(platform::kCsidlStartup, 0);
 };
 

@@ -230,13 +230,17 @@ std::string DifferencesText(const catalogue::TPlace& place, const std::vector<TD
 }  // namespace
 
 bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& comparison, bool offline) {
-  // An addition is asked at once, and the rest of its reading with it, grouped as ever.
+  // An addition is asked at once, and the rest of its reading with it, grouped as ever. A
+  // removal taken unasked waits too: a task registered anew is deleted, then made again.
   const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   bool waits = false;
   for (const TDifference& difference : comparison.differences) {
-    if (TakenUnasked(place, difference)) continue;
-    waits = AskedAs(difference) != ChangeKind::Added;
-    if (!waits) break;
+    const bool added = AskedAs(difference) == ChangeKind::Added;
+    if (added && !TakenUnasked(place, difference)) {
+      waits = false;
+      break;
+    }
+    waits = waits || !added;
   }
   if (!waits || offline || askHeld_ || settling_.quiet.count() <= 0) {
     const auto held = held_.find(section);

@@ -481,7 +481,6 @@ class GuardModel {
     for (const Difference& difference : differences) {
       const Entry& entry = difference.now ? *difference.now : *difference.before;
       text += std::to_string(static_cast<int>(difference.kind)) + "\n" + entry.value + "\n" + entry.command + "\n";
-      if (catalogue::PlaceOf(section)->runsOnce && difference.kind == ChangeKind::Removed) continue;
       waits = difference.kind != ChangeKind::Added;
       if (!waits) break;
     }

@@ -15,6 +15,9 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr const char* kUserStartup = "C:\\users\\alice\\Start Menu\\Programs\\Startup";
+constexpr const char* kTask =
+    "<?xml version=\"1.0\"?><Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers>"
+    "<LogonTrigger/></Triggers><Actions><Exec><Command>C:\\Updater\\update.exe</Command></Exec></Actions></Task>";
 
 class SettleTest : public ::testing::Test {
  protected:
@@ -58,6 +61,7 @@ TEST_F(SettleTest, AChangeThatUndoesItselfAsksNothingAndOneThatStaysIsAskedOnceT
   const std::vector<std::uint8_t> script = {'e', 'c', 'h', 'o'};
   for (const char* name : {"Back", "Gone", "Moved", "Busy"}) Put(name, std::string("C:\\") + name + ".exe");
   windows.files.AddFile(file, script);
+  windows.tasks.AddTask("\\Updater", kTask);
   monitor.TakeSnapshot();
 
   // Deleted and written again with the same data within a second: nothing asked, nothing logged.
@@ -73,6 +77,11 @@ TEST_F(SettleTest, AChangeThatUndoesItselfAsksNothingAndOneThatStaysIsAskedOnceT
   windows.files.RemoveFile(file);
   EXPECT_EQ(TickAfter(0ms), Asked{});
   windows.files.AddFile(file, script);
+  EXPECT_EQ(TickAfter(kSettling.quiet), Asked{});
+  // A task registered anew: its removal, taken unasked, waits too, so the task made again is no addition.
+  windows.tasks.DeleteTask("\\Updater");
+  EXPECT_EQ(TickAfter(200ms), Asked{});
+  windows.tasks.AddTask("\\Updater", kTask);
   EXPECT_EQ(TickAfter(kSettling.quiet), Asked{});
   EXPECT_TRUE(host.log.empty());
 
