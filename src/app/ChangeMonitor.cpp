@@ -801,6 +801,14 @@ bool TChangeMonitor::ConfirmChange(const TChangeQuestion& question, bool offline
   const bool allowed = host_.AskUser(question, offline);
   byUser = !host_.Closing();
   RecordAnswer(host_, entry, allowed);
+  const std::string alwaysAllow = host_.TakeAlwaysAllow();
+  if (allowed && byUser && !alwaysAllow.empty() && RuleMayCover(entry)) {
+    try {
+      ChangeAllowRule(TAllowRule{entry.GetSection(), entry.ValueName(), alwaysAllow}, true);
+    } catch (const std::exception& error) {
+      host_.ReportError(error);
+    }
+  }
   Log(catalogue::ChangeKindNames[static_cast<int>(question.kind)], entry);
   return allowed;
 }

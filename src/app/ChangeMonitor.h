@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/AdministratorUndo.h"
+#include "app/AllowRules.h"
 #include "app/Baseline.h"
 #include "app/CompareSection.h"
 #include "app/ElevatedRequest.h"
@@ -69,6 +70,10 @@ class TChangeMonitor {
   const std::vector<TUndoOperation>& PendingUndos() const { return administrator_.Waiting(); }
   // Tries them again through the elevated copy.
   void UndoPendingAsAdministrator();
+  // The rules that allow changes of one entry signed by one signer, as accepted.
+  std::vector<TAllowRule> AllowRules() const { return RulesIn(snapshot_); }
+  // Writes the rule (added) or deletes it, as the program's own change; raises the write's error.
+  void ChangeAllowRule(const TAllowRule& rule, bool added);
   // How long a check waits for the files that tell an update; longer, and the change is asked.
   static constexpr std::chrono::milliseconds kUpdateCheckLimit{3000};
   // More differences than this in one check are asked in one question.
@@ -157,6 +162,11 @@ class TChangeMonitor {
   std::vector<std::size_t> TellUpdates(const std::vector<TDifference>& differences,
                                        const std::vector<std::size_t>& candidates);
   std::string RecordedSigner(const std::string& programFile) const;
+  // The changes among candidates whose program file is signed as a rule of the user's says are
+  // taken unasked; the others are returned, to be asked.
+  std::vector<std::size_t> AllowByRules(const std::vector<TDifference>& differences,
+                                        const std::vector<std::size_t>& candidates,
+                                        const std::vector<TAllowRule>& rules);
   // One question; false also when the program is ending, which byUser then tells.
   bool ConfirmChange(const TChangeQuestion& question, bool offline, bool& byUser);
   void Log(const std::string& what, const catalogue::TStartup& entry);

@@ -62,6 +62,7 @@ class TKorvalisMain : private MonitorHost {
   // The events whose firing starts a check now; none while checks are off or one is under way.
   std::vector<std::uintptr_t> ChangeEvents() const;
   const TChangeMonitor& Monitor() const { return monitor_; }
+  void ChangeAllowRule(const TAllowRule& rule, bool added) { monitor_.ChangeAllowRule(rule, added); }
   void ClearRefusals() { monitor_.ClearRefusals(); }
   void UndoPendingAsAdministrator() { monitor_.UndoPendingAsAdministrator(); }
   // The overview's actions, as TChangeMonitor carries them out; false while a check is under way.
@@ -96,6 +97,7 @@ class TKorvalisMain : private MonitorHost {
   void WriteRecord(TDecision decision, const TRecordedEntry& entry, const std::string& detail);
   std::string SignerOf(const std::string& programFile);
   bool Closing() const override { return host_.Closing(); }
+  std::string TakeAlwaysAllow() override { return host_.TakeAlwaysAllow(); }
   bool ConfirmRisk(const std::string& question) override { return host_.ConfirmRisk(question); }
   void SettingAllowed(const std::string& valueName) override;
   bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {

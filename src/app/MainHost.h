@@ -27,6 +27,8 @@ class MainHost {
   virtual void Notify(const std::string& text) { (void)text; }
   // The program is ending: every question now ends as No, and that No is not the user's.
   virtual bool Closing() const { return false; }
+  // After a Yes to one question: the signer ticked to be always allowed for it; empty for none.
+  virtual std::string TakeAlwaysAllow() { return std::string(); }
   virtual bool ConfirmRisk(const std::string& question) {
     (void)question;
     return false;

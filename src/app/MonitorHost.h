@@ -77,6 +77,9 @@ class MonitorHost {
   // The window the system's prompt for administrator rights belongs to.
   virtual platform::WindowHandle OwnerWindow() const { return 0; }
   virtual void WriteLog(const std::string& line) = 0;
+  // After a Yes to one question: the signer the user chose to always allow for that entry
+  // ("Always allow changes of this entry signed by ..."); empty for none.
+  virtual std::string TakeAlwaysAllow() { return std::string(); }
   // The application's central error report.
   virtual void ReportError(const std::exception& error) = 0;
 };

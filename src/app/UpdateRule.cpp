@@ -31,10 +31,6 @@ std::optional<std::vector<unsigned long>> VersionOf(const std::string& name) {
   return std::nullopt;
 }
 
-bool LocalAbsolute(const std::string& path) {
-  return path.size() > 3 && path[1] == ':' && path[2] == '\\' && text::KindOfPath(path) == text::PathKind::Local;
-}
-
 bool ProgramOrLibrary(const std::string& name) {
   const std::string upper = text::UpperAscii(name);
   const auto dot = upper.rfind('.');
@@ -55,6 +51,10 @@ std::optional<std::string> ValidSigner(platform::FileInspector& inspector, const
 
 }  // namespace
 
+bool InspectablePath(const std::string& path) {
+  return path.size() > 3 && path[1] == ':' && path[2] == '\\' && text::KindOfPath(path) == text::PathKind::Local;
+}
+
 bool LaterVersionFolder(const std::string& earlier, const std::string& later) {
   if (!text::SameTextAscii(text::FileDir(earlier), text::FileDir(later))) return false;
   const auto from = VersionOf(text::FileNamePart(earlier));
@@ -71,7 +71,7 @@ bool MayBeUpdate(const catalogue::TStartup& before, const catalogue::TStartup& n
   if (catalogue::CommandParams(before.Command()) != catalogue::CommandParams(now.Command())) return false;
   const std::string& earlier = before.ProgramFile();
   const std::string& program = now.ProgramFile();
-  if (!LocalAbsolute(earlier) || !LocalAbsolute(program)) return false;
+  if (!InspectablePath(earlier) || !InspectablePath(program)) return false;
   if (!text::SameTextAscii(text::FileNamePart(earlier), text::FileNamePart(program))) return false;
   const std::string from = text::FileDir(earlier), to = text::FileDir(program);
   return text::SameTextAscii(from, to) || LaterVersionFolder(from, to);

@@ -16,6 +16,8 @@ namespace korvalis::app {
 // What the two entries tell by their commands alone: a host's payload, a boot or system
 // driver, other arguments, another file name or a folder elsewhere is never an update.
 bool MayBeUpdate(const catalogue::TStartup& before, const catalogue::TStartup& now);
+// A program file given by a local absolute path: one whose signature may be looked at.
+bool InspectablePath(const std::string& path);
 // Two folders beside each other whose names are versions, the later one higher:
 // "...\App\1.2.0" then "...\App\1.3.0"; never a lower one, which would bring old flaws back.
 bool LaterVersionFolder(const std::string& earlier, const std::string& later);

@@ -282,6 +282,7 @@ std::vector<Row> Rows() {
       Key(108, 1070, 1070, kFurther, "Local Machine Startup Approved Run32", HKLM, Under(kVersion, "Explorer\\StartupApproved\\Run32")).SixtyFourBitView().Approves(kNativeViewBits == 64 ? kLocalMachineRunOther : kLocalMachineRun),
       Key(109, 1080, 1080, kFurther, "Current User Startup Approved Startup Folder", HKCU, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).Approves(kCurrentUserStartupFolder),
       Key(110, 1090, 1090, kFurther, "Local Machine Startup Approved Startup Folder", HKLM, Under(kVersion, "Explorer\\StartupApproved\\StartupFolder")).SixtyFourBitView().Approves(kLocalMachineStartupFolder),
+      Key(111, 310, 6, kFurther, "Korvalis Allow Rules", HKCU, "Software\\Brenmoor\\Korvalis\\Allow Rules").AsText().AsksAlways(),
   };
 }
 

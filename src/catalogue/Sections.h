@@ -41,6 +41,8 @@ constexpr Section kLocalMachineStartupLocation = 26;
 // 27 to 31: the machine places of 16, 17, 20, 21 and 26 in the other registry view.
 // Korvalis's own switches, guarded whatever they say.
 constexpr Section kKorvalisSettings = 32;
+// The user's rules that allow changes of one entry signed by one signer, guarded as the switches.
+constexpr Section kKorvalisAllowRules = 111;
 
 // The section's display name, for every place; empty text for a number no place has.
 const char* SectionName(Section section);

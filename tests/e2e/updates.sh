@@ -3,7 +3,7 @@
 # program, or a program of another folder, is asked. The signed sample stands for the publisher's
 # program, under a root the prefix is made to trust.
 source "$(dirname "$0")/lib.sh"
-KORVALIS=$1 DRIVER=$2 PROBE=$3
+KORVALIS=$1 DRIVER=$2 PROBE=$3 ARTIFACTS=$4
 DIALOG="Startup Programs Changed"
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 APP='C:\Program Files\Acme\Browser'
@@ -12,7 +12,9 @@ install() {  # install VERSION FILE [SOURCE]: the signed sample, or SOURCE, as V
   mkdir -p "$folder"
   cp "${3:-$BUILD_DIR/tests/signatures/trusted.exe}" "$folder/$2"
 }
-browser() { echo "\"$APP\\$1\\browser.exe\" --background"; }
+browser() { echo "\"$APP\\$1\\browser.exe\" ${2:---background}"; }
+screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
+in_log() { log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1); [ -n "$log" ] && grep -qF "$1" "$log"; }
 
 fresh_prefix e2e-updates-prefix
 win "$PROBE" trust-samples || failures=$((failures + 1))
@@ -37,6 +39,43 @@ install 1.4.0 browser.exe
 install 1.4.0 helper.dll "$BUILD_DIR/tests/korvalis_probe.exe"
 wine reg add "$RUN" /v Browser /d "$(browser 1.4.0)" /f >/dev/null
 answer_question "an update beside an unsigned library" Browser "$(browser 1.4.0)" "Current User Run" changed Yes
+
+# Ticked in a question: later changes of the entry signed so are allowed unasked.
+ALWAYS="Always allow changes of this entry signed by Korvalis Test Publisher"
+RULES='HKCU\Software\Brenmoor\Korvalis\Allow Rules'
+offered() { drive checks "$DIALOG" | grep -qF "$ALWAYS"; }
+install 1.5.0 browser.exe
+wine reg add "$RUN" /v Browser /d "$(browser 1.5.0 --incognito)" /f >/dev/null
+drive wait "$DIALOG" || failures=$((failures + 1))
+wait_for "the rule offered once the signature is read" offered
+screenshot always-allow
+drive check "$DIALOG" "$ALWAYS" 1
+drive press "$DIALOG" "&Yes"
+drive gone "$DIALOG"
+ruled() { [ "$(reg_value "$RULES" 'Current User Run: Browser')" == "Korvalis Test Publisher" ]; }
+wait_for "the rule written" ruled
+check "the ticked rule is kept" "yes" "$(ruled && echo yes)"
+wine reg add "$RUN" /v Browser /d "$(browser 1.5.0 --private)" /f >/dev/null
+wait_for "the change allowed by the rule" in_log "Allowed by rule: Browser $(browser 1.5.0 --private)"
+check "a change the rule covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+
+# A rule another program writes is a question of its own; No takes it away.
+wine reg add "$RULES" /v 'Current User Run: Sync' /d 'Korvalis Test Publisher' /f >/dev/null
+answer_question "a rule written by another program" "Current User Run: Sync" "Korvalis Test Publisher" \
+  "Korvalis Allow Rules" added No
+wait_for "the planted rule gone" no_value "$RULES" 'Current User Run: Sync'
+check "the planted rule is gone" "" "$(reg_value "$RULES" 'Current User Run: Sync')"
+
+# The rules are listed from the options.
+drive tray 201 202 203 202
+drive wait "Korvalis Options" || failures=$((failures + 1))
+drive press "Korvalis Options" "Allow &Rules ..."
+drive wait "Korvalis Allow Rules" || failures=$((failures + 1))
+screenshot allow-rules
+drive press "Korvalis Allow Rules" "&Close"
+drive gone "Korvalis Allow Rules"
+drive closebox "Korvalis Options"
+drive gone "Korvalis Options"
 
 close_from_tray
 finish

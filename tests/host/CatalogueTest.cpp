@@ -252,6 +252,7 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
       {108, "Local Machine Startup Approved Run32", R, M, v + "Explorer\\StartupApproved\\Run32", of64, {}},
       {109, "Current User Startup Approved Startup Folder", R, U, v + "Explorer\\StartupApproved\\StartupFolder", N, {}},
       {110, "Local Machine Startup Approved Startup Folder", R, M, v + "Explorer\\StartupApproved\\StartupFolder", of64, {}},
+      {111, "Korvalis Allow Rules", R, U, "Software\\Brenmoor\\Korvalis\\Allow Rules", N, {}},
   };
   int rows = 0;
   for (int s = 0; s < kSectionCount; ++s) rows += PlaceOf(static_cast<Section>(s)) != nullptr;
@@ -279,9 +280,9 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
     EXPECT_EQ(PlaceOf(twin)->twin, std::optional<Section>(native));
   }
 
-  // Korvalis's own settings are swept first and read last, whatever the switches say.
-  EXPECT_EQ(SweepOrder(false), (std::vector<Section>{32, 8, 9, 4, 5, 6, 7}));
-  EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8, 32}));
+  // Korvalis's own settings and rules are swept first and read last, whatever the switches say.
+  EXPECT_EQ(SweepOrder(false), (std::vector<Section>{32, 111, 8, 9, 4, 5, 6, 7}));
+  EXPECT_EQ(ReadOrder(false), (std::vector<Section>{10, 0, 7, 6, 5, 4, 9, 8, 32, 111}));
   std::vector<Section> further = {11, 12, 13, 14, 10, 0};
   for (Section s = 15; s <= 31; ++s) further.push_back(s);
   for (Section s = 40; s <= 101; ++s) further.push_back(s);
@@ -290,9 +291,10 @@ TEST(SectionTables, EveryNumberStaysWithItsPlaceAndTheOrdersOfTheFirstDesignHold
   further.push_back(103);
   for (Section s = 105; s <= 110; ++s) further.push_back(s);
   EXPECT_EQ(FurtherSections(), further);
-  std::vector<Section> sweep = {32, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
+  std::vector<Section> sweep = {32, 111, 8, 9, 4, 5, 6, 7}, read = {10, 0, 7, 6, 5, 4, 9, 8};
   sweep.insert(sweep.end(), further.begin(), further.end());
   for (Section s = 11; s <= 32; ++s) read.push_back(s);
+  read.push_back(111);
   for (Section s = 40; s <= 101; ++s) read.push_back(s);
   read.push_back(104);
   read.push_back(102);

@@ -104,3 +104,52 @@ TEST_F(UpdateRuleTest, ASameSignerUpdateInALaterVersionFolderIsToldAndEverything
 }
 
 }  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(UpdateRuleTest, ARuleAllowsChangesOfItsEntrySignedByItsSignerAndARuleFromElsewhereIsAsked) {
+  const std::string app = kApp;
+  // Ticked in a question answered Yes: the rule is written where the guard keeps its rules.
+  Program("C:\\Program Files\\Acme\\Sync\\sync.exe", "Acme Software Ltd");
+  host.alwaysAllow = "Acme Software Ltd";
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Sync", "\"C:\\Program Files\\Acme\\Sync\\sync.exe\"");
+  monitor.CheckAllSections();
+  ASSERT_EQ(monitor.AllowRules(), (std::vector<TAllowRule>{{catalogue::kCurrentUserRun, "Sync", "Acme Software Ltd"}}));
+  EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, "Software\\Brenmoor\\Korvalis\\Allow Rules",
+                                       "Current User Run: Sync"),
+            "Acme Software Ltd");
+  const auto sync = [&](const std::string& command) {
+    host.questions.clear();
+    windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Sync", command);
+    monitor.CheckAllSections();
+    return !host.questions.empty();
+  };
+  Program("C:\\Sync\\other.exe", "Acme Software Ltd");
+  EXPECT_FALSE(sync("\"C:\\Sync\\other.exe\" -x"));  // any change, as long as the signer is the rule's
+  EXPECT_EQ(host.log.back(), "Allowed by rule: Sync \"C:\\Sync\\other.exe\" -x");
+  Program("C:\\Sync\\unsigned.exe", "", Signature::None);
+  Program("C:\\Sync\\foreign.exe", "Other Ltd");
+  EXPECT_TRUE(sync("C:\\Sync\\unsigned.exe"));
+  EXPECT_TRUE(sync("C:\\Sync\\foreign.exe"));
+  EXPECT_TRUE(sync("powershell -enc ZQBjAGgAbwAgAGgAaQA="));
+
+  // Another program's rule is a question of its own; refused, it is gone and covers nothing.
+  host.questions.clear();
+  host.answers = {false};
+  windows.registry.PutString(RootKey::CurrentUser, "Software\\Brenmoor\\Korvalis\\Allow Rules", "Current User Run: Browser",
+                             "Acme Software Ltd");
+  monitor.CheckAllSections();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0].section, catalogue::kKorvalisAllowRules);
+  EXPECT_FALSE(windows.registry.GetString(RootKey::CurrentUser, "Software\\Brenmoor\\Korvalis\\Allow Rules",
+                                          "Current User Run: Browser"));
+  Program(app + "\\9.0\\browser.exe", "Acme Software Ltd");
+  EXPECT_TRUE(Asked("\"" + app + "\\9.0\\browser.exe\" --other"));
+
+  // Removed in the options: asked again.
+  monitor.ChangeAllowRule(monitor.AllowRules().front(), false);
+  EXPECT_TRUE(monitor.AllowRules().empty());
+  EXPECT_TRUE(sync("\"C:\\Sync\\other.exe\" -y"));
+}
+
+}  // namespace korvalis::app

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MonitorHost.h"
@@ -40,6 +41,7 @@ class ScriptedHost : public app::MonitorHost {
     return app::AskOneByOne(*this, changes, whileNotRunning);
   }
   bool Closing() const override { return closing; }
+  std::string TakeAlwaysAllow() override { return std::exchange(alwaysAllow, std::string()); }
   // Records each second question before a risky undo; No unless the script says Yes.
   bool ConfirmRisk(const std::string& question) override {
     risks.push_back(question);
@@ -85,6 +87,7 @@ class ScriptedHost : public app::MonitorHost {
   std::vector<std::string> risks;
   std::function<void()> whileRisk;  // runs while the second question is open
   bool acceptOffer = false;
+  std::string alwaysAllow;  // ticked in the next question: "Always allow changes ... signed by" it
   std::vector<std::vector<std::string>> offers;
   std::vector<std::vector<std::string>> notOffered;
   std::vector<std::string> notOfferedWhy;

@@ -6,6 +6,7 @@
 #include "app/InstallCheck.h"
 #include "dialogs/win32/AsAdministratorDlg.h"
 #include "dialogs/win32/GroupedChangeDlg.h"
+#include "dialogs/win32/AllowRulesDlg.h"
 #include "dialogs/win32/KorvalisOpt.h"
 #include "dialogs/win32/StartupItemChangeDlg.h"
 #include "text/VisibleText.h"
@@ -160,6 +161,12 @@ void TfrmMain::KorvalisOptions1Click() {
   const TOptions current = core_.Options();
   dialogs::TfrmKorvalisOpt options(Handle(), platform_);
   options.OnViewLogs = [this] { ViewLogs1Click(); };
+  options.OnAllowRules = [this, &options] {
+    dialogs::TfrmAllowRules rules(options.Handle());
+    rules.OnRemove = [this](const TAllowRule& rule) { core_.ChangeAllowRule(rule, false); };
+    rules.Create();
+    rules.Execute(core_.Monitor().AllowRules());
+  };
   options.Create();
   if (const std::optional<TOptions> chosen = options.Execute(current)) core_.ApplyOptions(*chosen);
 }
@@ -183,7 +190,9 @@ bool TfrmMain::AskUser(const TChangeQuestion& question, bool whileNotRunning) {
   if (Application().Terminated()) return false;
   dialogs::TfrmChangeDlg dialog(Handle(), platform_, searchPath_);
   dialog.Create();
-  return dialog.Confirm(*question.entry, question.kind, whileNotRunning, question.before);
+  const bool allowed = dialog.Confirm(*question.entry, question.kind, whileNotRunning, question.before);
+  alwaysAllow_ = dialog.AlwaysAllowSigner();
+  return allowed;
 }
 
 std::vector<bool> TfrmMain::AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) {

@@ -3,6 +3,8 @@
 // program's logic behind them. It is never shown.
 #include <windows.h>
 
+#include <utility>
+
 #include <memory>
 
 #include "app/KorvalisMain.h"
@@ -56,6 +58,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   void Notify(const std::string& text) override;
   // Told to end, the modal loops end with cancel: a No that is not the user's.
   bool Closing() const override { return ui::Application().Terminated(); }
+  std::string TakeAlwaysAllow() override { return std::exchange(alwaysAllow_, std::string()); }
   bool ConfirmRisk(const std::string& question) override;
   void CheckSoon() override;
   void CheckAfter(std::chrono::milliseconds wait) override;
@@ -77,6 +80,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   std::unique_ptr<shell::TTrayIcon> TrayIcon1;
   std::unique_ptr<dialogs::TfrmStartupOverview> overview_;
   bool destroyed_ = false;
+  std::string alwaysAllow_;  // ticked in the question just answered
 };
 
 }  // namespace korvalis::app

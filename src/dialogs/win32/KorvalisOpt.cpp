@@ -27,6 +27,9 @@ void TfrmKorvalisOpt::BuildControls() {
   chkNotification = &Add<TCheckBox>("chkNotification", TBounds{72, 40, 237, 17}, "Enable &Notification");
   chkLogs = &Add<TCheckBox>("chkLogs", TBounds{72, 68, 237, 17}, "Enable &Logs");
   Add<TButton>("Button1", TBounds{232, 88, 79, 25}, "&View Logs ...").OnClick = [this] { Button1Click(); };
+  Add<TButton>("btnAllowRules", TBounds{140, 88, 85, 25}, "Allow &Rules ...").OnClick = [this] {
+    if (OnAllowRules) OnAllowRules();
+  };
   Add<TButton>("Button2", TBounds{140, 216, 79, 25}, "&OK", mrOk, true);
   Add<TButton>("Button3", TBounds{232, 216, 79, 25}, "&Cancel", mrCancel, false, true);
   chkStartsWithWindows =

@@ -23,6 +23,8 @@ class TfrmKorvalisOpt : public ui::TForm {
   // "View Logs ...": the owner's, which may offer to register the event source first; without
   // one, the event viewer is opened.
   std::function<void()> OnViewLogs;
+  // "Allow Rules ...": lists the rules that allow an entry's changes unasked.
+  std::function<void()> OnAllowRules;
 
  protected:
   void BuildControls() override;

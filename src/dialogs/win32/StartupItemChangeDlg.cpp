@@ -35,7 +35,7 @@ constexpr UINT kProgramFound = WM_APP + 1;
 // grown for a host's payload, its file's facts and the host's, and one for what a changed entry
 // was, with room for its file's facts in this many lines.
 constexpr int kDesignedHeight = 309, kFactsBandHeight = 48, kPayloadBandExtra = 56, kBandGap = 4;
-constexpr int kEarlierFactsLines = 3;
+constexpr int kEarlierFactsLines = 3, kAlwaysAllowHeight = 24;
 
 UniqueIcon LoadSmallIcon(const char* name) {
   return UniqueIcon(static_cast<HICON>(LoadImageA(Application().Handle(), name, IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
@@ -92,6 +92,9 @@ void TfrmChangeDlg::BuildControls() {
                                  TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
   lblBefore = &Add<TLabel>("lblBefore", TBounds{8, kDesignedHeight + kFactsBandHeight, 349, 0}, "",
                            TLabel::Options{false, true, TColor::BtnFace, TColor::WindowText});
+  // Shown only once the program is known to be validly signed, and only for that signer.
+  chkAlwaysAllow = &Add<TCheckBox>("chkAlwaysAllow", TBounds{8, kDesignedHeight + kFactsBandHeight, 349, 17}, "");
+  chkAlwaysAllow->SetVisible(false);
   programLookup_ = std::make_unique<TProgramLookup>(*this, kLookupTimerId, kProgramFound, platform_, searchPath_);
   programLookup_->OnFound = [this](std::size_t index, const TProgramFile& file) { ShowProgramFile(index, file); };
 }
@@ -143,6 +146,7 @@ bool TfrmChangeDlg::Confirm(const catalogue::TStartup& entry, catalogue::ChangeK
   programLookup_->Start(std::move(lookups));
   const bool allowed = ShowModal() == mrYes;
   programLookup_->Stop();
+  alwaysAllow_ = allowed && !offeredSigner_.empty() && chkAlwaysAllow->Checked() ? offeredSigner_ : std::string();
   return allowed;
 }
 
@@ -158,6 +162,10 @@ void TfrmChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file)
     const int icon = file.iconIndex;
     if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, icon < 0 ? 0 : icon, ILD_NORMAL)));
     hostFacts_ = file.facts;
+    // A rule never covers a host, whose payload decides, nor a program not validly signed.
+    if (payload_.kind == catalogue::PayloadKind::None && file.facts.signature == platform::Signature::Valid &&
+        !file.facts.signer.empty())
+      OfferAlwaysAllow(file.facts.signer);
   }
   ShowFacts();
 }
@@ -203,6 +211,7 @@ void TfrmChangeDlg::GrowBands(bool factsGrown) {
     if (earlierIndex_ > 0) beforeHeight += kEarlierFactsLines * lblBefore->HeightFor("X");
   }
   const int extra = factsExtra + (before_ ? beforeHeight + ScaleY(kBandGap) : 0);
+  bandsBottom_ = lblProgramFacts->ScaledRect().bottom + extra;
   if (extra == 0) return;
   RECT form{};
   GetWindowRect(Handle(), &form);
@@ -213,6 +222,21 @@ void TfrmChangeDlg::GrowBands(bool factsGrown) {
                facts.bottom - facts.top + factsExtra, SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowPos(lblBefore->Handle(), nullptr, facts.left, facts.bottom + factsExtra + ScaleY(kBandGap),
                facts.right - facts.left, beforeHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmChangeDlg::OfferAlwaysAllow(const std::string& signer) {
+  if (!offeredSigner_.empty()) return;
+  offeredSigner_ = signer;
+  RECT form{};
+  GetWindowRect(Handle(), &form);
+  SetWindowPos(Handle(), nullptr, form.left, form.top, form.right - form.left,
+               form.bottom - form.top + ScaleY(kAlwaysAllowHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+  // Below the bands, however far they have grown.
+  const RECT box = chkAlwaysAllow->ScaledRect();
+  SetWindowPos(chkAlwaysAllow->Handle(), nullptr, box.left, bandsBottom_ + ScaleY(kBandGap), box.right - box.left,
+               box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  chkAlwaysAllow->SetCaption("Always allow changes of this entry signed by " + text::VisibleText(signer));
+  chkAlwaysAllow->SetVisible(true);
 }
 
 void TfrmChangeDlg::btnShowFolderClick() {

@@ -32,6 +32,8 @@ class TfrmChangeDlg : public ui::TForm {
   // before: what a changed entry was, shown after the rest.
   bool Confirm(const catalogue::TStartup& entry, catalogue::ChangeKind kind, bool whileNotRunning = false,
                const catalogue::TStartup* before = nullptr);
+  // After a Yes: the signer the user chose to always allow for this entry; empty for none.
+  const std::string& AlwaysAllowSigner() const { return alwaysAllow_; }
 
   void btnShowFolderClick();
   void btnShowOnlineInfoClick();
@@ -50,6 +52,8 @@ class TfrmChangeDlg : public ui::TForm {
   std::string BeforeText(const platform::FileFacts* earlier, const platform::FileFacts* now) const;
   std::vector<std::string> LookUpBefore(std::vector<std::string> lookups);
   void GrowBands(bool factsGrown);
+  // Offers "Always allow changes of this entry signed by ..." below the bands.
+  void OfferAlwaysAllow(const std::string& signer);
 
   platform::Platform platform_;
   ui::TFormPlacementWindow placementWindow_{*this};
@@ -68,6 +72,10 @@ class TfrmChangeDlg : public ui::TForm {
   ui::TButton* btnShowCommand = nullptr;
   ui::TLabel* lblProgramFacts = nullptr;
   ui::TLabel* lblBefore = nullptr;
+  ui::TCheckBox* chkAlwaysAllow = nullptr;
+  int bandsBottom_ = 0;        // where the last band ends, in the window
+  std::string offeredSigner_;  // the valid signer the check box names, once the lookup found it
+  std::string alwaysAllow_;
   // The icon and the program file's facts come once the question is on the screen.
   std::unique_ptr<TProgramLookup> programLookup_;
   // For a host such as powershell.exe: what it runs, the facts of its script or library file
