@@ -451,6 +451,8 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
   std::vector<std::size_t> asked;
   std::vector<std::size_t> driversBack;  // standing refusals of drivers, undone only after the second question
   std::vector<std::size_t> updates;      // changes that may be a publisher's update
+  std::vector<std::size_t> ruled;        // changes a rule of the user's may allow
+  const std::vector<TAllowRule> rules = place.asksAlways ? std::vector<TAllowRule>() : RulesIn(snapshot_);
   for (std::size_t i = 0; i < differences.size(); ++i) {
     const TDifference& difference = differences[i];
     if (TakenUnasked(place, difference)) {
@@ -468,6 +470,13 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
       again.push_back(i);
       continue;
     }
+    if (!rules.empty() && difference.now && RuleMayCover(*difference.now) &&
+        std::any_of(rules.begin(), rules.end(), [&](const TAllowRule& rule) {
+          return rule.section == section && text::SameTextAscii(rule.valueName, difference.now->ValueName());
+        })) {
+      ruled.push_back(i);
+      continue;
+    }
     if (difference.kind == ChangeKind::Changed && switches_.Notification && !switches_.AskUpdates &&
         !place.asksAlways && MayBeUpdate(*difference.before, *difference.now)) {
       updates.push_back(i);
@@ -476,6 +485,7 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
     asked.push_back(i);
   }
   for (const std::size_t i : TellUpdates(differences, updates)) asked.push_back(i);
+  for (const std::size_t i : AllowByRules(differences, ruled, rules)) asked.push_back(i);
   std::sort(asked.begin(), asked.end());
   const std::vector<bool> byUser = Ask(place, differences, asked, offline, allowed);
   ConfirmDriverUndos(section, differences, asked, driversBack, byUser, allowed, again);
@@ -549,6 +559,45 @@ std::vector<std::size_t> TChangeMonitor::TellUpdates(const std::vector<TDifferen
                  " as before");
   }
   return asked;
+}
+
+std::vector<std::size_t> TChangeMonitor::AllowByRules(const std::vector<TDifference>& differences,
+                                                      const std::vector<std::size_t>& candidates,
+                                                      const std::vector<TAllowRule>& rules) {
+  if (candidates.empty()) return {};
+  std::vector<std::string> programs;
+  for (const std::size_t i : candidates) programs.push_back(differences[i].now->ProgramFile());
+  platform::FileInspector& inspector = platform_.inspector;
+  using Facts = std::vector<platform::FileFacts>;
+  const std::optional<Facts> facts = RunBounded<Facts>(
+      [&inspector, programs] {
+        Facts found;
+        for (const std::string& program : programs)
+          found.push_back(InspectablePath(program) ? inspector.Inspect(program) : platform::FileFacts{});
+        return found;
+      },
+      kUpdateCheckLimit);
+  std::vector<std::size_t> asked;
+  for (std::size_t k = 0; k < candidates.size(); ++k) {
+    const TStartup& now = *differences[candidates[k]].now;
+    // A rule never covers an unsigned program, nor one whose signature does not hold.
+    const bool signedAsRuled =
+        facts && (*facts)[k].signature == platform::Signature::Valid && !(*facts)[k].signer.empty() &&
+        std::any_of(rules.begin(), rules.end(), [&](const TAllowRule& rule) {
+          return rule.section == now.GetSection() && text::SameTextAscii(rule.valueName, now.ValueName()) &&
+                 rule.signer == (*facts)[k].signer;
+        });
+    if (signedAsRuled)
+      Log("Allowed by rule", now);
+    else
+      asked.push_back(candidates[k]);
+  }
+  return asked;
+}
+
+void TChangeMonitor::ChangeAllowRule(const TAllowRule& rule, bool added) {
+  WriteRule(platform_, rule, added);
+  AcceptOwnWrite(catalogue::kKorvalisAllowRules, {RuleValueName(rule.section, rule.valueName)});
 }
 
 std::string TChangeMonitor::RecordedSigner(const std::string& programFile) const {

@@ -1,5 +1,6 @@
 #include "app/KorvalisMain.h"
 
+#include "app/Bounded.h"
 #include "app/Scope.h"
 #include "app/Autostart.h"
 #include "app/AsAdministrator.h"
@@ -152,6 +153,7 @@ void TKorvalisMain::CheckRegTimerTimer() {
   const TScope tick(ticking_);
   host_.SetTimerEnabled(false);
   signers_.clear();  // a program file may have been signed anew since, and each tick has its own budget
+  signerStuck_ = false;
   try {
     monitor_.CheckAllSections();
     tickErrors_.Clear();
@@ -215,7 +217,7 @@ void TKorvalisMain::WriteRecord(TDecision decision, const TRecordedEntry& entry,
 
 std::string TKorvalisMain::SignerOf(const std::string& programFile) {
   if (const auto known = signers_.find(programFile); known != signers_.end()) return known->second;
-  if (signers_.size() >= kSignersPerTick) return kSignerNotChecked;
+  if (signers_.size() >= kSignersPerTick || signerStuck_) return kSignerNotChecked;
   platform::FileFacts facts;
   if (platform_.inspector.IsRemote(programFile)) {
     facts.lookup = platform::UntouchedLookup(programFile);
@@ -223,8 +225,21 @@ std::string TKorvalisMain::SignerOf(const std::string& programFile) {
     if (!searchPath_)
       searchPath_ = catalogue::LocalFolders(platform_.inspector, platform_.environment,
                                             catalogue::BuildSearchPath(platform_.environment));
-    facts = platform_.inspector.Inspect(
-        catalogue::FindProgramFile(platform_.files, platform_.environment, *searchPath_, programFile));
+    // A file a program chose may be a pipe or held under an oplock: read off this thread, and
+    // once one does not answer in time, the rest of the tick's records say "not checked".
+    platform::FileSystem& files = platform_.files;
+    platform::Environment& environment = platform_.environment;
+    platform::FileInspector& inspector = platform_.inspector;
+    const std::optional<platform::FileFacts> read = RunBounded<platform::FileFacts>(
+        [&files, &environment, &inspector, folders = *searchPath_, programFile] {
+          return inspector.Inspect(catalogue::FindProgramFile(files, environment, folders, programFile));
+        },
+        kSignerWait);
+    if (!read) {
+      signerStuck_ = true;
+      return kSignerNotChecked;
+    }
+    facts = *read;
   }
   return signers_.emplace(programFile, SignerText(facts)).first->second;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The resident program apart from its windows: the snapshot and the check it drives, the three
 // switches and their place in the registry, the closing record, and the activity log.
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -81,6 +82,7 @@ class TKorvalisMain : private MonitorHost {
   // More distinct program files than this in one tick are recorded "(not checked)": each
   // signature is read on the thread that asks the next question.
   static constexpr std::size_t kSignersPerTick = 16;
+  static constexpr std::chrono::milliseconds kSignerWait{250};
 
  private:
   bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override;
@@ -120,6 +122,7 @@ class TKorvalisMain : private MonitorHost {
   int starting_ = 0;  // FormCreate under way: no tray icon to show a notice beside yet
   TProblems problems_;
   std::optional<catalogue::SearchPath> searchPath_;  // built at the first signature looked up
+  bool signerStuck_ = false;                         // a signature did not answer in time this tick
   std::map<std::string, std::string> signers_;        // of this tick, by program file
 };
 

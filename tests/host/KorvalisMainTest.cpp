@@ -416,3 +416,26 @@ TEST_F(KorvalisMainTest, TheProblemsKeepTheNewestWithinTheirBound) {
 }
 
 }  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(KorvalisMainTest, ARecordsSignatureStuckOnAFileAProgramHoldsDoesNotHoldTheQuestion) {
+  main->FormCreate();
+  windows.files.AddFile("C:\\Tools\\held.exe", {'M', 'Z'});
+  windows.inspector.BlockReadsOf("C:\\Tools\\held.exe");
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Held", "C:\\Tools\\held.exe");
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Other", "C:\\Tools\\other.exe");
+  main->CheckRegTimerTimer();
+  std::size_t asked = 0, unchecked = 0;
+  for (const auto& record : windows.eventLog.records) {
+    if (record.eventId != static_cast<std::uint32_t>(TDecision::Asked)) continue;
+    ++asked;
+    unchecked += record.strings.at(3) == kSignerNotChecked;
+  }
+  EXPECT_EQ(asked, 2u);
+  EXPECT_EQ(unchecked, 2u);  // the rest of the tick does not wait on the stuck file again
+  windows.inspector.ReleaseBlockedReads();
+  EXPECT_TRUE(windows.inspector.WaitUntilBlocked(false, 5000));
+}
+
+}  // namespace korvalis::app
