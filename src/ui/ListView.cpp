@@ -17,6 +17,17 @@ void RegisterListClass() {
   (void)registered;
 }
 
+// Both lists take their columns so: the width in screen pixels, the next index.
+void InsertColumn(HWND list, int width, const std::string& title, int index) {
+  std::string text = title;
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = text.data();
+  column.cx = width;
+  column.iSubItem = index;
+  SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
 }  // namespace
 
 TListView::TListView(TForm& form, std::string name, TBounds bounds) : TWinControl(form, std::move(name), bounds) {
@@ -29,14 +40,7 @@ TListView::TListView(TForm& form, std::string name, TBounds bounds) : TWinContro
 }
 
 void TListView::AddColumn(const std::string& title, int width) {
-  std::string text = title;
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = text.data();
-  column.cx = form_.ScaleX(width);
-  column.iSubItem = columns_;
-  SendMessageA(Handle(), LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
-  ++columns_;
+  InsertColumn(Handle(), form_.ScaleX(width), title, columns_++);
 }
 
 void TListView::SetSmallImages(HIMAGELIST images) {
@@ -116,14 +120,7 @@ TVirtualListView::TVirtualListView(TForm& form, std::string name, TBounds bounds
 }
 
 void TVirtualListView::AddColumn(const std::string& title, int width) {
-  std::string text = title;
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = text.data();
-  column.cx = form_.ScaleX(width);
-  column.iSubItem = columns_;
-  SendMessageA(Handle(), LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
-  ++columns_;
+  InsertColumn(Handle(), form_.ScaleX(width), title, columns_++);
 }
 
 void TVirtualListView::SetSmallImages(HIMAGELIST images) {
