@@ -551,6 +551,7 @@ std::vector<std::size_t> TChangeMonitor::TellUpdates(const std::vector<TDifferen
     }
     const std::string& signer = *(*signers)[k];
     signers_[text::UpperAscii(now.ProgramFile())] = signer;
+    KeepUpdatedFrom(*differences[candidates[k]].before);
     Log("Update told", now);
     TRecordedEntry told = RecordedEntryOf(now);
     told.signer = signer;
@@ -598,6 +599,36 @@ std::vector<std::size_t> TChangeMonitor::AllowByRules(const std::vector<TDiffere
 void TChangeMonitor::ChangeAllowRule(const TAllowRule& rule, bool added) {
   WriteRule(platform_, rule, added);
   AcceptOwnWrite(catalogue::kKorvalisAllowRules, {RuleValueName(rule.section, rule.valueName)});
+}
+
+void TChangeMonitor::KeepUpdatedFrom(const TStartup& before) {
+  const auto same = [&](const TBaselineEntry& kept) {
+    return kept.section == before.GetSection() && text::SameTextAscii(kept.valueName, before.ValueName());
+  };
+  updatedFrom_.erase(std::remove_if(updatedFrom_.begin(), updatedFrom_.end(), same), updatedFrom_.end());
+  if (updatedFrom_.size() >= kRecentUpdatesKept) updatedFrom_.erase(updatedFrom_.begin());
+  TStartups one(kNoWindow, platform_);
+  RestoreCopy(one, before);
+  updatedFrom_.push_back(TBaseline::Of(one).entries.front());
+}
+
+TChangeMonitor::UpdateUndo TChangeMonitor::UndoUpdate(const TEntryName& name) {
+  if (Checking() || renewing_ > 0) return UpdateUndo::Busy;
+  const auto kept = std::find_if(updatedFrom_.begin(), updatedFrom_.end(), [&](const TBaselineEntry& entry) {
+    return entry.section == name.first && text::SameTextAscii(entry.valueName, name.second);
+  });
+  const TStartup* now = SnapshotEntry(name);
+  if (kept == updatedFrom_.end() || !now) return UpdateUndo::NoRecentUpdate;
+  TBaseline earlier;
+  earlier.entries = {*kept};
+  TStartups restore(kNoWindow, platform_);
+  earlier.FillCatalogue(restore);
+  // Only while the earlier program is still there: putting back a command that starts nothing helps no one.
+  if (restore.Count() != 1 || !platform_.files.IsFile(restore.Items(0).ProgramFile())) return UpdateUndo::EarlierGone;
+  updatedFrom_.erase(kept);
+  // Refused from now on: the updater writing it again is undone, not told again.
+  CarryOut(restore, {now}, true);
+  return UpdateUndo::Undone;
 }
 
 std::string TChangeMonitor::RecordedSigner(const std::string& programFile) const {

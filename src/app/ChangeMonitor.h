@@ -88,6 +88,10 @@ class TChangeMonitor {
   using TEntryName = std::pair<catalogue::Section, std::string>;
   bool DeleteEntries(const std::vector<TEntryName>& entries);
   bool DisableEntries(const std::vector<TEntryName>& entries, std::vector<std::string>& notDisabled);
+  // Puts back what a recent update told replaced, and refuses the update from then on.
+  enum class UpdateUndo { Undone, NoRecentUpdate, EarlierGone, Busy };
+  UpdateUndo UndoUpdate(const TEntryName& entry);
+  static constexpr std::size_t kRecentUpdatesKept = 64;
 
   // Whether a place's removals or changes wait for it to be quiet, and how long until the first
   // of them is due to be read again (zero when it is due now).
@@ -162,6 +166,7 @@ class TChangeMonitor {
   std::vector<std::size_t> TellUpdates(const std::vector<TDifference>& differences,
                                        const std::vector<std::size_t>& candidates);
   std::string RecordedSigner(const std::string& programFile) const;
+  void KeepUpdatedFrom(const catalogue::TStartup& before);
   // The changes among candidates whose program file is signed as a rule of the user's says are
   // taken unasked; the others are returned, to be asked.
   std::vector<std::size_t> AllowByRules(const std::vector<TDifference>& differences,
@@ -221,6 +226,8 @@ class TChangeMonitor {
   catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
   std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
   TRefusals refusals_;
+  // What the recent updates told replaced, oldest first, for an undo from the overview.
+  std::vector<TBaselineEntry> updatedFrom_;
   // The signers of accepted entries' program files, by path with ASCII letters folded.
   std::unordered_map<std::string, std::string> signers_;
   TAdministratorUndo administrator_;

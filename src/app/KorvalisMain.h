@@ -68,6 +68,7 @@ class TKorvalisMain : private MonitorHost {
   void UndoPendingAsAdministrator() { monitor_.UndoPendingAsAdministrator(); }
   // The overview's actions, as TChangeMonitor carries them out; false while a check is under way.
   bool DeleteEntries(const std::vector<TChangeMonitor::TEntryName>& entries) { return monitor_.DeleteEntries(entries); }
+  TChangeMonitor::UpdateUndo UndoUpdate(const TChangeMonitor::TEntryName& entry) { return monitor_.UndoUpdate(entry); }
   bool DisableEntries(const std::vector<TChangeMonitor::TEntryName>& entries, std::vector<std::string>& notDisabled) {
     return monitor_.DisableEntries(entries, notDisabled);
   }

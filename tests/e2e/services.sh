@@ -41,20 +41,25 @@ import=$(unix_path 'C:\services.reg')
 } >"$import"
 wine regedit /s 'C:\services.reg' >/dev/null 2>&1
 check "the import is there" "0x2" "$(reg_value "$SERVICES\\KorvalisFlood500" Start)"
-GROUPED="$DIALOG (500)"
-if drive wait "$GROUPED" 30000; then
+# On a loaded machine the import may still be under way when the first reading is taken: what
+# came in by then is one grouped question, the rest another.
+disabled() {
+  wine reg query "$SERVICES" /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { flood = ($0 ~ /KorvalisFlood[0-9]+$/) } flood && /Start +REG_DWORD +0x4/ { n++ } END { print n + 0 }'
+}
+all_disabled() { [ "$(disabled)" -eq 500 ]; }
+questions=0
+while [ "$questions" -lt 5 ] && GROUPED=$(drive caption "$DIALOG (" 30000); do
+  questions=$((questions + 1))
   drive press "$GROUPED" "&Undo all"
   drive gone "$GROUPED"
-  disabled() {
-    wine reg query "$SERVICES" /s 2>/dev/null | tr -d '\r' |
-      awk '/^HKEY/ { flood = ($0 ~ /KorvalisFlood[0-9]+$/) } flood && /Start +REG_DWORD +0x4/ { n++ } END { print n + 0 }'
-  }
-  all_disabled() { [ "$(disabled)" -eq 500 ]; }
-  wait_for "the 500 services disabled" all_disabled
-  check "Undo all leaves the 500 services disabled" "yes" "$(all_disabled && echo yes || echo "no: $(disabled)")"
-else
-  check "the 500 services are one grouped question" "asked" "not asked"
-fi
+  [ "$GROUPED" == "$DIALOG (500)" ] && break
+  sleep 1; all_disabled && break
+done
+echo "the import of 500 services was asked in $questions grouped question(s)"
+check "the 500 services are asked in grouped questions" "yes" "$([ "$questions" -ge 1 ] && echo yes)"
+wait_for "the 500 services disabled" all_disabled
+check "Undo all leaves the 500 services disabled" "yes" "$(all_disabled && echo yes || echo "no: $(disabled)")"
 
 close_from_tray
 finish

@@ -153,3 +153,30 @@ TEST_F(UpdateRuleTest, ARuleAllowsChangesOfItsEntrySignedByItsSignerAndARuleFrom
 }
 
 }  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(UpdateRuleTest, ARecentUpdateIsUndoneWhileItsEarlierProgramIsThereAndStaysUndone) {
+  const std::string app = kApp;
+  const std::string earlier = "\"" + app + "\\1.2.0\\browser.exe\" --background";
+  const std::string next = "\"" + app + "\\1.3.0\\browser.exe\" --background";
+  Program(app + "\\1.3.0\\browser.exe", "Acme Software Ltd");
+  ASSERT_FALSE(Asked(next));
+  const TChangeMonitor::TEntryName browser{catalogue::kCurrentUserRun, "Browser"};
+  EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::Undone);
+  EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, kRunKey, "Browser"), earlier);
+  EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::NoRecentUpdate);
+  // The updater writing it again is undone without a question, and not told as an update again.
+  host.notices.clear();
+  EXPECT_FALSE(Asked(next));
+  EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, kRunKey, "Browser"), earlier);
+  for (const std::string& notice : host.notices) EXPECT_EQ(notice.find("Updated:"), std::string::npos) << notice;
+
+  // Once the earlier program is gone, there is nothing to go back to.
+  Program(app + "\\1.4.0\\browser.exe", "Acme Software Ltd");
+  ASSERT_FALSE(Asked("\"" + app + "\\1.4.0\\browser.exe\" --background"));
+  windows.files.RemoveFile(app + "\\1.2.0\\browser.exe");
+  EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::EarlierGone);
+}
+
+}  // namespace korvalis::app

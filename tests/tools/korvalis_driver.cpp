@@ -1,6 +1,7 @@
 // Drives Korvalis from another process as a user would, for the end-to-end scripts.
 //   wait CAPTION [MS]            waits for the window; exit 1 when it does not appear
 //   gone CAPTION [MS]            waits until the window has closed
+//   caption PREFIX [MS]          waits for a visible window whose caption begins so; prints it
 //   labels CAPTION               prints the texts of its labels, one a line
 //   checks CAPTION               prints each check box as "caption=0|1"
 //   check CAPTION BOX 0|1        sets a check box as a click would
@@ -30,6 +31,24 @@ HWND Find(const char* caption) {
   HWND window = WaitForWindow(caption, 10000);
   if (!window) std::fprintf(stderr, "no window \"%s\"\n", caption);
   return window;
+}
+
+// The caption of a visible top-level window that begins with the prefix; empty when none does.
+std::string CaptionBeginning(const std::string& prefix) {
+  struct Search {
+    const std::string& prefix;
+    std::string found;
+  } search{prefix, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        const std::string caption = WindowText(window);
+        if (!IsWindowVisible(window) || caption.rfind(search.prefix, 0) != 0) return TRUE;
+        search.found = caption;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 int Tray(int argc, char** argv) {
@@ -66,6 +85,15 @@ int main(int argc, char** argv) {
   if (command == "gone" && argc >= 3) {
     HWND window = FindWindowA(nullptr, argv[2]);
     return !window || WaitUntilGone(window, Timeout(argc, argv, 3)) ? 0 : 1;
+  }
+  if (command == "caption" && argc >= 3) {
+    for (int waited = 0; waited <= Timeout(argc, argv, 3); waited += 50, Sleep(50)) {
+      const std::string caption = CaptionBeginning(argv[2]);
+      if (caption.empty()) continue;
+      std::printf("%s\n", caption.c_str());
+      return 0;
+    }
+    return 1;
   }
   if (command == "tray") return Tray(argc, argv);
   if (command == "menu") return Menu(argc, argv);

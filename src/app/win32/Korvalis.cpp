@@ -297,6 +297,7 @@ void TfrmMain::StartupPrograms1Click() {
     overview_->Create();
     overview_->OnDisable = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, false); };
     overview_->OnDelete = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, true); };
+    overview_->OnUndoUpdate = [this](const std::vector<dialogs::TOverviewRow>& rows) { UndoUpdates(rows); };
   }
   overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
@@ -325,6 +326,21 @@ void TfrmMain::ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, boo
     for (const std::string& name : notDisabled) text += "\r\n" + text::VisibleText(name);
     MessageBoxA(owner, text.c_str(), Application().Title.c_str(), MB_OK | MB_ICONINFORMATION);
   }
+  overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
+}
+
+void TfrmMain::UndoUpdates(const std::vector<dialogs::TOverviewRow>& rows) {
+  std::string notUndone;
+  for (const dialogs::TOverviewRow& row : rows) {
+    const TChangeMonitor::UpdateUndo undone = core_.UndoUpdate({row.section, row.valueName});
+    if (undone == TChangeMonitor::UpdateUndo::Undone) continue;
+    notUndone += "\r\n" + row.name + (undone == TChangeMonitor::UpdateUndo::EarlierGone ? "  (its earlier program is gone)"
+                                        : undone == TChangeMonitor::UpdateUndo::Busy   ? "  (Korvalis is waiting for an answer)"
+                                                                                       : "  (no recent update)");
+  }
+  if (!notUndone.empty())
+    MessageBoxA(overview_->Handle(), ("These entries were not put back as they were before an update:\r\n" + notUndone).c_str(),
+                Application().Title.c_str(), MB_OK | MB_ICONINFORMATION);
   overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
 

@@ -67,6 +67,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   platform::WindowHandle OwnerWindow() const override { return reinterpret_cast<platform::WindowHandle>(Handle()); }
   void BuildMenu();
   // Carries out an action of the overview on its selected rows, then shows its rows anew.
+  void UndoUpdates(const std::vector<dialogs::TOverviewRow>& rows);
   void ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, bool remove);
 
   platform::Platform platform_;

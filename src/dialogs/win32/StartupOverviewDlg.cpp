@@ -70,9 +70,11 @@ void TfrmStartupOverview::BuildButtons() {
   remove.OnClick = [this] { Act(OnDelete); };
   auto& open = Add<TButton>("btnOpenPlace", TBounds{200, 428, 110, kButtonHeight}, "&Open the place");
   open.OnClick = [this] { btnOpenPlaceClick(); };
+  auto& undo = Add<TButton>("btnUndoUpdate", TBounds{316, 428, 110, kButtonHeight}, "&Undo update");
+  undo.OnClick = [this] { Act(OnUndoUpdate); };
   auto& close = Add<TButton>("btnClose", TBounds{722, 428, 90, kButtonHeight}, "Close", 0, false, true);
   close.OnClick = [this] { Close(); };
-  buttons_ = {&disable, &remove, &open, &close};
+  buttons_ = {&disable, &remove, &open, &undo, &close};
 }
 
 void TfrmStartupOverview::FormCreate() {
@@ -251,6 +253,7 @@ void TfrmStartupOverview::UpdateButtons() {
   buttons_[0]->SetEnabled(!selected.empty() && OnDisable);
   buttons_[1]->SetEnabled(!selected.empty() && OnDelete);
   buttons_[2]->SetEnabled(selected.size() == 1);
+  buttons_[3]->SetEnabled(!selected.empty() && OnUndoUpdate);
 }
 
 void TfrmStartupOverview::Act(const std::function<void(const std::vector<TOverviewRow>&)>& action) {

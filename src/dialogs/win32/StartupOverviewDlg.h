@@ -37,7 +37,8 @@ class TfrmStartupOverview : public ui::TForm {
   const std::vector<TOverviewRow>& Rows() const { return rows_; }
 
   // Carried out by the resident program on the selected rows, which then shows the rows anew.
-  std::function<void(const std::vector<TOverviewRow>&)> OnDisable, OnDelete;
+  // Undo update: what a recent update told replaced, put back while its program is still there.
+  std::function<void(const std::vector<TOverviewRow>&)> OnDisable, OnDelete, OnUndoUpdate;
 
  protected:
   void BuildControls() override;
