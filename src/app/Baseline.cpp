@@ -371,10 +371,14 @@ std::string BaselinePath(platform::Environment& environment) {
 }
 
 void SaveBaseline(const platform::Platform& platform, const TBaseline& baseline) {
+  SaveEncodedBaseline(platform, baseline.Encode());
+}
+
+void SaveEncodedBaseline(const platform::Platform& platform, const std::vector<std::uint8_t>& encoded) {
   const std::string path = BaselinePath(platform.environment);
   const Error failure(FormatText("Cannot save the stored baseline %s", path));
   if (path.empty() || !platform.files.CreateFolders(text::FileDir(path))) throw failure;
-  if (!platform.files.WriteFileAtomically(path, baseline.Encode())) throw failure;
+  if (!platform.files.WriteFileAtomically(path, encoded)) throw failure;
 }
 
 void SleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }

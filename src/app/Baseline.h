@@ -95,6 +95,8 @@ std::string BaselinePath(platform::Environment& environment);
 
 // Replaces the file whole, creating its folder. Fails with "Cannot save the stored baseline %s".
 void SaveBaseline(const platform::Platform& platform, const TBaseline& baseline);
+// The same, for a baseline encoded already (TBaseline::Encode).
+void SaveEncodedBaseline(const platform::Platform& platform, const std::vector<std::uint8_t>& encoded);
 
 struct TBaselineLoad {
   enum class State {

@@ -18,6 +18,7 @@
 #include "catalogue/Quarantine.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
+#include "platform/Sha256.h"
 #include "text/Fileman.h"
 #include "text/StrMan.h"
 #include "text/VisibleText.h"
@@ -756,19 +757,25 @@ void TChangeMonitor::AcceptOwnWrite(Section section, const std::vector<std::stri
   StoreBaseline();
 }
 
-void TChangeMonitor::StoreBaseline() {
-  // Until the stored one has been compared with, it is the only record of what was accepted.
-  if (!baselineStarted_) return;
+TBaseline TChangeMonitor::CurrentBaseline() const {
   TBaseline baseline = TBaseline::Of(snapshot_, [this](const TStartup& entry) {
     return signers_.empty() ? std::string() : RecordedSigner(entry.ProgramFile());
   });
   for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
   baseline.refusals = refusals_.All();
+  return baseline;
+}
+
+void TChangeMonitor::StoreBaseline() {
+  // Until the stored one has been compared with, it is the only record of what was accepted.
+  if (!baselineStarted_) return;
+  const std::vector<std::uint8_t> encoded = CurrentBaseline().Encode();
+  std::string digest = platform::Sha256Of(encoded);
   // A program that keeps writing itself back changes nothing stored between two notices.
-  if (stored_ && *stored_ == baseline) return;
+  if (digest == storedDigest_) return;
   try {
-    SaveBaseline(platform_, baseline);
-    stored_ = std::move(baseline);
+    SaveEncodedBaseline(platform_, encoded);
+    storedDigest_ = std::move(digest);
     saveErrors_.Clear();
   } catch (const std::exception& error) {
     if (saveErrors_.Fresh(error.what())) host_.ReportError(error);

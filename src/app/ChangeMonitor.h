@@ -178,6 +178,8 @@ class TChangeMonitor {
   std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
   void AdoptStored(const TBaseline& baseline, catalogue::Section section);
+  // What would be stored now: the snapshot's entries, the places guarded and the refusals.
+  TBaseline CurrentBaseline() const;
   void StoreBaseline();
   // The sections of the order that are places of their own here.
   std::vector<catalogue::Section> GuardedSections(const std::vector<catalogue::Section>& order) const;
@@ -221,7 +223,9 @@ class TChangeMonitor {
   bool renewalPending_ = false;
   bool baselineStarted_ = false;
   std::optional<TBaselineLoad> startLoad_;  // read for the own settings, used for the rest
-  std::optional<TBaseline> stored_;         // as last saved: an unchanged one is not written again
+  // The SHA-256 of the encoding last saved, not a copy of every entry and task definition again:
+  // an unchanged baseline is not written again. Empty before the first save.
+  std::string storedDigest_;
   catalogue::SectionSet offlineSections_;   // not checked since the start from the baseline
   catalogue::SectionSet startedSections_;   // taken from the baseline before the rest
   std::vector<std::pair<catalogue::Section, std::vector<std::string>>> ownWrites_;  // while a check runs
