@@ -83,7 +83,8 @@ class TKorvalisMain : private MonitorHost {
   // More distinct program files than this in one tick are recorded "(not checked)": each
   // signature is read on the thread that asks the next question.
   static constexpr std::size_t kSignersPerTick = 16;
-  static constexpr std::chrono::milliseconds kSignerWait{250};
+  // Long enough for a thread to start on a loaded machine; a file that takes longer is stuck.
+  static constexpr std::chrono::milliseconds kSignerWait{1000};
 
  private:
   bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override;
