@@ -33,21 +33,23 @@ HWND Find(const char* caption) {
   return window;
 }
 
+struct CaptionSearch {
+  const std::string& prefix;
+  std::string found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<CaptionSearch*>(data);
+  const std::string caption = WindowText(window);
+  if (!IsWindowVisible(window) || caption.rfind(search.prefix, 0) != 0) return TRUE;
+  search.found = caption;
+  return FALSE;
+}
+
 // The caption of a visible top-level window that begins with the prefix; empty when none does.
 std::string CaptionBeginning(const std::string& prefix) {
-  struct Search {
-    const std::string& prefix;
-    std::string found;
-  } search{prefix, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        const std::string caption = WindowText(window);
-        if (!IsWindowVisible(window) || caption.rfind(search.prefix, 0) != 0) return TRUE;
-        search.found = caption;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  CaptionSearch search{prefix, {}};
+  EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
