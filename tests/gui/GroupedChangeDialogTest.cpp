@@ -48,22 +48,8 @@ bool Ticked(HWND list, int row) {
 
 std::vector<std::string> Row(HWND list, int row) {
   std::vector<std::string> cells;
-  for (int column = 0; column < 4; ++column) {
-    char buffer[512] = {};
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = buffer;
-    cell.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-    cells.emplace_back(buffer);
-  }
+  for (int column = 0; column < 4; ++column) cells.push_back(ListCell(list, row, column));
   return cells;
-}
-
-HWND ListOf(HWND dialog) {
-  for (const auto& child : Children(dialog))
-    if (child.className == WC_LISTVIEWA) return child.handle;
-  return nullptr;
 }
 
 std::vector<bool> Only(std::initializer_list<int> rows) {
@@ -96,7 +82,7 @@ class GroupedChangeDialogTest : public ::testing::Test {
     std::thread driver([&] {
       HWND dialog = WaitForWindow(kCaption);
       if (!dialog) return;
-      HWND list = ListOf(dialog);
+      HWND list = ChildOfClass(dialog, WC_LISTVIEWA);
       seen = StaticTexts(dialog);
       drive(dialog, list);
       // A dialog the driver's action did not close must not hang the run.
@@ -152,7 +138,7 @@ TEST(GroupedChangeDialogNetworkTest, NoPathOnTheNetworkIsLookedAtAndIconsComeOnc
   std::thread driver([&] {
     HWND dialog = WaitForWindow(caption);
     if (!dialog) return;
-    HWND list = ListOf(dialog);
+    HWND list = ChildOfClass(dialog, WC_LISTVIEWA);
     for (int attempt = 0; attempt < 100 && rowsWithIcons < static_cast<int>(commands.size()); ++attempt) {
       Sleep(50);
       rowsWithIcons = 0;

@@ -52,26 +52,10 @@ std::string LabelOnceItIs(HWND window, const std::string& start, const std::stri
   return text;
 }
 
-std::string Cell(HWND list, int row, int column) {
-  char buffer[512] = {};
-  LVITEMA cell{};
-  cell.iSubItem = column;
-  cell.pszText = buffer;
-  cell.cchTextMax = sizeof buffer;
-  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-  return buffer;
-}
-
 void Select(HWND list, int row) {
   LVITEMA item{};
   item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
-HWND ListOf(HWND dialog) {
-  for (const auto& child : Children(dialog))
-    if (child.className == WC_LISTVIEWA) return child.handle;
-  return nullptr;
 }
 
 bool ButtonShown(HWND dialog, const std::string& caption) {
@@ -104,7 +88,7 @@ class ProgramFactsDialogTest : public ::testing::Test {
     const std::string caption = "Startup Programs Changed (" + std::to_string(changes.size()) + ")";
     std::thread driver([&] {
       if (HWND dialog = WaitForWindow(caption)) {
-        drive(dialog, ListOf(dialog));
+        drive(dialog, ChildOfClass(dialog, WC_LISTVIEWA));
         if (!WaitUntilGone(dialog, 5000)) {
           ADD_FAILURE() << "the question stayed open";
           PressButton(dialog, "&Undo all");
@@ -186,8 +170,8 @@ TEST_F(ProgramFactsDialogTest, TheGroupedQuestionHasAColumnOfThemAndTheSelectedR
   AskGrouped({"\"" + Browser() + "\" /background", "\"" + Tool() + "\"", "C:\\Gone\\agent.exe",
               "rundll32.exe C:\\Gone\\agent.dll,Start"},
              [&](HWND dialog, HWND list) {
-               for (int waited = 0; waited < 10000 && Cell(list, 2, 4) == "Checking ..."; waited += 50) Sleep(50);
-               for (int row = 0; row < 4; ++row) cells.push_back(Cell(list, row, 4));
+               for (int waited = 0; waited < 10000 && ListCell(list, 2, 4) == "Checking ..."; waited += 50) Sleep(50);
+               for (int row = 0; row < 4; ++row) cells.push_back(ListCell(list, row, 4));
                Select(list, 0);
                selectedFacts = LabelBeginningWith(dialog, "Signed by");
                SaveScreenshot(ArtifactPath("grouped-change-dialog-signatures.bmp"));

@@ -29,22 +29,6 @@ namespace {
 constexpr int kEntries = 2000;
 constexpr char kCaption[] = "Startup Programs";
 
-std::string Cell(HWND list, int line, int column) {
-  char buffer[1024] = {};
-  LVITEMA cell{};
-  cell.iSubItem = column;
-  cell.pszText = buffer;
-  cell.cchTextMax = sizeof buffer;
-  SendMessageA(list, LVM_GETITEMTEXTA, line, reinterpret_cast<LPARAM>(&cell));
-  return buffer;
-}
-
-HWND ChildOfClass(HWND window, const std::string& className) {
-  for (const auto& child : Children(window))
-    if (child.className == className) return child.handle;
-  return nullptr;
-}
-
 void Select(HWND list, int line) {
   LVITEMA item{};
   item.state = item.stateMask = LVIS_SELECTED;
@@ -109,17 +93,17 @@ TEST(StartupOverviewTest, TwoThousandEntriesAreShownAtOnceGroupedByPlaceAndTheSe
     while (Lines(list) < kEntries && MsSince(start) < 10000) Sleep(5);
     shownMs = MsSince(start);
     linesAtFirst = Lines(list);
-    first = {Cell(list, 0, 0), Cell(list, 1, 0), Cell(list, 1, 1), Cell(list, 1, 2), Cell(list, 1, 4)};
-    last = Cell(list, kEntries + 2, 0);
+    first = {ListCell(list, 0, 0), ListCell(list, 1, 0), ListCell(list, 1, 1), ListCell(list, 1, 2), ListCell(list, 1, 4)};
+    last = ListCell(list, kEntries + 2, 0);
     const std::string done = "2000 entries shown of 2000";
     while (!ChildWithText(window, done) && MsSince(start) < 30000) Sleep(20);
     checkedMs = MsSince(start);
     SaveScreenshot(ArtifactPath("startup-overview.bmp"));
     progressAtEnd = ChildWithText(window, done) ? done : "";
-    factsOfFirst = Cell(list, 1, 3);
+    factsOfFirst = ListCell(list, 1, 3);
     SendMessageA(ChildOfClass(window, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("agent1999.EXE"));
     linesFound = Lines(list);
-    found = {Cell(list, 0, 0), Cell(list, 1, 0)};
+    found = {ListCell(list, 0, 0), ListCell(list, 1, 0)};
     // A heading selected with a row is no entry to act on.
     Select(list, 0);
     Select(list, 1);

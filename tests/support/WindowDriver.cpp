@@ -1,5 +1,7 @@
 #include "support/WindowDriver.h"
 
+#include <commctrl.h>
+
 #include <fstream>
 
 namespace korvalis::testing {
@@ -115,6 +117,22 @@ bool SaveScreenshot(const std::string& path) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return out.good();
+}
+
+std::string ListCell(HWND list, int row, int column) {
+  char buffer[1024] = {};
+  LVITEMA cell{};
+  cell.iSubItem = column;
+  cell.pszText = buffer;
+  cell.cchTextMax = sizeof buffer;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+  return buffer;
+}
+
+HWND ChildOfClass(HWND window, const std::string& className) {
+  for (const ChildWindow& child : Children(window))
+    if (child.className == className) return child.handle;
+  return nullptr;
 }
 
 }  // namespace korvalis::testing

@@ -31,6 +31,10 @@ void PressButton(HWND window, const std::string& caption);
 void PressKey(HWND window, WPARAM virtualKey);
 void PressCloseBox(HWND window);
 bool IsChecked(HWND checkBox);
+// The text of a report list's cell, read in the process that owns the list.
+std::string ListCell(HWND list, int row, int column);
+// The first child window of the class (WC_LISTVIEWA, "Edit"); none when there is none.
+HWND ChildOfClass(HWND window, const std::string& className);
 
 // Saves the whole screen as a 24-bit BMP file.
 bool SaveScreenshot(const std::string& path);
