@@ -12,6 +12,10 @@ bool TAllowRule::operator==(const TAllowRule& other) const {
   return section == other.section && text::SameTextAscii(valueName, other.valueName) && signer == other.signer;
 }
 
+bool TAllowRule::Names(const catalogue::TStartup& entry) const {
+  return section == entry.GetSection() && text::SameTextAscii(valueName, entry.ValueName());
+}
+
 std::string RuleValueName(catalogue::Section section, const std::string& valueName) {
   return std::string(catalogue::SectionName(section)) + ": " + valueName;
 }

@@ -17,6 +17,8 @@ struct TAllowRule {
   std::string signer;
 
   bool operator==(const TAllowRule& other) const;
+  // Whether the rule is about this entry: the same place and the same name there.
+  bool Names(const catalogue::TStartup& entry) const;
 };
 
 // The rule's value name, "Current User Run: Updater", read the same way back.

@@ -57,6 +57,7 @@ TChangeMonitor::TChangeMonitor(const platform::Platform& platform, const TSwitch
       snapshot_(kNoWindow, platform),
       watches_(platform, clock_),
       refusals_(platform),
+      signerRecorder_(platform.files, platform.inspector),
       administrator_(platform, switches, host, clock_) {}
 
 void TChangeMonitor::TakeSnapshot() {
@@ -139,6 +140,7 @@ void TChangeMonitor::CheckAllSections() {
   // A sweep started inside another one's question would ask it again and free the entries
   // the outer sweep still points to; one inside a renewal would meet a half-cleared snapshot.
   if (Checking() || renewing_ > 0) return;
+  CollectSigners();
   {
     TScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open
@@ -472,9 +474,7 @@ std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDif
       continue;
     }
     if (!rules.empty() && difference.now && RuleMayCover(*difference.now) &&
-        std::any_of(rules.begin(), rules.end(), [&](const TAllowRule& rule) {
-          return rule.section == section && text::SameTextAscii(rule.valueName, difference.now->ValueName());
-        })) {
+        std::any_of(rules.begin(), rules.end(), [&](const TAllowRule& rule) { return rule.Names(*difference.now); })) {
       ruled.push_back(i);
       continue;
     }
@@ -586,8 +586,7 @@ std::vector<std::size_t> TChangeMonitor::AllowByRules(const std::vector<TDiffere
     const bool signedAsRuled =
         facts && (*facts)[k].signature == platform::Signature::Valid && !(*facts)[k].signer.empty() &&
         std::any_of(rules.begin(), rules.end(), [&](const TAllowRule& rule) {
-          return rule.section == now.GetSection() && text::SameTextAscii(rule.valueName, now.ValueName()) &&
-                 rule.signer == (*facts)[k].signer;
+          return rule.Names(now) && rule.signer == (*facts)[k].signer;
         });
     if (signedAsRuled)
       Log("Allowed by rule", now);
@@ -630,6 +629,21 @@ TChangeMonitor::UpdateUndo TChangeMonitor::UndoUpdate(const TEntryName& name) {
   // Refused from now on: the updater writing it again is undone, not told again.
   CarryOut(restore, {now}, true);
   return UpdateUndo::Undone;
+}
+
+void TChangeMonitor::WantSigners() {
+  std::vector<std::string> unknown;
+  for (int i = 0; i < snapshot_.Count(); ++i) {
+    const std::string& program = snapshot_.Items(i).ProgramFile();
+    if (signers_.find(text::UpperAscii(program)) == signers_.end()) unknown.push_back(program);
+  }
+  signerRecorder_.Want(unknown);
+}
+
+void TChangeMonitor::CollectSigners() {
+  const auto found = signerRecorder_.TakeFound();
+  for (const auto& [program, signer] : found) signers_[text::UpperAscii(program)] = signer;
+  if (!found.empty()) StoreBaseline();
 }
 
 std::string TChangeMonitor::RecordedSigner(const std::string& programFile) const {
@@ -773,6 +787,7 @@ void TChangeMonitor::StoreBaseline() {
   std::string digest = platform::Sha256Of(encoded);
   // A program that keeps writing itself back changes nothing stored between two notices.
   if (digest == storedDigest_) return;
+  WantSigners();
   try {
     SaveEncodedBaseline(platform_, encoded);
     storedDigest_ = std::move(digest);

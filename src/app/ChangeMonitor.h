@@ -21,6 +21,7 @@
 #include "app/Refusals.h"
 #include "app/ReportOnce.h"
 #include "app/SectionWatches.h"
+#include "app/SignerRecorder.h"
 #include "app/Switches.h"
 #include "catalogue/SectionReadings.h"
 #include "catalogue/Startups.h"
@@ -166,6 +167,9 @@ class TChangeMonitor {
   std::vector<std::size_t> TellUpdates(const std::vector<TDifference>& differences,
                                        const std::vector<std::size_t>& candidates);
   std::string RecordedSigner(const std::string& programFile) const;
+  // Every accepted entry's signer is read in the background, and stored once it is known.
+  void WantSigners();
+  void CollectSigners();
   void KeepUpdatedFrom(const catalogue::TStartup& before);
   // The changes among candidates whose program file is signed as a rule of the user's says are
   // taken unasked; the others are returned, to be asked.
@@ -234,6 +238,7 @@ class TChangeMonitor {
   std::vector<TBaselineEntry> updatedFrom_;
   // The signers of accepted entries' program files, by path with ASCII letters folded.
   std::unordered_map<std::string, std::string> signers_;
+  TSignerRecorder signerRecorder_;
   TAdministratorUndo administrator_;
   bool clearPending_ = false;
   TReportOnce saveErrors_;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app/ChangeMonitor.h"
 #include "app/UpdateRule.h"
 #include "platform/memory/MemoryWindows.h"
@@ -177,6 +180,47 @@ TEST_F(UpdateRuleTest, ARecentUpdateIsUndoneWhileItsEarlierProgramIsThereAndStay
   ASSERT_FALSE(Asked("\"" + app + "\\1.4.0\\browser.exe\" --background"));
   windows.files.RemoveFile(app + "\\1.2.0\\browser.exe");
   EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::EarlierGone);
+}
+
+}  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(UpdateRuleTest, AnAcceptedEntrysSignerIsStoredFromTheBackgroundSoAnInstallerThatRemovedTheEarlierFolderFirstIsTold) {
+  std::string stored;
+  for (int i = 0; i < 500 && stored.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    monitor.CheckAllSections();
+    const TBaselineLoad load = LoadBaseline(windows.platform());
+    if (!load.baseline.entries.empty()) stored = load.baseline.entries.front().signer;
+  }
+  EXPECT_EQ(stored, "Acme Software Ltd");
+
+  // A program that holds its file's read up holds no question.
+  windows.inspector.BlockReadsOf("C:\\Tools\\held.exe");
+  windows.files.AddFile("C:\\Tools\\held.exe", {'M', 'Z'});
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Held", "C:\\Tools\\held.exe");
+  monitor.CheckAllSections();
+  EXPECT_TRUE(windows.inspector.WaitUntilBlocked(true, 5000));
+  host.questions.clear();
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Next", "C:\\Tools\\next.exe");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 1u);
+  windows.inspector.ReleaseBlockedReads();
+
+  // After a restart, with the earlier version's folder already gone.
+  windows.files.RemoveFile(std::string(kApp) + "\\1.2.0\\browser.exe");
+  windows.files.RemoveFile(std::string(kApp) + "\\1.2.0\\engine.dll");
+  const std::string next = std::string(kApp) + "\\1.3.0\\browser.exe";
+  Program(next, "Acme Software Ltd");
+  TChangeMonitor restarted{windows.platform(), switches, host};
+  restarted.CheckOwnSettings();
+  restarted.StartFromBaseline();
+  host.questions.clear();
+  Run("\"" + next + "\" --background");
+  restarted.CheckAllSections();
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(host.notices.back(), "Updated: Browser, signed by Acme Software Ltd as before");
 }
 
 }  // namespace korvalis::app

@@ -9,6 +9,7 @@
 namespace korvalis::platform::memory {
 
 void MemoryFileInspector::Describe(const std::string& path, InspectedFile file) {
+  const std::lock_guard<std::mutex> lock(describedMutex_);
   described_[text::UpperAscii(files_.Absolute(path))] = std::move(file);
 }
 
@@ -21,7 +22,10 @@ bool MemoryFileInspector::IsRemote(const std::string& path) {
 }
 
 FileFacts MemoryFileInspector::Inspect(const std::string& path) {
-  inspected.push_back(path);
+  {
+    const std::lock_guard<std::mutex> lock(describedMutex_);
+    inspected.push_back(path);
+  }
   if (path.empty()) return {};
   if (IsRemote(path)) return FileFacts{UntouchedLookup(path), Signature::NotChecked, "", "", "", false};
   // Read first, then held: once the wait ends the inspection touches nothing of this object.
@@ -38,8 +42,11 @@ FileFacts MemoryFileInspector::Facts(const std::string& path) {
   if (!files_.IsFile(local)) return facts;
   facts.lookup = FileLookup::Found;
   InspectedFile file;
-  const auto found = described_.find(text::UpperAscii(files_.Absolute(local)));
-  if (found != described_.end()) file = found->second;
+  {
+    const std::lock_guard<std::mutex> lock(describedMutex_);
+    const auto found = described_.find(text::UpperAscii(files_.Absolute(local)));
+    if (found != described_.end()) file = found->second;
+  }
   if (file.size > kLargestFileChecked) {
     facts.signature = Signature::NotChecked;
   } else {

@@ -52,7 +52,8 @@ class MemoryFileInspector : public FileInspector {
   void WaitIfBlocked(const std::string& path);
 
   MemoryFileSystem& files_;
-  std::map<std::string, InspectedFile> described_;  // by folded absolute path
+  std::mutex describedMutex_;                        // signatures are read on threads of their own
+  std::map<std::string, InspectedFile> described_;  // by folded absolute path; guarded by describedMutex_
   std::mutex blockMutex_;
   std::condition_variable blockChanged_;
   std::set<std::string> blockedPaths_;  // by folded absolute path; guarded by blockMutex_

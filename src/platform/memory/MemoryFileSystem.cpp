@@ -62,6 +62,7 @@ bool MemoryFileSystem::Allowed(FileOperation::Kind kind, const std::string& path
 }
 
 std::string MemoryFileSystem::Absolute(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::string full;
   if (path.size() >= 2 && path[1] == ':') {
     full = path;
@@ -154,6 +155,7 @@ MemoryFileSystem::Node* MemoryFileSystem::MakeFolders(const std::string& absolut
 }
 
 bool MemoryFileSystem::SetCurrentFolder(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::SetCurrentFolder, path)) return false;
   if (path.empty()) return false;
   const Node* node = Find(path);
@@ -164,6 +166,7 @@ bool MemoryFileSystem::SetCurrentFolder(const std::string& path) {
 }
 
 bool MemoryFileSystem::IsFile(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::IsFile, path)) return false;
   if (path.empty() || NamesNothing(path)) return false;
   const Node* node = Find(path);
@@ -171,6 +174,7 @@ bool MemoryFileSystem::IsFile(const std::string& path) {
 }
 
 bool MemoryFileSystem::FindEntries(const std::string& pattern, std::vector<FolderEntry>& entries) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::FindEntries, pattern)) return false;
   const auto cut = pattern.find_last_of("\\/");
   const std::string folder = cut == std::string::npos ? "." : pattern.substr(0, cut + 1);
@@ -197,6 +201,7 @@ bool MemoryFileSystem::FindEntries(const std::string& pattern, std::vector<Folde
 }
 
 bool MemoryFileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::Read, path)) return false;
   const Node* node = Find(path);
   if (!node || node->folder) return false;
@@ -205,6 +210,7 @@ bool MemoryFileSystem::ReadFile(const std::string& path, std::vector<std::uint8_
 }
 
 DigestResult MemoryFileSystem::DigestFile(const std::string& path, std::size_t keepAtMost, FileDigest& digest) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (NamesNothing(path)) return DigestResult::Unreadable;
   const Node* node = Find(path);
   if (node && !node->folder && node->kind == Node::Kind::SymbolicLink) node = Find(node->linkTarget);
@@ -220,6 +226,7 @@ DigestResult MemoryFileSystem::DigestFile(const std::string& path, std::size_t k
 
 OwnFileResult MemoryFileSystem::ReadOwnFile(const std::string& path, std::size_t maxBytes,
                                            std::vector<std::uint8_t>& bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (NamesNothing(path)) return OwnFileResult::Unreadable;
   if (ReparsePointOnPath(path)) return OwnFileResult::ReparsePoint;
   const Node* node = Find(path);
@@ -232,15 +239,18 @@ OwnFileResult MemoryFileSystem::ReadOwnFile(const std::string& path, std::size_t
 }
 
 bool MemoryFileSystem::CanReplace(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Node* node = Find(path);
   return !node || (!node->folder && node->kind == Node::Kind::Regular && !node->hardLinked);
 }
 
 bool MemoryFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   return Allowed(FileOperation::Kind::Write, path) && Put(path, bytes, false);
 }
 
 bool MemoryFileSystem::AppendFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   return Allowed(FileOperation::Kind::Write, path) && Put(path, bytes, true);
 }
 
@@ -267,6 +277,7 @@ bool MemoryFileSystem::Put(const std::string& path, const std::vector<std::uint8
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::Delete, path)) return false;
   const std::string full = Absolute(path);
   const auto cut = full.find_last_of('\\');
@@ -298,6 +309,7 @@ MemoryFileSystem::Node* MemoryFileSystem::ParentOf(const std::string& path, std:
 }
 
 Status MemoryFileSystem::Move(const std::string& from, const std::string& to) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::Move, from)) return kErrorAccessDenied;
   if (NamesNothing(from)) return kErrorInvalidName;
   std::string fromName, toName;
@@ -324,6 +336,7 @@ Status MemoryFileSystem::Move(const std::string& from, const std::string& to) {
 }
 
 bool MemoryFileSystem::WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   const std::string temporary = path + ".tmp";
   // As on the system: a name left over there is removed first, never written through.
   std::string temporaryName;
@@ -360,6 +373,7 @@ class MemoryFolderWatch : public ChangeWatch {
 }  // namespace
 
 std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchFolder(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::Watch, path)) return nullptr;
   const Node* folder = Find(path);
   if (!folder || !folder->folder) return nullptr;
@@ -367,6 +381,7 @@ std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchFolder(const std::string& pa
 }
 
 std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchSubfolders(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::Watch, path)) return nullptr;
   const Node* folder = Find(path);
   if (!folder || !folder->folder) return nullptr;
@@ -374,11 +389,13 @@ std::unique_ptr<ChangeWatch> MemoryFileSystem::WatchSubfolders(const std::string
 }
 
 bool MemoryFileSystem::CreateFolders(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!Allowed(FileOperation::Kind::CreateFolders, path)) return false;
   return MakeFolders(Absolute(path)) != nullptr;
 }
 
 bool MemoryFileSystem::MakeAdministratorsFolder(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::string name;
   Node* parent = ParentOf(path, name);
   if (!parent || ReparsePointOnPath(path) || !Allowed(FileOperation::Kind::CreateFolders, path)) return false;
@@ -389,13 +406,18 @@ bool MemoryFileSystem::MakeAdministratorsFolder(const std::string& path) {
 }
 
 bool MemoryFileSystem::AdministratorsOnly(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Node* node = Find(path);
   return node && node->folder && node->administratorsOnly;
 }
 
-void MemoryFileSystem::AddFolder(const std::string& path) { MakeFolders(Absolute(path)); }
+void MemoryFileSystem::AddFolder(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
+  MakeFolders(Absolute(path));
+}
 
 void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t> bytes) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   const std::string full = Absolute(path);
   const auto cut = full.find_last_of('\\');
   Node* parent = MakeFolders(full.substr(0, cut));
@@ -412,15 +434,18 @@ void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t
 }
 
 void MemoryFileSystem::AddTextFile(const std::string& path, const std::string& text) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   AddFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 void MemoryFileSystem::AddDevice(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   AddFile(path);
   Find(path)->kind = Node::Kind::Device;
 }
 
 void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::string& target) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   AddFile(path);
   Node* link = Find(path);
   link->kind = Node::Kind::SymbolicLink;
@@ -428,6 +453,7 @@ void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::strin
 }
 
 void MemoryFileSystem::AddHardLink(const std::string& existing, const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   Node* original = Find(existing);
   if (!original || original->folder) return;
   AddFile(path, original->bytes);
@@ -436,15 +462,20 @@ void MemoryFileSystem::AddHardLink(const std::string& existing, const std::strin
 }
 
 void MemoryFileSystem::AddJunction(const std::string& path, const std::string& target) {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   AddFolder(target);
   Node* junction = MakeFolders(Absolute(path));
   if (junction) junction->linkTarget = Absolute(target);
   if (junction) junction->attributes = kAttrDirectory | kAttrReparsePoint;
 }
 
-bool MemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }
+bool MemoryFileSystem::Exists(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return Find(path) != nullptr;
+}
 
 std::optional<std::vector<std::uint8_t>> MemoryFileSystem::Contents(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Node* node = Find(path);
   if (!node || node->folder) return std::nullopt;
   return node->bytes;

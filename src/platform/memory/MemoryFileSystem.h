@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +92,8 @@ class MemoryFileSystem : public FileSystem {
   std::string current_ = "C:\\";
   Hook hook_;
   bool movesLeaveTheSource_ = false;
+  // Signatures are read on threads of their own while the guard changes files.
+  mutable std::recursive_mutex mutex_;
 };
 
 }  // namespace korvalis::platform::memory
