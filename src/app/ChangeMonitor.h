@@ -103,6 +103,8 @@ class TChangeMonitor {
   void AskHeldNow();
 
   const catalogue::TStartups& Snapshot() const { return snapshot_; }
+  // The accepted entry of that name in that place; nullptr when there is none.
+  const catalogue::TStartup* SnapshotEntry(const TEntryName& name) const;
   // What a check waits for: the system events of every watched key and folder.
   std::vector<std::uintptr_t> ChangeEvents() const { return watches_.NativeEvents(); }
   bool Checking() const { return checking_ > 0; }
@@ -194,7 +196,6 @@ class TChangeMonitor {
   const catalogue::TStartup* KeptInstead(catalogue::TStartups& restore, const catalogue::TStartup& added);
   static const catalogue::TStartup* RestoreCopy(catalogue::TStartups& restore, const catalogue::TStartup& before);
 
-  const catalogue::TStartup* SnapshotEntry(const TEntryName& name) const;
   // Writes back the restore list, whose entry i stands for now[i] (nullptr: nothing there now);
   // refuse: each is remembered as a refusal of now[i].
   void CarryOut(const catalogue::TStartups& restore, const std::vector<const catalogue::TStartup*>& now, bool refuse);

@@ -90,6 +90,13 @@ std::string FactsText(const TOverviewRow& row) {
   return row.facts ? SignatureLine(*row.facts) : kProgramFactsPending;
 }
 
+std::optional<std::string> RuleSigner(const TOverviewRow& row) {
+  if (!row.payload.empty() || !row.facts || row.facts->signature != platform::Signature::Valid ||
+      row.facts->signer.empty())
+    return std::nullopt;
+  return row.facts->signer;
+}
+
 bool RowShown(const TOverviewRow& row, const TOverviewFilter& filter) {
   if (filter.hideWindows && row.payload.empty() && row.facts && row.facts->signature == platform::Signature::Valid &&
       row.facts->signer == kWindowsSigner)

@@ -39,6 +39,11 @@ const char* StartStateText(StartState state);
 // the program file has been looked at.
 std::string FactsText(const TOverviewRow& row);
 
+// The signer a rule "Always allow changes of this entry signed by ..." may name for the row: its
+// program's, once looked at and validly signed; none for a script or library host, whose
+// payload decides.
+std::optional<std::string> RuleSigner(const TOverviewRow& row);
+
 // The signer of Windows' own files.
 constexpr char kWindowsSigner[] = "Microsoft Windows";
 

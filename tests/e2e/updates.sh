@@ -77,5 +77,33 @@ drive gone "Korvalis Allow Rules"
 drive closebox "Korvalis Options"
 drive gone "Korvalis Options"
 
+# From the overview: a rule for the signed entry the user selects, after a question whose No is the default.
+NOTES='C:\Program Files\Acme\Notes'
+mkdir -p "$(unix_path "$NOTES")"
+cp "$BUILD_DIR/tests/signatures/trusted.exe" "$(unix_path "$NOTES")/notes.exe"
+wine reg add "$RUN" /v Notes /d "\"$NOTES\\notes.exe\"" /f >/dev/null
+answer_question "a signed program of its own folder" Notes "\"$NOTES\\notes.exe\"" "Current User Run" added Yes
+drive tray 204 205 &
+tray_pid=$!
+sleep 1
+drive menu 83  # S: "Startup Programs ..."
+wait "$tray_pid"
+drive wait "Startup Programs" || failures=$((failures + 1))
+sleep 3  # both program files looked at
+drive type "Startup Programs" "notes.exe"
+drive listkey "Startup Programs" 36 40  # Home, Down: the heading, then Notes
+sleep 0.5
+drive press "Startup Programs" "Always &allow ..."
+drive wait "Korvalis" 5000 || failures=$((failures + 1))
+screenshot overview-always-allow
+drive press "Korvalis" "&Yes"
+notes_ruled() { [ "$(reg_value "$RULES" 'Current User Run: Notes')" == "Korvalis Test Publisher" ]; }
+wait_for "the rule from the overview written" notes_ruled
+check "the overview's rule is kept" "yes" "$(notes_ruled && echo yes)"
+wine reg add "$RUN" /v Notes /d "\"$NOTES\\notes.exe\" --sync" /f >/dev/null
+wait_for "the change allowed by the overview's rule" in_log "Allowed by rule: Notes \"$NOTES\\notes.exe\" --sync"
+check "a change the overview's rule covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+drive closebox "Startup Programs"
+
 close_from_tray
 finish

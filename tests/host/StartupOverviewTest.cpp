@@ -71,7 +71,7 @@ TEST(StartupOverviewTest, RowsArePlacesInReadOrderWithTheirStartStateAndNoSwitch
   EXPECT_EQ(PlaceOpening(file, "C:\\Startup").parameters, "/select,\"C:\\Startup\\Notes.lnk\"");
 }
 
-TEST(StartupOverviewTest, FilterHidesOnlyValidWindowsSignaturesNeverAHostAndSearchLooksInEveryColumn) {
+TEST(StartupOverviewTest, FilterHidesOnlyValidWindowsSignaturesNeverAHostSearchLooksInEveryColumnAndARuleNamesOnlyAValidSigner) {
   std::vector<TOverviewRow> rows(4);
   rows[0] = {catalogue::kCurrentUserRun, "Agent", "Agent", "C:\\Acme\\agent.exe", "", "", StartState::Starts, SignedBy("Acme Ltd")};
   rows[1] = {catalogue::kLocalMachineRun, "Sec", "Sec", "C:\\Windows\\sec.exe", "", "", StartState::Starts,
@@ -93,6 +93,13 @@ TEST(StartupOverviewTest, FilterHidesOnlyValidWindowsSignaturesNeverAHostAndSear
   EXPECT_EQ(ShownRows(rows, {false, "checking"}), (std::vector<std::size_t>{3}));
   EXPECT_EQ(ProgressText(3, 4, 1, 2), "3 entries shown of 4; checking program files: 1 of 2");
   EXPECT_EQ(ProgressText(1, 4, 2, 2), "1 entry shown of 4");
+
+  // An "Always allow" rule from the overview: never a broken signature, a program not yet
+  // looked at, or a host whose payload decides.
+  EXPECT_EQ(RuleSigner(rows[0]), std::optional<std::string>("Acme Ltd"));
+  EXPECT_EQ(RuleSigner(rows[2]), std::nullopt);
+  EXPECT_EQ(RuleSigner(rows[3]), std::nullopt);
+  EXPECT_EQ(RuleSigner(rows[4]), std::nullopt);
 }
 
 }  // namespace korvalis::dialogs

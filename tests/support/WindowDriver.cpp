@@ -8,8 +8,10 @@ namespace korvalis::testing {
 
 HWND WaitForWindow(const std::string& caption, int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    HWND window = FindWindowA(nullptr, caption.c_str());
-    if (window && IsWindowVisible(window)) return window;
+    // A hidden window may bear the same caption: the program's main window is "Korvalis" too.
+    for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, caption.c_str()); window;
+         window = FindWindowExA(nullptr, window, nullptr, caption.c_str()))
+      if (IsWindowVisible(window)) return window;
     Sleep(50);
   }
   return nullptr;

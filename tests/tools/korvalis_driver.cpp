@@ -7,6 +7,8 @@
 //   check CAPTION BOX 0|1        sets a check box as a click would
 //   press CAPTION BUTTON         presses a button
 //   key CAPTION VK               presses a key in the window (decimal virtual-key code)
+//   listkey CAPTION VK...        presses keys in the window's list, as Home and Down select a line
+//   type CAPTION TEXT            puts the text in the window's first edit box, as typing would
 //   closebox CAPTION             clicks the window's close box
 //   tray MESSAGE...              sends mouse messages (hex, e.g. 204 205) to the tray icon
 //   menu KEY...                  presses keys (decimal codes) in the open pop-up menu
@@ -121,6 +123,18 @@ int main(int argc, char** argv) {
     PressButton(window, argv[3]);
   } else if (command == "key" && argc == 4) {
     PressKey(window, static_cast<WPARAM>(std::atoi(argv[3])));
+  } else if (command == "listkey") {
+    HWND list = ChildOfClass(window, "SysListView32");
+    if (!list) return 1;
+    SetForegroundWindow(window);
+    for (int i = 3; i < argc; ++i) {
+      PressKey(list, static_cast<WPARAM>(std::atoi(argv[i])));
+      Sleep(100);
+    }
+  } else if (command == "type" && argc == 4) {
+    HWND edit = ChildOfClass(window, "Edit");
+    if (!edit) return 1;
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
   } else if (command == "closebox") {
     PressCloseBox(window);
   } else {

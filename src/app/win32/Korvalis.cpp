@@ -298,6 +298,7 @@ void TfrmMain::StartupPrograms1Click() {
     overview_->OnDisable = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, false); };
     overview_->OnDelete = [this](const std::vector<dialogs::TOverviewRow>& rows) { ActOnOverview(rows, true); };
     overview_->OnUndoUpdate = [this](const std::vector<dialogs::TOverviewRow>& rows) { UndoUpdates(rows); };
+    overview_->OnAlwaysAllow = [this](const std::vector<dialogs::TOverviewRow>& rows) { AllowFromOverview(rows); };
   }
   overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
@@ -341,6 +342,39 @@ void TfrmMain::UndoUpdates(const std::vector<dialogs::TOverviewRow>& rows) {
   if (!notUndone.empty())
     MessageBoxA(overview_->Handle(), ("These entries were not put back as they were before an update:\r\n" + notUndone).c_str(),
                 Application().Title.c_str(), MB_OK | MB_ICONINFORMATION);
+  overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
+}
+
+void TfrmMain::AllowFromOverview(const std::vector<dialogs::TOverviewRow>& rows) {
+  std::vector<TAllowRule> rules;
+  std::string listed, named, left;
+  for (const dialogs::TOverviewRow& row : rows) {
+    const std::optional<std::string> signer = dialogs::RuleSigner(row);
+    const catalogue::TStartup* entry = core_.Monitor().SnapshotEntry({row.section, row.valueName});
+    const std::string shown = "\r\n" + row.name + "  (in " + catalogue::SectionName(row.section) + ")";
+    if (!signer || !entry || !RuleMayCover(*entry)) {
+      left += shown;
+      continue;
+    }
+    rules.push_back(TAllowRule{row.section, row.valueName, *signer});
+    named += shown;
+    listed += shown + ", signed by " + text::VisibleText(*signer);
+  }
+  if (rules.empty()) return;
+  // One entry is asked in the words of the question's own check box.
+  std::string text = rules.size() == 1 ? "Always allow changes of this entry signed by " +
+                                             text::VisibleText(rules.front().signer) + "?\r\n" + named
+                                       : "Always allow changes of these entries, each signed by its signer?\r\n" + listed;
+  if (!left.empty()) text += "\r\n\r\nNot for these, whose programs are not validly signed or are told what to run:\r\n" + left;
+  // No is the default: a rule lets later changes in unasked.
+  if (MessageBoxA(overview_->Handle(), text.c_str(), Application().Title.c_str(),
+                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return;
+  try {
+    for (const TAllowRule& rule : rules) core_.ChangeAllowRule(rule, true);
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
   overview_->ShowRows(dialogs::OverviewRows(core_.Monitor().Snapshot(), core_.Switches().AllPlaces));
 }
 

@@ -68,6 +68,7 @@ class TfrmMain : public ui::TForm, private MainHost {
   void BuildMenu();
   // Carries out an action of the overview on its selected rows, then shows its rows anew.
   void UndoUpdates(const std::vector<dialogs::TOverviewRow>& rows);
+  void AllowFromOverview(const std::vector<dialogs::TOverviewRow>& rows);
   void ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, bool remove);
 
   platform::Platform platform_;

@@ -72,9 +72,11 @@ void TfrmStartupOverview::BuildButtons() {
   open.OnClick = [this] { btnOpenPlaceClick(); };
   auto& undo = Add<TButton>("btnUndoUpdate", TBounds{316, 428, 110, kButtonHeight}, "&Undo update");
   undo.OnClick = [this] { Act(OnUndoUpdate); };
+  auto& allow = Add<TButton>("btnAlwaysAllow", TBounds{432, 428, 110, kButtonHeight}, "Always &allow ...");
+  allow.OnClick = [this] { Act(OnAlwaysAllow); };
   auto& close = Add<TButton>("btnClose", TBounds{722, 428, 90, kButtonHeight}, "Close", 0, false, true);
   close.OnClick = [this] { Close(); };
-  buttons_ = {&disable, &remove, &open, &undo, &close};
+  buttons_ = {&disable, &remove, &open, &undo, &allow, &close};
 }
 
 void TfrmStartupOverview::FormCreate() {
@@ -254,6 +256,9 @@ void TfrmStartupOverview::UpdateButtons() {
   buttons_[1]->SetEnabled(!selected.empty() && OnDelete);
   buttons_[2]->SetEnabled(selected.size() == 1);
   buttons_[3]->SetEnabled(!selected.empty() && OnUndoUpdate);
+  buttons_[4]->SetEnabled(OnAlwaysAllow && std::any_of(selected.begin(), selected.end(), [](const TOverviewRow& row) {
+                            return RuleSigner(row).has_value();
+                          }));
 }
 
 void TfrmStartupOverview::Act(const std::function<void(const std::vector<TOverviewRow>&)>& action) {

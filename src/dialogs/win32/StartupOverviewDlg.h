@@ -38,7 +38,8 @@ class TfrmStartupOverview : public ui::TForm {
 
   // Carried out by the resident program on the selected rows, which then shows the rows anew.
   // Undo update: what a recent update told replaced, put back while its program is still there.
-  std::function<void(const std::vector<TOverviewRow>&)> OnDisable, OnDelete, OnUndoUpdate;
+  // Always allow: a rule for each row whose program is validly signed.
+  std::function<void(const std::vector<TOverviewRow>&)> OnDisable, OnDelete, OnUndoUpdate, OnAlwaysAllow;
 
  protected:
   void BuildControls() override;
