@@ -59,10 +59,9 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   TSectionComparison result;
   // A startup file is compared by its content too: a batch file's new bytes are a change; and a
   // service by its start type: one starting at boot instead of later is a change.
-  const bool byContent = catalogue::IsFolderSection(section);
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
-  const bool byStartType = place && place->kind == catalogue::PlaceKind::Service;
-  const bool byEnabled = place && place->kind == catalogue::PlaceKind::Task;
+  const catalogue::TComparedBy by = place ? place->Kind().ComparedBy() : catalogue::TComparedBy{};
+  const bool byContent = by.content, byStartType = by.startType, byEnabled = by.enabled;
   // A service's library has no start type of its own.
   const auto same = [&](const TStartup& before, const TStartup& now) {
     return text::SameTextAscii(before.Command(), now.Command()) &&

@@ -47,8 +47,7 @@ eventlog::TEventType DecisionEventType(TDecision decision) {
 
 std::string ShownName(catalogue::Section section, const std::string& name) {
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
-  if (!place || place->kind != catalogue::PlaceKind::Service) return name;
-  return name.substr(0, name.find('\\'));
+  return place ? place->Kind().ShownName(name) : name;
 }
 
 TRecordedEntry RecordedEntryOf(const catalogue::TStartup& entry) {

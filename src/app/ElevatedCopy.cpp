@@ -49,7 +49,7 @@ std::optional<std::uint32_t> StartTypeOf(platform::Registry& registry, const std
 
 // A boot or system driver is never disabled here, whatever the request and the reading say.
 bool MayActOn(const platform::Platform& platform, const TUndoOperation& undo) {
-  if (catalogue::PlaceOf(undo.writeBack.section)->kind != catalogue::PlaceKind::Service) return true;
+  if (!catalogue::PlaceOf(undo.writeBack.section)->Kind().HoldsDrivers()) return true;
   const std::optional<std::uint32_t> start = StartTypeOf(platform.registry, undo.writeBack.valueName);
   return start && *start >= platform::kServiceAutoStart;
 }
@@ -229,13 +229,20 @@ std::string FileStep(const platform::Platform& platform, const TUndoOperation& u
 
 std::string Step(const platform::Platform& platform, const TUndoOperation& undo) {
   const catalogue::TPlace& place = *catalogue::PlaceOf(undo.writeBack.section);
-  switch (place.kind) {
-    case catalogue::PlaceKind::Service: return ServiceStep(platform, undo);
-    case catalogue::PlaceKind::Task:
-      return "Delete task " + Quoted(undo.writeBack.valueName) + ": " + text::VisibleText(undo.writeBack.command);
-    case catalogue::PlaceKind::Folder: return FileStep(platform, undo);
-    default: return RegistryStep(place, undo);
-  }
+  struct Stepping final : catalogue::TPlaceVisitor {
+    const platform::Platform& platform;
+    const TUndoOperation& undo;
+    std::string step;
+    Stepping(const platform::Platform& p, const TUndoOperation& u) : platform(p), undo(u) {}
+    void Service(const catalogue::TPlace&) override { step = ServiceStep(platform, undo); }
+    void Task(const catalogue::TPlace&) override {
+      step = "Delete task " + Quoted(undo.writeBack.valueName) + ": " + text::VisibleText(undo.writeBack.command);
+    }
+    void Folder(const catalogue::TPlace&) override { step = FileStep(platform, undo); }
+    void Registry(const catalogue::TPlace& at) override { step = RegistryStep(at, undo); }
+  } stepping(platform, undo);
+  place.Kind().Accept(stepping, place);
+  return stepping.step;
 }
 
 }  // namespace

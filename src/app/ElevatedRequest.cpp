@@ -64,19 +64,8 @@ std::uint64_t Number(const std::string& field, std::uint64_t most) {
 }
 
 // Cut exactly at each delimiter: nothing trimmed, nothing merged.
-std::vector<std::string> Split(const std::string& text, char delimiter) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const auto cut = text.find(delimiter, start);
-    parts.push_back(text.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
-    if (cut == std::string::npos) return parts;
-    start = cut + 1;
-  }
-}
-
 std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields = Split(line, ' ');
+  std::vector<std::string> fields = text::SplitExactly(line, ' ');
   for (const std::string& field : fields)
     if (field.empty()) Refuse("a line has an empty field");
   return fields;
@@ -87,7 +76,7 @@ std::vector<std::string> Lines(const std::string& text, const char* header) {
   if (text.size() > kMaxRequestBytes) Refuse("the request is too large");
   if (text.find('\r') != std::string::npos || text.find('\0') != std::string::npos) Refuse("a line is malformed");
   if (text.empty() || text.back() != '\n') Refuse("the request is truncated");
-  std::vector<std::string> lines = Split(text.substr(0, text.size() - 1), '\n');
+  std::vector<std::string> lines = text::SplitExactly(text.substr(0, text.size() - 1), '\n');
   if (lines.empty() || lines.front() != header) Refuse("the request is of another kind or version");
   if (lines.size() < 2 || lines.back() != kEnd) Refuse("the request is truncated");
   lines.erase(lines.begin());
@@ -95,60 +84,17 @@ std::vector<std::string> Lines(const std::string& text, const char* header) {
   return lines;
 }
 
-// No segment of a path may climb out of where it starts, nor be empty.
-bool ClimbsOrIsEmpty(const std::string& path) {
-  for (const std::string& segment : Split(path, '\\'))
-    if (segment.empty() || segment == "." || segment == "..") return true;
-  return false;
-}
-
-bool InFolder(Section section) { return catalogue::IsFolderSection(section); }
-
-bool OneOf(const std::vector<std::string>& names, const std::string& name) {
-  return std::any_of(names.begin(), names.end(), [&](const std::string& each) { return text::SameTextAscii(each, name); });
-}
-
-// A value of the place's key itself, or of a subkey on one of its levels or of its named keys,
-// named by its path from the key as the reader names it: "0001\Depend\x", "exefile\shell\open\command\"
-// for a default value. The value's own name may be anything, "" and ".." too.
-void CheckRegistryValueName(const catalogue::TPlace& place, const std::string& valueName) {
-  const auto cut = valueName.rfind('\\');
-  if (!place.BelowKey()) {
-    if (!place.Counts(valueName)) Refuse("a value is not one its place counts");
-    return;
-  }
-  if (cut == std::string::npos || !place.Counts(valueName.substr(cut + 1)))
-    Refuse("a value is not one its place counts");
-  const std::string key = valueName.substr(0, cut);
-  if (ClimbsOrIsEmpty(key)) Refuse("a value name climbs out of its place");
-  if (!place.keys.empty()) {
-    if (!OneOf(place.keys, key)) Refuse("a value is not one its place counts");
-    return;
-  }
-  const std::vector<std::string> levels = Split(key, '\\');
-  if (levels.size() < place.firstLevel || levels.size() > place.lastLevel ||
-      (levels.size() == place.lastLevel && !place.lastKeys.empty() && !OneOf(place.lastKeys, levels.back())))
-    Refuse("a value is not one its place counts");
+// A startup file's entry carries its content's size and hash too.
+bool InFolder(Section section) {
+  const catalogue::TPlace* place = catalogue::PlaceOf(section);
+  return place && place->Kind().ComparedBy().content;
 }
 
 void CheckValueName(const catalogue::TPlace& place, const std::string& valueName) {
-  switch (place.kind) {
-    case catalogue::PlaceKind::Registry: return CheckRegistryValueName(place, valueName);
-    case catalogue::PlaceKind::Service: {
-      // A service by its key's name, or its library as "<name>\Parameters\ServiceDll".
-      const auto slash = valueName.find('\\');
-      const bool library = slash != std::string::npos && slash > 0 &&
-                           text::SameTextAscii(valueName.substr(slash), "\\Parameters\\ServiceDll");
-      if (valueName.empty() || valueName.find('/') != std::string::npos || (slash != std::string::npos && !library))
-        Refuse("a value name climbs out of its place");
-      return;
-    }
-    case catalogue::PlaceKind::Task:
-      // A task by its path from the scheduler's root: "\Folder\Task".
-      if (valueName.size() < 2 || valueName[0] != '\\' || ClimbsOrIsEmpty(valueName.substr(1)))
-        Refuse("a value name climbs out of its place");
-      return;
-    default: return;
+  switch (place.Kind().NameFits(place, valueName)) {
+    case catalogue::NameFit::Fits: return;
+    case catalogue::NameFit::NotCounted: Refuse("a value is not one its place counts");
+    case catalogue::NameFit::Climbs: Refuse("a value name climbs out of its place");
   }
 }
 
@@ -182,10 +128,6 @@ TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields,
     // An unread file has neither size nor hash: one spelling for it.
     if (entry.contentHash.size() != kHashBytes && !(entry.contentHash.empty() && entry.contentSize == 0))
       Refuse("a file's content is malformed");
-    // The file itself, never a path that leaves the folder.
-    if (entry.valueName.empty() || entry.valueName.find_first_of("\\/:") != std::string::npos ||
-        entry.valueName.find("..") != std::string::npos)
-      Refuse("a value name climbs out of its place");
   }
   return entry;
 }
@@ -209,7 +151,7 @@ TUndoOperation UndoOf(const std::vector<std::string>& fields) {
     undo.hasNow = true;
     undo.now = undo.writeBack;
     // Disabled, a boot or system driver could leave Windows unable to start.
-    const bool service = catalogue::PlaceOf(section)->kind == catalogue::PlaceKind::Service;
+    const bool service = catalogue::PlaceOf(section)->Kind().HoldsDrivers();
     if (service && undo.now.valueName.find('\\') == std::string::npos && undo.now.valueType < platform::kServiceAutoStart)
       Refuse("a boot or system driver is not disabled as administrator");
     return undo;
@@ -232,7 +174,7 @@ TUndoOperation UndoOf(const std::vector<std::string>& fields) {
 std::string CheckedMessageFile(const std::string& path) {
   const bool drivePath = path.size() > 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
                          path[1] == ':' && path[2] == '\\';
-  if (!drivePath || path.size() > kMaxPathChars || ClimbsOrIsEmpty(path.substr(3)))
+  if (!drivePath || path.size() > kMaxPathChars || text::ClimbsOrIsEmpty(path.substr(3)))
     Refuse("the program file is no plain local path");
   for (const unsigned char c : path)
     if (c < 0x20) Refuse("the program file is no plain local path");
@@ -249,20 +191,10 @@ bool TRequestedEntry::operator==(const TRequestedEntry& other) const {
          contentSize == other.contentSize && contentHash == other.contentHash;
 }
 
-bool ElevatedUndoAllowed(const catalogue::TPlace& place) {
-  // Never HKCU, nor the user's Startup folder: the elevated copy may run in another
-  // administrator's profile.
-  if (place.kind == catalogue::PlaceKind::None) return false;
-  if (place.kind == catalogue::PlaceKind::Folder) return place.section == catalogue::kLocalMachineStartupFolder;
-  return place.kind != catalogue::PlaceKind::Registry || place.root == platform::RootKey::LocalMachine;
-}
+bool ElevatedUndoAllowed(const catalogue::TPlace& place) { return place.Kind().UndoneAsAdministrator(place); }
 
 bool ElevatedWriteAllowed(const catalogue::TPlace& place, const std::string& valueName) {
-  // A file, a task's definition or a service's binary written as administrator would be a new
-  // way to start; so would earlier data where what the place names starts with more rights.
-  if (place.kind != catalogue::PlaceKind::Registry || !ElevatedUndoAllowed(place)) return false;
-  const auto cut = place.BelowKey() ? valueName.rfind('\\') : std::string::npos;
-  return place.KeptData(cut == std::string::npos ? valueName : valueName.substr(cut + 1)) || !place.privileged;
+  return place.Kind().WrittenAsAdministrator(place, valueName);
 }
 
 std::string EncodeRequest(const TElevatedRequest& request) {

@@ -94,6 +94,43 @@ bool TChangeMonitor::DeleteEntries(const std::vector<TEntryName>& entries) {
   return true;
 }
 
+namespace {
+
+// Disables an entry in its place's own off state, where its kind has one.
+struct Disabling final : catalogue::TPlaceVisitor {
+  const TStartup& entry;
+  TStartups& restore;
+  std::vector<const TStartup*>& now;
+  bool none = false;
+  Disabling(const TStartup& e, TStartups& r, std::vector<const TStartup*>& n) : entry(e), restore(r), now(n) {}
+  void Task(const catalogue::TPlace&) override {
+    const auto definition =
+        entry.LinkData().empty()
+            ? std::nullopt
+            : DisabledDefinition(std::string(entry.LinkData().begin(), entry.LinkData().end()));
+    if (!definition) {
+      none = true;
+      return;
+    }
+    // Registered again with its switch off, as a No registers an earlier definition.
+    TStartup* off = restore.AddCopy(entry);
+    if (!off) return;
+    off->LinkData().assign(definition->begin(), definition->end());
+    off->SetValueType(catalogue::kTaskDisabled);
+    now.push_back(&entry);
+  }
+  void Service(const catalogue::TPlace&) override {
+    TStartup* off = restore.AddCopy(entry);
+    if (!off) return;
+    off->SetEnabled(false);
+    now.push_back(&entry);
+  }
+  void Registry(const catalogue::TPlace&) override { none = true; }
+  void Folder(const catalogue::TPlace&) override { none = true; }
+};
+
+}  // namespace
+
 bool TChangeMonitor::DisableEntries(const std::vector<TEntryName>& entries, std::vector<std::string>& notDisabled) {
   if (Checking() || renewing_ > 0) return false;
   TStartups restore(kNoWindow, platform_);
@@ -112,22 +149,10 @@ bool TChangeMonitor::DisableEntries(const std::vector<TEntryName>& entries, std:
       off->LinkData() = bytes;
       off->SetValueType(platform::kRegBinary);
       now.push_back(SnapshotEntry({switches.front(), entry->ValueName()}));
-    } else if (const auto definition = place.kind == catalogue::PlaceKind::Task && !entry->LinkData().empty()
-                                           ? DisabledDefinition(std::string(entry->LinkData().begin(), entry->LinkData().end()))
-                                           : std::nullopt) {
-      // Registered again with its switch off, as a No registers an earlier definition.
-      TStartup* off = restore.AddCopy(*entry);
-      if (!off) continue;
-      off->LinkData().assign(definition->begin(), definition->end());
-      off->SetValueType(catalogue::kTaskDisabled);
-      now.push_back(entry);
-    } else if (place.kind == catalogue::PlaceKind::Service) {
-      TStartup* off = restore.AddCopy(*entry);
-      if (!off) continue;
-      off->SetEnabled(false);
-      now.push_back(entry);
     } else {
-      notDisabled.push_back(entry->Name());
+      Disabling disabling(*entry, restore, now);
+      place.Kind().Accept(disabling, place);
+      if (disabling.none) notDisabled.push_back(entry->Name());
     }
   }
   CarryOut(restore, now, false);

@@ -20,20 +20,21 @@ std::string ParentOf(const std::string& path) {
 TSectionWatches::TSectionWatches(const platform::Platform& platform, Clock clock)
     : platform_(platform), clock_(std::move(clock)) {}
 
-std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry) {
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchKey(const catalogue::TPlace& place, Watch& entry,
+                                                                 bool keysBelow) {
   // A key made or deleted while its watches were being armed gives them no sign: armed again.
   constexpr int kAttempts = 4;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     bool settled = true;
     entry = Watch{};
-    std::unique_ptr<platform::ChangeWatch> watch = TryWatchKey(place, entry, settled);
+    std::unique_ptr<platform::ChangeWatch> watch = TryWatchKey(place, entry, keysBelow, settled);
     if (settled) return watch;
   }
   return nullptr;  // not armed: read at each look until it holds still
 }
 
 std::unique_ptr<platform::ChangeWatch> TSectionWatches::TryWatchKey(const catalogue::TPlace& place, Watch& entry,
-                                                                    bool& settled) {
+                                                                    bool keysBelow, bool& settled) {
   platform::Registry& registry = platform_.registry;
   // The parent's subkeys first: the key deleted from then on, which the system need not tell its
   // own watch, or deleted and made again (a handle stays with the key it opened), is seen there.
@@ -51,8 +52,7 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::TryWatchKey(const catalo
     return above;
   }
   std::unique_ptr<platform::ChangeWatch> watch;
-  // A service's key is below the place's, its Parameters below that.
-  const bool subtree = place.BelowKey() || place.kind == catalogue::PlaceKind::Service;
+  const bool subtree = place.BelowKey() || keysBelow;
   if (!opened || opened.key->Watch(watch, subtree) != platform::kSuccess) return nullptr;
   entry.key = std::move(opened.key);
   entry.ancestor = std::move(above);
@@ -94,12 +94,18 @@ void TSectionWatches::Arm(Section section) {
   entry = Watch{};
   const catalogue::TPlace* place = catalogue::PlaceOf(section);
   if (!place) return;
-  if (place->kind == catalogue::PlaceKind::Registry || place->kind == catalogue::PlaceKind::Service)
-    entry.watch = WatchKey(*place, entry);
-  else if (place->kind == catalogue::PlaceKind::Folder)
-    entry.watch = WatchFolder(section, entry);
-  else if (place->kind == catalogue::PlaceKind::Task)
-    entry.watch = platform_.tasks.Watch();
+  // Each kind of place is watched its own way.
+  struct Arming final : catalogue::TPlaceVisitor {
+    TSectionWatches& watches;
+    Watch& entry;
+    Arming(TSectionWatches& w, Watch& e) : watches(w), entry(e) {}
+    void Registry(const catalogue::TPlace& at) override { entry.watch = watches.WatchKey(at, entry, false); }
+    // A service's key is below the place's, its Parameters below that.
+    void Service(const catalogue::TPlace& at) override { entry.watch = watches.WatchKey(at, entry, true); }
+    void Folder(const catalogue::TPlace& at) override { entry.watch = watches.WatchFolder(at.section, entry); }
+    void Task(const catalogue::TPlace&) override { entry.watch = watches.platform_.tasks.Watch(); }
+  } arming(*this, entry);
+  place->Kind().Accept(arming, *place);
   if (!entry.watch) {
     entry = Watch{};
     return;

@@ -52,8 +52,10 @@ class TSectionWatches {
     std::optional<std::chrono::steady_clock::time_point> dueAt;
     bool armed = false;
   };
-  std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry);
-  std::unique_ptr<platform::ChangeWatch> TryWatchKey(const catalogue::TPlace& place, Watch& entry, bool& settled);
+  // keysBelow: the keys below the place's own count too, as a service's do.
+  std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow);
+  std::unique_ptr<platform::ChangeWatch> TryWatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow,
+                                                     bool& settled);
   // Arms a watch of the subkeys of the nearest existing key from path up, and names it.
   std::unique_ptr<platform::ChangeWatch> WatchAncestor(const catalogue::TPlace& place, std::string path, Watch& entry,
                                                        std::string& armedOn);

@@ -77,39 +77,36 @@ TStartup* TStartups::AddFolderFile(TShortcutLink& link, const std::string& path,
   return AddEntry(fileName, fileName, std::string(), path, section, 0);
 }
 
-void TStartups::LoadFolders(SectionSet sections, ReadProblems* problems) {
+void TStartups::LoadFolder(Section section, ReadProblems* problems) {
   TShortcutLink link(platform_.shell);
   link.OwnerWindow = ownerWindow_;
-  for (const Section section : {kCurrentUserStartupFolder, kLocalMachineStartupFolder}) {
-    if (!sections.Contains(section)) continue;
-    const std::string folder = StartupFolderOf(link, section);
-    if (folder.empty()) continue;  // never read the current folder in its place
-    for (const std::string& fileName : StartupFiles(platform_.files, folder)) {
-      const std::string path = text::JoinPath(folder, fileName);
-      if (!NameCanBeSpelled(fileName)) {
-        // Asked about by the name it shows, though it can be neither read nor moved.
-        Note(problems, FormatText("Cannot handle the name of file %s", path));
-        AddEntry(fileName, fileName, std::string(), path, section, 0);
+  const std::string folder = StartupFolderOf(link, section);
+  if (folder.empty()) return;  // never read the current folder in its place
+  for (const std::string& fileName : StartupFiles(platform_.files, folder)) {
+    const std::string path = text::JoinPath(folder, fileName);
+    if (!NameCanBeSpelled(fileName)) {
+      // Asked about by the name it shows, though it can be neither read nor moved.
+      Note(problems, FormatText("Cannot handle the name of file %s", path));
+      AddEntry(fileName, fileName, std::string(), path, section, 0);
+      continue;
+    }
+    platform::FileDigest digest;
+    switch (platform_.files.DigestFile(path, kKeptBytesAtMost, digest)) {
+      case platform::DigestResult::Read:
+        break;
+      case platform::DigestResult::Missing:
+        continue;  // gone since the folder was listed
+      case platform::DigestResult::NotRegular:
+        Note(problems, FormatText("Not a regular file, not read: %s", path));
         continue;
-      }
-      platform::FileDigest digest;
-      switch (platform_.files.DigestFile(path, kKeptBytesAtMost, digest)) {
-        case platform::DigestResult::Read:
-          break;
-        case platform::DigestResult::Missing:
-          continue;  // gone since the folder was listed
-        case platform::DigestResult::NotRegular:
-          Note(problems, FormatText("Not a regular file, not read: %s", path));
-          continue;
-        case platform::DigestResult::Unreadable:
-          // Its absence from this reading says nothing: the entry read before stands.
-          Note(problems, FormatText("Cannot read file %s", path), fileName);
-          continue;
-      }
-      if (TStartup* entry = AddFolderFile(link, path, fileName, section)) {
-        entry->SetContent(digest.size, digest.sha256);
-        if (digest.kept) entry->LinkData() = std::move(digest.bytes);
-      }
+      case platform::DigestResult::Unreadable:
+        // Its absence from this reading says nothing: the entry read before stands.
+        Note(problems, FormatText("Cannot read file %s", path), fileName);
+        continue;
+    }
+    if (TStartup* entry = AddFolderFile(link, path, fileName, section)) {
+      entry->SetContent(digest.size, digest.sha256);
+      if (digest.kept) entry->LinkData() = std::move(digest.bytes);
     }
   }
 }

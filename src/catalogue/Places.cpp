@@ -114,6 +114,7 @@ TPlace Numbered(Section section, int readOrder, int sweepOrder, Always always, c
   place.always = always;
   place.name = name;
   place.kind = kind;
+  place.behaviour = &KindObject(kind);
   return place;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/PlaceKinds.h"
 #include "catalogue/Sections.h"
 #include "platform/Registry.h"
 
@@ -40,6 +41,7 @@ struct TPlace {
   Always always = Always::No;
   std::string name;  // as shown: "in " and this; a place of the other view names the view
   PlaceKind kind = PlaceKind::None;
+  const TPlaceKind* behaviour = &KindObject(PlaceKind::None);  // what its kind does, named by kind
   platform::RootKey root = platform::RootKey::LocalMachine;
   std::string path;  // from the root, without a leading backslash
   platform::RegistryView view = platform::RegistryView::Native;
@@ -82,6 +84,7 @@ struct TPlace {
   // holds bytes whose first is odd while the entry is disabled; a missing value is enabled.
   std::optional<Section> approves;
 
+  const TPlaceKind& Kind() const { return *behaviour; }
   bool Counts(const std::string& valueName) const;
   bool Asks(ChangeKind kind) const { return (asks >> static_cast<int>(kind)) & 1u; }
   bool BelowKey() const { return lastLevel > 0 || !keys.empty(); }

@@ -189,7 +189,8 @@ std::string TaskFileName(const std::string& taskPath) {
 
 bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry) {
   // A task's copy is one of its definition, never the same bytes as a later registration.
-  const bool task = PlaceOf(entry.GetSection()) && PlaceOf(entry.GetSection())->kind == PlaceKind::Task;
+  const TPlace* at = PlaceOf(entry.GetSection());
+  const bool task = at && at->Kind().Quarantined() == QuarantineAs::Definition;
   TShortcutLink link(platform.shell);
   const std::string place = task ? std::string() : StartupFolderOf(link, entry.GetSection());
   const std::string folder = QuarantineFolder(platform.environment);
@@ -202,7 +203,7 @@ bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry)
 
 bool RefusalsHeldInQuarantine(Section section) {
   const TPlace* place = PlaceOf(section);
-  return place && (place->kind == PlaceKind::Folder || place->kind == PlaceKind::Task);
+  return place && place->Kind().Quarantined() != QuarantineAs::Nothing;
 }
 
 }  // namespace korvalis::catalogue

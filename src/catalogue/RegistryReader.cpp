@@ -140,16 +140,6 @@ bool Walked(platform::Registry& registry, const TPlace& place, int level, const 
 
 }  // namespace
 
-void TStartups::LoadRegistry(SectionSet sections, ReadProblems* problems) {
-  for (const Section section : ReadOrder(true)) {
-    if (!sections.Contains(section)) continue;
-    if (PlaceOf(section)->kind == PlaceKind::Registry)
-      LoadPlace(*PlaceOf(section), problems);
-    else if (PlaceOf(section)->kind == PlaceKind::Service)
-      LoadServices(*PlaceOf(section), problems);
-  }
-}
-
 void TStartups::LoadPlace(const TPlace& place, ReadProblems* problems) {
   platform::Registry& registry = platform_.registry;
   if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;

@@ -40,16 +40,7 @@ void TStartup::SetName(const std::string& name) {
 }
 
 void TStartup::Apply() const {
-  const TPlace* place = PlaceOf(section_);
-  if (!place) return;
-  if (place->kind == PlaceKind::Registry)
-    ApplyToRegistry(*place);
-  else if (place->kind == PlaceKind::Folder)
-    ApplyToFolder();
-  else if (place->kind == PlaceKind::Service)
-    ApplyToService(*place);
-  else if (place->kind == PlaceKind::Task)
-    ApplyToTask();
+  if (const TPlace* place = PlaceOf(section_)) place->Kind().WriteBack(*this, *place);
 }
 
 }  // namespace korvalis::catalogue

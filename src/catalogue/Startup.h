@@ -73,14 +73,15 @@ class TStartup {
 
   // Makes the entry's location agree with it: written when enabled, removed when not.
   void Apply() const;
-
- private:
+  // What Apply does at each kind of place, called by the kind's own object.
   void ApplyToRegistry(const TPlace& place) const;
   void ApplyToFolder() const;
   void ApplyToService(const TPlace& place) const;
   // A refused task: its definition kept in the quarantine, then the task deleted, or its
   // earlier definition (LinkData) registered again.
   void ApplyToTask() const;
+
+ private:
   // A task the scheduler's cache keeps from its API's sight: its keys deleted from the cache.
   void DeleteHiddenTask() const;
 

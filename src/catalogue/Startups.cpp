@@ -84,23 +84,17 @@ TStartup* TStartups::AddCopy(const TStartup& entry) {
                   entry.IconIndex());
 }
 
-void TStartups::LoadSections(SectionSet sections) {
-  try {
-    LoadFolders(sections, nullptr);
-  } catch (const std::exception&) {
-    // A startup folder that cannot be read leaves the registry sections to be read.
-  }
-  LoadRegistry(sections, nullptr);
-  LoadTasks(sections, nullptr);
-}
+void TStartups::LoadSections(SectionSet sections) { LoadKinds(sections, nullptr); }
 
-void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) {
-  try {
-    LoadFolders(sections, &problems);
-  } catch (const std::exception&) {
-  }
-  LoadRegistry(sections, &problems);
-  LoadTasks(sections, &problems);
+void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) { LoadKinds(sections, &problems); }
+
+void TStartups::LoadKinds(SectionSet sections, ReadProblems* problems) {
+  constexpr int kReadPasses = 3;
+  for (int pass = 0; pass < kReadPasses; ++pass)
+    for (const Section section : ReadOrder(true)) {
+      const TPlace& place = *PlaceOf(section);
+      if (sections.Contains(section) && place.Kind().ReadPass() == pass) place.Kind().Read(*this, place, problems);
+    }
 }
 
 void TStartups::ApplyAll() {

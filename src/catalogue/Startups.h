@@ -68,6 +68,14 @@ class TStartups {
   // Appends entries handed over by another catalogue, as they are.
   void Adopt(std::vector<std::unique_ptr<TStartup>> entries);
 
+  // Each kind of place reads its entries through one of these. Files that cannot be read, and
+  // values that cannot be taken in, are listed in the problems, when given.
+  void LoadFolder(Section section, ReadProblems* problems);
+  void LoadPlace(const TPlace& place, ReadProblems* problems);
+  void LoadServices(const TPlace& place, ReadProblems* problems);
+  // A definition that cannot be read is an entry of its own, "definition unreadable".
+  void LoadTasks(Section section, ReadProblems* problems);
+
   platform::WindowHandle OwnerWindow() const { return ownerWindow_; }
   // An entry's name, command or section changed: the look-up of existing entries is rebuilt.
   void EntryChanged() { indexStale_ = true; }
@@ -78,17 +86,11 @@ class TStartups {
   void QuarantineIn(std::string folder) { quarantine_ = std::move(folder); }
 
  private:
-  // Files that cannot be read are listed in the problems, when given.
-  void LoadFolders(SectionSet sections, ReadProblems* problems);
+  void LoadKinds(SectionSet sections, ReadProblems* problems);
   // One file of a folder: by its shortcut's target, or by itself when it is none the shell reads.
   TStartup* AddFolderFile(TShortcutLink& link, const std::string& path, const std::string& fileName,
                           Section section);
-  void LoadRegistry(SectionSet sections, ReadProblems* problems);
-  void LoadPlace(const TPlace& place, ReadProblems* problems);
   void LoadValues(const TPlace& place, platform::RegistryKey& key, const std::string& prefix, ReadProblems* problems);
-  void LoadServices(const TPlace& place, ReadProblems* problems);
-  // A definition that cannot be read is an entry of its own, "definition unreadable".
-  void LoadTasks(SectionSet sections, ReadProblems* problems);
   // The tasks the scheduler's registry cache keeps from its API's sight, beside those it listed.
   void LoadHiddenTasks(const std::vector<platform::RegisteredTask>& listed, Section section);
 

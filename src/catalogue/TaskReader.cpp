@@ -19,29 +19,26 @@ std::string LastPart(const std::string& path) {
 }  // namespace
 
 // A definition that cannot be read is an entry of its own, asked about, not a read problem.
-void TStartups::LoadTasks(SectionSet sections, ReadProblems*) {
+void TStartups::LoadTasks(Section section, ReadProblems*) {
   std::string user;
   if (!platform_.environment.UserName(kMaxUserNameChars, user)) user.clear();
-  for (const Section section : ReadOrder(true)) {
-    if (!sections.Contains(section) || PlaceOf(section)->kind != PlaceKind::Task) continue;
-    std::vector<platform::RegisteredTask> tasks;
-    // Read as empty, every task would look removed and then added again.
-    if (platform_.tasks.ListTasks(tasks) != platform::kSuccess) throw Error("Cannot read the scheduled tasks");
-    for (const platform::RegisteredTask& task : tasks) {
-      const std::optional<TTaskDefinition> definition = ParseTaskDefinition(task.xml);
-      // Too large or broken, it may still run: the scheduler reads it its own way.
-      if (!definition) {
-        AddEntry(task.path, task.path, LastPart(task.path), kUnreadableTaskCommand, section, 0);
-        continue;
-      }
-      // A disabled task is kept too: enabled again it is a change, and No registers it disabled.
-      TStartup* entry = AddEntry(task.path, task.path, LastPart(task.path), TaskCommand(*definition, user), section, 0);
-      if (!entry) continue;
-      entry->LinkData().assign(task.xml.begin(), task.xml.end());
-      if (!definition->enabled) entry->SetValueType(kTaskDisabled);
+  std::vector<platform::RegisteredTask> tasks;
+  // Read as empty, every task would look removed and then added again.
+  if (platform_.tasks.ListTasks(tasks) != platform::kSuccess) throw Error("Cannot read the scheduled tasks");
+  for (const platform::RegisteredTask& task : tasks) {
+    const std::optional<TTaskDefinition> definition = ParseTaskDefinition(task.xml);
+    // Too large or broken, it may still run: the scheduler reads it its own way.
+    if (!definition) {
+      AddEntry(task.path, task.path, LastPart(task.path), kUnreadableTaskCommand, section, 0);
+      continue;
     }
-    LoadHiddenTasks(tasks, section);
+    // A disabled task is kept too: enabled again it is a change, and No registers it disabled.
+    TStartup* entry = AddEntry(task.path, task.path, LastPart(task.path), TaskCommand(*definition, user), section, 0);
+    if (!entry) continue;
+    entry->LinkData().assign(task.xml.begin(), task.xml.end());
+    if (!definition->enabled) entry->SetValueType(kTaskDisabled);
   }
+  LoadHiddenTasks(tasks, section);
 }
 
 void TStartups::LoadHiddenTasks(const std::vector<platform::RegisteredTask>& listed, Section section) {

@@ -14,11 +14,8 @@ namespace korvalis::dialogs {
 
 namespace {
 
-// A service's start type that keeps it from starting.
-constexpr std::uint32_t kServiceDisabled = 4;
-
 bool IsEntryPlace(const catalogue::TPlace& place) {
-  return place.kind != catalogue::PlaceKind::None && !place.approves && !place.asksAlways;
+  return place.Kind().HoldsEntries() && !place.approves && !place.asksAlways;
 }
 
 // The entries Task Manager's switches keep from starting, by their section and value name.
@@ -35,9 +32,7 @@ std::unordered_set<std::string> SwitchedOff(const catalogue::TStartups& snapshot
 
 StartState StartOf(const catalogue::TStartup& entry, const catalogue::TPlace& place,
                    const std::unordered_set<std::string>& off) {
-  if (place.kind == catalogue::PlaceKind::Task && entry.ValueType() == catalogue::kTaskDisabled)
-    return StartState::Disabled;
-  if (place.kind == catalogue::PlaceKind::Service && entry.ValueType() == kServiceDisabled) return StartState::Disabled;
+  if (place.Kind().Disabled(entry)) return StartState::Disabled;
   if (off.count(std::string(1, static_cast<char>(entry.GetSection())) + text::UpperAscii(entry.ValueName())))
     return StartState::DisabledInTaskManager;
   return StartState::Starts;
@@ -131,21 +126,28 @@ std::string HeadingText(catalogue::Section section, std::size_t count) {
 TPlaceOpening PlaceOpening(const TOverviewRow& row, const std::string& startupFolder) {
   const catalogue::TPlace* place = catalogue::PlaceOf(row.section);
   if (!place) return {};
-  switch (place->kind) {
-    case catalogue::PlaceKind::Folder:
-      return {"explorer.exe", "/select,\"" + text::JoinPath(startupFolder, row.valueName) + "\"", ""};
-    case catalogue::PlaceKind::Task: return {"taskschd.msc", "", ""};
-    case catalogue::PlaceKind::Service: return {"services.msc", "", ""};
-    case catalogue::PlaceKind::Registry: break;
-    case catalogue::PlaceKind::None: return {};
-  }
-  std::string path = place->path;
-  // The other view of the machine's keys is the 32-bit one only for the 64-bit program.
-  const bool wow = place->view == platform::RegistryView::Other && catalogue::kNativeViewBits == 64;
-  if (wow && text::UpperAscii(path).rfind("SOFTWARE\\", 0) == 0) path.insert(9, "WOW6432Node\\");
-  const std::string::size_type below = row.valueName.rfind('\\');
-  if (place->BelowKey() && below != std::string::npos) path += "\\" + row.valueName.substr(0, below);
-  return {"regedit.exe", "", std::string("Computer\\") + RootName(place->root) + "\\" + path};
+  struct Opening final : catalogue::TPlaceVisitor {
+    const TOverviewRow& row;
+    const std::string& startupFolder;
+    TPlaceOpening opening;
+    Opening(const TOverviewRow& r, const std::string& folder) : row(r), startupFolder(folder) {}
+    void Folder(const catalogue::TPlace&) override {
+      opening = {"explorer.exe", "/select,\"" + text::JoinPath(startupFolder, row.valueName) + "\"", ""};
+    }
+    void Task(const catalogue::TPlace&) override { opening = {"taskschd.msc", "", ""}; }
+    void Service(const catalogue::TPlace&) override { opening = {"services.msc", "", ""}; }
+    void Registry(const catalogue::TPlace& at) override {
+      std::string path = at.path;
+      // The other view of the machine's keys is the 32-bit one only for the 64-bit program.
+      const bool wow = at.view == platform::RegistryView::Other && catalogue::kNativeViewBits == 64;
+      if (wow && text::UpperAscii(path).rfind("SOFTWARE\\", 0) == 0) path.insert(9, "WOW6432Node\\");
+      const std::string::size_type below = row.valueName.rfind('\\');
+      if (at.BelowKey() && below != std::string::npos) path += "\\" + row.valueName.substr(0, below);
+      opening = {"regedit.exe", "", std::string("Computer\\") + RootName(at.root) + "\\" + path};
+    }
+  } opening(row, startupFolder);
+  place->Kind().Accept(opening, *place);
+  return opening.opening;
 }
 
 std::string ProgressText(std::size_t shown, std::size_t entries, std::size_t checked, std::size_t files) {

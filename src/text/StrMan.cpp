@@ -76,6 +76,23 @@ void SplitToList(std::vector<std::string>& list, const std::string& text, char d
   }
 }
 
+std::vector<std::string> SplitExactly(const std::string& text, char delimiter) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const auto cut = text.find(delimiter, start);
+    parts.push_back(text.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
+    if (cut == std::string::npos) return parts;
+    start = cut + 1;
+  }
+}
+
+bool ClimbsOrIsEmpty(const std::string& path) {
+  for (const std::string& segment : SplitExactly(path, '\\'))
+    if (segment.empty() || segment == "." || segment == "..") return true;
+  return false;
+}
+
 std::string TrimControl(const std::string& text) {
   std::size_t first = 0;
   std::size_t last = text.size();

@@ -29,6 +29,10 @@ Token NextToken(const std::string& text, char delimiter);
 
 // Appends the trimmed tokens of the text to the list (empty ones included), without clearing it.
 void SplitToList(std::vector<std::string>& list, const std::string& text, char delimiter);
+// Every part between delimiters, empty ones too, and no trimming: "a\\b" is "a", "", "b".
+std::vector<std::string> SplitExactly(const std::string& text, char delimiter);
+// Whether a segment of the backslash path climbs out of where it starts ("." or ".."), or is empty.
+bool ClimbsOrIsEmpty(const std::string& path);
 
 // Without leading and trailing characters whose code is 32 or less.
 std::string TrimControl(const std::string& text);

@@ -271,9 +271,7 @@ void TfrmStartupOverview::btnOpenPlaceClick() {
   if (selected.size() != 1) return;
   const TOverviewRow& row = selected.front();
   const catalogue::TPlace* place = catalogue::PlaceOf(row.section);
-  const std::string folder = place && place->kind == catalogue::PlaceKind::Folder
-                                 ? catalogue::StartupFolderPathEvenIfMissing(platform_.shell, row.section)
-                                 : std::string();
+  const std::string folder = place ? place->Kind().FolderPath(platform_.shell, *place) : std::string();
   const TPlaceOpening opening = PlaceOpening(row, folder);
   if (opening.program.empty()) return;
   // Regedit opens at the key it was last left at: the place's key.
