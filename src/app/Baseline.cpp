@@ -238,7 +238,7 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
   for (const TBaselineEntry& record : entries) {
     std::string command = record.command;
     const catalogue::TPlace* place = catalogue::PlaceOf(record.section);
-    if (place && place->kind == catalogue::PlaceKind::Task && !record.data.empty()) {
+    if (place && place->Kind().DefinedByData() && !record.data.empty()) {
       // An earlier build left out as whom a task runs: said now, it is the same task.
       if (!user && !catalogue.Platform().environment.UserName(catalogue::kMaxUserNameChars, user.emplace())) user->clear();
       command = catalogue::StoredTaskCommand(command, std::string(record.data.begin(), record.data.end()), *user);
@@ -255,28 +255,48 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
   }
 }
 
-std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
+namespace {
+
+// One entry as stored, whether it comes from a baseline or straight from the snapshot.
+struct EntryView {
+  catalogue::Section section;
+  std::uint32_t valueType;
+  std::int32_t iconIndex;
+  const std::string& name;
+  const std::string& valueName;
+  const std::string& command;
+  const std::vector<std::uint8_t>& data;
+  std::uint64_t contentSize;
+  const std::string& contentHash;
+  const std::string& signer;
+};
+
+void WriteEntry(Writer& out, const EntryView& entry) {
+  out.U8(entry.section);
+  out.U32(entry.valueType);
+  out.U32(static_cast<std::uint32_t>(entry.iconIndex));
+  out.Text(entry.name);
+  out.Text(entry.valueName);
+  out.Text(entry.command);
+  out.Data(entry.data);
+  WriteContent(out, entry.contentSize, entry.contentHash);
+  out.Text(entry.signer);
+}
+
+std::vector<std::uint8_t> EncodeWith(catalogue::SectionSet places, std::size_t entryCount,
+                                     const std::function<void(Writer&)>& writeEntries,
+                                     const std::vector<TRefusal>& refusals, std::uint8_t nativeViewBits) {
   Writer out;
   out.Bytes(kMagic.data(), kMagic.size());
-  out.U32(kFormatVersion);
+  out.U32(TBaseline::kFormatVersion);
   out.U8(nativeViewBits);
   std::vector<catalogue::Section> guarded;
   for (int section = 0; section < catalogue::kSectionCount; ++section)
     if (places.Contains(static_cast<catalogue::Section>(section))) guarded.push_back(static_cast<catalogue::Section>(section));
   out.Length(guarded.size());
   for (const catalogue::Section section : guarded) out.U8(section);
-  out.Length(entries.size());
-  for (const TBaselineEntry& entry : entries) {
-    out.U8(entry.section);
-    out.U32(entry.valueType);
-    out.U32(static_cast<std::uint32_t>(entry.iconIndex));
-    out.Text(entry.name);
-    out.Text(entry.valueName);
-    out.Text(entry.command);
-    out.Data(entry.data);
-    WriteContent(out, entry.contentSize, entry.contentHash);
-    out.Text(entry.signer);
-  }
+  out.Length(entryCount);
+  writeEntries(out);
   out.Length(refusals.size());
   for (const TRefusal& refusal : refusals) {
     out.U8(refusal.section);
@@ -288,6 +308,36 @@ std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
   std::vector<std::uint8_t>& bytes = out.Out();
   out.U32(Crc32(bytes, bytes.size()));
   return std::move(bytes);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
+  return EncodeWith(
+      places, entries.size(),
+      [&](Writer& out) {
+        for (const TBaselineEntry& entry : entries)
+          WriteEntry(out, {entry.section, entry.valueType, entry.iconIndex, entry.name, entry.valueName, entry.command,
+                           entry.data, entry.contentSize, entry.contentHash, entry.signer});
+      },
+      refusals, nativeViewBits);
+}
+
+std::vector<std::uint8_t> TBaseline::EncodeSnapshot(const catalogue::TStartups& catalogue,
+                                                    const std::function<std::string(const catalogue::TStartup&)>& signerOf,
+                                                    catalogue::SectionSet places, const std::vector<TRefusal>& refusals,
+                                                    std::uint8_t nativeViewBits) {
+  return EncodeWith(
+      places, static_cast<std::size_t>(catalogue.Count()),
+      [&](Writer& out) {
+        for (int i = 0; i < catalogue.Count(); ++i) {
+          const catalogue::TStartup& entry = catalogue.Items(i);
+          const std::string signer = signerOf ? signerOf(entry) : std::string();
+          WriteEntry(out, {entry.GetSection(), entry.ValueType(), entry.IconIndex(), entry.Name(), entry.ValueName(),
+                           entry.Command(), entry.LinkData(), entry.ContentSize(), entry.ContentHash(), signer});
+        }
+      },
+      refusals, nativeViewBits);
 }
 
 namespace {

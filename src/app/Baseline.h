@@ -80,6 +80,12 @@ struct TBaseline {
   // The file names the registry view of the build that wrote it (in bits), so that a build of
   // the other view reads each place of the other view as its own twin.
   std::vector<std::uint8_t> Encode(std::uint8_t nativeViewBits = catalogue::kNativeViewBits) const;
+  // The same bytes as Of(catalogue, signerOf) with these places and refusals, encoded, but
+  // written from the catalogue's entries themselves: no second copy of every task definition.
+  static std::vector<std::uint8_t> EncodeSnapshot(const catalogue::TStartups& catalogue,
+                                                  const std::function<std::string(const catalogue::TStartup&)>& signerOf,
+                                                  catalogue::SectionSet places, const std::vector<TRefusal>& refusals,
+                                                  std::uint8_t nativeViewBits = catalogue::kNativeViewBits);
   // Fails with TBaselineFormatError; never trusts a length, a count or a file name it reads.
   static TBaseline Decode(const std::vector<std::uint8_t>& bytes,
                           std::uint8_t nativeViewBits = catalogue::kNativeViewBits);

@@ -226,7 +226,7 @@ std::string DifferencesText(const catalogue::TPlace& place, const std::vector<TD
     text += std::to_string(static_cast<int>(difference.kind)) + '\n' + entry.ValueName() + '\n' + entry.Command() +
             '\n' + entry.ContentHash() + '\n';
     // A service's start type and a task's switch count as a change; a value's type does not.
-    if (place.kind != catalogue::PlaceKind::Registry) text += std::to_string(entry.ValueType()) + '\n';
+    if (place.Kind().ComparedBy().valueType) text += std::to_string(entry.ValueType()) + '\n';
   }
   return text;
 }
@@ -771,19 +771,21 @@ void TChangeMonitor::AcceptOwnWrite(Section section, const std::vector<std::stri
   StoreBaseline();
 }
 
-TBaseline TChangeMonitor::CurrentBaseline() const {
-  TBaseline baseline = TBaseline::Of(snapshot_, [this](const TStartup& entry) {
-    return signers_.empty() ? std::string() : RecordedSigner(entry.ProgramFile());
-  });
-  for (const Section section : SweepOrder()) baseline.places = baseline.places.With(section);
-  baseline.refusals = refusals_.All();
-  return baseline;
+std::vector<std::uint8_t> TChangeMonitor::CurrentBaseline() const {
+  catalogue::SectionSet places;
+  for (const Section section : SweepOrder()) places = places.With(section);
+  return TBaseline::EncodeSnapshot(
+      snapshot_,
+      [this](const TStartup& entry) {
+        return signers_.empty() ? std::string() : RecordedSigner(entry.ProgramFile());
+      },
+      places, refusals_.All());
 }
 
 void TChangeMonitor::StoreBaseline() {
   // Until the stored one has been compared with, it is the only record of what was accepted.
   if (!baselineStarted_) return;
-  const std::vector<std::uint8_t> encoded = CurrentBaseline().Encode();
+  const std::vector<std::uint8_t> encoded = CurrentBaseline();
   std::string digest = platform::Sha256Of(encoded);
   // A program that keeps writing itself back changes nothing stored between two notices.
   if (digest == storedDigest_) return;

@@ -184,8 +184,8 @@ class TChangeMonitor {
   std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
   void AdoptStored(const TBaseline& baseline, catalogue::Section section);
-  // What would be stored now: the snapshot's entries, the places guarded and the refusals.
-  TBaseline CurrentBaseline() const;
+  // What would be stored now, encoded: the snapshot's entries, the places guarded and the refusals.
+  std::vector<std::uint8_t> CurrentBaseline() const;
   void StoreBaseline();
   // The sections of the order that are places of their own here.
   std::vector<catalogue::Section> GuardedSections(const std::vector<catalogue::Section>& order) const;

@@ -56,6 +56,11 @@ TEST_F(BaselineTest, ASavedCatalogueAndItsRefusalsComeBackWholeNulsAndBytesInclu
   EXPECT_EQ(load.message, "");
   EXPECT_EQ(load.baseline.refusals, saved.refusals);
   EXPECT_EQ(load.baseline.entries, saved.entries);  // the signers too
+  // Written straight from the snapshot, the same bytes.
+  EXPECT_EQ(TBaseline::EncodeSnapshot(
+                catalogue, [](const catalogue::TStartup& e) { return e.Name() == "Updater" ? "Acme Software Ltd" : ""; },
+                saved.places, saved.refusals),
+            saved.Encode());
   TStartups filled{0, windows.platform()};
   load.baseline.FillCatalogue(filled);
   ASSERT_EQ(filled.Count(), catalogue.Count());
