@@ -46,7 +46,7 @@ std::string ImageOf(platform::RegistryKey& key, const std::string& service) {
 
 bool IsBootOrSystemDriver(const TStartup& entry) {
   const TPlace* place = PlaceOf(entry.GetSection());
-  return place && place->kind == PlaceKind::Service && entry.ValueName().find('\\') == std::string::npos &&
+  return place && place->Kind().HoldsDrivers() && entry.ValueName().find('\\') == std::string::npos &&
          entry.ValueType() <= platform::kServiceSystemStart;
 }
 
