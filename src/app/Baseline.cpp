@@ -132,9 +132,8 @@ catalogue::Section ReadSection(Reader& in) {
 // A startup folder's entry names a file in the folder, never a path out of it.
 void CheckFileName(catalogue::Section section, const std::string& fileName) {
   if (!catalogue::IsFolderSection(section)) return;
-  if (fileName.find_first_of("\\/:") != std::string::npos || fileName.find("..") != std::string::npos ||
-      fileName == ".")
-    Damaged();
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+  if (place.Kind().NameFits(place, fileName) != catalogue::NameFit::Fits) Damaged();
 }
 
 void WriteContent(Writer& out, std::uint64_t size, const std::string& hash) {

@@ -74,15 +74,7 @@ void CarryOut(const platform::Platform& platform, const TUndoOperation& undo, ca
 }
 
 bool PlainLocalPath(const std::string& path) {
-  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
-  for (std::size_t start = 3; start <= path.size();) {
-    const auto cut = path.find('\\', start);
-    const std::string segment = path.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
-    if (segment.empty() || segment == "." || segment == "..") return false;
-    if (cut == std::string::npos) break;
-    start = cut + 1;
-  }
-  return true;
+  return path.size() >= 4 && path[1] == ':' && path[2] == '\\' && !text::ClimbsOrIsEmpty(path.substr(3));
 }
 
 bool IsRequestFile(const std::string& path) {

@@ -81,7 +81,7 @@ class FolderFiles final : public TPlaceKind {
   QuarantineAs Quarantined() const override { return QuarantineAs::File; }
   // The file itself, never a path that leaves the folder.
   NameFit NameFits(const TPlace&, const std::string& valueName) const override {
-    return valueName.empty() || valueName.find_first_of("\\/:") != std::string::npos ||
+    return valueName.empty() || valueName == "." || valueName.find_first_of("\\/:") != std::string::npos ||
                    valueName.find("..") != std::string::npos
                ? NameFit::Climbs
                : NameFit::Fits;
