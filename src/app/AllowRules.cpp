@@ -44,7 +44,7 @@ std::vector<TAllowRule> RulesIn(const catalogue::TStartups& snapshot) {
 }
 
 bool RuleMayCover(const catalogue::TStartup& entry) {
-  const catalogue::TPlace* place = catalogue::PlaceOf(entry.GetSection());
+  const catalogue::TPlace* place = entry.Place();
   return place && !place->asksAlways &&
          catalogue::FindHostPayload(entry.Command()).kind == catalogue::PayloadKind::None;
 }

@@ -360,7 +360,7 @@ TChangeMonitor::Plan TChangeMonitor::PlanAnswers(const TStartups& fresh, const T
     Outcome outcome{difference.now, difference.now, nullptr};
     if (!allowed[i]) {
       if (difference.kind == ChangeKind::Added &&
-          catalogue::PlaceOf(difference.now->GetSection())->KeptData(difference.now->ValueName())) {
+          difference.now->Place()->KeptData(difference.now->ValueName())) {
         const TStartup* kept = KeptInstead(restore, *difference.now);
         outcome = Outcome{kept, difference.now, kept};
       } else if (difference.kind == ChangeKind::Added) {
@@ -813,7 +813,7 @@ const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& 
 const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& added) {
   // A value the system cannot log on without is never deleted: a refused addition gets the
   // system's own data, named by the place (the earlier data, if any, was a removal the user took).
-  std::string data = *catalogue::PlaceOf(added.GetSection())->KeptData(added.ValueName());
+  std::string data = *added.Place()->KeptData(added.ValueName());
   const std::string system = "%system%";
   if (const auto at = data.find(system); at != std::string::npos) {
     const std::string folder = platform::SystemDir(platform_.environment);
@@ -837,7 +837,7 @@ std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
       host_.Record(TDecision::Undone, RecordedEntryOf(entry), std::string());
     } catch (const RightsMissingError& error) {
       // Only what the elevated copy would carry out is offered: it refuses a request as a whole.
-      const catalogue::TPlace& place = *catalogue::PlaceOf(entry.GetSection());
+      const catalogue::TPlace& place = *entry.Place();
       if (ElevatedUndoAllowed(place) && (!entry.Enabled() || ElevatedWriteAllowed(place, entry.ValueName())))
         refused.emplace_back(&entry, error.what());
       else

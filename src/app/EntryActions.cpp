@@ -81,7 +81,7 @@ bool TChangeMonitor::DeleteEntries(const std::vector<TEntryName>& entries) {
     const TStartup* entry = SnapshotEntry(name);
     if (!entry || (!driversToo && catalogue::IsBootOrSystemDriver(*entry))) continue;
     const TStartup* removal = nullptr;
-    if (catalogue::PlaceOf(entry->GetSection())->KeptData(entry->ValueName())) {
+    if (entry->Place()->KeptData(entry->ValueName())) {
       removal = KeptInstead(restore, *entry);
     } else if (TStartup* copy = restore.AddCopy(*entry)) {
       copy->SetEnabled(false);
@@ -138,7 +138,7 @@ bool TChangeMonitor::DisableEntries(const std::vector<TEntryName>& entries, std:
   for (const TEntryName& name : entries) {
     const TStartup* entry = SnapshotEntry(name);
     if (!entry) continue;
-    const catalogue::TPlace& place = *catalogue::PlaceOf(entry->GetSection());
+    const catalogue::TPlace& place = *entry->Place();
     const std::vector<Section>& switches = catalogue::ApprovalPlacesOf(entry->GetSection());
     if (!switches.empty()) {
       // The first of the switches is the one Task Manager writes for the place.

@@ -189,7 +189,7 @@ std::string TaskFileName(const std::string& taskPath) {
 
 bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry) {
   // A task's copy is one of its definition, never the same bytes as a later registration.
-  const TPlace* at = PlaceOf(entry.GetSection());
+  const TPlace* at = entry.Place();
   const bool task = at && at->Kind().Quarantined() == QuarantineAs::Definition;
   TShortcutLink link(platform.shell);
   const std::string place = task ? std::string() : StartupFolderOf(link, entry.GetSection());

@@ -45,7 +45,7 @@ std::string ImageOf(platform::RegistryKey& key, const std::string& service) {
 }  // namespace
 
 bool IsBootOrSystemDriver(const TStartup& entry) {
-  const TPlace* place = PlaceOf(entry.GetSection());
+  const TPlace* place = entry.Place();
   return place && place->Kind().HoldsDrivers() && entry.ValueName().find('\\') == std::string::npos &&
          entry.ValueType() <= platform::kServiceSystemStart;
 }

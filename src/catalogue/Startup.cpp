@@ -29,6 +29,7 @@ void TStartup::SetIconIndex(std::int32_t iconIndex) { iconIndex_ = iconIndex; }
 
 void TStartup::SetSection(Section section) {
   section_ = section;
+  place_ = PlaceOf(section);
   if (owner_) owner_->EntryChanged();
 }
 
@@ -40,7 +41,7 @@ void TStartup::SetName(const std::string& name) {
 }
 
 void TStartup::Apply() const {
-  if (const TPlace* place = PlaceOf(section_)) place->Kind().WriteBack(*this, *place);
+  if (place_) place_->Kind().WriteBack(*this, *place_);
 }
 
 }  // namespace korvalis::catalogue

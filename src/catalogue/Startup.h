@@ -33,6 +33,9 @@ class TStartup {
   const std::string& ValueName() const { return valueName_; }
   const std::string& Command() const { return command_; }
   Section GetSection() const { return section_; }
+  // The row of its section, turned from the number once, when the section is set; nullptr for
+  // a number no place has.
+  const TPlace* Place() const { return place_; }
   bool Enabled() const { return enabled_; }
   TStartups* Owner() const { return owner_; }
   // Derived from Command when it is first asked for: a tick reads every entry of a changed key,
@@ -91,6 +94,7 @@ class TStartup {
   std::string valueName_;
   std::string command_;
   Section section_ = 0;
+  const TPlace* place_ = nullptr;
   bool enabled_ = true;
   TStartups* owner_ = nullptr;
   mutable std::string programFile_;

@@ -23,7 +23,7 @@ std::unordered_set<std::string> SwitchedOff(const catalogue::TStartups& snapshot
   std::unordered_set<std::string> off;
   for (int i = 0; i < snapshot.Count(); ++i) {
     const catalogue::TStartup& entry = snapshot.Items(i);
-    const catalogue::TPlace* place = catalogue::PlaceOf(entry.GetSection());
+    const catalogue::TPlace* place = entry.Place();
     if (place && place->approves && catalogue::DisablesEntry(entry))
       off.insert(std::string(1, static_cast<char>(*place->approves)) + text::UpperAscii(entry.ValueName()));
   }
