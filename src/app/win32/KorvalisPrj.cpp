@@ -1,7 +1,6 @@
 // Program entry: the component object system for this thread, the program search path, the
 // hidden main window and the message loop; or, started with the elevated switch, the elevated
 // copy carrying out one request file.
-#include <objbase.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -12,24 +11,12 @@
 #include "app/win32/Korvalis.h"
 #include "dialogs/win32/AsAdministratorDlg.h"
 #include "catalogue/SearchPath.h"
+#include "platform/win32/ComScope.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Windows.h"
 #include "ui/Application.h"
 
 namespace {
-
-class ComScope {
- public:
-  ComScope() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (initialized_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool initialized_;
-};
 
 // One guard per user session: a second start would ask every question twice.
 class SingleInstance {
@@ -65,7 +52,7 @@ void InitializeControls() {
 int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
   using namespace korvalis;
   // Shortcuts in the all-users Startup folder are read through the shell's objects.
-  ComScope com;
+  const platform::win32::ComScope com;
   InitializeControls();
   platform::win32::Win32Windows windows;
   ui::TApplication& application = ui::Application();
@@ -93,7 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return __argc == 3 ? RunElevatedCopy(instance, __argv[2]) : app::kElevatedRefused;
   SingleInstance single;
   if (single.AlreadyRunning()) return 0;
-  ComScope com;
+  const platform::win32::ComScope com;
   InitializeControls();
 
   platform::win32::Win32Windows windows;

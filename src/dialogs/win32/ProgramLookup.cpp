@@ -9,6 +9,7 @@
 
 #include "dialogs/win32/ProgramIcon.h"
 #include "platform/Error.h"
+#include "platform/win32/ComScope.h"
 #include "ui/Application.h"
 
 namespace korvalis::dialogs {
@@ -28,20 +29,6 @@ struct Found {
   std::size_t index;
   TProgramFile file;
   std::string error;  // what went wrong, for the central report on the form's thread
-};
-
-// COM for the shell's icons, for the worker's life.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
 };
 
 }  // namespace
@@ -80,7 +67,7 @@ DWORD WINAPI TProgramLookup::Work::ThreadMain(void* parameter) {
 
 // Nothing thrown here may leave the thread: it travels to the form's thread as text.
 void TProgramLookup::Work::Run() {
-  const ComScope com;
+  const platform::win32::ComScope com;  // for the shell's icons, for the worker's life
   catalogue::SearchPath localFolders;
   std::string error;
   CatchAtBoundary(

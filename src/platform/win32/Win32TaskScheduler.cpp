@@ -7,6 +7,7 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
+#include "platform/win32/ComScope.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/TextConversion.h"
 
@@ -53,20 +54,6 @@ Status StatusOf(HRESULT result) {
   }
   return ERROR_GEN_FAILURE;
 }
-
-// COM for the length of one call; a thread that has it already keeps its own.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 struct Variant {
   Variant() { VariantInit(&value); }
