@@ -159,15 +159,6 @@ Status ReadFolder(const std::wstring& folder, const std::string& path, std::vect
   return kSuccess;
 }
 
-// Whether the API lists the tasks itself; where it does not, their files stand in.
-bool ApiEnumerates(ITaskService& service) {
-  ComPtr<ITaskFolder> root = FolderOf(service, L"\\");
-  ComPtr<IRegisteredTaskCollection> collection;
-  LONG count = 0;
-  return root && SUCCEEDED(root->GetTasks(TASK_ENUM_HIDDEN, collection.put())) &&
-         SUCCEEDED(collection->get_Count(&count));
-}
-
 // The definition file of a task path, or none for a path that could leave the Tasks folder.
 std::wstring FilePathOf(const std::string& path) {
   const std::wstring wide = Utf8ToWide(path);
@@ -227,10 +218,25 @@ class KeyTreeWatch : public ChangeWatch {
 
 }  // namespace
 
+bool Win32TaskScheduler::ApiLists() {
+  if (const Listing known = listing_.load(); known != Listing::Unknown) return known == Listing::Api;
+  const ComScope com;
+  ComPtr<ITaskService> service = Connected();
+  ComPtr<ITaskFolder> root = service ? FolderOf(*service.get(), L"\\") : ComPtr<ITaskFolder>();
+  // No connection is no answer: the files stand in this time, and the next call asks again.
+  if (!root) return false;
+  ComPtr<IRegisteredTaskCollection> collection;
+  LONG count = 0;
+  const bool lists =
+      SUCCEEDED(root->GetTasks(TASK_ENUM_HIDDEN, collection.put())) && SUCCEEDED(collection->get_Count(&count));
+  listing_.store(lists ? Listing::Api : Listing::Files);
+  return lists;
+}
+
 Status Win32TaskScheduler::ListTasks(std::vector<RegisteredTask>& tasks) {
   tasks.clear();
   const ComScope com;
-  ComPtr<ITaskService> service = Connected();
+  ComPtr<ITaskService> service = ApiLists() ? Connected() : ComPtr<ITaskService>();
   ComPtr<ITaskFolder> root = service ? FolderOf(*service.get(), L"\\") : ComPtr<ITaskFolder>();
   const bool listed = root && Walk(*root.get(), tasks, 0);
   if (listed && !tasks.empty()) return kSuccess;
@@ -243,8 +249,8 @@ Status Win32TaskScheduler::ListTasks(std::vector<RegisteredTask>& tasks) {
 
 Status Win32TaskScheduler::ReadTask(const std::string& path, std::string& xml) {
   const ComScope com;
-  ComPtr<ITaskService> service = Connected();
-  if (service && ApiEnumerates(*service.get())) {
+  ComPtr<ITaskService> service = ApiLists() ? Connected() : ComPtr<ITaskService>();
+  if (service) {
     ComPtr<ITaskFolder> root = FolderOf(*service.get(), L"\\");
     const UniqueBstr name = Bstr(Utf8ToWide(path));
     ComPtr<IRegisteredTask> task;
@@ -273,7 +279,7 @@ Status Win32TaskScheduler::DeleteTask(const std::string& path) {
     ComPtr<ITaskFolder> folder = FolderOf(*service.get(), Utf8ToWide(cut == 0 ? "\\" : path.substr(0, cut)));
     const UniqueBstr name = Bstr(Utf8ToWide(path.substr(cut + 1)));
     if (folder) status = StatusOf(folder->DeleteTask(name.get(), 0));
-    if (status == kErrorAccessDenied || ApiEnumerates(*service.get())) return status;
+    if (status == kErrorAccessDenied || ApiLists()) return status;
   }
   // A definition file the API did not take with it is still a task to the file reader.
   const std::wstring file = FilePathOf(path);
@@ -297,7 +303,7 @@ Status Win32TaskScheduler::RegisterTask(const std::string& path, const std::stri
     if (root)
       status = StatusOf(root->RegisterTask(name.get(), definition.get(), TASK_CREATE_OR_UPDATE, none.value, none.value,
                                            TASK_LOGON_NONE, none.value, registered.put()));
-    if (status == kErrorAccessDenied || ApiEnumerates(*service.get())) return status;
+    if (status == kErrorAccessDenied || ApiLists()) return status;
   }
   // The API keeps less than the definition here: the file gets it whole.
   return WriteDefinitionFile(path, xml);
