@@ -244,10 +244,6 @@ std::string TKorvalisMain::SignerOf(const std::string& programFile) {
   return signers_.emplace(programFile, SignerText(facts)).first->second;
 }
 
-bool TKorvalisMain::AskUser(const TChangeQuestion& question, bool whileNotRunning) {
-  return host_.AskUser(question, whileNotRunning);
-}
-
 }  // namespace korvalis::app
 
 namespace korvalis::app {

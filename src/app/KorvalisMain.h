@@ -87,28 +87,33 @@ class TKorvalisMain : private MonitorHost {
   static constexpr std::chrono::milliseconds kSignerWait{1000};
 
  private:
-  bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override;
+  // The window's answers, passed on as they are: the guard adds its records to them, nothing more.
+  bool AskUser(const TChangeQuestion& question, bool whileNotRunning) override {
+    return host_.AskUser(question, whileNotRunning);
+  }
   std::vector<bool> AskUserAll(const std::vector<TChangeQuestion>& changes, bool whileNotRunning) override {
     return host_.AskUserAll(changes, whileNotRunning);
   }
+  bool Closing() const override { return host_.Closing(); }
+  bool ConfirmRisk(const std::string& question) override { return host_.ConfirmRisk(question); }
   void Notify(const std::string& text) override { host_.Notify(text); }
+  bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
+    return host_.OfferUndoAsAdministrator(messages);
+  }
+  platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
+  std::string TakeAlwaysAllow() override { return host_.TakeAlwaysAllow(); }
+
+  // What the guard adds: the records, the log, the signers and the problems.
   void Record(TDecision decision, const TRecordedEntry& entry, const std::string& detail) override;
   void ReportUndoFailed(const TRecordedEntry& entry, const std::exception& error) override;
   // The central error report of the guard: a notice, a line in the problems and the activity
   // log. Only while the program starts, before the tray icon is there, is it the window's box.
   void ReportError(const std::exception& error) override;
+  void SettingAllowed(const std::string& valueName) override;
+  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
   void ReportProblem(const std::string& text, const std::string& notice);
   void WriteRecord(TDecision decision, const TRecordedEntry& entry, const std::string& detail);
   std::string SignerOf(const std::string& programFile);
-  bool Closing() const override { return host_.Closing(); }
-  std::string TakeAlwaysAllow() override { return host_.TakeAlwaysAllow(); }
-  bool ConfirmRisk(const std::string& question) override { return host_.ConfirmRisk(question); }
-  void SettingAllowed(const std::string& valueName) override;
-  bool OfferUndoAsAdministrator(const std::vector<std::string>& messages) override {
-    return host_.OfferUndoAsAdministrator(messages);
-  }
-  void UndoNotOffered(const std::vector<std::string>& messages, const std::string& why) override;
-  platform::WindowHandle OwnerWindow() const override { return host_.OwnerWindow(); }
   bool ReadSwitch(platform::TRegistrySettings& settings, const char* name);
   bool ReadAskUpdates(platform::TRegistrySettings& settings);
 
