@@ -610,22 +610,72 @@ void TChangeMonitor::KeepUpdatedFrom(const TStartup& before) {
   TStartups one(kNoWindow, platform_);
   RestoreCopy(one, before);
   updatedFrom_.push_back(TBaseline::Of(one).entries.front());
+  StoreRecentUpdates();
+}
+
+namespace {
+
+// What the recent updates replaced, kept across a restart beside the baseline, in its encoding.
+std::string RecentUpdatesPath(platform::Environment& environment) {
+  const std::string baseline = BaselinePath(environment);
+  return baseline.empty() ? std::string() : text::JoinPath(text::FileDir(baseline), "updates-told.dat");
+}
+
+constexpr std::size_t kRecentUpdatesBytesAtMost = 16 * 1024 * 1024;
+
+}  // namespace
+
+void TChangeMonitor::StoreRecentUpdates() {
+  const std::string path = RecentUpdatesPath(platform_.environment);
+  TBaseline kept;
+  kept.entries = updatedFrom_;
+  // Only a convenience of the overview: an undo not kept is one the user cannot offer, nothing worse.
+  if (!path.empty() && platform_.files.CreateFolders(text::FileDir(path)))
+    platform_.files.WriteFileAtomically(path, kept.Encode());
+}
+
+void TChangeMonitor::LoadRecentUpdates() {
+  const std::string path = RecentUpdatesPath(platform_.environment);
+  std::vector<std::uint8_t> bytes;
+  if (path.empty() || platform_.files.ReadOwnFile(path, kRecentUpdatesBytesAtMost, bytes) != platform::OwnFileResult::Read)
+    return;
+  try {
+    updatedFrom_ = TBaseline::Decode(bytes).entries;
+  } catch (const TBaselineFormatError&) {
+    updatedFrom_.clear();  // damaged or forged: no undo is offered from it
+  }
+  if (updatedFrom_.size() > kRecentUpdatesKept)
+    updatedFrom_.erase(updatedFrom_.begin(), updatedFrom_.end() - kRecentUpdatesKept);
+}
+
+const TBaselineEntry* TChangeMonitor::RecentUpdateOf(const TEntryName& name) const {
+  const auto kept = std::find_if(updatedFrom_.begin(), updatedFrom_.end(), [&](const TBaselineEntry& entry) {
+    return entry.section == name.first && text::SameTextAscii(entry.valueName, name.second);
+  });
+  return kept == updatedFrom_.end() ? nullptr : &*kept;
+}
+
+std::optional<std::string> TChangeMonitor::UpdatedFrom(const TEntryName& name) const {
+  const TBaselineEntry* kept = RecentUpdateOf(name);
+  return kept ? std::optional<std::string>(kept->command) : std::nullopt;
 }
 
 TChangeMonitor::UpdateUndo TChangeMonitor::UndoUpdate(const TEntryName& name) {
   if (Checking() || renewing_ > 0) return UpdateUndo::Busy;
-  const auto kept = std::find_if(updatedFrom_.begin(), updatedFrom_.end(), [&](const TBaselineEntry& entry) {
-    return entry.section == name.first && text::SameTextAscii(entry.valueName, name.second);
-  });
+  const TBaselineEntry* kept = RecentUpdateOf(name);
   const TStartup* now = SnapshotEntry(name);
-  if (kept == updatedFrom_.end() || !now) return UpdateUndo::NoRecentUpdate;
+  if (!kept || !now) return UpdateUndo::NoRecentUpdate;
   TBaseline earlier;
   earlier.entries = {*kept};
   TStartups restore(kNoWindow, platform_);
   earlier.FillCatalogue(restore);
+  // Kept in a file a program could have written: put back only an earlier version of the same
+  // program, with the same arguments, that the entry's present command is an update of.
+  if (restore.Count() != 1 || !MayBeUpdate(restore.Items(0), *now)) return UpdateUndo::NoRecentUpdate;
   // Only while the earlier program is still there: putting back a command that starts nothing helps no one.
-  if (restore.Count() != 1 || !platform_.files.IsFile(restore.Items(0).ProgramFile())) return UpdateUndo::EarlierGone;
-  updatedFrom_.erase(kept);
+  if (!platform_.files.IsFile(restore.Items(0).ProgramFile())) return UpdateUndo::EarlierGone;
+  updatedFrom_.erase(updatedFrom_.begin() + (kept - updatedFrom_.data()));
+  StoreRecentUpdates();
   // Refused from now on: the updater writing it again is undone, not told again.
   CarryOut(restore, {now}, true);
   return UpdateUndo::Undone;
@@ -729,6 +779,7 @@ void TChangeMonitor::CheckOwnSettings() {
 }
 
 void TChangeMonitor::StartFromBaseline() {
+  LoadRecentUpdates();
   const TBaselineLoad load = startLoad_ ? std::move(*startLoad_) : LoadBaseline(platform_);
   startLoad_.reset();
   baselineStarted_ = true;

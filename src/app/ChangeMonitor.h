@@ -92,6 +92,8 @@ class TChangeMonitor {
   // Puts back what a recent update told replaced, and refuses the update from then on.
   enum class UpdateUndo { Undone, NoRecentUpdate, EarlierGone, Busy };
   UpdateUndo UndoUpdate(const TEntryName& entry);
+  // The command a recent update replaced, to be shown before it is put back; none when there is none.
+  std::optional<std::string> UpdatedFrom(const TEntryName& entry) const;
   static constexpr std::size_t kRecentUpdatesKept = 64;
 
   // Whether a place's removals or changes wait for it to be quiet, and how long until the first
@@ -173,6 +175,10 @@ class TChangeMonitor {
   void WantSigners();
   void CollectSigners();
   void KeepUpdatedFrom(const catalogue::TStartup& before);
+  // What the recent updates replaced, kept across a restart.
+  void StoreRecentUpdates();
+  void LoadRecentUpdates();
+  const TBaselineEntry* RecentUpdateOf(const TEntryName& name) const;
   // The changes among candidates whose program file is signed as a rule of the user's says are
   // taken unasked; the others are returned, to be asked.
   std::vector<std::size_t> AllowByRules(const std::vector<TDifference>& differences,

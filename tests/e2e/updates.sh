@@ -105,5 +105,39 @@ wait_for "the change allowed by the overview's rule" in_log "Allowed by rule: No
 check "a change the overview's rule covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
 drive closebox "Startup Programs"
 
+# An update told, Korvalis closed and started again: the overview still puts back what the update
+# replaced, once its question has said what that is.
+MAIL='C:\Program Files\Acme\Mail'
+mail() { echo "\"$MAIL\\$1\\mail.exe\" -tray"; }
+for version in 2.0 2.1; do
+  mkdir -p "$(unix_path "$MAIL")/$version"
+  cp "$BUILD_DIR/tests/signatures/trusted.exe" "$(unix_path "$MAIL")/$version/mail.exe"
+done
+wine reg add "$RUN" /v Mail /d "$(mail 2.0)" /f >/dev/null
+answer_question "a signed mail program" Mail "$(mail 2.0)" "Current User Run" added Yes
+wine reg add "$RUN" /v Mail /d "$(mail 2.1)" /f >/dev/null
+wait_for "the mail update told" in_log "Update told: Mail $(mail 2.1)"
+close_from_tray
+start
+drive tray 204 205 &
+tray_pid=$!
+sleep 1
+drive menu 83
+wait "$tray_pid"
+drive wait "Startup Programs" || failures=$((failures + 1))
+drive type "Startup Programs" "mail.exe"
+drive listkey "Startup Programs" 36 40
+sleep 0.5
+drive press "Startup Programs" "&Undo update"
+drive wait "Korvalis" 5000 || failures=$((failures + 1))
+check "the undo says what it puts back" "yes" \
+  "$(drive labels "Korvalis" | tr -d '\r' | grep -qF "Mail: $(mail 2.0)" && echo yes)"
+screenshot undo-update
+drive press "Korvalis" "&Yes"
+mail_back() { [ "$(reg_value "$RUN" Mail)" == "$(mail 2.0)" ]; }
+wait_for "the earlier mail program put back" mail_back
+check "the update is undone after a restart" "$(mail 2.0)" "$(reg_value "$RUN" Mail)"
+drive closebox "Startup Programs"
+
 close_from_tray
 finish

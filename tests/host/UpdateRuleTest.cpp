@@ -166,6 +166,25 @@ TEST_F(UpdateRuleTest, ARecentUpdateIsUndoneWhileItsEarlierProgramIsThereAndStay
   Program(app + "\\1.3.0\\browser.exe", "Acme Software Ltd");
   ASSERT_FALSE(Asked(next));
   const TChangeMonitor::TEntryName browser{catalogue::kCurrentUserRun, "Browser"};
+  // Kept across a restart; what a program wrote into the kept file in its place, a command that
+  // is no earlier version of the same program, is never put back.
+  const std::string kept = windows.environment.localAppData + "\\Korvalis\\updates-told.dat";
+  const auto told = windows.files.Contents(kept);
+  ASSERT_TRUE(told);
+  {
+    TChangeMonitor restarted{windows.platform(), switches, host};
+    restarted.StartFromBaseline();
+    EXPECT_EQ(restarted.UpdatedFrom(browser), std::optional<std::string>(earlier));
+    windows.files.AddFile("C:\\Users\\alice\\evil.exe", {'M', 'Z'});
+    TBaseline forged;
+    forged.entries = {{catalogue::kCurrentUserRun, "Browser", "Browser", "C:\\Users\\alice\\evil.exe --background", 1, 0, {}, 0, "", ""}};
+    ASSERT_TRUE(windows.files.WriteFile(kept, forged.Encode()));
+    TChangeMonitor fooled{windows.platform(), switches, host};
+    fooled.StartFromBaseline();
+    EXPECT_EQ(fooled.UndoUpdate(browser), TChangeMonitor::UpdateUndo::NoRecentUpdate);
+    EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, kRunKey, "Browser"), next);
+    ASSERT_TRUE(windows.files.WriteFile(kept, *told));
+  }
   EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::Undone);
   EXPECT_EQ(windows.registry.GetString(RootKey::CurrentUser, kRunKey, "Browser"), earlier);
   EXPECT_EQ(monitor.UndoUpdate(browser), TChangeMonitor::UpdateUndo::NoRecentUpdate);

@@ -331,6 +331,15 @@ void TfrmMain::ActOnOverview(const std::vector<dialogs::TOverviewRow>& rows, boo
 }
 
 void TfrmMain::UndoUpdates(const std::vector<dialogs::TOverviewRow>& rows) {
+  // What is put back is said first, No the default: it is kept in a file beside the baseline.
+  std::string earlier;
+  for (const dialogs::TOverviewRow& row : rows)
+    if (const auto command = core_.Monitor().UpdatedFrom({row.section, row.valueName}))
+      earlier += "\r\n" + row.name + ": " + text::VisibleText(*command);
+  if (!earlier.empty() &&
+      MessageBoxA(overview_->Handle(), ("Put back what these entries started before their updates?\r\n" + earlier).c_str(),
+                  Application().Title.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return;
   std::string notUndone;
   for (const dialogs::TOverviewRow& row : rows) {
     const TChangeMonitor::UpdateUndo undone = core_.UndoUpdate({row.section, row.valueName});
