@@ -15,6 +15,20 @@ install() {  # install VERSION FILE [SOURCE]: the signed sample, or SOURCE, as V
 browser() { echo "\"$APP\\$1\\browser.exe\" ${2:---background}"; }
 screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
 in_log() { log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1); [ -n "$log" ] && grep -qF "$1" "$log"; }
+# "Startup Programs ..." from the tray menu, searched for the text, its one row selected once its
+# program file has been looked at.
+overview_select() {
+  drive tray 204 205 &
+  local tray_pid=$!
+  sleep 1
+  drive menu 83  # S: "Startup Programs ..."
+  wait "$tray_pid"
+  drive wait "Startup Programs" || failures=$((failures + 1))
+  sleep 3
+  drive type "Startup Programs" "$1"
+  drive listkey "Startup Programs" 36 40  # Home, Down: the heading, then the row
+  sleep 0.5
+}
 
 fresh_prefix e2e-updates-prefix
 win "$PROBE" trust-samples || failures=$((failures + 1))
@@ -83,16 +97,7 @@ mkdir -p "$(unix_path "$NOTES")"
 cp "$BUILD_DIR/tests/signatures/trusted.exe" "$(unix_path "$NOTES")/notes.exe"
 wine reg add "$RUN" /v Notes /d "\"$NOTES\\notes.exe\"" /f >/dev/null
 answer_question "a signed program of its own folder" Notes "\"$NOTES\\notes.exe\"" "Current User Run" added Yes
-drive tray 204 205 &
-tray_pid=$!
-sleep 1
-drive menu 83  # S: "Startup Programs ..."
-wait "$tray_pid"
-drive wait "Startup Programs" || failures=$((failures + 1))
-sleep 3  # both program files looked at
-drive type "Startup Programs" "notes.exe"
-drive listkey "Startup Programs" 36 40  # Home, Down: the heading, then Notes
-sleep 0.5
+overview_select notes.exe
 drive press "Startup Programs" "Always &allow ..."
 drive wait "Korvalis" 5000 || failures=$((failures + 1))
 screenshot overview-always-allow
@@ -119,15 +124,7 @@ wine reg add "$RUN" /v Mail /d "$(mail 2.1)" /f >/dev/null
 wait_for "the mail update told" in_log "Update told: Mail $(mail 2.1)"
 close_from_tray
 start
-drive tray 204 205 &
-tray_pid=$!
-sleep 1
-drive menu 83
-wait "$tray_pid"
-drive wait "Startup Programs" || failures=$((failures + 1))
-drive type "Startup Programs" "mail.exe"
-drive listkey "Startup Programs" 36 40
-sleep 0.5
+overview_select mail.exe
 drive press "Startup Programs" "&Undo update"
 drive wait "Korvalis" 5000 || failures=$((failures + 1))
 check "the undo says what it puts back" "yes" \
