@@ -54,13 +54,10 @@ void TSignerRecorder::Want(const std::vector<std::string>& programFiles) {
 
 std::vector<std::pair<std::string, std::string>> TSignerRecorder::TakeFound() {
   GiveUpStuck();
+  std::vector<std::pair<std::string, std::string>> found;
   const std::lock_guard<std::mutex> lock(state_->mutex);
-  return std::move(state_->found);
-}
-
-bool TSignerRecorder::Busy() const {
-  const std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->running || !state_->queue.empty();
+  found.swap(state_->found);
+  return found;
 }
 
 void TSignerRecorder::Start() {

@@ -27,8 +27,6 @@ class TSignerRecorder {
   void Want(const std::vector<std::string>& programFiles);
   // The valid signatures' signers read since the last call, by program file as queued.
   std::vector<std::pair<std::string, std::string>> TakeFound();
-  // Whether a file is queued or being read.
-  bool Busy() const;
 
   static constexpr std::chrono::seconds kStuckAfter{10};
   static constexpr int kStuckFilesAtMost = 3;
