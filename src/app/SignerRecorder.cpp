@@ -102,8 +102,9 @@ void TSignerRecorder::ReadQueued(std::shared_ptr<State> state, platform::FileSys
     lock.unlock();
     platform::FileFacts facts;
     try {
+      // Never a drive mapped to a share: a look there sends the user's credentials to its server.
       // A file not there has no signer to record, and is not worth a look at its signature.
-      if (files.IsFile(program)) facts = inspector.Inspect(program);
+      if (!inspector.IsRemote(program) && files.IsFile(program)) facts = inspector.Inspect(program);
     } catch (...) {
       // Nothing escapes a thread: a file that cannot be read has no signer recorded.
     }

@@ -79,6 +79,8 @@ bool MayBeUpdate(const catalogue::TStartup& before, const catalogue::TStartup& n
 
 std::optional<std::string> UpdateSigner(platform::FileSystem& files, platform::FileInspector& inspector,
                                         const TUpdateCheck& check) {
+  // Nothing on a drive mapped to a share is listed or read: its server would learn the user's credentials.
+  if (inspector.IsRemote(check.program) || inspector.IsRemote(check.earlierProgram)) return std::nullopt;
   const std::optional<std::string> signer =
       check.recordedSigner.empty() ? ValidSigner(inspector, check.earlierProgram) : check.recordedSigner;
   if (!signer || ValidSigner(inspector, check.program) != signer) return std::nullopt;

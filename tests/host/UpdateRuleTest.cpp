@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -240,6 +241,32 @@ TEST_F(UpdateRuleTest, AnAcceptedEntrysSignerIsStoredFromTheBackgroundSoAnInstal
   restarted.CheckAllSections();
   EXPECT_TRUE(host.questions.empty());
   EXPECT_EQ(host.notices.back(), "Updated: Browser, signed by Acme Software Ltd as before");
+}
+
+}  // namespace korvalis::app
+
+namespace korvalis::app {
+
+TEST_F(UpdateRuleTest, AProgramOnADriveMappedToAShareIsNeverReadToRecordItsSignerOrToTellAnUpdate) {
+  windows.inspector.remoteDrives = "Z";
+  Program("Z:\\Acme\\1.2.0\\tool.exe", "Acme Software Ltd");
+  Program("Z:\\Acme\\1.3.0\\tool.exe", "Acme Software Ltd");
+  std::atomic<int> touched{0};
+  windows.files.SetHook([&](const platform::memory::FileOperation& operation) {
+    if (!operation.path.empty() && (operation.path[0] == 'Z' || operation.path[0] == 'z')) ++touched;
+    return true;
+  });
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Tool", "\"Z:\\Acme\\1.2.0\\tool.exe\"");
+  monitor.CheckAllSections();
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    monitor.CheckAllSections();
+  }
+  host.questions.clear();
+  windows.registry.PutString(RootKey::CurrentUser, kRunKey, "Tool", "\"Z:\\Acme\\1.3.0\\tool.exe\"");
+  monitor.CheckAllSections();
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(touched.load(), 0);
 }
 
 }  // namespace korvalis::app
