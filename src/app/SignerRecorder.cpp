@@ -76,12 +76,14 @@ void TSignerRecorder::Start() {
 }
 
 void TSignerRecorder::GiveUpStuck() {
-  const auto fresh = std::make_shared<State>();
+  // Looked at every tick: nothing is allocated unless a file is stuck.
+  std::shared_ptr<State> fresh;
   {
     const std::lock_guard<std::mutex> lock(state_->mutex);
     if (!state_->running || state_->reading.empty() ||
         std::chrono::steady_clock::now() - state_->readSince < kStuckAfter)
       return;
+    fresh = std::make_shared<State>();
     // The stuck thread keeps its own state and ends once its file answers, recording nothing.
     state_->stop = true;
     fresh->found = std::move(state_->found);
