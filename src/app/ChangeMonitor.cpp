@@ -602,10 +602,9 @@ void TChangeMonitor::ChangeAllowRule(const TAllowRule& rule, bool added) {
 }
 
 void TChangeMonitor::KeepUpdatedFrom(const TStartup& before) {
-  const auto same = [&](const TBaselineEntry& kept) {
-    return kept.section == before.GetSection() && text::SameTextAscii(kept.valueName, before.ValueName());
-  };
-  updatedFrom_.erase(std::remove_if(updatedFrom_.begin(), updatedFrom_.end(), same), updatedFrom_.end());
+  // One kept per entry: the latest update's earlier state.
+  if (const TBaselineEntry* kept = RecentUpdateOf({before.GetSection(), before.ValueName()}))
+    updatedFrom_.erase(updatedFrom_.begin() + (kept - updatedFrom_.data()));
   if (updatedFrom_.size() >= kRecentUpdatesKept) updatedFrom_.erase(updatedFrom_.begin());
   TStartups one(kNoWindow, platform_);
   RestoreCopy(one, before);

@@ -15,6 +15,16 @@ install() {  # install VERSION FILE [SOURCE]: the signed sample, or SOURCE, as V
 browser() { echo "\"$APP\\$1\\browser.exe\" ${2:---background}"; }
 screenshot() { drive screenshot "Z:$ARTIFACTS/$1.bmp" && convert "$ARTIFACTS/$1.bmp" "$ARTIFACTS/$1.png" 2>/dev/null; }
 in_log() { log=$(find "$PREFIX/drive_c/users" -name korvalis.log 2>/dev/null | head -1); [ -n "$log" ] && grep -qF "$1" "$log"; }
+# rule_covers WHAT NAME COMMAND: the rule for the Run value NAME is written, and the value changed
+# to COMMAND is allowed by it, unasked.
+rule_covers() {
+  ruled() { [ "$(reg_value "$RULES" "Current User Run: $2")" == "Korvalis Test Publisher" ]; }
+  wait_for "$1 written" ruled "$@"
+  check "$1 is kept" "yes" "$(ruled "$@" && echo yes)"
+  wine reg add "$RUN" /v "$2" /d "$3" /f >/dev/null
+  wait_for "the change allowed by $1" in_log "Allowed by rule: $2 $3"
+  check "a change $1 covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+}
 # "Startup Programs ..." from the tray menu, searched for the text, its one row selected once its
 # program file has been looked at.
 overview_select() {
@@ -66,12 +76,7 @@ screenshot always-allow
 drive check "$DIALOG" "$ALWAYS" 1
 drive press "$DIALOG" "&Yes"
 drive gone "$DIALOG"
-ruled() { [ "$(reg_value "$RULES" 'Current User Run: Browser')" == "Korvalis Test Publisher" ]; }
-wait_for "the rule written" ruled
-check "the ticked rule is kept" "yes" "$(ruled && echo yes)"
-wine reg add "$RUN" /v Browser /d "$(browser 1.5.0 --private)" /f >/dev/null
-wait_for "the change allowed by the rule" in_log "Allowed by rule: Browser $(browser 1.5.0 --private)"
-check "a change the rule covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+rule_covers "the ticked rule" Browser "$(browser 1.5.0 --private)"
 
 # A rule another program writes is a question of its own; No takes it away.
 wine reg add "$RULES" /v 'Current User Run: Sync' /d 'Korvalis Test Publisher' /f >/dev/null
@@ -102,12 +107,7 @@ drive press "Startup Programs" "Always &allow ..."
 drive wait "Korvalis" 5000 || failures=$((failures + 1))
 screenshot overview-always-allow
 drive press "Korvalis" "&Yes"
-notes_ruled() { [ "$(reg_value "$RULES" 'Current User Run: Notes')" == "Korvalis Test Publisher" ]; }
-wait_for "the rule from the overview written" notes_ruled
-check "the overview's rule is kept" "yes" "$(notes_ruled && echo yes)"
-wine reg add "$RUN" /v Notes /d "\"$NOTES\\notes.exe\" --sync" /f >/dev/null
-wait_for "the change allowed by the overview's rule" in_log "Allowed by rule: Notes \"$NOTES\\notes.exe\" --sync"
-check "a change the overview's rule covers is not asked" "1" "$(drive wait "$DIALOG" 1500; echo $?)"
+rule_covers "the overview's rule" Notes "\"$NOTES\\notes.exe\" --sync"
 drive closebox "Startup Programs"
 
 # An update told, Korvalis closed and started again: the overview still puts back what the update
