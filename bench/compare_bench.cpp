@@ -77,7 +77,7 @@ void Comparison() {
                                        fresh.Clear();
                                        fresh.LoadSections(catalogue::SectionSet::Of(8));
                                      },
-                                     [&] { found += app::CompareSection(snapshot, fresh, 8, {}).differences.size(); },
+                                     [&] { found += app::CompareSection(snapshot, fresh, *catalogue::PlaceOf(8), {}).differences.size(); },
                                      [&] { found += WalkDifferences(snapshot, fresh, 8); }},
                                     nullptr, entries <= 100 ? 1000 / entries : 1);
     enum { kReading, kIndexed, kWalk };

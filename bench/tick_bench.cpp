@@ -134,7 +134,7 @@ void Measure(int values, platform::win32::Win32Windows& windows) {
                                               catalogue::TStartups fresh(0, windows.platform());
                                               catalogue::ReadProblems problems;
                                               fresh.LoadSections(catalogue::SectionSet::Of(key.section), problems);
-                                              sink += app::CompareSection(monitor.Snapshot(), fresh, key.section, {})
+                                              sink += app::CompareSection(monitor.Snapshot(), fresh, *catalogue::PlaceOf(key.section), {})
                                                           .differences.size();
                                             }
                                           },
@@ -193,7 +193,7 @@ void QuietTick(platform::win32::Win32Windows& windows, bool allPlaces) {
     app::TSectionWatches probe(windows.platform());
     for (const catalogue::Section section : sections) {
       const std::size_t before = probe.NativeEvents().size();
-      probe.Arm(section);
+      probe.Arm(*catalogue::PlaceOf(section));
       if (probe.NativeEvents().size() == before) unwatched += "\n    " + catalogue::PlaceOf(section)->name;
     }
   }

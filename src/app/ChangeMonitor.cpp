@@ -68,15 +68,14 @@ void TChangeMonitor::TakeSnapshot() {
   RenewAll();
 }
 
-std::vector<Section> TChangeMonitor::GuardedSections(const std::vector<Section>& order) const {
-  std::vector<Section> sections;
-  sections.reserve(order.size());
-  for (const Section section : order) {
-    const catalogue::TPlace& place = *catalogue::PlaceOf(section);
-    if (place.view == platform::RegistryView::Other && !OtherViewOwnKey(place)) continue;
-    sections.push_back(section);
+catalogue::PlaceList TChangeMonitor::GuardedPlaces(const catalogue::PlaceList& order) const {
+  catalogue::PlaceList places;
+  places.reserve(order.size());
+  for (const catalogue::TPlace* place : order) {
+    if (place->view == platform::RegistryView::Other && !OtherViewOwnKey(*place)) continue;
+    places.push_back(place);
   }
-  return sections;
+  return places;
 }
 
 bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
@@ -91,11 +90,10 @@ bool TChangeMonitor::OtherViewOwnKey(const catalogue::TPlace& place) const {
   return !shared;
 }
 
-void TChangeMonitor::ForgetViewGuess(Section section) {
+void TChangeMonitor::ForgetViewGuess(const catalogue::TPlace& place) {
   // Told by the key itself, the answer holds; told by an ancestor, it is asked again after the
   // place is checked (a watch on that ancestor sees the key made), not at every quiet tick.
-  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
-  for (const Section of : {section, place.twin.value_or(section)}) {
+  for (const Section of : {place.section, place.twin.value_or(place.section)}) {
     const auto known = sharedViews_.find(of);
     if (known != sharedViews_.end() && !known->second.byKey) {
       sharedViews_.erase(known);
@@ -104,14 +102,19 @@ void TChangeMonitor::ForgetViewGuess(Section section) {
   }
 }
 
-std::vector<Section> TChangeMonitor::SweepOrder() const {
+const catalogue::PlaceList& TChangeMonitor::Sweep() const {
   if (!sweepKnown_ || sweepAllPlaces_ != switches_.AllPlaces) {
     // An answer learnt while working it out unsets sweepKnown_ again: the next tick looks once more.
     sweepKnown_ = true;
     sweepAllPlaces_ = switches_.AllPlaces;
-    sweep_ = GuardedSections(catalogue::SweepOrder(switches_.AllPlaces));
+    sweep_ = GuardedPlaces(catalogue::SweepPlaces(switches_.AllPlaces));
   }
   return sweep_;
+}
+
+bool TChangeMonitor::Swept(Section section) const {
+  const catalogue::PlaceList& sweep = Sweep();
+  return std::any_of(sweep.begin(), sweep.end(), [section](const catalogue::TPlace* place) { return place->section == section; });
 }
 
 void TChangeMonitor::RenewAll() {
@@ -125,11 +128,10 @@ void TChangeMonitor::RenewAll() {
     cameBack_.clear();
     // What is read now is what the program saw: nothing of it changed while it was not running.
     offlineSections_ = catalogue::SectionSet{};
-    const std::vector<Section> swept = SweepOrder();
-    for (Section section : GuardedSections(catalogue::ReadOrder(switches_.AllPlaces))) {
-      if (std::find(swept.begin(), swept.end(), section) != swept.end()) watches_.Arm(section);
-      found.emplace_back(section, ReadProblems{});
-      snapshot_.LoadSections(catalogue::SectionSet::Of(section), found.back().second);
+    for (const catalogue::TPlace* place : GuardedPlaces(catalogue::ReadPlaces(switches_.AllPlaces))) {
+      if (Swept(place->section)) watches_.Arm(*place);
+      found.emplace_back(place->section, ReadProblems{});
+      snapshot_.LoadSections(catalogue::SectionSet::Of(place->section), found.back().second);
     }
   }
   for (const auto& [section, problems] : found) ReportNewProblems(section, problems);
@@ -145,12 +147,13 @@ void TChangeMonitor::CheckAllSections() {
     TScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open
     // for a while) another look for the sections still to come.
-    const std::vector<Section> sweep = SweepOrder();
+    // A copy: a check may learn of a view and work the sweep out anew.
+    const catalogue::PlaceList sweep = Sweep();
     catalogue::SectionSet due = watches_.Due(sweep);
-    for (Section section : sweep) {
-      if (!due.Contains(section)) continue;
-      ForgetViewGuess(section);
-      CheckSection(section);
+    for (const catalogue::TPlace* place : sweep) {
+      if (!due.Contains(place->section)) continue;
+      ForgetViewGuess(*place);
+      CheckSection(*place);
       due = watches_.Due(sweep);
     }
   }
@@ -165,23 +168,23 @@ void TChangeMonitor::AfterCheck() {
   if (renewalPending_) RenewAll();
 }
 
-void TChangeMonitor::ReadSettled(TStartups& into, Section section, ReadProblems& problems) {
+void TChangeMonitor::ReadSettled(TStartups& into, const catalogue::TPlace& place, ReadProblems& problems) {
   // A reading taken while the key changed may have missed a value that is there; one taken
   // after the key settled has not.
   constexpr int kAttempts = 3;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     into.Clear();
     problems = ReadProblems{};
-    watches_.Arm(section);
+    watches_.Arm(place);
     try {
-      into.LoadSections(catalogue::SectionSet::Of(section), problems);
+      into.LoadSections(catalogue::SectionSet::Of(place.section), problems);
     } catch (...) {
-      watches_.Disarm(section);  // not read: read it again at the next tick
+      watches_.Disarm(place);  // not read: read it again at the next tick
       throw;
     }
-    if (!watches_.Fired(section)) break;
+    if (!watches_.Fired(place)) break;
   }
-  ReportNewProblems(section, problems);
+  ReportNewProblems(place.section, problems);
 }
 
 void TChangeMonitor::ReportNewProblems(Section section, const ReadProblems& problems) {
@@ -232,10 +235,10 @@ std::string DifferencesText(const catalogue::TPlace& place, const std::vector<TD
 }
 }  // namespace
 
-bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& comparison, bool offline) {
+bool TChangeMonitor::HoldsBack(const catalogue::TPlace& place, const TSectionComparison& comparison, bool offline) {
   // An addition is asked at once, and the rest of its reading with it, grouped as ever. A
   // removal taken unasked waits too: a task registered anew is deleted, then made again.
-  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+  const Section section = place.section;
   bool waits = false;
   for (const TDifference& difference : comparison.differences) {
     const bool added = AskedAs(difference) == ChangeKind::Added;
@@ -266,7 +269,7 @@ bool TChangeMonitor::HoldsBack(Section section, const TSectionComparison& compar
     return false;
   }
   // Not renewed: the snapshot keeps what was accepted, and the place is read again when due.
-  watches_.DueAt(section, due);
+  watches_.DueAt(place, due);
   return true;
 }
 
@@ -302,8 +305,9 @@ void TChangeMonitor::CheckHeld() {
       bool& asking;
       ~Done() { asking = false; }
     } done{askHeld_};
-    for (const Section section : SweepOrder())
-      if (held_.count(section)) CheckSection(section);
+    const catalogue::PlaceList sweep = Sweep();
+    for (const catalogue::TPlace* place : sweep)
+      if (held_.count(place->section)) CheckSection(*place);
     held_.clear();  // a place no longer swept has nothing to ask
   }
   AfterCheck();
@@ -314,21 +318,22 @@ struct TChangeMonitor::Plan {
   std::vector<Outcome> outcomes;               // in the order the renewed section keeps
 };
 
-void TChangeMonitor::CheckSection(Section section) {
+void TChangeMonitor::CheckSection(const catalogue::TPlace& place) {
   TScope scope(checking_);
+  const Section section = place.section;
   TStartups fresh(kNoWindow, platform_);
   ReadProblems problems;
-  ReadSettled(fresh, section, problems);
-  const TSectionComparison comparison = CompareSection(snapshot_, fresh, section, problems.unreadableNames);
+  ReadSettled(fresh, place, problems);
+  const TSectionComparison comparison = CompareSection(snapshot_, fresh, place, problems.unreadableNames);
   // "While Korvalis was not running" holds for the first comparison of each place after start.
   const bool offline = offlineSections_.Contains(section);
   offlineSections_ = offlineSections_.Without(section);
-  if (HoldsBack(section, comparison, offline) || comparison.differences.empty()) return;
-  MarkDisabledInTaskManager(snapshot_, fresh, section);
+  if (HoldsBack(place, comparison, offline) || comparison.differences.empty()) return;
+  MarkDisabledInTaskManager(snapshot_, fresh, place);
 
   // All questions of the section are asked before anything of it is written back.
   std::vector<std::size_t> again;
-  const std::vector<bool> allowed = Decide(section, comparison.differences, offline, again);
+  const std::vector<bool> allowed = Decide(place, comparison.differences, offline, again);
   TStartups restore(kNoWindow, platform_);
   const Plan plan = PlanAnswers(fresh, comparison, allowed, restore);
   std::vector<std::pair<const TStartup*, std::string>> refused;
@@ -346,7 +351,7 @@ void TChangeMonitor::CheckSection(Section section) {
   NoticeAgain(section, comparison.differences, again, plan, failed, pending);
   RenewSection(section, fresh, restore, plan.outcomes, failed);
   StoreBaseline();
-  if (catalogue::PlaceOf(section)->asksAlways)
+  if (place.asksAlways)
     for (std::size_t i = 0; i < comparison.differences.size(); ++i)
       if (allowed[i]) host_.SettingAllowed(Shown(comparison.differences[i]).ValueName());
 }
@@ -447,9 +452,9 @@ std::int64_t TChangeMonitor::NowSeconds() const {
   return std::chrono::duration_cast<std::chrono::seconds>(clock_().time_since_epoch()).count();
 }
 
-std::vector<bool> TChangeMonitor::Decide(Section section, const std::vector<TDifference>& differences, bool offline,
-                                         std::vector<std::size_t>& again) {
-  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
+std::vector<bool> TChangeMonitor::Decide(const catalogue::TPlace& place, const std::vector<TDifference>& differences,
+                                         bool offline, std::vector<std::size_t>& again) {
+  const Section section = place.section;
   std::vector<bool> allowed(differences.size(), true);
   std::vector<std::size_t> asked;
   std::vector<std::size_t> driversBack;  // standing refusals of drivers, undone only after the second question
@@ -741,7 +746,8 @@ void TChangeMonitor::ClearRefusals() {
   StoreBaseline();
 }
 
-void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
+void TChangeMonitor::AdoptStored(const TBaseline& baseline, const catalogue::TPlace& place) {
+  const Section section = place.section;
   TBaseline ofSection;
   for (const TBaselineEntry& entry : baseline.entries)
     if (entry.section == section) ofSection.entries.push_back(entry);
@@ -758,7 +764,7 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, Section section) {
   }
   snapshot_.TakeSection(section);
   snapshot_.Adopt(stored.TakeSection(section));
-  watches_.Disarm(section);
+  watches_.Disarm(place);
   held_.erase(section);
   cameBack_.erase(section);
   offlineSections_ = offlineSections_.With(section);
@@ -769,12 +775,13 @@ void TChangeMonitor::CheckOwnSettings() {
   if (startLoad_->state != TBaselineLoad::State::Loaded ||
       !startLoad_->baseline.places.Contains(catalogue::kKorvalisSettings))
     return;
-  AdoptStored(startLoad_->baseline, catalogue::kKorvalisSettings);
-  startedSections_ = startedSections_.With(catalogue::kKorvalisSettings);
+  const catalogue::TPlace& settings = *catalogue::PlaceOf(catalogue::kKorvalisSettings);
+  AdoptStored(startLoad_->baseline, settings);
+  startedSections_ = startedSections_.With(settings.section);
   // Its refusals hold from the first question on.
   refusals_.Assign(startLoad_->baseline.refusals);
   if (Checking() || renewing_ > 0) return;
-  CheckSection(catalogue::kKorvalisSettings);
+  CheckSection(settings);
 }
 
 void TChangeMonitor::StartFromBaseline() {
@@ -792,9 +799,10 @@ void TChangeMonitor::StartFromBaseline() {
   administrator_.Restore(refusals_.All());
   // What was accepted then stands in the snapshot for every place guarded then and now, so the
   // first check asks about each difference; a place guarded only now starts from what it holds.
-  for (const Section section : SweepOrder())
-    if (load.baseline.places.Contains(section) && !startedSections_.Contains(section))
-      AdoptStored(load.baseline, section);
+  const catalogue::PlaceList sweep = Sweep();
+  for (const catalogue::TPlace* place : sweep)
+    if (load.baseline.places.Contains(place->section) && !startedSections_.Contains(place->section))
+      AdoptStored(load.baseline, *place);
   // Answers given before the rest was taken from it are kept even if the program is killed now.
   if (!startedSections_.Empty()) StoreBaseline();
 }
@@ -823,7 +831,7 @@ void TChangeMonitor::AcceptOwnWrite(Section section, const std::vector<std::stri
 
 std::vector<std::uint8_t> TChangeMonitor::CurrentBaseline() const {
   catalogue::SectionSet places;
-  for (const Section section : SweepOrder()) places = places.With(section);
+  for (const catalogue::TPlace* place : Sweep()) places = places.With(place->section);
   return TBaseline::EncodeSnapshot(
       snapshot_,
       [this](const TStartup& entry) {
@@ -998,9 +1006,8 @@ void TChangeMonitor::CarryOut(const TStartups& restore, const std::vector<const 
     }
   }
   // The snapshot follows the places, so an action is not taken for a change of its own.
-  const std::vector<Section> guarded = SweepOrder();
   for (const auto& [section, valueNames] : carriedOut)
-    if (std::find(guarded.begin(), guarded.end(), section) != guarded.end()) AcceptOwnWrite(section, valueNames);
+    if (Swept(section)) AcceptOwnWrite(section, valueNames);
   StoreBaseline();
   AfterCheck();
 }

@@ -49,7 +49,7 @@ class TChangeMonitor {
   // changed (or that are due for their safety read) are read. None starts inside another
   // check or inside a renewal.
   void CheckAllSections();
-  void CheckSection(catalogue::Section section);
+  void CheckSection(const catalogue::TPlace& place);
 
   // At start, before the switches are read: Korvalis's own settings are compared with the
   // stored baseline, so that a switch another program changed meanwhile is asked about before
@@ -113,7 +113,7 @@ class TChangeMonitor {
 
  private:
   // Reads the section afresh, again when it changed while being read (a few times at most).
-  void ReadSettled(catalogue::TStartups& into, catalogue::Section section, catalogue::ReadProblems& problems);
+  void ReadSettled(catalogue::TStartups& into, const catalogue::TPlace& place, catalogue::ReadProblems& problems);
   void ReportNewProblems(catalogue::Section section, const catalogue::ReadProblems& problems);
   // The entries of the restore list whose write-back failed; those the system refused for lack
   // of rights at a place an administrator may undo are not reported but handed back with their
@@ -148,13 +148,13 @@ class TChangeMonitor {
   void RenewAll();
   // Whether the differences wait for the place to be quiet: only removals and changes that
   // would be asked, never at the first check after the start, and not past the settling's times.
-  bool HoldsBack(catalogue::Section section, const TSectionComparison& comparison, bool offline);
+  bool HoldsBack(const catalogue::TPlace& place, const TSectionComparison& comparison, bool offline);
   void CheckHeld();
   // Whether each difference is allowed: asked (one by one, or all in one question), taken as it
   // stands where the place does not ask, or undone again as a standing refusal. offline: the
   // first check of the place after the start from the baseline.
   // again: the standing refusals undone again without a question.
-  std::vector<bool> Decide(catalogue::Section section, const std::vector<TDifference>& differences, bool offline,
+  std::vector<bool> Decide(const catalogue::TPlace& place, const std::vector<TDifference>& differences, bool offline,
                            std::vector<std::size_t>& again);
   // Asks the differences named by asked, one by one or in one question, into allowed; whether
   // each answer was the user's (not a No because the program is ending).
@@ -189,13 +189,14 @@ class TChangeMonitor {
   void Log(const std::string& what, const catalogue::TStartup& entry);
   std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
-  void AdoptStored(const TBaseline& baseline, catalogue::Section section);
+  void AdoptStored(const TBaseline& baseline, const catalogue::TPlace& place);
   // What would be stored now, encoded: the snapshot's entries, the places guarded and the refusals.
   std::vector<std::uint8_t> CurrentBaseline() const;
   void StoreBaseline();
-  // The sections of the order that are places of their own here.
-  std::vector<catalogue::Section> GuardedSections(const std::vector<catalogue::Section>& order) const;
-  std::vector<catalogue::Section> SweepOrder() const;
+  // The places of the order that are places of their own here.
+  catalogue::PlaceList GuardedPlaces(const catalogue::PlaceList& order) const;
+  const catalogue::PlaceList& Sweep() const;
+  bool Swept(catalogue::Section section) const;
   bool OtherViewOwnKey(const catalogue::TPlace& place) const;
   // What a refused addition of a value that is never deleted writes back; the added entry itself
   // (taken as it stands) when that cannot be told.
@@ -254,9 +255,9 @@ class TChangeMonitor {
     bool byKey = false;  // told by the key itself, not by an ancestor of the missing key
   };
   mutable std::map<catalogue::Section, ViewAnswer> sharedViews_;  // asked once per place
-  void ForgetViewGuess(catalogue::Section section);
+  void ForgetViewGuess(const catalogue::TPlace& place);
   // The sweep's order, worked out again only when the switch or an answer above changed.
-  mutable std::vector<catalogue::Section> sweep_;
+  mutable catalogue::PlaceList sweep_;
   mutable bool sweepKnown_ = false;
   mutable bool sweepAllPlaces_ = false;
   std::array<TReportOnce, catalogue::kSectionCount> readProblems_;

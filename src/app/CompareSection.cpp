@@ -55,12 +55,12 @@ void AskReenabled(TDifference& difference, const TNameIndex& switched) {
 }  // namespace
 
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
-                                  catalogue::Section section, const std::vector<std::string>& unreadableNames) {
+                                  const catalogue::TPlace& place, const std::vector<std::string>& unreadableNames) {
   TSectionComparison result;
+  const catalogue::Section section = place.section;
   // A startup file is compared by its content too: a batch file's new bytes are a change; and a
   // service by its start type: one starting at boot instead of later is a change.
-  const catalogue::TPlace* place = catalogue::PlaceOf(section);
-  const catalogue::TComparedBy by = place ? place->Kind().ComparedBy() : catalogue::TComparedBy{};
+  const catalogue::TComparedBy by = place.Kind().ComparedBy();
   const bool byContent = by.content, byStartType = by.startType, byEnabled = by.enabled;
   // A service's library has no start type of its own.
   const auto same = [&](const TStartup& before, const TStartup& now) {
@@ -72,7 +72,7 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   const TNameIndex snapshotNames(snapshot, section);
   const TNameIndex freshNames(fresh, section);
   std::optional<TNameIndex> switched;
-  if (place && place->approves) switched.emplace(snapshot, *place->approves);
+  if (place.approves) switched.emplace(snapshot, *place.approves);
   for (int i = 0; i < fresh.Count(); ++i) {
     const TStartup& now = fresh.Items(i);
     const TStartup* before = snapshotNames.Find(now.ValueName());
@@ -104,10 +104,10 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   return result;
 }
 
-void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStartups& fresh, catalogue::Section section) {
-  const catalogue::TPlace* place = catalogue::PlaceOf(section);
-  if (!place) return;
-  const catalogue::Section switched = place->approves.value_or(section);
+void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStartups& fresh,
+                               const catalogue::TPlace& place) {
+  const catalogue::Section section = place.section;
+  const catalogue::Section switched = place.approves.value_or(section);
   std::vector<TNameIndex> approvals;
   for (const catalogue::Section of : catalogue::ApprovalPlacesOf(switched))
     approvals.emplace_back(of == section ? fresh : snapshot, of);
@@ -123,7 +123,7 @@ void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStart
     }
   };
   mark(snapshot);
-  if (!place->approves) mark(fresh);
+  if (!place.approves) mark(fresh);
 }
 
 }  // namespace korvalis::app

@@ -34,11 +34,12 @@ struct TSectionComparison {
 
 // unreadableNames: values that exist but could not be read; their absence is no removal.
 TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const catalogue::TStartups& fresh,
-                                  catalogue::Section section, const std::vector<std::string>& unreadableNames);
+                                  const catalogue::TPlace& place, const std::vector<std::string>& unreadableNames);
 
 // Marks the entries a check of the section may show (of the section, or those its approval values
 // switch) as Task Manager has them: the approval place being checked as read now, the others as
 // the snapshot holds them.
-void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStartups& fresh, catalogue::Section section);
+void MarkDisabledInTaskManager(catalogue::TStartups& snapshot, catalogue::TStartups& fresh,
+                               const catalogue::TPlace& place);
 
 }  // namespace korvalis::app

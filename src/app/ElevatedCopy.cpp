@@ -98,7 +98,7 @@ bool WritesOnlyFixedData(const platform::Platform& platform, const TUndoOperatio
 
 bool NeedsQuarantine(const TElevatedRequest& request) {
   return std::any_of(request.undos.begin(), request.undos.end(), [](const TUndoOperation& undo) {
-    return catalogue::RefusalsHeldInQuarantine(undo.writeBack.section);
+    return catalogue::RefusalsHeldInQuarantine(*catalogue::PlaceOf(undo.writeBack.section));
   });
 }
 

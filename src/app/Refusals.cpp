@@ -28,7 +28,8 @@ TRefusal* TRefusals::Standing(catalogue::Section section, const TDifference& dif
   for (auto it = first; it != last; ++it) {
     const std::size_t index = it->second;
     if (!SameAsRefused(refusals_[index], *difference.now)) continue;
-    if (difference.kind == catalogue::ChangeKind::Added && catalogue::RefusalsHeldInQuarantine(section) &&
+    if (difference.kind == catalogue::ChangeKind::Added && difference.now->Place() &&
+        catalogue::RefusalsHeldInQuarantine(*difference.now->Place()) &&
         !catalogue::HeldInQuarantine(platform_, *difference.now)) {
       refusals_.erase(refusals_.begin() + static_cast<std::ptrdiff_t>(index));
       Index();

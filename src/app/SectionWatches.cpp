@@ -8,7 +8,6 @@
 
 namespace korvalis::app {
 
-using catalogue::Section;
 
 namespace {
 std::string ParentOf(const std::string& path) {
@@ -74,9 +73,9 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchAncestor(const cata
   return watch;
 }
 
-std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section section, Watch& entry) {
+std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(const catalogue::TPlace& place, Watch& entry) {
   // A folder deleted is one the shell no longer names, but it still says where it would be.
-  const std::string folder = catalogue::StartupFolderPathEvenIfMissing(platform_.shell, section);
+  const std::string folder = catalogue::StartupFolderPathEvenIfMissing(platform_.shell, place.section);
   if (folder.empty()) return nullptr;
   // The folder made later, or deleted and made again, is a new folder in its nearest existing
   // ancestor; the files in it are seen by a watch of its own.
@@ -89,11 +88,9 @@ std::unique_ptr<platform::ChangeWatch> TSectionWatches::WatchFolder(Section sect
   return watch;
 }
 
-void TSectionWatches::Arm(Section section) {
-  Watch& entry = watches_[section];
+void TSectionWatches::Arm(const catalogue::TPlace& place) {
+  Watch& entry = watches_[place.section];
   entry = Watch{};
-  const catalogue::TPlace* place = catalogue::PlaceOf(section);
-  if (!place) return;
   // Each kind of place is watched its own way.
   struct Arming final : catalogue::TPlaceVisitor {
     TSectionWatches& watches;
@@ -102,10 +99,10 @@ void TSectionWatches::Arm(Section section) {
     void Registry(const catalogue::TPlace& at) override { entry.watch = watches.WatchKey(at, entry, false); }
     // A service's key is below the place's, its Parameters below that.
     void Service(const catalogue::TPlace& at) override { entry.watch = watches.WatchKey(at, entry, true); }
-    void Folder(const catalogue::TPlace& at) override { entry.watch = watches.WatchFolder(at.section, entry); }
+    void Folder(const catalogue::TPlace& at) override { entry.watch = watches.WatchFolder(at, entry); }
     void Task(const catalogue::TPlace&) override { entry.watch = watches.platform_.tasks.Watch(); }
   } arming(*this, entry);
-  place->Kind().Accept(arming, *place);
+  place.Kind().Accept(arming, place);
   if (!entry.watch) {
     entry = Watch{};
     return;
@@ -114,15 +111,15 @@ void TSectionWatches::Arm(Section section) {
   entry.armed = true;
 }
 
-catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepOrder(false)); }
+catalogue::SectionSet TSectionWatches::Due() { return Due(catalogue::SweepPlaces(false)); }
 
-catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections) {
+catalogue::SectionSet TSectionWatches::Due(const catalogue::PlaceList& places) {
   // Every armed watch, that of an ancestor too, in as few looks as the
   // system allows: a quiet tick costs what waiting on that many events costs.
   armed_.clear();
   of_.clear();
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    const Watch& entry = watches_[sections[i]];
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const Watch& entry = watches_[places[i]->section];
     if (!entry.armed) continue;
     for (platform::ChangeWatch* watch : {entry.watch.get(), entry.ancestor.get()}) {
       if (!watch) continue;
@@ -130,7 +127,7 @@ catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections)
       of_.push_back(i);
     }
   }
-  fired_.assign(sections.size(), false);
+  fired_.assign(places.size(), false);
   constexpr std::size_t kLook = platform::Registry::kWatchesPerPoll;
   for (std::size_t first = 0; first < armed_.size(); first += kLook) {
     look_.assign(armed_.begin() + static_cast<std::ptrdiff_t>(first),
@@ -141,10 +138,10 @@ catalogue::SectionSet TSectionWatches::Due(const std::vector<Section>& sections)
   }
   const auto now = clock_();
   catalogue::SectionSet due;
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    const Watch& entry = watches_[sections[i]];
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const Watch& entry = watches_[places[i]->section];
     if (!entry.armed || fired_[i] || now - entry.armedAt >= kSafetyInterval || (entry.dueAt && now >= *entry.dueAt))
-      due = due.With(sections[i]);
+      due = due.With(places[i]->section);
   }
   return due;
 }
@@ -159,9 +156,9 @@ std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
   return events;
 }
 
-bool TSectionWatches::Fired(Section section) {
+bool TSectionWatches::Fired(const catalogue::TPlace& place) {
   // A place that cannot be watched gives no sign either way; reading it once has to do.
-  const Watch& entry = watches_[section];
+  const Watch& entry = watches_[place.section];
   return entry.armed && (entry.watch->Signaled() || (entry.ancestor && entry.ancestor->Signaled()));
 }
 

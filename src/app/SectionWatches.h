@@ -24,19 +24,21 @@ class TSectionWatches {
 
   TSectionWatches(const platform::Platform& platform, Clock clock = std::chrono::steady_clock::now);
 
-  // Arms the section's notification, just before the section is read.
-  void Arm(catalogue::Section section);
-  // Of the sections given, those to read now: notified, never armed, read a minute ago or more,
+  // Arms the place's notification, just before the place is read.
+  void Arm(const catalogue::TPlace& place);
+  // Of the places given, those to read now: notified, never armed, read a minute ago or more,
   // or past the time DueAt named.
-  catalogue::SectionSet Due(const std::vector<catalogue::Section>& sections);
+  catalogue::SectionSet Due(const catalogue::PlaceList& places);
   // The same for the six registry sections.
   catalogue::SectionSet Due();
-  // The section is read at the next look, whatever its notification says.
-  void Disarm(catalogue::Section section) { watches_[section] = Watch{}; }
-  // The section is read at the first look from then on, also when nothing changed; until it is armed again.
-  void DueAt(catalogue::Section section, std::chrono::steady_clock::time_point at) { watches_[section].dueAt = at; }
-  // Whether the section changed since it was last armed; false for one that cannot be watched.
-  bool Fired(catalogue::Section section);
+  // The place is read at the next look, whatever its notification says.
+  void Disarm(const catalogue::TPlace& place) { watches_[place.section] = Watch{}; }
+  // The place is read at the first look from then on, also when nothing changed; until it is armed again.
+  void DueAt(const catalogue::TPlace& place, std::chrono::steady_clock::time_point at) {
+    watches_[place.section].dueAt = at;
+  }
+  // Whether the place changed since it was last armed; false for one that cannot be watched.
+  bool Fired(const catalogue::TPlace& place);
   // The system events of the armed watches, for a message loop that sleeps until one fires.
   std::vector<std::uintptr_t> NativeEvents() const;
 
@@ -59,7 +61,7 @@ class TSectionWatches {
   // Arms a watch of the subkeys of the nearest existing key from path up, and names it.
   std::unique_ptr<platform::ChangeWatch> WatchAncestor(const catalogue::TPlace& place, std::string path, Watch& entry,
                                                        std::string& armedOn);
-  std::unique_ptr<platform::ChangeWatch> WatchFolder(catalogue::Section section, Watch& entry);
+  std::unique_ptr<platform::ChangeWatch> WatchFolder(const catalogue::TPlace& place, Watch& entry);
 
   platform::Platform platform_;
   Clock clock_;

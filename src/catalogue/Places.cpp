@@ -323,13 +323,18 @@ const Table& Places() {
   return places;
 }
 
-std::vector<Section> InOrder(int TPlace::*order, bool (*included)(const TPlace&)) {
-  std::vector<const TPlace*> rows;
+PlaceList InOrder(int TPlace::*order, bool (*included)(const TPlace&)) {
+  PlaceList rows;
   for (const TPlace& place : Places())
     if (!place.name.empty() && place.*order > 0 && included(place)) rows.push_back(&place);
   std::stable_sort(rows.begin(), rows.end(), [order](const TPlace* a, const TPlace* b) { return a->*order < b->*order; });
+  return rows;
+}
+
+std::vector<Section> SectionsOf(const PlaceList& places) {
   std::vector<Section> sections;
-  for (const TPlace* place : rows) sections.push_back(place->section);
+  sections.reserve(places.size());
+  for (const TPlace* place : places) sections.push_back(place->section);
   return sections;
 }
 
@@ -385,30 +390,40 @@ bool IsFolderSection(Section section) {
 SectionSet AllSections() {
   static const SectionSet sections = [] {
     SectionSet set;
-    for (const Section section : ReadOrder(false))
-      if (PlaceOf(section)->always != Always::No) set = set.With(section);
+    for (const TPlace* place : ReadPlaces(false))
+      if (place->always != Always::No) set = set.With(place->section);
     return set;
   }();
   return sections;
 }
 
-const std::vector<Section>& ReadOrder(bool allPlaces) {
-  static const std::vector<Section> first =
+const PlaceList& ReadPlaces(bool allPlaces) {
+  static const PlaceList first =
       InOrder(&TPlace::readOrder, [](const TPlace& p) { return p.always != Always::No || p.asksAlways; });
-  static const std::vector<Section> all = InOrder(&TPlace::readOrder, [](const TPlace&) { return true; });
+  static const PlaceList all = InOrder(&TPlace::readOrder, [](const TPlace&) { return true; });
+  return allPlaces ? all : first;
+}
+
+const PlaceList& SweepPlaces(bool allPlaces) {
+  static const PlaceList first =
+      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always == Always::ReadAndSwept || p.asksAlways; });
+  static const PlaceList all = InOrder(&TPlace::sweepOrder, [](const TPlace&) { return true; });
+  return allPlaces ? all : first;
+}
+
+const std::vector<Section>& ReadOrder(bool allPlaces) {
+  static const std::vector<Section> first = SectionsOf(ReadPlaces(false)), all = SectionsOf(ReadPlaces(true));
   return allPlaces ? all : first;
 }
 
 const std::vector<Section>& SweepOrder(bool allPlaces) {
-  static const std::vector<Section> first =
-      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always == Always::ReadAndSwept || p.asksAlways; });
-  static const std::vector<Section> all = InOrder(&TPlace::sweepOrder, [](const TPlace&) { return true; });
+  static const std::vector<Section> first = SectionsOf(SweepPlaces(false)), all = SectionsOf(SweepPlaces(true));
   return allPlaces ? all : first;
 }
 
 const std::vector<Section>& FurtherSections() {
-  static const std::vector<Section> sections =
-      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always != Always::ReadAndSwept && !p.asksAlways; });
+  static const std::vector<Section> sections = SectionsOf(
+      InOrder(&TPlace::sweepOrder, [](const TPlace& p) { return p.always != Always::ReadAndSwept && !p.asksAlways; }));
   return sections;
 }
 

@@ -103,8 +103,13 @@ const TPlace* PlaceOf(Section section);
 // program, the 64-bit view for the 32-bit program on 64-bit Windows.
 const char* OtherViewName();
 
-// The sections in the order a whole snapshot reads them, and in the sweep's order; with
+using PlaceList = std::vector<const TPlace*>;
+
+// The places in the order a whole snapshot reads them, and in the sweep's order; with
 // allPlaces false only those the first design guarded.
+const PlaceList& ReadPlaces(bool allPlaces);
+const PlaceList& SweepPlaces(bool allPlaces);
+// The same as numbers, for what stores or sends them.
 const std::vector<Section>& ReadOrder(bool allPlaces);
 const std::vector<Section>& SweepOrder(bool allPlaces);
 

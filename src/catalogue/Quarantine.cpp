@@ -201,9 +201,8 @@ bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry)
   return HeldCopy(platform.files, folder, name, path, task ? nullptr : &content).has_value();
 }
 
-bool RefusalsHeldInQuarantine(Section section) {
-  const TPlace* place = PlaceOf(section);
-  return place && place->Kind().Quarantined() != QuarantineAs::Nothing;
+bool RefusalsHeldInQuarantine(const TPlace& place) {
+  return place.Kind().Quarantined() != QuarantineAs::Nothing;
 }
 
 }  // namespace korvalis::catalogue

@@ -11,6 +11,7 @@
 namespace korvalis::catalogue {
 
 class TStartup;
+struct TPlace;
 
 // %LOCALAPPDATA%\Korvalis\Quarantine; empty when the local application data folder is unknown.
 std::string QuarantineFolder(platform::Environment& environment);
@@ -41,6 +42,6 @@ std::string TaskFileName(const std::string& taskPath);
 // the quarantine, put there from its own place: false once the user has taken it back.
 bool HeldInQuarantine(const platform::Platform& platform, const TStartup& entry);
 // The places whose refused additions go to the quarantine, and stand only while they lie there.
-bool RefusalsHeldInQuarantine(Section section);
+bool RefusalsHeldInQuarantine(const TPlace& place);
 
 }  // namespace korvalis::catalogue

@@ -91,10 +91,8 @@ void TStartups::LoadSections(SectionSet sections, ReadProblems& problems) { Load
 void TStartups::LoadKinds(SectionSet sections, ReadProblems* problems) {
   constexpr int kReadPasses = 3;
   for (int pass = 0; pass < kReadPasses; ++pass)
-    for (const Section section : ReadOrder(true)) {
-      const TPlace& place = *PlaceOf(section);
-      if (sections.Contains(section) && place.Kind().ReadPass() == pass) place.Kind().Read(*this, place, problems);
-    }
+    for (const TPlace* place : ReadPlaces(true))
+      if (sections.Contains(place->section) && place->Kind().ReadPass() == pass) place->Kind().Read(*this, *place, problems);
 }
 
 void TStartups::ApplyAll() {

@@ -60,11 +60,10 @@ std::vector<TOverviewRow> OverviewRows(const catalogue::TStartups& snapshot, boo
   std::vector<std::vector<const catalogue::TStartup*>> bySection(catalogue::kSectionCount);
   for (int i = 0; i < snapshot.Count(); ++i) bySection[snapshot.Items(i).GetSection()].push_back(&snapshot.Items(i));
   std::vector<TOverviewRow> rows;
-  for (const catalogue::Section section : catalogue::ReadOrder(allPlaces)) {
-    const catalogue::TPlace* place = catalogue::PlaceOf(section);
-    if (!place || !IsEntryPlace(*place)) continue;
-    for (const catalogue::TStartup* entry : bySection[section])
-      rows.push_back(TOverviewRow{section, text::VisibleText(entry->Name()), entry->ValueName(), entry->Command(),
+  for (const catalogue::TPlace* place : catalogue::ReadPlaces(allPlaces)) {
+    if (!IsEntryPlace(*place)) continue;
+    for (const catalogue::TStartup* entry : bySection[place->section])
+      rows.push_back(TOverviewRow{place->section, text::VisibleText(entry->Name()), entry->ValueName(), entry->Command(),
                                   entry->ProgramFile(), PayloadLine(catalogue::FindHostPayload(entry->Command())),
                                   StartOf(*entry, *place, off), std::nullopt});
   }

@@ -201,7 +201,7 @@ TEST_F(ChangeMonitorTest, TwoDifferencesGiveTwoQuestionsAndOneRenewal) {
   UserRun("A", "a.exe");
   UserRun("B", "b.exe");
   const int opensBefore = windows.registry.Count(RegistryOperation::Kind::Open);
-  monitor.CheckSection(catalogue::kCurrentUserRun);
+  monitor.CheckSection(*catalogue::PlaceOf(catalogue::kCurrentUserRun));
   EXPECT_EQ(host.questions.size(), 2u);
   // One fresh reading and one renewal of the section: two openings of its key, one of its parent.
   EXPECT_EQ(windows.registry.Count(RegistryOperation::Kind::Open) - opensBefore, 3);

@@ -30,7 +30,7 @@ TEST_P(CompareSectionTest, FindsAdditionsChangesAndRemovalsInQuestionOrder) {
   Pad(fresh);
   fresh.Add("CHANGED", "", "C:\\new.exe", 8, 0);
   fresh.Add("caseonly", "", "c:\\CASE.EXE", 8, 0);
-  const TSectionComparison result = CompareSection(snapshot, fresh, 8, {});
+  const TSectionComparison result = CompareSection(snapshot, fresh, *catalogue::PlaceOf(8), {});
   ASSERT_EQ(result.differences.size(), 3u);
   EXPECT_EQ(result.differences[0].kind, ChangeKind::Added);
   EXPECT_EQ(result.differences[0].now->Name(), "Added");
@@ -46,7 +46,7 @@ TEST_P(CompareSectionTest, BytesAbove127AreComparedExactly) {
   Pad(fresh);
   snapshot.Add("\xe9t\xe9", "", "C:\\x.exe", 8, 0);
   fresh.Add("\xc9T\xc9", "", "C:\\x.exe", 8, 0);
-  const TSectionComparison result = CompareSection(snapshot, fresh, 8, {});
+  const TSectionComparison result = CompareSection(snapshot, fresh, *catalogue::PlaceOf(8), {});
   ASSERT_EQ(result.differences.size(), 2u);
   EXPECT_EQ(result.differences[0].kind, ChangeKind::Added);
   EXPECT_EQ(result.differences[1].kind, ChangeKind::Removed);
@@ -56,7 +56,7 @@ TEST_P(CompareSectionTest, AnUnreadableValueIsNoRemoval) {
   Pad(snapshot);
   Pad(fresh);
   snapshot.Add("Locked", "", "C:\\l.exe", 8, 0);
-  const TSectionComparison result = CompareSection(snapshot, fresh, 8, {"LOCKED"});
+  const TSectionComparison result = CompareSection(snapshot, fresh, *catalogue::PlaceOf(8), {"LOCKED"});
   EXPECT_TRUE(result.differences.empty());
   ASSERT_EQ(result.unreadable.size(), 1u);
 }

@@ -285,7 +285,7 @@ TEST_F(ScheduledTasksTest, ATaskHiddenInTheSchedulersCacheIsAskedAboutAndNoDelet
   windows.registry.AddKey(RootKey::LocalMachine, cache + "\\Logon\\" + hiddenId);
   host.answers = {false, false, false};
   // The registry alone changed: seen by the safety read, as the scheduler's watch is its folder.
-  monitor.CheckSection(kTasks);
+  monitor.CheckSection(*catalogue::PlaceOf(kTasks));
   std::vector<std::string> asked = Asked();
   std::sort(asked.begin(), asked.end());
   EXPECT_EQ(asked, (std::vector<std::string>{"Add \\Direct: hidden from the task scheduler",
@@ -297,7 +297,7 @@ TEST_F(ScheduledTasksTest, ATaskHiddenInTheSchedulersCacheIsAskedAboutAndNoDelet
     EXPECT_FALSE(windows.registry.HasKey(RootKey::LocalMachine, cache + gone)) << gone;
   for (const std::string& kept : {std::string("\\Tree\\Vendor\\Unseen"), "\\Tasks\\" + unseenId, std::string("\\Tree\\Listed")})
     EXPECT_TRUE(windows.registry.HasKey(RootKey::LocalMachine, cache + kept)) << kept;
-  monitor.CheckSection(kTasks);
+  monitor.CheckSection(*catalogue::PlaceOf(kTasks));
   EXPECT_TRUE(Asked().empty());
 }
 

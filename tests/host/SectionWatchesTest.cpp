@@ -122,8 +122,8 @@ TEST(SectionWatchesOfPlaces, AKeyMissingWithItsParentWasWatchedByNothingAndWaite
   platform::memory::MemoryWindows windows;
   std::chrono::steady_clock::time_point now{};
   TSectionWatches watches(windows.platform(), [&] { return now; });
-  const std::vector<catalogue::Section> place = {catalogue::kLocalMachinePoliciesRun};
-  watches.Arm(catalogue::kLocalMachinePoliciesRun);
+  const catalogue::PlaceList place = {catalogue::PlaceOf(catalogue::kLocalMachinePoliciesRun)};
+  watches.Arm(*catalogue::PlaceOf(catalogue::kLocalMachinePoliciesRun));
   EXPECT_TRUE(watches.Due(place).Empty());  // armed on the nearest key there is
   windows.registry.PutString(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
                              "Probe", "C:\\p.exe");
@@ -135,7 +135,7 @@ TEST(SectionWatchesOfPlaces, APlaceMadeWithItsValuesInOneBurstIsDueAtOnceThoughI
   std::chrono::steady_clock::time_point now{};
   TSectionWatches watches(windows.platform(), [&] { return now; });
   const catalogue::Section tools = 95;  // Accessibility\ATs, missing with its parent
-  const std::vector<catalogue::Section> place = {tools};
+  const catalogue::PlaceList place = {catalogue::PlaceOf(tools)};
   const std::string version = "Software\\Microsoft\\Windows NT\\CurrentVersion";
   windows.registry.AddKey(RootKey::LocalMachine, version);
   // The burst's first key lands after the look for it, before the watch above it is armed.
@@ -144,7 +144,7 @@ TEST(SectionWatchesOfPlaces, APlaceMadeWithItsValuesInOneBurstIsDueAtOnceThoughI
       windows.registry.AddKey(RootKey::LocalMachine, version + "\\Accessibility");
     return platform::kSuccess;
   });
-  watches.Arm(tools);
+  watches.Arm(*catalogue::PlaceOf(tools));
   windows.registry.SetHook(nullptr);
   EXPECT_TRUE(watches.Due(place).Empty());
   windows.registry.PutString(RootKey::LocalMachine, version + "\\Accessibility\\ATs\\Tool", "StartExe", "C:\\t.exe");
@@ -167,14 +167,14 @@ TEST(SectionWatchesFolders, AStartupFolderMadeAfterTheWatchWasArmedIsSeenAtOnceA
   windows.shell.SetSpecialFolder(platform::kCsidlStartup, folder);
   std::chrono::steady_clock::time_point now{};
   TSectionWatches watches(windows.platform(), [&] { return now; });
-  const std::vector<catalogue::Section> user = {catalogue::kCurrentUserStartupFolder};
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  const catalogue::PlaceList user = {catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder)};
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
   windows.files.AddFile("C:\\Users\\note.txt");  // a file beside is no sign
   EXPECT_TRUE(watches.Due(user).Empty());
   windows.files.AddFolder(folder);
   EXPECT_FALSE(watches.Due(user).Empty());
 
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
   EXPECT_TRUE(watches.Due(user).Empty());
   windows.files.AddFile(folder + "\\run.bat", {1});
   EXPECT_FALSE(watches.Due(user).Empty());

@@ -37,7 +37,7 @@ constexpr char kServicesOnce[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVer
 TEST(SectionWatchesWin32, AValueAddedByAnotherProgramMakesOnlyItsSectionDue) {
   platform::win32::Win32Windows windows;
   TSectionWatches watches(windows.platform());
-  for (catalogue::Section section : {4, 5, 6, 7, 8, 9}) watches.Arm(section);
+  for (catalogue::Section section : {4, 5, 6, 7, 8, 9}) watches.Arm(*catalogue::PlaceOf(section));
   EXPECT_FALSE(watches.Due().Contains(8));
   ASSERT_TRUE(Reg(std::string("add ") + kUserRun + " /v KorvalisWatchTest /d C:\\w.exe /f"));
   const catalogue::SectionSet due = watches.Due();
@@ -51,17 +51,17 @@ TEST(SectionWatchesWin32, AKeyCreatedDeletedAndCreatedAgainIsFollowedThroughItsP
   platform::win32::Win32Windows windows;
   Reg(std::string("delete ") + kServicesOnce + " /f");
   TSectionWatches watches(windows.platform());
-  watches.Arm(7);  // the key does not exist: its parent is watched
+  watches.Arm(*catalogue::PlaceOf(7));  // the key does not exist: its parent is watched
   EXPECT_FALSE(watches.Due().Contains(7));
   ASSERT_TRUE(Reg(std::string("add ") + kServicesOnce + " /v Once /d C:\\o.exe /f"));
   EXPECT_TRUE(watches.Due().Contains(7));
 
-  watches.Arm(7);  // now the key itself
+  watches.Arm(*catalogue::PlaceOf(7));  // now the key itself
   EXPECT_FALSE(watches.Due().Contains(7));
   ASSERT_TRUE(Reg(std::string("delete ") + kServicesOnce + " /f"));
   EXPECT_TRUE(watches.Due().Contains(7));
 
-  watches.Arm(7);  // gone again: back to the parent
+  watches.Arm(*catalogue::PlaceOf(7));  // gone again: back to the parent
   ASSERT_TRUE(Reg(std::string("add ") + kServicesOnce + " /v Again /d C:\\a.exe /f"));
   EXPECT_TRUE(watches.Due().Contains(7));
   Reg(std::string("delete ") + kServicesOnce + " /f");
@@ -71,7 +71,7 @@ namespace {
 bool DueWithin(TSectionWatches& watches, catalogue::Section section) {
   // The system's notification may arrive a moment after the change.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    if (watches.Due({section}).Contains(section)) return true;
+    if (watches.Due({catalogue::PlaceOf(section)}).Contains(section)) return true;
     Sleep(20);
   }
   return false;
@@ -102,18 +102,18 @@ TEST(SectionWatchesWin32, AStartupFolderDeletedAndMadeAgainWithAFileInItIsDueAtO
   const StartupFolderAside aside(folder);
   ASSERT_TRUE(aside.Moved());
   TSectionWatches watches(windows.platform());
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
   Sleep(200);  // the notice of the move itself may come late
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
-  EXPECT_FALSE(watches.Due({catalogue::kCurrentUserStartupFolder}).Contains(catalogue::kCurrentUserStartupFolder));
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
+  EXPECT_FALSE(watches.Due({catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder)}).Contains(catalogue::kCurrentUserStartupFolder));
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
 
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
   ASSERT_TRUE(windows.files.WriteFile(folder + "\\drop.bat", {1}));
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
 
-  watches.Arm(catalogue::kCurrentUserStartupFolder);
+  watches.Arm(*catalogue::PlaceOf(catalogue::kCurrentUserStartupFolder));
   DeleteFileA((folder + "\\drop.bat").c_str());
   RemoveDirectoryA(folder.c_str());
   EXPECT_TRUE(DueWithin(watches, catalogue::kCurrentUserStartupFolder));
