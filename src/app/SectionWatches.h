@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,32 +44,43 @@ class TSectionWatches {
   std::vector<std::uintptr_t> NativeEvents() const;
 
  private:
+  // The watch of an ancestor, shared by the places below it: under Wine each thread that waits
+  // for the events past the first 62 costs a megabyte, and most places share their parent.
+  struct Ancestor {
+    std::unique_ptr<platform::RegistryKey> key;  // kept open: closing it would end the watch
+    std::unique_ptr<platform::ChangeWatch> watch;
+    std::uint64_t look = 0;  // the last look that counted it, so that it is waited on once
+    std::size_t slot = 0;    // its place among the watches of that look
+  };
   struct Watch {
     std::unique_ptr<platform::RegistryKey> key;  // kept open: closing it would end the watch
-    std::unique_ptr<platform::RegistryKey> ancestorKey;
-    std::unique_ptr<platform::ChangeWatch> watch;
+    std::unique_ptr<platform::ChangeWatch> watch;  // none for a missing key
     // The new folders of a startup folder's ancestor, the subkeys of a key's parent (or of a
     // missing key's nearest existing ancestor, then the only watch).
-    std::unique_ptr<platform::ChangeWatch> ancestor;
+    std::shared_ptr<Ancestor> ancestor;
     std::chrono::steady_clock::time_point armedAt{};
     std::optional<std::chrono::steady_clock::time_point> dueAt;
     bool armed = false;
   };
   // keysBelow: the keys below the place's own count too, as a service's do.
-  std::unique_ptr<platform::ChangeWatch> WatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow);
-  std::unique_ptr<platform::ChangeWatch> TryWatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow,
-                                                     bool& settled);
-  // Arms a watch of the subkeys of the nearest existing key from path up, and names it.
-  std::unique_ptr<platform::ChangeWatch> WatchAncestor(const catalogue::TPlace& place, std::string path, Watch& entry,
-                                                       std::string& armedOn);
-  std::unique_ptr<platform::ChangeWatch> WatchFolder(const catalogue::TPlace& place, Watch& entry);
+  void WatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow);
+  bool TryWatchKey(const catalogue::TPlace& place, Watch& entry, bool keysBelow);
+  // A watch of the subkeys of the nearest existing key from path up, and its name: one another
+  // place armed is taken while it has seen nothing, as it then has missed nothing either.
+  std::shared_ptr<Ancestor> WatchAncestor(const catalogue::TPlace& place, std::string path, std::string& armedOn);
+  void WatchFolder(const catalogue::TPlace& place, Watch& entry);
+  // Each watched thing of the look once, with the slot of each place's own watch and ancestor's.
+  void Gather(const catalogue::PlaceList& places);
 
   platform::Platform platform_;
   Clock clock_;
   std::array<Watch, catalogue::kSectionCount> watches_;
+  std::map<std::string, std::weak_ptr<Ancestor>> ancestors_;  // by view and key
   // Kept between looks, so a quiet tick allocates nothing.
   std::vector<platform::ChangeWatch*> armed_, look_;
-  std::vector<std::size_t> of_;  // the index in the sections looked at of each armed watch's place
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::vector<std::pair<std::size_t, std::size_t>> slots_;  // of each place looked at: own, ancestor
+  mutable std::uint64_t looks_ = 0;
   std::vector<bool> fired_;
 };
 

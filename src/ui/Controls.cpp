@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/Application.h"
+#include "ui/CommonControls.h"
 #include "ui/Dpi.h"
 #include "ui/Form.h"
 
@@ -17,6 +18,7 @@ TWinControl::~TWinControl() {
 }
 
 void TWinControl::CreateHandle(const char* windowClass, const std::string& caption, DWORD style, DWORD exStyle) {
+  UseCommonControls();
   id_ = form_.NextControlId();
   const RECT r = ScaledRect();
   window_ = CreateWindowExA(exStyle, windowClass, caption.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,

@@ -1,5 +1,6 @@
 #include "ui/ListView.h"
 
+#include "ui/CommonControls.h"
 #include "ui/Form.h"
 
 namespace korvalis::ui {
@@ -9,13 +10,7 @@ namespace {
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1), kChecked = INDEXTOSTATEIMAGEMASK(2);
 
 // Windows registers the list class only when asked; the program may not have asked for it.
-void RegisterListClass() {
-  static const bool registered = [] {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-    return InitCommonControlsEx(&controls) != FALSE;
-  }();
-  (void)registered;
-}
+void RegisterListClass() { UseCommonControls(ICC_LISTVIEW_CLASSES); }
 
 // Both lists take their columns so: the width in screen pixels, the next index.
 void InsertColumn(HWND list, int width, const std::string& title, int index) {

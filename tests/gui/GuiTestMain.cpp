@@ -3,7 +3,6 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "gui/GuiTest.h"
@@ -15,8 +14,6 @@ std::vector<std::string> reportedErrors;
 
 int main(int argc, char** argv) {
   CoInitialize(nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-  InitCommonControlsEx(&controls);
   auto& application = korvalis::ui::Application();
   application.Initialize(GetModuleHandleA(nullptr));
   application.Title = "Korvalis";

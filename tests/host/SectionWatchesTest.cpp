@@ -130,6 +130,30 @@ TEST(SectionWatchesOfPlaces, AKeyMissingWithItsParentWasWatchedByNothingAndWaite
   EXPECT_TRUE(watches.Due(place).Contains(catalogue::kLocalMachinePoliciesRun));
 }
 
+TEST(SectionWatchesOfPlaces, PlacesUnderOneKeyShareItsWatchAndOneArmedAgainTakesNothingFromTheOther) {
+  platform::memory::MemoryWindows windows;
+  std::chrono::steady_clock::time_point now{};
+  TSectionWatches watches(windows.platform(), [&] { return now; });
+  const std::string version = "Software\\Microsoft\\Windows\\CurrentVersion";
+  windows.registry.AddKey(RootKey::LocalMachine, version + "\\Run");
+  windows.registry.AddKey(RootKey::LocalMachine, version + "\\RunOnce");
+  const catalogue::TPlace& run = *catalogue::PlaceOf(catalogue::kLocalMachineRun);
+  const catalogue::TPlace& once = *catalogue::PlaceOf(catalogue::kLocalMachineRunOnce);
+  const catalogue::PlaceList both = {&run, &once};
+  watches.Arm(run);
+  watches.Arm(once);
+  EXPECT_TRUE(watches.Due(both).Empty());
+  windows.registry.AddKey(RootKey::LocalMachine, version + "\\Beside");  // a new name in their shared parent
+  const catalogue::SectionSet due = watches.Due(both);
+  EXPECT_TRUE(due.Contains(run.section) && due.Contains(once.section));
+  watches.Arm(run);  // read again: a fresh watch of the parent, while the other place still holds what it saw
+  EXPECT_EQ(watches.Due(both), catalogue::SectionSet::Of(once.section));
+  watches.Arm(once);
+  EXPECT_TRUE(watches.Due(both).Empty());
+  windows.registry.DeleteTree(RootKey::LocalMachine, version + "\\Beside");
+  EXPECT_EQ(watches.Due(both), catalogue::SectionSet::Of(run.section).With(once.section));
+}
+
 TEST(SectionWatchesOfPlaces, APlaceMadeWithItsValuesInOneBurstIsDueAtOnceThoughItsFirstKeyCameAsTheWatchWasArmed) {
   platform::memory::MemoryWindows windows;
   std::chrono::steady_clock::time_point now{};

@@ -3,7 +3,6 @@
 // copy carrying out one request file.
 #include <windows.h>
 
-#include <commctrl.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,17 +42,11 @@ void LoadLibrariesFromTheSystemOnly() {
   if (!set || !set(kSearchSystem32)) SetDllDirectoryA("");
 }
 
-void InitializeControls() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-  InitCommonControlsEx(&controls);
-}
-
 // Shows the request's steps in a window of its own and carries them out on the user's OK only.
 int RunElevatedCopy(HINSTANCE instance, const char* requestPath) {
   using namespace korvalis;
   // Shortcuts in the all-users Startup folder are read through the shell's objects.
   const platform::win32::ComScope com;
-  InitializeControls();
   platform::win32::Win32Windows windows;
   ui::TApplication& application = ui::Application();
   application.Initialize(instance);
@@ -81,7 +74,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SingleInstance single;
   if (single.AlreadyRunning()) return 0;
   const platform::win32::ComScope com;
-  InitializeControls();
 
   platform::win32::Win32Windows windows;
   const catalogue::SearchPath searchPath = catalogue::BuildSearchPath(windows.environment);

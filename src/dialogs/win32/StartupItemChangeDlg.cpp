@@ -1,4 +1,5 @@
 #include "dialogs/win32/StartupItemChangeDlg.h"
+#include "ui/CommonControls.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -160,7 +161,7 @@ void TfrmChangeDlg::ShowProgramFile(std::size_t index, const TProgramFile& file)
   } else {
     // Without an icon of its own the program shows the list's first.
     const int icon = file.iconIndex;
-    if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ImageList_GetIcon(ImageList1, icon < 0 ? 0 : icon, ILD_NORMAL)));
+    if (ImageList1) Image1->SetOwnedIcon(UniqueIcon(ui::ImageListIcon(ImageList1, icon < 0 ? 0 : icon, ILD_NORMAL)));
     hostFacts_ = file.facts;
     // A rule never covers a host, whose payload decides, nor a program not validly signed.
     if (payload_.kind == catalogue::PayloadKind::None && file.facts.signature == platform::Signature::Valid &&
