@@ -128,14 +128,42 @@ void TChangeMonitor::RenewAll() {
     cameBack_.clear();
     // What is read now is what the program saw: nothing of it changed while it was not running.
     offlineSections_ = catalogue::SectionSet{};
+    // At start a place the stored baseline holds is taken from it and read at the first check,
+    // not read twice before the first question; one already checked from it is read again.
+    const catalogue::SectionSet stored = StoredAtStart();
+    deferred_ = catalogue::SectionSet{};
     for (const catalogue::TPlace* place : GuardedPlaces(catalogue::ReadPlaces(switches_.AllPlaces))) {
-      if (Swept(place->section)) watches_.Arm(*place);
-      found.emplace_back(place->section, ReadProblems{});
-      snapshot_.LoadSections(catalogue::SectionSet::Of(place->section), found.back().second);
+      if (stored.Contains(place->section) && !startedSections_.Contains(place->section))
+        deferred_ = deferred_.With(place->section);
+      else
+        ReadIntoSnapshot(*place, found);
     }
   }
   for (const auto& [section, problems] : found) ReportNewProblems(section, problems);
   StoreBaseline();
+}
+
+void TChangeMonitor::ReadIntoSnapshot(const catalogue::TPlace& place,
+                                      std::vector<std::pair<Section, ReadProblems>>& found) {
+  if (Swept(place.section)) watches_.Arm(place);
+  found.emplace_back(place.section, ReadProblems{});
+  snapshot_.LoadSections(catalogue::SectionSet::Of(place.section), found.back().second);
+}
+
+catalogue::SectionSet TChangeMonitor::StoredAtStart() {
+  if (baselineStarted_) return {};
+  if (!startLoad_) startLoad_ = LoadBaseline(platform_);
+  return startLoad_->state == TBaselineLoad::State::Loaded ? startLoad_->baseline.places : catalogue::SectionSet{};
+}
+
+void TChangeMonitor::ReadDeferred(catalogue::SectionSet adopted) {
+  // Those the stored baseline held that are not taken from it after all, as the switches read
+  // since have it: read now, as the start would have.
+  std::vector<std::pair<Section, ReadProblems>> found;
+  const catalogue::SectionSet deferred = std::exchange(deferred_, catalogue::SectionSet{});
+  for (const catalogue::TPlace* place : GuardedPlaces(catalogue::ReadPlaces(switches_.AllPlaces)))
+    if (deferred.Contains(place->section) && !adopted.Contains(place->section)) ReadIntoSnapshot(*place, found);
+  for (const auto& [section, problems] : found) ReportNewProblems(section, problems);
 }
 
 void TChangeMonitor::CheckAllSections() {
@@ -771,7 +799,7 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, const catalogue::TPl
 }
 
 void TChangeMonitor::CheckOwnSettings() {
-  startLoad_ = LoadBaseline(platform_);
+  if (!startLoad_) startLoad_ = LoadBaseline(platform_);
   if (startLoad_->state != TBaselineLoad::State::Loaded ||
       !startLoad_->baseline.places.Contains(catalogue::kKorvalisSettings))
     return;
@@ -791,6 +819,7 @@ void TChangeMonitor::StartFromBaseline() {
   baselineStarted_ = true;
   if (load.state == TBaselineLoad::State::Unusable) host_.ReportError(Error(load.message));
   if (load.state != TBaselineLoad::State::Loaded) {
+    ReadDeferred({});
     administrator_.Restore({});
     StoreBaseline();
     return;
@@ -799,10 +828,14 @@ void TChangeMonitor::StartFromBaseline() {
   administrator_.Restore(refusals_.All());
   // What was accepted then stands in the snapshot for every place guarded then and now, so the
   // first check asks about each difference; a place guarded only now starts from what it holds.
+  catalogue::SectionSet adopted = startedSections_;
   const catalogue::PlaceList sweep = Sweep();
   for (const catalogue::TPlace* place : sweep)
-    if (load.baseline.places.Contains(place->section) && !startedSections_.Contains(place->section))
+    if (load.baseline.places.Contains(place->section) && !startedSections_.Contains(place->section)) {
       AdoptStored(load.baseline, *place);
+      adopted = adopted.With(place->section);
+    }
+  ReadDeferred(adopted);
   // Answers given before the rest was taken from it are kept even if the program is killed now.
   if (!startedSections_.Empty()) StoreBaseline();
 }

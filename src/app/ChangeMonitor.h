@@ -190,6 +190,11 @@ class TChangeMonitor {
   std::int64_t NowSeconds() const;
   // Puts the stored entries of the section in the snapshot, to be compared with at its next check.
   void AdoptStored(const TBaseline& baseline, const catalogue::TPlace& place);
+  void ReadIntoSnapshot(const catalogue::TPlace& place,
+                        std::vector<std::pair<catalogue::Section, catalogue::ReadProblems>>& found);
+  // The places a usable stored baseline holds, while the program starts; none after.
+  catalogue::SectionSet StoredAtStart();
+  void ReadDeferred(catalogue::SectionSet adopted);
   // What would be stored now, encoded: the snapshot's entries, the places guarded and the refusals.
   std::vector<std::uint8_t> CurrentBaseline() const;
   void StoreBaseline();
@@ -234,7 +239,8 @@ class TChangeMonitor {
   int renewing_ = 0;
   bool renewalPending_ = false;
   bool baselineStarted_ = false;
-  std::optional<TBaselineLoad> startLoad_;  // read for the own settings, used for the rest
+  std::optional<TBaselineLoad> startLoad_;  // read for the first snapshot and the own settings, used for the rest
+  catalogue::SectionSet deferred_;          // not read into the first snapshot: the baseline holds them
   // The SHA-256 of the encoding last saved, not a copy of every entry and task definition again:
   // an unchanged baseline is not written again. Empty before the first save.
   std::string storedDigest_;
