@@ -175,8 +175,10 @@ void TChangeMonitor::CheckAllSections() {
     TScope scope(checking_);
     // One look at the notifications; after a section was checked (questions may have been open
     // for a while) another look for the sections still to come.
-    // A copy: a check may learn of a view and work the sweep out anew.
-    const catalogue::PlaceList sweep = Sweep();
+    // A copy, as a check may learn of a view and work the sweep out anew; kept, so that a quiet
+    // tick allocates nothing.
+    sweeping_ = Sweep();
+    const catalogue::PlaceList& sweep = sweeping_;
     catalogue::SectionSet due = watches_.Due(sweep);
     for (const catalogue::TPlace* place : sweep) {
       if (!due.Contains(place->section)) continue;

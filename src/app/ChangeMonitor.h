@@ -264,6 +264,7 @@ class TChangeMonitor {
   void ForgetViewGuess(const catalogue::TPlace& place);
   // The sweep's order, worked out again only when the switch or an answer above changed.
   mutable catalogue::PlaceList sweep_;
+  catalogue::PlaceList sweeping_;  // the sweep under way
   mutable bool sweepKnown_ = false;
   mutable bool sweepAllPlaces_ = false;
   std::array<TReportOnce, catalogue::kSectionCount> readProblems_;

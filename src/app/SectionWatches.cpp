@@ -93,6 +93,7 @@ void TSectionWatches::WatchFolder(const catalogue::TPlace& place, Watch& entry) 
 void TSectionWatches::Arm(const catalogue::TPlace& place) {
   Watch& entry = watches_[place.section];
   entry = Watch{};
+  gathered_ = false;
   // Each kind of place is watched its own way.
   struct Arming final : catalogue::TPlaceVisitor {
     TSectionWatches& watches;
@@ -142,7 +143,11 @@ void TSectionWatches::Gather(const catalogue::PlaceList& places) {
 catalogue::SectionSet TSectionWatches::Due(const catalogue::PlaceList& places) {
   // Every armed watch, that of an ancestor too, in as few looks as the
   // system allows: a quiet tick costs what waiting on that many events costs.
-  Gather(places);
+  if (!gathered_ || gatheredFor_ != places) {
+    Gather(places);
+    gatheredFor_ = places;
+    gathered_ = true;
+  }
   fired_.assign(armed_.size(), false);
   constexpr std::size_t kLook = platform::Registry::kWatchesPerPoll;
   for (std::size_t first = 0; first < armed_.size(); first += kLook) {

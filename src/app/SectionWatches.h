@@ -33,7 +33,10 @@ class TSectionWatches {
   // The same for the six registry sections.
   catalogue::SectionSet Due();
   // The place is read at the next look, whatever its notification says.
-  void Disarm(const catalogue::TPlace& place) { watches_[place.section] = Watch{}; }
+  void Disarm(const catalogue::TPlace& place) {
+    watches_[place.section] = Watch{};
+    gathered_ = false;
+  }
   // The place is read at the first look from then on, also when nothing changed; until it is armed again.
   void DueAt(const catalogue::TPlace& place, std::chrono::steady_clock::time_point at) {
     watches_[place.section].dueAt = at;
@@ -82,6 +85,9 @@ class TSectionWatches {
   std::vector<std::pair<std::size_t, std::size_t>> slots_;  // of each place looked at: own, ancestor
   mutable std::uint64_t looks_ = 0;
   std::vector<bool> fired_;
+  // What the last look gathered holds until a place is armed or disarmed, for the same places.
+  catalogue::PlaceList gatheredFor_;
+  bool gathered_ = false;
 };
 
 }  // namespace korvalis::app
