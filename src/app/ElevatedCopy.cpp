@@ -25,6 +25,11 @@ namespace {
 
 constexpr platform::WindowHandle kNoWindow = 0;
 
+// The place an undo names: the request was refused on reading for a number no place has.
+const catalogue::TPlace& PlaceOfUndo(const TUndoOperation& undo) {
+  return *catalogue::PlaceOf(undo.writeBack.section);
+}
+
 bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
   // A startup folder's file is compared by its content, whose bytes the request need not carry.
   const bool folder = catalogue::IsFolderSection(expected.section);
@@ -49,7 +54,7 @@ std::optional<std::uint32_t> StartTypeOf(platform::Registry& registry, const std
 
 // A boot or system driver is never disabled here, whatever the request and the reading say.
 bool MayActOn(const platform::Platform& platform, const TUndoOperation& undo) {
-  if (!catalogue::PlaceOf(undo.writeBack.section)->Kind().HoldsDrivers()) return true;
+  if (!PlaceOfUndo(undo).Kind().HoldsDrivers()) return true;
   const std::optional<std::uint32_t> start = StartTypeOf(platform.registry, undo.writeBack.valueName);
   return start && *start >= platform::kServiceAutoStart;
 }
@@ -86,7 +91,7 @@ bool IsRequestFile(const std::string& path) {
 // Data the row fixes, as this copy spells it: at a place whose entries start with more rights
 // a write carries exactly that, and nothing the request made up.
 bool WritesOnlyFixedData(const platform::Platform& platform, const TUndoOperation& undo) {
-  const catalogue::TPlace& place = *catalogue::PlaceOf(undo.writeBack.section);
+  const catalogue::TPlace& place = PlaceOfUndo(undo);
   if (!undo.enabled || !place.privileged) return true;
   const std::string* kept = place.KeptData(undo.writeBack.valueName);
   if (!kept) return false;
@@ -98,7 +103,7 @@ bool WritesOnlyFixedData(const platform::Platform& platform, const TUndoOperatio
 
 bool NeedsQuarantine(const TElevatedRequest& request) {
   return std::any_of(request.undos.begin(), request.undos.end(), [](const TUndoOperation& undo) {
-    return catalogue::RefusalsHeldInQuarantine(*catalogue::PlaceOf(undo.writeBack.section));
+    return catalogue::RefusalsHeldInQuarantine(PlaceOfUndo(undo));
   });
 }
 
@@ -220,7 +225,7 @@ std::string FileStep(const platform::Platform& platform, const TUndoOperation& u
 }
 
 std::string Step(const platform::Platform& platform, const TUndoOperation& undo) {
-  const catalogue::TPlace& place = *catalogue::PlaceOf(undo.writeBack.section);
+  const catalogue::TPlace& place = PlaceOfUndo(undo);
   struct Stepping final : catalogue::TPlaceVisitor {
     const platform::Platform& platform;
     const TUndoOperation& undo;
