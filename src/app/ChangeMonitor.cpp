@@ -114,7 +114,8 @@ const catalogue::PlaceList& TChangeMonitor::Sweep() const {
 
 bool TChangeMonitor::Swept(Section section) const {
   const catalogue::PlaceList& sweep = Sweep();
-  return std::any_of(sweep.begin(), sweep.end(), [section](const catalogue::TPlace* place) { return place->section == section; });
+  return std::any_of(sweep.begin(), sweep.end(),
+                     [section](const catalogue::TPlace* place) { return place->section == section; });
 }
 
 void TChangeMonitor::RenewAll() {

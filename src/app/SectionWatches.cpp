@@ -9,7 +9,6 @@
 
 namespace korvalis::app {
 
-
 namespace {
 std::string ParentOf(const std::string& path) {
   const auto cut = path.find_last_of('\\');
@@ -73,7 +72,8 @@ std::shared_ptr<TSectionWatches::Ancestor> TSectionWatches::WatchAncestor(const 
   if (opened.key->WatchSubkeys(made->watch) != platform::kSuccess) return nullptr;
   made->key = std::move(opened.key);
   pooled = made;
-  for (auto it = ancestors_.begin(); it != ancestors_.end();) it = it->second.expired() ? ancestors_.erase(it) : std::next(it);
+  for (auto it = ancestors_.begin(); it != ancestors_.end();)
+    it = it->second.expired() ? ancestors_.erase(it) : std::next(it);
   return made;
 }
 
@@ -186,7 +186,8 @@ std::vector<std::uintptr_t> TSectionWatches::NativeEvents() const {
 bool TSectionWatches::Fired(const catalogue::TPlace& place) {
   // A place that cannot be watched gives no sign either way; reading it once has to do.
   const Watch& entry = watches_[place.section];
-  return entry.armed && ((entry.watch && entry.watch->Signaled()) || (entry.ancestor && entry.ancestor->watch->Signaled()));
+  return entry.armed &&
+         ((entry.watch && entry.watch->Signaled()) || (entry.ancestor && entry.ancestor->watch->Signaled()));
 }
 
 }  // namespace korvalis::app

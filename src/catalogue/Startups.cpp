@@ -92,7 +92,8 @@ void TStartups::LoadKinds(SectionSet sections, ReadProblems* problems) {
   constexpr int kReadPasses = 3;
   for (int pass = 0; pass < kReadPasses; ++pass)
     for (const TPlace* place : ReadPlaces(true))
-      if (sections.Contains(place->section) && place->Kind().ReadPass() == pass) place->Kind().Read(*this, *place, problems);
+      if (sections.Contains(place->section) && place->Kind().ReadPass() == pass)
+        place->Kind().Read(*this, *place, problems);
 }
 
 void TStartups::ApplyAll() {
