@@ -36,7 +36,7 @@ void RecordNotUndone(MonitorHost& host, const std::vector<TUndoOperation>& undos
     host.Record(TDecision::Failed, RecordedEntryOf(undos[i].writeBack), i < messages.size() ? messages[i] : "");
 }
 
-std::string KeyOf(const TUndoOperation& undo) { return EntryKey(undo.writeBack.section, undo.writeBack.valueName); }
+std::string KeyOf(const TUndoOperation& undo) { return EntryKey(undo.writeBack.section, undo.writeBack.valueName.Text()); }
 
 // Read from the batch's readings, so many undos of one section read it once.
 bool PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readings) {
@@ -50,7 +50,7 @@ bool PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readin
   const catalogue::TStartups& place = *read;
   for (int i = 0; i < place.Count(); ++i) {
     const catalogue::TStartup& entry = place.Items(i);
-    if (!text::SameTextAscii(entry.ValueName(), target.valueName)) continue;
+    if (!text::SameTextAscii(entry.ValueName(), target.valueName.Text())) continue;
     // Written back: the earlier command, and its bytes where the place keeps them.
     return undo.enabled && entry.Command() == target.command && (target.data.empty() || entry.LinkData() == target.data);
   }
@@ -58,7 +58,7 @@ bool PlaceAgrees(const TUndoOperation& undo, catalogue::TSectionReadings& readin
 }
 
 bool RefusedAs(const TUndoOperation& undo, const TRefusal& refusal) {
-  return undo.hasNow && refusal.section == undo.now.section && text::SameTextAscii(refusal.valueName, undo.now.valueName) &&
+  return undo.hasNow && refusal.section == undo.now.section && text::SameTextAscii(refusal.valueName, undo.now.valueName.Text()) &&
          text::SameTextAscii(refusal.command, undo.now.command);
 }
 

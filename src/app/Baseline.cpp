@@ -188,10 +188,7 @@ TBaselineFormatError::TBaselineFormatError(Reason reason, std::uint32_t version)
       version_(version) {}
 
 bool TBaselineEntry::operator==(const TBaselineEntry& other) const {
-  return section == other.section && name == other.name && valueName == other.valueName &&
-         command == other.command && valueType == other.valueType && iconIndex == other.iconIndex &&
-         data == other.data && contentSize == other.contentSize && contentHash == other.contentHash &&
-         signer == other.signer;
+  return catalogue::TEntryRecord::operator==(other) && signer == other.signer;
 }
 
 bool TRefusal::operator==(const TRefusal& other) const {
@@ -224,10 +221,7 @@ TBaseline TBaseline::Of(const catalogue::TStartups& catalogue,
   TBaseline baseline;
   for (int i = 0; i < catalogue.Count(); ++i) {
     const catalogue::TStartup& entry = catalogue.Items(i);
-    baseline.entries.push_back(TBaselineEntry{entry.GetSection(), entry.Name(), entry.ValueName(), entry.Command(),
-                                              entry.ValueType(), entry.IconIndex(), entry.LinkData(),
-                                              entry.ContentSize(), entry.ContentHash(),
-                                              signerOf ? signerOf(entry) : std::string()});
+    baseline.entries.push_back(TBaselineEntry{entry.Record(), signerOf ? signerOf(entry) : std::string()});
   }
   return baseline;
 }
@@ -235,19 +229,18 @@ TBaseline TBaseline::Of(const catalogue::TStartups& catalogue,
 void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
   std::optional<std::string> user;  // asked for the first task
   for (const TBaselineEntry& record : entries) {
-    std::string command = record.command;
     const catalogue::TPlace* place = catalogue::PlaceOf(record.section);
+    catalogue::TStartup* entry = nullptr;
     if (place && place->Kind().DefinedByData() && !record.data.empty()) {
       // An earlier build left out as whom a task runs: said now, it is the same task.
       if (!user && !catalogue.Platform().environment.UserName(catalogue::kMaxUserNameChars, user.emplace())) user->clear();
-      command = catalogue::StoredTaskCommand(command, std::string(record.data.begin(), record.data.end()), *user);
+      catalogue::TEntryRecord told = record;
+      told.command = catalogue::StoredTaskCommand(record.command, std::string(record.data.begin(), record.data.end()), *user);
+      entry = catalogue.AddRecord(told);
+    } else {
+      entry = catalogue.AddRecord(record);
     }
-    catalogue::TStartup* entry =
-        catalogue.AddEntry(record.name, record.valueName, "", command, record.section, record.iconIndex);
     if (!entry) continue;  // no command; Decode lets none through
-    entry->SetValueType(record.valueType);
-    entry->LinkData() = record.data;
-    entry->SetContent(record.contentSize, record.contentHash);
     // Stored without its content fields, a folder entry's data is the file's bytes.
     if (record.contentHash.empty() && catalogue::IsFolderSection(record.section))
       entry->SetContent(record.data.size(), platform::Sha256Of(record.data));
@@ -257,29 +250,16 @@ void TBaseline::FillCatalogue(catalogue::TStartups& catalogue) const {
 namespace {
 
 // One entry as stored, whether it comes from a baseline or straight from the snapshot.
-struct EntryView {
-  catalogue::Section section;
-  std::uint32_t valueType;
-  std::int32_t iconIndex;
-  const std::string& name;
-  const std::string& valueName;
-  const std::string& command;
-  const std::vector<std::uint8_t>& data;
-  std::uint64_t contentSize;
-  const std::string& contentHash;
-  const std::string& signer;
-};
-
-void WriteEntry(Writer& out, const EntryView& entry) {
+void WriteEntry(Writer& out, const catalogue::TEntryRecord& entry, const std::string& signer) {
   out.U8(entry.section);
   out.U32(entry.valueType);
   out.U32(static_cast<std::uint32_t>(entry.iconIndex));
   out.Text(entry.name);
-  out.Text(entry.valueName);
+  out.Text(entry.valueName.Text());
   out.Text(entry.command);
   out.Data(entry.data);
   WriteContent(out, entry.contentSize, entry.contentHash);
-  out.Text(entry.signer);
+  out.Text(signer);
 }
 
 std::vector<std::uint8_t> EncodeWith(catalogue::SectionSet places, std::size_t entryCount,
@@ -316,8 +296,7 @@ std::vector<std::uint8_t> TBaseline::Encode(std::uint8_t nativeViewBits) const {
       places, entries.size(),
       [&](Writer& out) {
         for (const TBaselineEntry& entry : entries)
-          WriteEntry(out, {entry.section, entry.valueType, entry.iconIndex, entry.name, entry.valueName, entry.command,
-                           entry.data, entry.contentSize, entry.contentHash, entry.signer});
+          WriteEntry(out, entry, entry.signer);
       },
       refusals, nativeViewBits);
 }
@@ -331,9 +310,7 @@ std::vector<std::uint8_t> TBaseline::EncodeSnapshot(const catalogue::TStartups& 
       [&](Writer& out) {
         for (int i = 0; i < catalogue.Count(); ++i) {
           const catalogue::TStartup& entry = catalogue.Items(i);
-          const std::string signer = signerOf ? signerOf(entry) : std::string();
-          WriteEntry(out, {entry.GetSection(), entry.ValueType(), entry.IconIndex(), entry.Name(), entry.ValueName(),
-                           entry.Command(), entry.LinkData(), entry.ContentSize(), entry.ContentHash(), signer});
+          WriteEntry(out, entry.Record(), signerOf ? signerOf(entry) : std::string());
         }
       },
       refusals, nativeViewBits);
@@ -347,14 +324,15 @@ TBaselineEntry ReadEntry(Reader& in, const ViewSwap& swap, bool withContent, boo
   entry.valueType = in.U32();
   entry.iconIndex = static_cast<std::int32_t>(in.U32());
   entry.name = in.Text();
-  entry.valueName = in.Text();
+  const catalogue::TPlace& place = *catalogue::PlaceOf(entry.section);
+  entry.valueName = place.Kind().KeyOf(place, in.Text());
   entry.command = in.Text();
   entry.data = in.Data();
   if (withContent) ReadContent(in, entry.contentSize, entry.contentHash);
   if (withSigner) entry.signer = in.Text();
   if (entry.command.empty()) Damaged();
   // With no value name the writer names the file after the entry.
-  CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName);
+  CheckFileName(entry.section, entry.valueName.empty() ? entry.name : entry.valueName.Text());
   return entry;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/EntryRecord.h"
 #include "catalogue/Places.h"
 #include "platform/Error.h"
 #include "platform/Platform.h"
@@ -19,18 +20,9 @@ class TStartups;
 
 namespace korvalis::app {
 
-// One accepted entry, as much of a TStartup as it takes to compare with and to put back.
-struct TBaselineEntry {
-  catalogue::Section section = 0;
-  std::string name;       // any bytes, NUL included
-  std::string valueName;  // TStartup::ValueName
-  std::string command;    // never empty: the catalogue holds no entry without one
-  std::uint32_t valueType = 0;
-  std::int32_t iconIndex = 0;
-  std::vector<std::uint8_t> data;  // TStartup::LinkData
-  std::uint64_t contentSize = 0;   // TStartup::ContentSize
-  std::string contentHash = {};    // TStartup::ContentHash
-  std::string signer = {};         // of its program file when accepted; empty when not known
+// One accepted entry, and the signer of its program file when accepted (empty when not known).
+struct TBaselineEntry : catalogue::TEntryRecord {
+  std::string signer = {};
 
   bool operator==(const TBaselineEntry& other) const;
 };

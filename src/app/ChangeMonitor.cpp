@@ -39,8 +39,8 @@ constexpr platform::WindowHandle kNoWindow = 0;
 // What the elevated copy is sent of an entry. A startup folder's file is known by its content,
 // and its bytes travel only to be written back, so a request of many files stays small.
 TRequestedEntry RequestedEntryOf(const TStartup& entry, bool writtenBack) {
-  TRequestedEntry requested{entry.GetSection(), entry.Name(),      entry.ValueName(),   entry.Command(),
-                            entry.ValueType(),  entry.LinkData(), entry.ContentSize(), entry.ContentHash()};
+  TRequestedEntry requested = entry.Record();
+  requested.iconIndex = 0;  // not sent
   if (!writtenBack && catalogue::IsFolderSection(entry.GetSection())) requested.data.clear();
   return requested;
 }
@@ -685,7 +685,7 @@ void TChangeMonitor::LoadRecentUpdates() {
 
 const TBaselineEntry* TChangeMonitor::RecentUpdateOf(const TEntryName& name) const {
   const auto kept = std::find_if(updatedFrom_.begin(), updatedFrom_.end(), [&](const TBaselineEntry& entry) {
-    return entry.section == name.first && text::SameTextAscii(entry.valueName, name.second);
+    return entry.section == name.first && text::SameTextAscii(entry.valueName.Text(), name.second);
   });
   return kept == updatedFrom_.end() ? nullptr : &*kept;
 }
@@ -787,7 +787,7 @@ void TChangeMonitor::AdoptStored(const TBaseline& baseline, const catalogue::TPl
   // The signers recorded then stand for the same program files now.
   std::unordered_map<std::string, std::string> signerOf;
   for (const TBaselineEntry& entry : ofSection.entries)
-    if (!entry.signer.empty()) signerOf[entry.valueName + '\0' + entry.command] = entry.signer;
+    if (!entry.signer.empty()) signerOf[entry.valueName.Text() + '\0' + entry.command] = entry.signer;
   for (int i = 0; !signerOf.empty() && i < stored.Count(); ++i) {
     const TStartup& entry = stored.Items(i);
     const auto it = signerOf.find(entry.ValueName() + '\0' + entry.Command());
@@ -895,13 +895,7 @@ void TChangeMonitor::StoreBaseline() {
 
 const TStartup* TChangeMonitor::RestoreCopy(TStartups& restore, const TStartup& before) {
   // The earlier state byte for byte where the place keeps it: a startup file, a value's type.
-  TStartup* copy = restore.AddCopy(before);
-  if (copy) {
-    copy->LinkData() = before.LinkData();
-    copy->SetValueType(before.ValueType());
-    copy->SetContent(before.ContentSize(), before.ContentHash());
-  }
-  return copy;
+  return restore.AddRecord(before.Record(), before.Title());
 }
 
 const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& added) {
@@ -917,7 +911,7 @@ const TStartup* TChangeMonitor::KeptInstead(TStartups& restore, const TStartup& 
     }
     data.replace(at, system.size(), folder);
   }
-  return restore.AddEntry(added.Name(), added.ValueName(), std::string(), data, added.GetSection(), added.IconIndex());
+  return restore.AddEntry(added.Name(), added.Key(), std::string(), data, added.GetSection(), added.IconIndex());
 }
 
 std::vector<const TStartup*> TChangeMonitor::WriteBack(const TStartups& restore,
@@ -956,7 +950,7 @@ void TChangeMonitor::UndoPendingAsAdministrator() {
     for (std::size_t i = 0; i < undos.size(); ++i) {
       const TUndoOperation& undo = undos[i];
       if (undone[i] == Undone::Yes) {
-        carriedOut.emplace_back(undo.writeBack.section, std::vector<std::string>{undo.writeBack.valueName});
+        carriedOut.emplace_back(undo.writeBack.section, std::vector<std::string>{undo.writeBack.valueName.Text()});
       } else if (undone[i] == Undone::No && undo.hasNow) {
         // Not carried out: what stays is asked about when it comes back.
         TStartups stays(kNoWindow, platform_);

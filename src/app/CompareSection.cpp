@@ -21,14 +21,12 @@ namespace {
 // to a service already there.
 bool StartsNoSooner(const TDifference& difference, const TNameIndex& snapshotNames, const TNameIndex& freshNames) {
   const TStartup& now = *difference.now;
-  const std::string& name = now.ValueName();
-  const auto cut = name.find('\\');
-  if (cut == std::string::npos) {
+  if (!now.Key().BelowSubkey()) {
     if (difference.kind == ChangeKind::Added) return now.ValueType() == platform::kServiceDemandStart;
     return text::SameTextAscii(difference.before->Command(), now.Command()) &&
            now.ValueType() > difference.before->ValueType();
   }
-  const std::string service = name.substr(0, cut);
+  const std::string service(now.Key().TopKey());
   const TStartup* owner = freshNames.Find(service);
   return difference.kind == ChangeKind::Added && owner && owner->ValueType() == platform::kServiceDemandStart &&
          !snapshotNames.Find(service);
@@ -66,7 +64,7 @@ TSectionComparison CompareSection(const catalogue::TStartups& snapshot, const ca
   const auto same = [&](const TStartup& before, const TStartup& now) {
     return text::SameTextAscii(before.Command(), now.Command()) &&
            (!byContent || (before.ContentSize() == now.ContentSize() && before.ContentHash() == now.ContentHash())) &&
-           (!byStartType || before.ValueType() == now.ValueType() || now.ValueName().find('\\') != std::string::npos) &&
+           (!byStartType || before.ValueType() == now.ValueType() || now.Key().BelowSubkey()) &&
            (!byEnabled || before.ValueType() == now.ValueType());
   };
   const TNameIndex snapshotNames(snapshot, section);

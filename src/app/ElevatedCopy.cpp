@@ -33,15 +33,15 @@ const catalogue::TPlace& PlaceOfUndo(const TUndoOperation& undo) {
 bool Holds(const TStartup& entry, const TRequestedEntry& expected) {
   // A startup folder's file is compared by its content, whose bytes the request need not carry.
   const bool folder = catalogue::IsFolderSection(expected.section);
-  return entry.Name() == expected.name && entry.ValueName() == expected.valueName &&
+  return entry.Name() == expected.name && entry.Key() == expected.valueName &&
          entry.Command() == expected.command && entry.ValueType() == expected.valueType &&
          (folder || entry.LinkData() == expected.data) && entry.ContentSize() == expected.contentSize &&
          entry.ContentHash() == expected.contentHash;
 }
 
 // The start type the service's key holds now, as this copy reads it; none when unreadable.
-std::optional<std::uint32_t> StartTypeOf(platform::Registry& registry, const std::string& valueName) {
-  const std::string service = valueName.substr(0, valueName.find('\\'));
+std::optional<std::uint32_t> StartTypeOf(platform::Registry& registry, const catalogue::TEntryKey& at) {
+  const std::string service(at.TopKey());
   platform::OpenedKey key = registry.OpenKey(platform::RootKey::LocalMachine, std::string(platform::kServicesKey) + "\\" + service,
                                              platform::KeyAccess::Read);
   std::uint32_t type = 0;
@@ -66,11 +66,8 @@ void CarryOut(const platform::Platform& platform, const TUndoOperation& undo, ca
   const TRequestedEntry& target = undo.writeBack;
   TStartups writing(kNoWindow, platform);
   writing.QuarantineIn(quarantine);
-  TStartup* entry = writing.AddEntry(target.name, target.valueName, std::string(), target.command, target.section, 0);
+  TStartup* entry = writing.AddRecord(target);
   if (!entry) return;
-  entry->LinkData() = target.data;
-  entry->SetValueType(target.valueType);
-  entry->SetContent(target.contentSize, target.contentHash);
   entry->SetEnabled(undo.enabled);
   try {
     entry->Apply();
@@ -93,7 +90,7 @@ bool IsRequestFile(const std::string& path) {
 bool WritesOnlyFixedData(const platform::Platform& platform, const TUndoOperation& undo) {
   const catalogue::TPlace& place = PlaceOfUndo(undo);
   if (!undo.enabled || !place.privileged) return true;
-  const std::string* kept = place.KeptData(undo.writeBack.valueName);
+  const std::string* kept = place.KeptData(undo.writeBack.valueName.Text());
   if (!kept) return false;
   std::string data = *kept;
   const std::string system = "%system%";
@@ -132,7 +129,7 @@ bool PlaceHoldsNow(const TUndoOperation& undo, catalogue::TSectionReadings& read
   bool named = false, exact = false;
   for (int i = 0; i < read->Count(); ++i) {
     const TStartup& entry = read->Items(i);
-    if (!text::SameTextAscii(entry.ValueName(), undo.writeBack.valueName)) continue;
+    if (!text::SameTextAscii(entry.ValueName(), undo.writeBack.valueName.Text())) continue;
     named = true;
     exact = exact || (undo.hasNow && Holds(entry, undo.now));
   }
@@ -163,12 +160,9 @@ std::string ViewName(const catalogue::TPlace& place) {
 // The full key, its view, the value's name and type and its data, as the request names them.
 std::string RegistryStep(const catalogue::TPlace& place, const TUndoOperation& undo) {
   const TRequestedEntry& target = undo.writeBack;
-  std::string key = "HKEY_LOCAL_MACHINE\\" + place.path, value = target.valueName;
-  if (place.BelowKey()) {
-    const auto cut = value.rfind('\\');
-    key += "\\" + value.substr(0, cut);
-    value = value.substr(cut + 1);
-  }
+  std::string key = "HKEY_LOCAL_MACHINE\\" + place.path;
+  if (target.valueName.BelowSubkey()) key += "\\" + std::string(target.valueName.Subkey());
+  const std::string value(target.valueName.Name());
   const std::string name = value.empty() ? std::string("(Default)") : Quoted(value);
   const auto data = [](const TRequestedEntry& entry) {
     return std::string(TypeName(entry.data.empty() ? 0 : entry.valueType)) + " " + Quoted(entry.command);
@@ -184,8 +178,8 @@ std::string StartTypeName(std::optional<std::uint32_t> start) {
 }
 
 std::string ServiceStep(const platform::Platform& platform, const TUndoOperation& undo) {
-  const std::string& valueName = undo.writeBack.valueName;
-  const std::string service = valueName.substr(0, valueName.find('\\'));
+  const catalogue::TEntryKey& at = undo.writeBack.valueName;
+  const std::string service(at.TopKey());
   std::string account;
   if (platform::OpenedKey key = platform.registry.OpenKey(platform::RootKey::LocalMachine,
                                                            std::string(platform::kServicesKey) + "\\" + service,
@@ -195,9 +189,9 @@ std::string ServiceStep(const platform::Platform& platform, const TUndoOperation
     if (platform::ReadValueBytes(*key.key, "ObjectName", type, bytes) == platform::kSuccess)
       account = platform::TextOfBytes(bytes);
   }
-  const bool library = valueName.find('\\') != std::string::npos;
+  const bool library = at.BelowSubkey();
   return "Disable and stop service " + Quoted(service) + (library ? ", whose library is " : ", binary ") +
-         Quoted(undo.writeBack.command) + ", start type " + StartTypeName(StartTypeOf(platform.registry, valueName)) +
+         Quoted(undo.writeBack.command) + ", start type " + StartTypeName(StartTypeOf(platform.registry, at)) +
          ", account " + (account.empty() ? std::string("LocalSystem") : text::VisibleText(account));
 }
 
@@ -216,7 +210,7 @@ std::string FirstBytes(const std::vector<std::uint8_t>& bytes) {
 
 std::string FileStep(const platform::Platform& platform, const TUndoOperation& undo) {
   const std::string folder = platform.shell.SpecialFolderPath(platform::kCsidlCommonStartup, 0);
-  const std::string path = text::JoinPath(folder, undo.writeBack.valueName);
+  const std::string path = text::JoinPath(folder, undo.writeBack.valueName.Text());
   platform::FileDigest digest;
   constexpr std::size_t kRead = 64 * 1024;
   const bool read = !folder.empty() && platform.files.DigestFile(path, kRead, digest) == platform::DigestResult::Read;
@@ -233,7 +227,7 @@ std::string Step(const platform::Platform& platform, const TUndoOperation& undo)
     Stepping(const platform::Platform& p, const TUndoOperation& u) : platform(p), undo(u) {}
     void Service(const catalogue::TPlace&) override { step = ServiceStep(platform, undo); }
     void Task(const catalogue::TPlace&) override {
-      step = "Delete task " + Quoted(undo.writeBack.valueName) + ": " + text::VisibleText(undo.writeBack.command);
+      step = "Delete task " + Quoted(undo.writeBack.valueName.Text()) + ": " + text::VisibleText(undo.writeBack.command);
     }
     void Folder(const catalogue::TPlace&) override { step = FileStep(platform, undo); }
     void Registry(const catalogue::TPlace& at) override { step = RegistryStep(at, undo); }

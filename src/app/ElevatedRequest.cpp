@@ -90,8 +90,8 @@ bool InFolder(Section section) {
   return place && place->Kind().ComparedBy().content;
 }
 
-void CheckValueName(const catalogue::TPlace& place, const std::string& valueName) {
-  switch (place.Kind().NameFits(place, valueName)) {
+void CheckKey(const catalogue::TPlace& place, const catalogue::TEntryKey& key) {
+  switch (place.Kind().NameFits(place, key)) {
     case catalogue::NameFit::Fits: return;
     case catalogue::NameFit::NotCounted: Refuse("a value is not one its place counts");
     case catalogue::NameFit::Climbs: Refuse("a value name climbs out of its place");
@@ -99,7 +99,7 @@ void CheckValueName(const catalogue::TPlace& place, const std::string& valueName
 }
 
 std::string EntryFields(const TRequestedEntry& entry) {
-  std::string fields = Hex(entry.name) + " " + Hex(entry.valueName) + " " + Hex(entry.command) + " " +
+  std::string fields = Hex(entry.name) + " " + Hex(entry.valueName.Text()) + " " + Hex(entry.command) + " " +
                        std::to_string(entry.valueType) + " " + Hex(entry.data);
   if (InFolder(entry.section)) fields += " " + std::to_string(entry.contentSize) + " " + Hex(entry.contentHash);
   return fields;
@@ -113,15 +113,16 @@ constexpr std::size_t kHashBytes = 32;
 TRequestedEntry EntryOf(Section section, const std::vector<std::string>& fields, std::size_t at) {
   TRequestedEntry entry;
   entry.section = section;
+  const catalogue::TPlace& place = *catalogue::PlaceOf(section);
   entry.name = Unhex(fields[at]);
-  entry.valueName = Unhex(fields[at + 1]);
+  entry.valueName = place.Kind().KeyOf(place, Unhex(fields[at + 1]));
   entry.command = Unhex(fields[at + 2]);
   entry.valueType = static_cast<std::uint32_t>(Number(fields[at + 3], 0xFFFFFFFFu));
   const std::string data = Unhex(fields[at + 4]);
   entry.data.assign(data.begin(), data.end());
   // The catalogue holds no entry without a command.
   if (entry.command.empty()) Refuse("an entry has no command");
-  CheckValueName(*catalogue::PlaceOf(section), entry.valueName);
+  CheckKey(place, entry.valueName);
   if (InFolder(section)) {
     entry.contentSize = Number(fields[at + 5], std::numeric_limits<std::uint64_t>::max());
     entry.contentHash = Unhex(fields[at + 6]);
@@ -152,7 +153,7 @@ TUndoOperation UndoOf(const std::vector<std::string>& fields) {
     undo.now = undo.writeBack;
     // Disabled, a boot or system driver could leave Windows unable to start.
     const bool service = catalogue::PlaceOf(section)->Kind().HoldsDrivers();
-    if (service && undo.now.valueName.find('\\') == std::string::npos && undo.now.valueType < platform::kServiceAutoStart)
+    if (service && !undo.now.valueName.BelowSubkey() && undo.now.valueType < platform::kServiceAutoStart)
       Refuse("a boot or system driver is not disabled as administrator");
     return undo;
   }
@@ -166,7 +167,7 @@ TUndoOperation UndoOf(const std::vector<std::string>& fields) {
   if (undo.hasNow) {
     undo.now = EntryOf(section, fields, 3 + n);
     // A write-back puts back the value that is there now, never another one.
-    if (!text::SameTextAscii(undo.now.valueName, undo.writeBack.valueName)) Refuse("a write-back names two values");
+    if (!text::SameTextAscii(undo.now.valueName.Text(), undo.writeBack.valueName.Text())) Refuse("a write-back names two values");
   }
   return undo;
 }
@@ -185,16 +186,10 @@ std::string CheckedMessageFile(const std::string& path) {
 
 }  // namespace
 
-bool TRequestedEntry::operator==(const TRequestedEntry& other) const {
-  return section == other.section && name == other.name && valueName == other.valueName &&
-         command == other.command && valueType == other.valueType && data == other.data &&
-         contentSize == other.contentSize && contentHash == other.contentHash;
-}
-
 bool ElevatedUndoAllowed(const catalogue::TPlace& place) { return place.Kind().UndoneAsAdministrator(place); }
 
-bool ElevatedWriteAllowed(const catalogue::TPlace& place, const std::string& valueName) {
-  return place.Kind().WrittenAsAdministrator(place, valueName);
+bool ElevatedWriteAllowed(const catalogue::TPlace& place, const catalogue::TEntryKey& key) {
+  return place.Kind().WrittenAsAdministrator(place, key);
 }
 
 std::string EncodeRequest(const TElevatedRequest& request) {

@@ -8,25 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/EntryRecord.h"
 #include "catalogue/Places.h"
 #include "platform/Error.h"
 
 namespace korvalis::app {
 
 // An entry as the catalogue reads it: enough to find it in its place and to write it back. A
-// startup folder's file is known by its content too, as its bytes are carried only when small.
-struct TRequestedEntry {
-  catalogue::Section section = 0;
-  std::string name;
-  std::string valueName;
-  std::string command;
-  std::uint32_t valueType = 0;
-  std::vector<std::uint8_t> data;
-  std::uint64_t contentSize = 0;  // startup folder only
-  std::string contentHash;        // startup folder only: SHA-256, or empty when unread
-
-  bool operator==(const TRequestedEntry& other) const;
-};
+// startup folder's file is known by its content too, as its bytes are carried only when small;
+// its icon is not sent.
+using TRequestedEntry = catalogue::TEntryRecord;
 
 // One undo: the place must hold exactly `now` (nothing of that value name when hasNow is false),
 // and then the write-back entry is applied: deleted when enabled is false, written when true.
@@ -60,7 +51,7 @@ bool ElevatedUndoAllowed(const catalogue::TPlace& place);
 // Whether the elevated copy may write data back there: a registry value of such a place whose
 // data the row fixes itself (Winlogon's Shell and Userinit), or earlier data at a place whose
 // entries start with no rights beyond the user's. Anything else it only removes.
-bool ElevatedWriteAllowed(const catalogue::TPlace& place, const std::string& valueName);
+bool ElevatedWriteAllowed(const catalogue::TPlace& place, const catalogue::TEntryKey& key);
 
 std::string EncodeRequest(const TElevatedRequest& request);
 // Fails with TRequestRefused for anything but a whole, well-formed request of at most

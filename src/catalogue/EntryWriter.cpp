@@ -31,24 +31,19 @@ platform::Status SetText(const TPlace& place, platform::RegistryKey& key, const 
 void TStartup::ApplyToRegistry(const TPlace& place) const {
   platform::Registry& registry = owner_->Platform().registry;
   if (place.view == platform::RegistryView::Other && !registry.HasOtherView()) return;
-  std::string path = place.path;
-  std::string value = valueName_;
-  if (place.BelowKey()) {
-    // A key's name holds no backslash, and the reader guards no value whose name does, so the
-    // last one ends the path of subkeys.
-    const auto cut = valueName_.rfind('\\');
-    if (cut == std::string::npos) return;
-    path += "\\" + valueName_.substr(0, cut);
-    value = valueName_.substr(cut + 1);
-  }
+  const TEntryKey& key = Key();
+  // A value below the place's key never stands for one of the key itself.
+  if (place.BelowKey() != key.BelowSubkey()) return;
+  const std::string path = key.BelowSubkey() ? place.path + "\\" + std::string(key.Subkey()) : place.path;
+  const std::string value(key.Name());
   if (enabled_) {
     // A refused deletion of the whole key must still bring its entries back.
     platform::OpenedKey opened = registry.CreateKey(place.root, path, platform::KeyAccess::Write, place.view);
-    const bool asRead = place.keepsData && !linkData_.empty();
+    const bool asRead = place.keepsData && !record_.data.empty();
     const platform::Status status =
         !opened ? opened.status
-                : (asRead ? opened.key->SetValue(value, valueType_, linkData_) : SetText(place, *opened.key, value, command_));
-    if (status != platform::kSuccess || !opened) Refused(status, FormatText("Failed to set data for '%s'", name_));
+                : (asRead ? opened.key->SetValue(value, record_.valueType, record_.data) : SetText(place, *opened.key, value, record_.command));
+    if (status != platform::kSuccess || !opened) Refused(status, FormatText("Failed to set data for '%s'", record_.name));
     return;
   }
   if (!place.shadowed.empty() || place.deletesKey) {
@@ -56,7 +51,7 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     // object's key keeps it from loading.
     const platform::Status status = registry.DeleteTree(place.root, path, place.view);
     if (status != platform::kSuccess && status != platform::kErrorFileNotFound)
-      Refused(status, FormatText("Failed to delete value '%s'", name_));
+      Refused(status, FormatText("Failed to delete value '%s'", record_.name));
     return;
   }
   // The system cannot log on without it; a refused addition writes the place's kept data instead.
@@ -65,15 +60,15 @@ void TStartup::ApplyToRegistry(const TPlace& place) const {
     platform::OpenedKey opened = registry.OpenKey(place.root, path, platform::KeyAccess::Write, place.view);
     const platform::Status status = opened ? SetText(place, *opened.key, value, std::string()) : opened.status;
     if (opened && status == platform::kSuccess) return;
-    Refused(status, FormatText("Failed to set data for '%s'", name_));
+    Refused(status, FormatText("Failed to set data for '%s'", record_.name));
   }
   const platform::Status status = platform::DeleteValueIfThere(registry, place.root, path, value, place.view);
-  if (status != platform::kSuccess) Refused(status, FormatText("Failed to delete value '%s'", name_));
+  if (status != platform::kSuccess) Refused(status, FormatText("Failed to delete value '%s'", record_.name));
 }
 
 void TStartup::ApplyToService(const TPlace& place) const {
   const platform::Platform& system = owner_->Platform();
-  const std::string service = valueName_.substr(0, valueName_.find('\\'));
+  const std::string service(Key().TopKey());
   // Named as the user knows it: the service, also for the library value beneath its key.
   const auto check = [&](platform::Status status, const char* pattern) {
     // A service deleted meanwhile starts nothing any more: there is nothing left to undo.
@@ -88,10 +83,10 @@ void TStartup::ApplyToService(const TPlace& place) const {
           "Failed to disable service '%s'");
     return;
   }
-  if (service == valueName_) {
-    check(platform::SetServiceImagePath(system.registry, system.services, service, command_),
+  if (!Key().BelowSubkey()) {
+    check(platform::SetServiceImagePath(system.registry, system.services, service, record_.command),
           "Failed to set data for '%s'");
-    check(platform::SetServiceStart(system.registry, system.services, service, valueType_),
+    check(platform::SetServiceStart(system.registry, system.services, service, record_.valueType),
           "Failed to set data for '%s'");
     return;
   }
@@ -99,7 +94,7 @@ void TStartup::ApplyToService(const TPlace& place) const {
   platform::OpenedKey opened = system.registry.OpenKey(place.root, place.path + "\\" + service + "\\Parameters",
                                                        platform::KeyAccess::Write, place.view);
   const platform::Status status =
-      opened ? opened.key->SetValue("ServiceDll", platform::kRegExpandSz, platform::StringBytes(command_)) : opened.status;
+      opened ? opened.key->SetValue("ServiceDll", platform::kRegExpandSz, platform::StringBytes(record_.command)) : opened.status;
   check(status == platform::kErrorFileNotFound ? platform::kErrorServiceDoesNotExist : status,
         "Failed to set data for '%s'");
 }
@@ -108,8 +103,8 @@ void TStartup::ApplyToFolder() const {
   platform::FileSystem& files = owner_->Platform().files;
   TShortcutLink link(owner_->Platform().shell);
   link.OwnerWindow = owner_->OwnerWindow();
-  const std::string folder = StartupFolderOf(link, section_);
-  const std::string path = text::JoinPath(folder, valueName_.empty() ? name_ + ".lnk" : valueName_);
+  const std::string folder = StartupFolderOf(link, record_.section);
+  const std::string path = text::JoinPath(folder, ValueName().empty() ? record_.name + ".lnk" : ValueName());
   if (folder.empty()) {
     // Without its folder the shortcut would land in whatever folder is current.
     if (enabled_) throw Error(FormatText("Cannot create file %s", path));
@@ -119,23 +114,23 @@ void TStartup::ApplyToFolder() const {
     // Refused: kept aside, not deleted, so a mistaken answer can be undone by hand.
     if (files.IsFile(path))
       Quarantine(owner_->Platform(), owner_->QuarantineFolder(), path);
-    else if (!NameCanBeSpelled(valueName_))
+    else if (!NameCanBeSpelled(ValueName()))
       throw Error(FormatText("Cannot quarantine file %s", path));
     return;
   }
   // A link or a name another file shares would carry the bytes somewhere else.
   if (!files.CanReplace(path)) throw Error(FormatText("Cannot create file %s", path));
-  const bool known = !contentHash_.empty();
-  if (known ? linkData_.size() == contentSize_ : !linkData_.empty()) {
-    if (!files.WriteFileAtomically(path, linkData_)) throw Error(FormatText("Cannot create file %s", path));
+  const bool known = !record_.contentHash.empty();
+  if (known ? record_.data.size() == record_.contentSize : !record_.data.empty()) {
+    if (!files.WriteFileAtomically(path, record_.data)) throw Error(FormatText("Cannot create file %s", path));
     return;
   }
   // Only a shortcut can be made anew from its command; any other file whose bytes were not
   // kept cannot be put back, and nothing else is written in its place.
   if (known || !IsShortcutName(path)) throw Error(FormatText("Cannot put back file %s, its content was not kept", path));
   link.FileName = path;
-  link.Target = "\"" + CommandProgram(command_) + "\"";
-  link.Arguments = CommandParams(command_);
+  link.Target = "\"" + CommandProgram(record_.command) + "\"";
+  link.Arguments = CommandParams(record_.command);
   link.Save();
 }
 

@@ -25,7 +25,7 @@ class NamesOnly final : public TPlaceKind {
   int ReadPass() const override { return -1; }
   void Read(TStartups&, const TPlace&, ReadProblems*) const override {}
   void WriteBack(const TStartup&, const TPlace&) const override {}
-  NameFit NameFits(const TPlace&, const std::string&) const override { return NameFit::NotCounted; }
+  NameFit NameFits(const TPlace&, const TEntryKey&) const override { return NameFit::NotCounted; }
   bool UndoneAsAdministrator(const TPlace&) const override { return false; }
   void Accept(TPlaceVisitor&, const TPlace&) const override {}
 };
@@ -37,17 +37,21 @@ class RegistryValues final : public TPlaceKind {
     into.LoadPlace(place, problems);
   }
   void WriteBack(const TStartup& entry, const TPlace& place) const override { entry.ApplyToRegistry(place); }
-  // A value of the place's key itself, or of a subkey on one of its levels or of its named keys,
-  // named by its path from the key as the reader names it: "0001\Depend\x", "exefile\shell\open\command\"
-  // for a default value. The value's own name may be anything, "" and ".." too.
-  NameFit NameFits(const TPlace& place, const std::string& valueName) const override {
-    const auto cut = valueName.rfind('\\');
-    if (!place.BelowKey()) return place.Counts(valueName) ? NameFit::Fits : NameFit::NotCounted;
-    if (cut == std::string::npos || !place.Counts(valueName.substr(cut + 1))) return NameFit::NotCounted;
-    const std::string key = valueName.substr(0, cut);
-    if (text::ClimbsOrIsEmpty(key)) return NameFit::Climbs;
-    if (!place.keys.empty()) return OneOf(place.keys, key) ? NameFit::Fits : NameFit::NotCounted;
-    const std::vector<std::string> levels = text::SplitExactly(key, '\\');
+  // Below the key, the value's path from it as the reader names it: "0001\Depend\x",
+  // "exefile\shell\open\command\" for a default value. A key's name holds no backslash, and
+  // the reader guards no value below a key whose name does, so the last one ends the path.
+  TEntryKey KeyOf(const TPlace& place, std::string text) const override {
+    return place.BelowKey() ? TEntryKey::SplitAtLast(std::move(text)) : TEntryKey(std::move(text));
+  }
+  // A value of the place's key itself, or of a subkey on one of its levels or of its named keys.
+  // The value's own name may be anything, "" and ".." too.
+  NameFit NameFits(const TPlace& place, const TEntryKey& key) const override {
+    if (!place.BelowKey()) return place.Counts(key.Text()) ? NameFit::Fits : NameFit::NotCounted;
+    if (!key.BelowSubkey() || !place.Counts(std::string(key.Name()))) return NameFit::NotCounted;
+    const std::string subkey(key.Subkey());
+    if (text::ClimbsOrIsEmpty(subkey)) return NameFit::Climbs;
+    if (!place.keys.empty()) return OneOf(place.keys, subkey) ? NameFit::Fits : NameFit::NotCounted;
+    const std::vector<std::string> levels = text::SplitExactly(subkey, '\\');
     if (levels.size() < place.firstLevel || levels.size() > place.lastLevel ||
         (levels.size() == place.lastLevel && !place.lastKeys.empty() && !OneOf(place.lastKeys, levels.back())))
       return NameFit::NotCounted;
@@ -58,10 +62,9 @@ class RegistryValues final : public TPlaceKind {
   }
   // Earlier data only where what the place names starts with no more rights than its user's,
   // or the place's own fixed data.
-  bool WrittenAsAdministrator(const TPlace& place, const std::string& valueName) const override {
+  bool WrittenAsAdministrator(const TPlace& place, const TEntryKey& key) const override {
     if (!UndoneAsAdministrator(place)) return false;
-    const auto cut = place.BelowKey() ? valueName.rfind('\\') : std::string::npos;
-    return place.KeptData(cut == std::string::npos ? valueName : valueName.substr(cut + 1)) || !place.privileged;
+    return place.KeptData(std::string(key.Name())) || !place.privileged;
   }
   void Accept(TPlaceVisitor& visitor, const TPlace& place) const override { visitor.Registry(place); }
 };
@@ -80,9 +83,10 @@ class FolderFiles final : public TPlaceKind {
   TComparedBy ComparedBy() const override { return {true, false, false, true}; }
   QuarantineAs Quarantined() const override { return QuarantineAs::File; }
   // The file itself, never a path that leaves the folder.
-  NameFit NameFits(const TPlace&, const std::string& valueName) const override {
-    return valueName.empty() || valueName == "." || valueName.find_first_of("\\/:") != std::string::npos ||
-                   valueName.find("..") != std::string::npos
+  NameFit NameFits(const TPlace&, const TEntryKey& key) const override {
+    const std::string& name = key.Text();
+    return name.empty() || name == "." || name.find_first_of("\\/:") != std::string::npos ||
+                   name.find("..") != std::string::npos
                ? NameFit::Climbs
                : NameFit::Fits;
   }
@@ -104,14 +108,14 @@ class Services final : public TPlaceKind {
   bool Disabled(const TStartup& entry) const override { return entry.ValueType() == kServiceDisabled; }
   bool HoldsDrivers() const override { return true; }
   std::string ShownName(const std::string& valueName) const override { return valueName.substr(0, valueName.find('\\')); }
-  // A service by its key's name, or its library as "<name>\Parameters\ServiceDll".
-  NameFit NameFits(const TPlace&, const std::string& valueName) const override {
-    const auto slash = valueName.find('\\');
-    const bool library = slash != std::string::npos && slash > 0 &&
-                         text::SameTextAscii(valueName.substr(slash), "\\Parameters\\ServiceDll");
-    return valueName.empty() || valueName.find('/') != std::string::npos || (slash != std::string::npos && !library)
-               ? NameFit::Climbs
-               : NameFit::Fits;
+  // A service by its key's name, or its library as the value "<name>\Parameters\ServiceDll".
+  TEntryKey KeyOf(const TPlace&, std::string text) const override { return TEntryKey::SplitAtLast(std::move(text)); }
+  NameFit NameFits(const TPlace&, const TEntryKey& key) const override {
+    const std::string& name = key.Text();
+    const bool library = key.BelowSubkey() && !key.TopKey().empty() &&
+                         text::SameTextAscii(name.substr(key.TopKey().size()), "\\Parameters\\ServiceDll");
+    return name.empty() || name.find('/') != std::string::npos || (key.BelowSubkey() && !library) ? NameFit::Climbs
+                                                                                                   : NameFit::Fits;
   }
   bool UndoneAsAdministrator(const TPlace&) const override { return true; }
   void Accept(TPlaceVisitor& visitor, const TPlace& place) const override { visitor.Service(place); }
@@ -129,9 +133,9 @@ class Tasks final : public TPlaceKind {
   bool DefinedByData() const override { return true; }
   bool Disabled(const TStartup& entry) const override { return entry.ValueType() == kTaskDisabled; }
   // A task by its path from the scheduler's root: "\Folder\Task".
-  NameFit NameFits(const TPlace&, const std::string& valueName) const override {
-    return valueName.size() < 2 || valueName[0] != '\\' || text::ClimbsOrIsEmpty(valueName.substr(1)) ? NameFit::Climbs
-                                                                                                  : NameFit::Fits;
+  NameFit NameFits(const TPlace&, const TEntryKey& key) const override {
+    const std::string& path = key.Text();
+    return path.size() < 2 || path[0] != '\\' || text::ClimbsOrIsEmpty(path.substr(1)) ? NameFit::Climbs : NameFit::Fits;
   }
   bool UndoneAsAdministrator(const TPlace&) const override { return true; }
   void Accept(TPlaceVisitor& visitor, const TPlace& place) const override { visitor.Task(place); }
@@ -145,7 +149,9 @@ bool TPlaceKind::UndoneAsAdministrator(const TPlace&) const { return false; }
 
 std::string TPlaceKind::FolderPath(platform::Shell&, const TPlace&) const { return std::string(); }
 
-bool TPlaceKind::WrittenAsAdministrator(const TPlace&, const std::string&) const { return false; }
+bool TPlaceKind::WrittenAsAdministrator(const TPlace&, const TEntryKey&) const { return false; }
+
+TEntryKey TPlaceKind::KeyOf(const TPlace&, std::string text) const { return TEntryKey(std::move(text)); }
 
 const TPlaceKind& KindObject(PlaceKind kind) {
   static const NamesOnly names;

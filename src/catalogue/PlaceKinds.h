@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/EntryKey.h"
 #include "catalogue/ReadProblems.h"
 #include "platform/Shell.h"
 
@@ -63,13 +64,16 @@ class TPlaceKind {
   virtual bool HoldsDrivers() const { return false; }
   // The entry as the user saw it: a service, not its library's value below it.
   virtual std::string ShownName(const std::string& valueName) const { return valueName; }
-  virtual NameFit NameFits(const TPlace& place, const std::string& valueName) const = 0;
+  // The key a stored text names (TEntryKey::Text) at this place; one name unless the kind's
+  // entries are values of subkeys.
+  virtual TEntryKey KeyOf(const TPlace& place, std::string text) const;
+  virtual NameFit NameFits(const TPlace& place, const TEntryKey& key) const = 0;
   // Whether the elevated copy may undo there: never a place of the current user, since it may
   // run in another administrator's profile.
   virtual bool UndoneAsAdministrator(const TPlace& place) const;
   // Whether it may write earlier data there; a file, a task's definition or a service's binary
   // written as administrator would be a new way to start.
-  virtual bool WrittenAsAdministrator(const TPlace& place, const std::string& valueName) const;
+  virtual bool WrittenAsAdministrator(const TPlace& place, const TEntryKey& key) const;
   // Where its files are, for a place of files, also when the folder is missing; empty otherwise.
   virtual std::string FolderPath(platform::Shell& shell, const TPlace& place) const;
   virtual void Accept(TPlaceVisitor& visitor, const TPlace& place) const = 0;

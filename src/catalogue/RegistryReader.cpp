@@ -198,7 +198,9 @@ void TStartups::LoadValues(const TPlace& place, platform::RegistryKey& key, cons
       if (!dynamic_cast<const InvalidDataTypeError*>(&error)) problems->unreadableNames.push_back(name);
       continue;
     }
-    TStartup* entry = Add(name, std::string(), command, place.section, place.iconIndex);
+    const TEntryKey key = prefix.empty() ? TEntryKey(value.name)
+                                         : TEntryKey::Below(std::string_view(prefix).substr(0, prefix.size() - 1), value.name);
+    TStartup* entry = AddEntry(name, key, std::string(), command, place.section, place.iconIndex);
     if (entry && place.keepsData) {
       entry->SetValueType(value.type);
       entry->LinkData() = value.bytes;

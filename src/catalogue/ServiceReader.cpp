@@ -46,11 +46,11 @@ std::string ImageOf(platform::RegistryKey& key, const std::string& service) {
 
 bool IsBootOrSystemDriver(const TStartup& entry) {
   const TPlace* place = entry.Place();
-  return place && place->Kind().HoldsDrivers() && entry.ValueName().find('\\') == std::string::npos &&
+  return place && place->Kind().HoldsDrivers() && !entry.Key().BelowSubkey() &&
          entry.ValueType() <= platform::kServiceSystemStart;
 }
 
-std::string ServiceDllEntryName(const std::string& service) { return service + "\\Parameters\\ServiceDll"; }
+TEntryKey ServiceDllKey(const std::string& service) { return TEntryKey::Below(service + "\\Parameters", "ServiceDll"); }
 
 void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
   platform::Registry& registry = platform_.registry;
@@ -70,7 +70,7 @@ void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
     const std::string path = place.path + "\\" + service;
     platform::OpenedKey key = registry.OpenKey(place.root, path, platform::KeyAccess::Read, place.view);
     if (!key) {
-      unreadable(key, {service, ServiceDllEntryName(service)});
+      unreadable(key, {service, ServiceDllKey(service).Text()});
       continue;
     }
     // One that starts on demand runs on a trigger, a dependency or a call: what it runs counts too.
@@ -85,11 +85,12 @@ void TStartups::LoadServices(const TPlace& place, ReadProblems* problems) {
     platform::OpenedKey parameters =
         registry.OpenKey(place.root, path + "\\Parameters", platform::KeyAccess::Read, place.view);
     if (!parameters) {
-      unreadable(parameters, {ServiceDllEntryName(service)});
+      unreadable(parameters, {ServiceDllKey(service).Text()});
       continue;
     }
     const std::string dll = TextValue(*parameters.key, "ServiceDll");
-    AddEntry(ServiceDllEntryName(service), ServiceDllEntryName(service), title, dll, place.section, place.iconIndex);
+    const TEntryKey library = ServiceDllKey(service);
+    AddEntry(library.Text(), library, title, dll, place.section, place.iconIndex);
   }
 }
 

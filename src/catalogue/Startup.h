@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/EntryKey.h"
+#include "catalogue/EntryRecord.h"
 #include "catalogue/Sections.h"
 
 namespace korvalis::catalogue {
@@ -24,15 +26,20 @@ class TStartup {
   TStartup(const TStartup&) = delete;
   TStartup& operator=(const TStartup&) = delete;
 
-  std::int32_t IconIndex() const { return iconIndex_; }
+  std::int32_t IconIndex() const { return record_.iconIndex; }
   const std::string& Title() const { return title_; }
-  const std::string& Name() const { return name_; }
-  // The registry value the entry stands for: Name, except for a key's unnamed default value,
-  // whose Name is made from its command for display while this stays empty. For a place of
-  // subkeys, "subkey\value"; for a startup folder, the file's name with its extension.
-  const std::string& ValueName() const { return valueName_; }
-  const std::string& Command() const { return command_; }
-  Section GetSection() const { return section_; }
+  const std::string& Name() const { return record_.name; }
+  // Where in its place the entry is: the registry value it stands for, named as Name except for
+  // a key's unnamed default value, whose Name is made from its command for display while this
+  // stays empty; a value of a subkey; a startup folder's file by its name with its extension;
+  // a task by its path; a service, or its library's value.
+  const TEntryKey& Key() const { return record_.valueName; }
+  // The key as stored and compared.
+  const std::string& ValueName() const { return record_.valueName.Text(); }
+  const std::string& Command() const { return record_.command; }
+  Section GetSection() const { return record_.section; }
+  // All the entry is in its place, as the baseline stores it and the elevated copy is sent it.
+  const TEntryRecord& Record() const { return record_; }
   // The row of its section, turned from the number once, when the section is set; nullptr for
   // a number no place has.
   const TPlace* Place() const { return place_; }
@@ -44,19 +51,17 @@ class TStartup {
   // The bytes to put back: a startup folder's file as read, for a place that keeps its data
   // the registry value's bytes (of type ValueType), for a scheduled task its definition. A
   // service is two entries: one named as the service, its ImagePath the command and its start
-  // type the ValueType, and, for a shared process, one named by ServiceDllEntryName, the
+  // type the ValueType, and, for a shared process, one at ServiceDllKey, the
   // library the command.
-  const std::vector<std::uint8_t>& LinkData() const { return linkData_; }
-  std::vector<std::uint8_t>& LinkData() { return linkData_; }
-  std::uint32_t ValueType() const { return valueType_; }
-  void SetValueType(std::uint32_t type) { valueType_ = type; }
-  // A startup folder's file by its content: its size and the SHA-256 of its bytes (32 bytes;
-  // empty when the file is no file of a folder, or could not be read).
-  std::uint64_t ContentSize() const { return contentSize_; }
-  const std::string& ContentHash() const { return contentHash_; }
+  const std::vector<std::uint8_t>& LinkData() const { return record_.data; }
+  std::vector<std::uint8_t>& LinkData() { return record_.data; }
+  std::uint32_t ValueType() const { return record_.valueType; }
+  void SetValueType(std::uint32_t type) { record_.valueType = type; }
+  std::uint64_t ContentSize() const { return record_.contentSize; }
+  const std::string& ContentHash() const { return record_.contentHash; }
   void SetContent(std::uint64_t size, std::string hash) {
-    contentSize_ = size;
-    contentHash_ = std::move(hash);
+    record_.contentSize = size;
+    record_.contentHash = std::move(hash);
   }
 
   // Task Manager keeps the entry from starting at logon, as its place's approval value says;
@@ -72,7 +77,9 @@ class TStartup {
   virtual void SetName(const std::string& name);
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   void SetOwner(TStartups* owner) { owner_ = owner; }
-  void SetValueName(const std::string& valueName) { valueName_ = valueName; }
+  // A key given as one name is read as its place reads a stored key: a value's path below the
+  // place's key is split there.
+  void SetValueName(const TEntryKey& key);
 
   // Makes the entry's location agree with it: written when enabled, removed when not.
   void Apply() const;
@@ -88,21 +95,13 @@ class TStartup {
   // A task the scheduler's cache keeps from its API's sight: its keys deleted from the cache.
   void DeleteHiddenTask() const;
 
-  std::int32_t iconIndex_ = 0;
+  TEntryRecord record_;
   std::string title_;
-  std::string name_;
-  std::string valueName_;
-  std::string command_;
-  Section section_ = 0;
   const TPlace* place_ = nullptr;
   bool enabled_ = true;
   TStartups* owner_ = nullptr;
   mutable std::string programFile_;
   mutable bool programFileDerived_ = true;
-  std::vector<std::uint8_t> linkData_;
-  std::uint32_t valueType_ = 0;
-  std::uint64_t contentSize_ = 0;
-  std::string contentHash_;
   bool disabledInTaskManager_ = false;
 };
 

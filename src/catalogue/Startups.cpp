@@ -54,14 +54,14 @@ TStartup* TStartups::Add(const std::string& name, const std::string& title, cons
                   iconIndex);
 }
 
-TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+TStartup* TStartups::AddEntry(const std::string& name, const TEntryKey& key, const std::string& title,
                               const std::string& command, Section section, std::int32_t iconIndex) {
   if (indexStale_) RebuildIndex();
   // The hash only narrows the search.
   if (const auto found = byIdentity_.find(IdentityOf(name, command, section)); found != byIdentity_.end())
     for (TStartup* entry : found->second)
       if (entry->Command() == command && entry->GetSection() == section && entry->Name() == name &&
-          entry->ValueName() == valueName)
+          entry->Key() == key)
         return entry;
   if (command.empty()) return nullptr;
   auto entry = std::make_unique<TStartup>(TStartup::CreationKey{});
@@ -69,8 +69,8 @@ TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueN
   entry->SetCommand(command);
   entry->SetTitle(title.empty() ? text::FileNamePart(entry->Command()) : title);
   entry->SetName(name.empty() ? TitleWithoutExtension(entry->Title()) : name);
-  entry->SetValueName(valueName);
   entry->SetSection(section);
+  entry->SetValueName(key);
   entry->SetIconIndex(iconIndex);
   entry->SetOwner(this);
   Index(entry.get());
@@ -78,9 +78,18 @@ TStartup* TStartups::AddEntry(const std::string& name, const std::string& valueN
   return entries_.back().get();
 }
 
+TStartup* TStartups::AddRecord(const TEntryRecord& record, const std::string& title) {
+  TStartup* entry = AddEntry(record.name, record.valueName, title, record.command, record.section, record.iconIndex);
+  if (!entry) return nullptr;
+  entry->SetValueType(record.valueType);
+  entry->LinkData() = record.data;
+  entry->SetContent(record.contentSize, record.contentHash);
+  return entry;
+}
+
 TStartup* TStartups::AddCopy(const TStartup& entry) {
   // A copy of the default value's entry must still write to the default value.
-  return AddEntry(entry.Name(), entry.ValueName(), entry.Title(), entry.Command(), entry.GetSection(),
+  return AddEntry(entry.Name(), entry.Key(), entry.Title(), entry.Command(), entry.GetSection(),
                   entry.IconIndex());
 }
 

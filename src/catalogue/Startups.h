@@ -25,8 +25,8 @@ std::string StartupFolderPathEvenIfMissing(platform::Shell& shell, Section secti
 bool IsShortcutName(const std::string& fileName);
 // Whether a file name as listed can be opened by it: false for one the ANSI calls could not spell.
 bool NameCanBeSpelled(const std::string& fileName);
-// The name of a service's second entry, for the library its shared process runs.
-std::string ServiceDllEntryName(const std::string& service);
+// Where a service's second entry is, for the library its shared process runs.
+TEntryKey ServiceDllKey(const std::string& service);
 // The command of a service whose ImagePath is there but is no text.
 inline constexpr const char* kUnreadableImagePath = "ImagePath unreadable: its data is not text";
 // A service entry that starts at boot or with the system: a driver Windows may need to start.
@@ -50,10 +50,12 @@ class TStartups {
   TStartup* Add(const std::string& name, const std::string& title, const std::string& command, Section section,
                 std::int32_t iconIndex);
   TStartup* AddCopy(const TStartup& entry);
-  // Add, with the name of the registry value or file the entry stands for kept apart from
-  // the Name it is shown under.
-  TStartup* AddEntry(const std::string& name, const std::string& valueName, const std::string& title,
+  // Add, with where in its place the entry is (TStartup::SetValueName) kept apart from the Name
+  // it is shown under.
+  TStartup* AddEntry(const std::string& name, const TEntryKey& key, const std::string& title,
                      const std::string& command, Section section, std::int32_t iconIndex);
+  // AddEntry of the record, and then its value type, data and content set.
+  TStartup* AddRecord(const TEntryRecord& record, const std::string& title = std::string());
 
   // Adds the entries of the sections in the set: folders first, whose errors are swallowed,
   // then the registry and the scheduled tasks, whose errors end the call.

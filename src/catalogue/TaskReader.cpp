@@ -53,37 +53,37 @@ void TStartups::LoadHiddenTasks(const std::vector<platform::RegisteredTask>& lis
 void TStartup::ApplyToTask() const {
   const platform::Platform& platform = owner_->Platform();
   const char* failure = enabled_ ? "Cannot register scheduled task %s" : "Cannot delete scheduled task %s";
-  if (enabled_ && linkData_.empty())
-    throw Error(FormatText("Cannot put back scheduled task %s, its definition was not kept", valueName_));
+  if (enabled_ && record_.data.empty())
+    throw Error(FormatText("Cannot put back scheduled task %s, its definition was not kept", ValueName()));
   // This task alone is read: an undo of many tasks must not list them all for each one.
   std::string current;
-  const platform::Status read = platform.tasks.ReadTask(valueName_, current);
-  if (read != platform::kSuccess && read != platform::kErrorFileNotFound) throw Error(FormatText(failure, valueName_));
-  if (read == platform::kErrorFileNotFound && !enabled_ && command_ == kHiddenTaskCommand) return DeleteHiddenTask();
+  const platform::Status read = platform.tasks.ReadTask(ValueName(), current);
+  if (read != platform::kSuccess && read != platform::kErrorFileNotFound) throw Error(FormatText(failure, ValueName()));
+  if (read == platform::kErrorFileNotFound && !enabled_ && record_.command == kHiddenTaskCommand) return DeleteHiddenTask();
   // Kept aside first, so a mistaken No can be undone by hand.
   std::string held;
   if (read == platform::kSuccess)
-    held = QuarantineCopy(platform, owner_->QuarantineFolder(), TaskFileName(valueName_), valueName_,
+    held = QuarantineCopy(platform, owner_->QuarantineFolder(), TaskFileName(ValueName()), ValueName(),
                           platform::TaskFileBytes(current));
   platform::Status status = platform::kSuccess;
   if (enabled_)
-    status = platform.tasks.RegisterTask(valueName_, std::string(linkData_.begin(), linkData_.end()));
+    status = platform.tasks.RegisterTask(ValueName(), std::string(record_.data.begin(), record_.data.end()));
   else if (read == platform::kSuccess)
-    status = platform.tasks.DeleteTask(valueName_);
+    status = platform.tasks.DeleteTask(ValueName());
   if (status == platform::kSuccess || (!enabled_ && status == platform::kErrorFileNotFound)) return;
   // The task stays as it is: a copy of it in the quarantine would say otherwise.
   if (!held.empty()) Unquarantine(platform, held);
-  if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(failure, valueName_));
-  throw Error(FormatText(failure, valueName_));
+  if (status == platform::kErrorAccessDenied) throw RightsMissingError(FormatText(failure, ValueName()));
+  throw Error(FormatText(failure, ValueName()));
 }
 
 void TStartup::DeleteHiddenTask() const {
   const platform::Platform& platform = owner_->Platform();
   // Out of the API's sight, the cache is the task: its keys go, and its definition file.
-  const platform::Status status = DeleteFromTaskCache(platform.registry, valueName_);
-  if (status == platform::kSuccess) platform.tasks.DeleteTask(valueName_);
+  const platform::Status status = DeleteFromTaskCache(platform.registry, ValueName());
+  if (status == platform::kSuccess) platform.tasks.DeleteTask(ValueName());
   if (status == platform::kSuccess || status == platform::kErrorFileNotFound) return;
-  const std::string failure = FormatText("Cannot delete scheduled task %s", valueName_);
+  const std::string failure = FormatText("Cannot delete scheduled task %s", ValueName());
   if (status == platform::kErrorAccessDenied) throw RightsMissingError(failure);
   throw Error(failure);
 }

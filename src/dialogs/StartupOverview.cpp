@@ -140,8 +140,8 @@ TPlaceOpening PlaceOpening(const TOverviewRow& row, const std::string& startupFo
       // The other view of the machine's keys is the 32-bit one only for the 64-bit program.
       const bool wow = at.view == platform::RegistryView::Other && catalogue::kNativeViewBits == 64;
       if (wow && text::UpperAscii(path).rfind("SOFTWARE\\", 0) == 0) path.insert(9, "WOW6432Node\\");
-      const std::string::size_type below = row.valueName.rfind('\\');
-      if (at.BelowKey() && below != std::string::npos) path += "\\" + row.valueName.substr(0, below);
+      const catalogue::TEntryKey key = at.Kind().KeyOf(at, row.valueName);
+      if (key.BelowSubkey()) path += "\\" + std::string(key.Subkey());
       opening = {"regedit.exe", "", std::string("Computer\\") + RootName(at.root) + "\\" + path};
     }
   } opening(row, startupFolder);

@@ -9,7 +9,7 @@ namespace korvalis::app {
 namespace {
 
 TRequestedEntry Entry(catalogue::Section section, const std::string& valueName, const std::string& command) {
-  return TRequestedEntry{section, valueName, valueName, command, platform::kRegSz, {}, 0, {}};
+  return TRequestedEntry{section, valueName, valueName, command, platform::kRegSz, 0, {}, 0, {}};
 }
 
 TElevatedRequest Undo(std::vector<TUndoOperation> undos) {

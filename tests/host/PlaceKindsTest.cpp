@@ -96,4 +96,37 @@ TEST(PlaceKindsTest, EveryKindIsReadComparedWrittenBackByANoAndReadAgainAsItWasL
   }
 }
 
+// A value below a subkey is stored in the baseline as one text: read back at the next start,
+// a change made meanwhile and refused puts it back at its own subkey.
+TEST(PlaceKindsTest, AValueBelowASubkeyComesBackFromTheBaselineToWhereItWas) {
+  const std::string hijacks = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+  const std::vector<std::pair<catalogue::Section, std::string>> below{
+      {40, hijacks + "\\sethc.exe"}, {kServices, "SYSTEM\\CurrentControlSet\\Services\\Shared\\Parameters"}};
+  for (const auto& [section, key] : below) {
+    SCOPED_TRACE(key);
+    const std::string value = section == kServices ? "ServiceDll" : "Debugger";
+    platform::memory::MemoryWindows windows;
+    TSwitches switches;
+    switches.Notification = switches.AllPlaces = true;
+    if (section == kServices) windows.services.Add("Shared", platform::kServiceAutoStart, "C:\\svchost.exe -k shared");
+    windows.registry.PutString(RootKey::LocalMachine, key, value, "C:\\planted.exe");
+    {
+      ScriptedHost first;
+      TChangeMonitor accepted{windows.platform(), switches, first};
+      accepted.TakeSnapshot();
+      accepted.StartFromBaseline();
+    }
+    windows.registry.PutString(RootKey::LocalMachine, key, value, "C:\\other.exe");
+    ScriptedHost host;
+    host.answers = {false};
+    TChangeMonitor restarted{windows.platform(), switches, host};
+    restarted.TakeSnapshot();
+    restarted.StartFromBaseline();
+    restarted.CheckAllSections();
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0].kind, catalogue::ChangeKind::Changed);
+    EXPECT_EQ(windows.registry.GetString(RootKey::LocalMachine, key, value), "C:\\planted.exe");
+  }
+}
+
 }  // namespace korvalis::app
