@@ -39,29 +39,15 @@ constexpr int kMaxSameName = 1000;
 constexpr int kReadAttempts = 3;
 constexpr std::chrono::milliseconds kReadPause{200};
 
-// Counts first, then writes into a buffer of exactly that size: a growing one would hold up to
-// three times the baseline at once while it moves, and the baseline holds every task's definition.
 class Writer {
  public:
-  static Writer Counting() { return Writer(true, 0); }
-  static Writer Of(std::size_t size) { return Writer(false, size); }
-  void Bytes(const std::uint8_t* data, std::size_t size) {
-    if (counting_) {
-      counted_ += size;
-      return;
-    }
-    out_.insert(out_.end(), data, data + size);
-  }
-  void U8(std::uint8_t value) { Bytes(&value, 1); }
+  void Bytes(const std::uint8_t* data, std::size_t size) { out_.insert(out_.end(), data, data + size); }
+  void U8(std::uint8_t value) { out_.push_back(value); }
   void U32(std::uint32_t value) {
-    std::uint8_t bytes[4];
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    Bytes(bytes, sizeof bytes);
+    for (int shift = 0; shift < 32; shift += 8) out_.push_back(static_cast<std::uint8_t>(value >> shift));
   }
   void U64(std::uint64_t value) {
-    std::uint8_t bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    Bytes(bytes, sizeof bytes);
+    for (int shift = 0; shift < 64; shift += 8) out_.push_back(static_cast<std::uint8_t>(value >> shift));
   }
   void Length(std::size_t size) {
     if (size > std::numeric_limits<std::uint32_t>::max()) throw Error("An entry is too large for the stored baseline");
@@ -69,19 +55,15 @@ class Writer {
   }
   void Text(const std::string& text) {
     Length(text.size());
-    Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    out_.insert(out_.end(), text.begin(), text.end());
   }
   void Data(const std::vector<std::uint8_t>& data) {
     Length(data.size());
     Bytes(data.data(), data.size());
   }
-  std::size_t Counted() const { return counted_; }
   std::vector<std::uint8_t>& Out() { return out_; }
 
  private:
-  Writer(bool counting, std::size_t size) : counting_(counting) { out_.reserve(size); }
-  bool counting_;
-  std::size_t counted_ = 0;
   std::vector<std::uint8_t> out_;
 };
 
@@ -283,30 +265,25 @@ void WriteEntry(Writer& out, const catalogue::TEntryRecord& entry, const std::st
 std::vector<std::uint8_t> EncodeWith(catalogue::SectionSet places, std::size_t entryCount,
                                      const std::function<void(Writer&)>& writeEntries,
                                      const std::vector<TRefusal>& refusals, std::uint8_t nativeViewBits) {
-  const auto write = [&](Writer& out) {
-    out.Bytes(kMagic.data(), kMagic.size());
-    out.U32(TBaseline::kFormatVersion);
-    out.U8(nativeViewBits);
-    std::vector<catalogue::Section> guarded;
-    for (int section = 0; section < catalogue::kSectionCount; ++section)
-      if (places.Contains(static_cast<catalogue::Section>(section))) guarded.push_back(static_cast<catalogue::Section>(section));
-    out.Length(guarded.size());
-    for (const catalogue::Section section : guarded) out.U8(section);
-    out.Length(entryCount);
-    writeEntries(out);
-    out.Length(refusals.size());
-    for (const TRefusal& refusal : refusals) {
-      out.U8(refusal.section);
-      out.U64(static_cast<std::uint64_t>(refusal.lastReported));
-      out.Text(refusal.valueName);
-      out.Text(refusal.command);
-      WriteContent(out, refusal.contentSize, refusal.contentHash);
-    }
-  };
-  Writer counting = Writer::Counting();
-  write(counting);
-  Writer out = Writer::Of(counting.Counted() + kChecksumSize);
-  write(out);
+  Writer out;
+  out.Bytes(kMagic.data(), kMagic.size());
+  out.U32(TBaseline::kFormatVersion);
+  out.U8(nativeViewBits);
+  std::vector<catalogue::Section> guarded;
+  for (int section = 0; section < catalogue::kSectionCount; ++section)
+    if (places.Contains(static_cast<catalogue::Section>(section))) guarded.push_back(static_cast<catalogue::Section>(section));
+  out.Length(guarded.size());
+  for (const catalogue::Section section : guarded) out.U8(section);
+  out.Length(entryCount);
+  writeEntries(out);
+  out.Length(refusals.size());
+  for (const TRefusal& refusal : refusals) {
+    out.U8(refusal.section);
+    out.U64(static_cast<std::uint64_t>(refusal.lastReported));
+    out.Text(refusal.valueName);
+    out.Text(refusal.command);
+    WriteContent(out, refusal.contentSize, refusal.contentHash);
+  }
   std::vector<std::uint8_t>& bytes = out.Out();
   out.U32(Crc32(bytes, bytes.size()));
   return std::move(bytes);
