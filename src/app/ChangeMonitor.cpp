@@ -57,7 +57,7 @@ TChangeMonitor::TChangeMonitor(const platform::Platform& platform, const TSwitch
       snapshot_(kNoWindow, platform),
       watches_(platform, clock_),
       refusals_(platform),
-      signerRecorder_(platform.files, platform.inspector),
+      signerRecorder_(platform.files, platform.background),
       administrator_(platform, switches, host, clock_) {}
 
 void TChangeMonitor::TakeSnapshot() {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/Services.h"
+#include "text/EncodedText.h"
 #include "text/StrMan.h"
 
 namespace korvalis::app {
@@ -17,35 +20,16 @@ constexpr const char* kRequestHeader = "Korvalis elevated request 1";
 constexpr const char* kEnd = "end";
 constexpr std::size_t kMaxPathChars = 260;
 
-// Every field is hex, so no byte of a name or command can end a field or a line; "-" is empty.
-std::string Hex(const std::string& bytes) {
-  if (bytes.empty()) return "-";
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const unsigned char c : bytes) hex += std::string{digits[c >> 4], digits[c & 15]};
-  return hex;
-}
-
-std::string Hex(const std::vector<std::uint8_t>& bytes) { return Hex(std::string(bytes.begin(), bytes.end())); }
+// Every field is hex, so no byte of a name or command can end a field or a line.
+std::string Hex(const std::string& bytes) { return text::Hex(bytes); }
+std::string Hex(const std::vector<std::uint8_t>& bytes) { return text::Hex(std::string(bytes.begin(), bytes.end())); }
 
 [[noreturn]] void Refuse(const std::string& why) { throw TRequestRefused(why); }
 
-int Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string Unhex(const std::string& field) {
-  if (field == "-") return std::string();
-  if (field.empty() || field.size() % 2 != 0) Refuse("a field is not hex");
-  std::string bytes;
-  for (std::size_t i = 0; i < field.size(); i += 2) {
-    const int high = Digit(field[i]), low = Digit(field[i + 1]);
-    if (high < 0 || low < 0) Refuse("a field is not hex");
-    bytes += static_cast<char>(high * 16 + low);
-  }
-  return bytes;
+  std::optional<std::string> bytes = text::Unhex(field);
+  if (!bytes) Refuse("a field is not hex");
+  return std::move(*bytes);
 }
 
 std::uint64_t Number(const std::string& field, std::uint64_t most) {

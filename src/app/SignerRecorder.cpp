@@ -116,6 +116,9 @@ void TSignerRecorder::ReadQueued(std::shared_ptr<State> state, platform::FileSys
         facts.signature == platform::Signature::Valid && !facts.signer.empty())
       state->found.emplace_back(std::move(program), std::move(facts.signer));
   }
+  lock.unlock();
+  inspector.Rest();
+  lock.lock();
   state->running = false;
   state->ended.notify_all();
 }

@@ -2,6 +2,7 @@
 // What a program file tells the user who must decide about it: whether it is there, who
 // signed it, and whose product its version information names.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace korvalis::platform {
@@ -40,6 +41,12 @@ bool NeverInspected(const std::string& path);
 // local pipe or a device.
 FileLookup UntouchedLookup(const std::string& path);
 
+// One line of text (without its line end) that a process of its own answers with, and back:
+// nothing for a line that is not one, or longer than kLongestFactsLine.
+std::string FactsLine(const FileFacts& facts);
+std::optional<FileFacts> FactsOfLine(const std::string& line);
+constexpr std::size_t kLongestFactsLine = 64 * 1024;
+
 class FileInspector {
  public:
   virtual ~FileInspector() = default;
@@ -49,6 +56,8 @@ class FileInspector {
   // A path never to be touched: one NeverInspected names, or one that lies, once made absolute,
   // on a drive letter mapped to a share. Asking does not touch the file.
   virtual bool IsRemote(const std::string& path) = 0;
+  // The reads are done for now: what they hold (a process of their own) may go.
+  virtual void Rest() {}
 };
 
 }  // namespace korvalis::platform

@@ -20,6 +20,9 @@ struct Platform {
   Shell& shell;
   EventLogApi& eventLog;
   FileInspector& inspector;
+  // For the reads no one waits for (the signers recorded of accepted entries): the resident
+  // program hands them to a process of its own.
+  FileInspector& background;
   ServiceControl& services;
   TaskScheduler& tasks;
   Elevation& elevation;

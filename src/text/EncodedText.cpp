@@ -99,4 +99,30 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
   return text;
 }
 
+std::string Hex(const std::string& bytes) {
+  if (bytes.empty()) return "-";
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const unsigned char c : bytes) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+std::optional<std::string> Unhex(const std::string& field) {
+  if (field == "-") return std::string();
+  if (field.empty() || field.size() % 2 != 0) return std::nullopt;
+  const auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+  std::string bytes;
+  bytes.reserve(field.size() / 2);
+  for (std::size_t i = 0; i < field.size(); i += 2) {
+    const int high = digit(field[i]), low = digit(field[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return bytes;
+}
+
 }  // namespace korvalis::text

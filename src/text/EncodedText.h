@@ -23,4 +23,9 @@ void AppendUtf8(std::string& text, std::uint32_t code);
 // UTF-16LE bytes as UTF-8; an unpaired surrogate, and an odd last byte, become U+FFFD.
 std::string Utf16LeToUtf8(const std::string& bytes);
 
+// Bytes as lower-case hex digits, "-" for none, so that no byte of them ends a field or a line;
+// and back, nothing for any other spelling.
+std::string Hex(const std::string& bytes);
+std::optional<std::string> Unhex(const std::string& field);
+
 }  // namespace korvalis::text

@@ -1,6 +1,8 @@
 // What the change dialogs say about a program file.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "dialogs/CommandText.h"
 #include "dialogs/ProgramFacts.h"
 #include "catalogue/Startups.h"
@@ -105,6 +107,29 @@ TEST(ProgramFacts, AChangesEarlierCommandIsShownVisibleWithItsFilesFactsAndPaylo
   EXPECT_EQ(BeforeLines(before, script, script, nullptr, nullptr), Lines{shown});
   EXPECT_EQ(FactsFile(before, script), "C:\\u\\a.ps1");
   EXPECT_EQ(FactsFile(before, none), "C:\\a.exe");
+}
+
+// The helper's answer comes back as it was read, whatever bytes the file's names hold, and a
+// line that is not one of its answers is none.
+TEST(ProgramFacts, FactsGoThroughTheHelpersLineAsTheyWereReadAndNothingElseIsTakenForThem) {
+  FileFacts facts;
+  facts.lookup = FileLookup::Found;
+  facts.signature = Signature::Valid;
+  facts.revocationChecked = true;
+  facts.signer = "Contoso \n\r\n 1 2";
+  facts.signer += '\0';
+  facts.company = "Works";
+  const std::string line = platform::FactsLine(facts);
+  EXPECT_EQ(line.find('\n'), std::string::npos);
+  const std::optional<FileFacts> back = platform::FactsOfLine(line);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(platform::FactsLine(*back), line);
+  EXPECT_EQ(back->signer, facts.signer);
+  EXPECT_TRUE(back->product.empty());
+  for (const std::string& bad : {std::string(), std::string("4 2 1 - - -x"), std::string("5 2 1 - - -"),
+                                 std::string("4 4 1 - - -"), std::string("4 2 2 - - -"), std::string("4 2 1 - -"),
+                                 std::string("4 2 1 4A - -"), std::string("4 2 1 4 - -"), "4 2 1 " + std::string(70000, 'a') + " - -"})
+    EXPECT_FALSE(platform::FactsOfLine(bad)) << bad.substr(0, 20);
 }
 
 }  // namespace korvalis::dialogs

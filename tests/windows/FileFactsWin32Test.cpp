@@ -2,6 +2,7 @@
 // build time, under a root this test makes the machine trust and under one nobody trusts.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <utility>
@@ -11,6 +12,8 @@
 
 #include "dialogs/ProgramFacts.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/TextConversion.h"
+#include "platform/win32/Win32HelperInspector.h"
 #include "platform/win32/Win32Windows.h"
 #include "support/SignedSamples.h"
 
@@ -70,6 +73,23 @@ TEST_F(FileFactsWin32, ASignedProgramNamesItsPublisherAndItsVersionInformation) 
   EXPECT_EQ(dialogs::ProgramFactLines(facts),
             (std::vector<std::string>{"Signed by Korvalis Test Publisher, revocation not checked",
                                       "Company: Korvalis Test Works", "Product: Korvalis Probe"}));
+}
+
+// The resident's background reads go to a process of its own: it reads what this one reads,
+// and after a rest a new one starts.
+TEST_F(FileFactsWin32, AHelperProcessReadsWhatThisProcessReads) {
+  std::string program = KORVALIS_PROGRAM_FILE;
+  std::replace(program.begin(), program.end(), '/', '\\');
+  win32::Win32HelperInspector helper(win32::AnsiToWide(program));
+  const FileFacts signed_ = helper.Inspect(samples_ + "trusted.exe");
+  EXPECT_EQ(signed_.signature, Signature::Valid);
+  EXPECT_EQ(signed_.signer, "Korvalis Test Publisher");
+  for (const std::string& path : {samples_ + "trusted.exe", samples_ + "untrusted.exe", testing::UnsignedSample(),
+                                  samples_ + "missing.exe"}) {
+    EXPECT_EQ(FactsLine(helper.Inspect(path)), FactsLine(Inspect(path))) << path;
+    helper.Rest();
+  }
+  EXPECT_EQ(helper.Inspect(std::string()).lookup, FileLookup::NotFound);
 }
 
 TEST_F(FileFactsWin32, AnAlteredCopyAndAnUntrustedRootAreNotValid) {

@@ -1,6 +1,7 @@
 // Program entry: the component object system for this thread, the program search path, the
 // hidden main window and the message loop; or, started with the elevated switch, the elevated
-// copy carrying out one request file.
+// copy carrying out one request file; or, with the inspect switch, the helper that reads files'
+// signatures for the resident.
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "catalogue/SearchPath.h"
 #include "platform/win32/ComScope.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Win32HelperInspector.h"
 #include "platform/win32/Win32Windows.h"
 #include "ui/Application.h"
 
@@ -40,6 +42,13 @@ void LoadLibrariesFromTheSystemOnly() {
   const auto set = reinterpret_cast<SetDirectories>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
   if (!set || !set(kSearchSystem32)) SetDllDirectoryA("");
+}
+
+std::wstring OwnProgramFile() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path;
 }
 
 // Shows the request's steps in a window of its own and carries them out on the user's OK only.
@@ -71,11 +80,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // verb or argument is no request it knows.
   if (__argc > 1 && _stricmp(__argv[1], app::kElevatedSwitch) == 0)
     return __argc == 3 ? RunElevatedCopy(instance, __argv[2]) : app::kElevatedRefused;
+  if (__argc == 2 && _stricmp(__argv[1], platform::win32::kInspectSwitch) == 0) {
+    platform::win32::Win32FileInspector inspector;
+    return platform::win32::ServeInspections(inspector);
+  }
   SingleInstance single;
   if (single.AlreadyRunning()) return 0;
   const platform::win32::ComScope com;
 
   platform::win32::Win32Windows windows;
+  platform::win32::Win32HelperInspector helper(OwnProgramFile());
+  windows.background = &helper;
   const catalogue::SearchPath searchPath = catalogue::BuildSearchPath(windows.environment);
   ui::TApplication& application = ui::Application();
   application.Initialize(instance);

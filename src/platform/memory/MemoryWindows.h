@@ -23,7 +23,7 @@ class MemoryWindows {
   MemoryWindows& operator=(const MemoryWindows&) = delete;
 
   Platform platform() {
-    return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation, security};
+    return Platform{registry, files, environment, shell, eventLog, inspector, inspector, services, tasks, elevation, security};
   }
 
   MemoryRegistry registry;

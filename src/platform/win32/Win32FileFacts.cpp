@@ -10,6 +10,7 @@
 #include <wintrust.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/CertificateTable.h"
@@ -40,6 +41,66 @@ bool OnNetworkDrive(const std::wstring& full) {
   return GetDriveTypeW(root) == DRIVE_REMOTE;
 }
 
+// The signature libraries, loaded by their full path in the system folder the first time a
+// file's signature is checked, and kept: a process that never checks one never maps them, nor
+// the hash providers they bring along.
+struct SignatureApi {
+  decltype(&::WinVerifyTrust) verifyTrust = nullptr;
+  decltype(&::WTHelperProvDataFromStateData) providerData = nullptr;
+  decltype(&::WTHelperGetProvSignerFromChain) signerFromChain = nullptr;
+  decltype(&::WTHelperGetProvCertFromChain) certificateFromChain = nullptr;
+  decltype(&::CryptCATAdminAcquireContext) acquireAdmin = nullptr;
+  decltype(&::CryptCATAdminReleaseContext) releaseAdmin = nullptr;
+  decltype(&::CryptCATAdminCalcHashFromFileHandle) hashFile = nullptr;
+  decltype(&::CryptCATAdminEnumCatalogFromHash) catalogFromHash = nullptr;
+  decltype(&::CryptCATAdminReleaseCatalogContext) releaseCatalog = nullptr;
+  decltype(&::CryptCATCatalogInfoFromContext) catalogInfo = nullptr;
+  // Windows 8 on: the SHA-256 forms of the catalog admin and its file hash.
+  BOOL(WINAPI* acquireAdmin2)(HCATADMIN*, const GUID*, const WCHAR*, const CERT_STRONG_SIGN_PARA*, DWORD) = nullptr;
+  BOOL(WINAPI* hashFile2)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD) = nullptr;
+  decltype(&::CertVerifyCertificateChainPolicy) chainPolicy = nullptr;
+  decltype(&::CertGetNameStringW) nameString = nullptr;
+  bool loaded = false;
+};
+
+HMODULE SystemLibrary(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str());
+}
+
+template <typename Function>
+bool Bind(HMODULE module, const char* name, Function& function) {
+  function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+  return function != nullptr;
+}
+
+const SignatureApi& Api() {
+  static const SignatureApi api = [] {
+    SignatureApi made;
+    const HMODULE wintrust = SystemLibrary(L"wintrust.dll");
+    const HMODULE crypt32 = SystemLibrary(L"crypt32.dll");
+    made.loaded = Bind(wintrust, "WinVerifyTrust", made.verifyTrust) &&
+                  Bind(wintrust, "WTHelperProvDataFromStateData", made.providerData) &&
+                  Bind(wintrust, "WTHelperGetProvSignerFromChain", made.signerFromChain) &&
+                  Bind(wintrust, "WTHelperGetProvCertFromChain", made.certificateFromChain) &&
+                  Bind(wintrust, "CryptCATAdminAcquireContext", made.acquireAdmin) &&
+                  Bind(wintrust, "CryptCATAdminReleaseContext", made.releaseAdmin) &&
+                  Bind(wintrust, "CryptCATAdminCalcHashFromFileHandle", made.hashFile) &&
+                  Bind(wintrust, "CryptCATAdminEnumCatalogFromHash", made.catalogFromHash) &&
+                  Bind(wintrust, "CryptCATAdminReleaseCatalogContext", made.releaseCatalog) &&
+                  Bind(wintrust, "CryptCATCatalogInfoFromContext", made.catalogInfo) &&
+                  Bind(crypt32, "CertVerifyCertificateChainPolicy", made.chainPolicy) &&
+                  Bind(crypt32, "CertGetNameStringW", made.nameString);
+    if (!(Bind(wintrust, "CryptCATAdminAcquireContext2", made.acquireAdmin2) &&
+          Bind(wintrust, "CryptCATAdminCalcHashFromFileHandle2", made.hashFile2)))
+      made.acquireAdmin2 = nullptr, made.hashFile2 = nullptr;
+    return made;
+  }();
+  return api;
+}
+
 // The verification's state, closed however the check ends: of a file's own signature, or of
 // the catalog that lists the file's hash.
 class TrustCheck {
@@ -58,15 +119,15 @@ class TrustCheck {
   TrustCheck& operator=(const TrustCheck&) = delete;
   ~TrustCheck() {
     data_.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust(NoWindow(), &action_, &data_);
+    Api().verifyTrust(NoWindow(), &action_, &data_);
   }
 
   LONG result() const { return result_; }
   DWORD lastError() const { return lastError_; }
   // The first signer, with the chain its certificate was verified along.
   CRYPT_PROVIDER_SGNR* Signer() const {
-    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
-    return provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_DATA* provider = Api().providerData(data_.hWVTStateData);
+    return provider ? Api().signerFromChain(provider, 0, FALSE, 0) : nullptr;
   }
 
  private:
@@ -78,7 +139,7 @@ class TrustCheck {
     data_.dwStateAction = WTD_STATEACTION_VERIFY;
     // Revocation from the cached lists alone, nothing fetched: the answer must not wait on the network.
     data_.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | WTD_CACHE_ONLY_URL_RETRIEVAL;
-    result_ = WinVerifyTrust(NoWindow(), &action_, &data_);
+    result_ = Api().verifyTrust(NoWindow(), &action_, &data_);
     lastError_ = GetLastError();
   }
 
@@ -98,15 +159,15 @@ bool ChainTrusted(PCCERT_CHAIN_CONTEXT chain) {
   para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain, &para, &status) &&
+  return Api().chainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain, &para, &status) &&
          status.dwError == 0;
 }
 
 std::string SignerName(PCCERT_CONTEXT certificate) {
-  const DWORD length = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  const DWORD length = Api().nameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
   if (length <= 1) return "";
   std::vector<wchar_t> name(length);
-  CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
+  Api().nameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
   return WideToAnsi(name.data(), length - 1);
 }
 
@@ -129,7 +190,7 @@ Signature Verdict(const TrustCheck& check, FileFacts& facts) {
   // The revocation lists the cache does not hold leave a signature otherwise whole.
   if (result == ERROR_SUCCESS || result == CERT_E_REVOCATION_FAILURE) {
     CRYPT_PROVIDER_SGNR* signer = check.Signer();
-    CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* certificate = signer ? Api().certificateFromChain(signer, 0) : nullptr;
     if (!certificate || !ChainTrusted(signer->pChainContext)) return Signature::NotValid;
     facts.signer = SignerName(certificate->pCert);
     facts.revocationChecked = result == ERROR_SUCCESS && RevocationChecked(signer->pChainContext);
@@ -155,7 +216,7 @@ Signature Verdict(const TrustCheck& check, FileFacts& facts) {
   return Signature::NotValid;
 }
 
-void CloseCatalogAdmin(HCATADMIN admin) { CryptCATAdminReleaseContext(admin, 0); }
+void CloseCatalogAdmin(HCATADMIN admin) { Api().releaseAdmin(admin, 0); }
 using UniqueCatalogAdmin = UniqueHandle<NullTraits<HCATADMIN, CloseCatalogAdmin>>;
 
 // The Windows 8 form of the catalog member, whose admin context tells the verdict which hash
@@ -169,9 +230,9 @@ static_assert(sizeof(WINTRUST_CATALOG_INFO) % alignof(HCATADMIN) == 0, "the admi
 // The first catalog that lists the hash, released with the admin context's help.
 struct CatalogOfHash {
   CatalogOfHash(HCATADMIN admin, std::vector<BYTE>& hash)
-      : admin(admin), info(CryptCATAdminEnumCatalogFromHash(admin, hash.data(), static_cast<DWORD>(hash.size()), 0, nullptr)) {}
+      : admin(admin), info(Api().catalogFromHash(admin, hash.data(), static_cast<DWORD>(hash.size()), 0, nullptr)) {}
   ~CatalogOfHash() {
-    if (info) CryptCATAdminReleaseCatalogContext(admin, info, 0);
+    if (info) Api().releaseCatalog(admin, info, 0);
   }
   CatalogOfHash(const CatalogOfHash&) = delete;
   CatalogOfHash& operator=(const CatalogOfHash&) = delete;
@@ -193,27 +254,21 @@ std::wstring HexTag(const std::vector<BYTE>& hash) {
 // Windows' own programs carry no signature of their own: the system signed catalogs that
 // list their hashes. SHA-256 where the system can take it (Windows 8 on), else SHA-1.
 Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
-  using Acquire2 = BOOL(WINAPI*)(HCATADMIN*, const GUID*, const WCHAR*, const CERT_STRONG_SIGN_PARA*, DWORD);
-  using Hash2 = BOOL(WINAPI*)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
-  HMODULE wintrust = GetModuleHandleW(L"wintrust.dll");
-  const auto acquire2 = reinterpret_cast<Acquire2>(
-      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminAcquireContext2") : nullptr));
-  const auto hash2 = reinterpret_cast<Hash2>(
-      reinterpret_cast<void*>(wintrust ? GetProcAddress(wintrust, "CryptCATAdminCalcHashFromFileHandle2") : nullptr));
-  const bool sha256 = acquire2 && hash2;
+  const SignatureApi& api = Api();
+  const bool sha256 = api.acquireAdmin2 != nullptr;
 
   GUID driverAction = DRIVER_ACTION_VERIFY;
   UniqueCatalogAdmin admin;
-  if (!(sha256 ? acquire2(admin.put(), &driverAction, BCRYPT_SHA256_ALGORITHM, nullptr, 0)
-               : CryptCATAdminAcquireContext(admin.put(), &driverAction, 0)))
+  if (!(sha256 ? api.acquireAdmin2(admin.put(), &driverAction, BCRYPT_SHA256_ALGORITHM, nullptr, 0)
+               : api.acquireAdmin(admin.put(), &driverAction, 0)))
     return Signature::None;
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return Signature::None;
   std::vector<BYTE> hash(64);
   auto size = static_cast<DWORD>(hash.size());
-  if (!(sha256 ? hash2(admin.get(), file.get(), &size, hash.data(), 0)
-               : CryptCATAdminCalcHashFromFileHandle(file.get(), &size, hash.data(), 0)) ||
+  if (!(sha256 ? api.hashFile2(admin.get(), file.get(), &size, hash.data(), 0)
+               : api.hashFile(file.get(), &size, hash.data(), 0)) ||
       size > hash.size())
     return Signature::None;
   hash.resize(size);
@@ -223,7 +278,7 @@ Signature CatalogVerdict(const std::wstring& path, FileFacts& facts) {
   CATALOG_INFO catalogFile{};
   catalogFile.cbStruct = sizeof catalogFile;
   Signature verdict = Signature::NotValid;
-  if (CryptCATCatalogInfoFromContext(catalog.info, &catalogFile, 0)) {
+  if (api.catalogInfo(catalog.info, &catalogFile, 0)) {
     const std::wstring tag = HexTag(hash);
     CatalogMember member{};
     member.info.cbStruct = sha256 ? sizeof member : sizeof member.info;
@@ -257,6 +312,7 @@ CertificateTable CertificateTableOf(const std::wstring& path, std::uint64_t size
 }
 
 void CheckSignature(const std::wstring& path, std::uint64_t size, FileFacts& facts) {
+  if (!Api().loaded) return;  // not checked
   // The verdict calls some broken tables no signature at all.
   const CertificateTable table = CertificateTableOf(path, size);
   if (table == CertificateTable::Corrupt) {

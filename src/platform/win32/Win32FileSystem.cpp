@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/Sha256.h"
 #include "platform/win32/Handles.h"
 
 #include <aclapi.h>
-#include <bcrypt.h>
 #include <sddl.h>
 
 namespace korvalis::platform::win32 {
@@ -55,35 +55,6 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::vector<std::uint8_t
 }
 
 namespace {
-
-// The system's SHA-256, fed piece by piece.
-class SystemSha256 {
- public:
-  SystemSha256() {
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
-      algorithm_ = nullptr;
-      return;
-    }
-    if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0))) hash_ = nullptr;
-  }
-  ~SystemSha256() {
-    if (hash_) BCryptDestroyHash(hash_);
-    if (algorithm_) BCryptCloseAlgorithmProvider(algorithm_, 0);
-  }
-  SystemSha256(const SystemSha256&) = delete;
-  SystemSha256& operator=(const SystemSha256&) = delete;
-  bool Add(std::uint8_t* data, DWORD size) { return hash_ && BCRYPT_SUCCESS(BCryptHashData(hash_, data, size, 0)); }
-  bool Finish(std::string& digest) {
-    UCHAR result[32] = {};
-    if (!hash_ || !BCRYPT_SUCCESS(BCryptFinishHash(hash_, result, sizeof result, 0))) return false;
-    digest.assign(reinterpret_cast<const char*>(result), sizeof result);
-    return true;
-  }
-
- private:
-  BCRYPT_ALG_HANDLE algorithm_ = nullptr;
-  BCRYPT_HASH_HANDLE hash_ = nullptr;
-};
 
 bool IsRegularDiskFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
   return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
@@ -144,7 +115,7 @@ DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t ke
   if (!file) return NotOpened<DigestResult>(path);
   BY_HANDLE_FILE_INFORMATION information{};
   if (!IsRegularDiskFile(file.get(), information)) return DigestResult::NotRegular;
-  SystemSha256 hash;
+  Sha256 hash;
   FileDigest read;
   std::vector<std::uint8_t> chunk(64 * 1024);
   for (;;) {
@@ -152,11 +123,11 @@ DigestResult Win32FileSystem::DigestFile(const std::string& path, std::size_t ke
     if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
       return DigestResult::Unreadable;
     if (got == 0) break;
-    if (!hash.Add(chunk.data(), got)) return DigestResult::Unreadable;
+    hash.Add(chunk.data(), got);
     read.size += got;
     if (read.size <= keepAtMost) read.bytes.insert(read.bytes.end(), chunk.begin(), chunk.begin() + got);
   }
-  if (!hash.Finish(read.sha256)) return DigestResult::Unreadable;
+  read.sha256 = hash.Finish();
   read.kept = read.size <= keepAtMost;
   if (!read.kept) read.bytes.clear();
   digest = std::move(read);

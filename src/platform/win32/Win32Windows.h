@@ -17,7 +17,8 @@ namespace korvalis::platform::win32 {
 class Win32Windows {
  public:
   Platform platform() {
-    return Platform{registry, files, environment, shell, eventLog, inspector, services, tasks, elevation, security};
+    return Platform{registry,  files,    environment, shell,     eventLog, inspector, background ? *background : inspector,
+                    services, tasks, elevation, security};
   }
 
   Win32Registry registry;
@@ -26,6 +27,7 @@ class Win32Windows {
   Win32Shell shell;
   Win32EventLog eventLog;
   Win32FileInspector inspector;
+  FileInspector* background = nullptr;  // the inspector itself when none is set
   Win32Services services;
   Win32TaskScheduler tasks;
   Win32Security security;
