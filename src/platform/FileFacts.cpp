@@ -21,6 +21,10 @@ FileLookup UntouchedLookup(const std::string& path) {
   return FileLookup::NotLookedUp;
 }
 
+std::string PathLine(const std::string& path) { return text::Hex(path); }
+
+std::optional<std::string> PathOfLine(const std::string& line) { return text::Unhex(line); }
+
 // Lookup, signature and revocation as numbers, then the signer, company and product in hex.
 std::string FactsLine(const FileFacts& facts) {
   return std::to_string(static_cast<int>(facts.lookup)) + " " + std::to_string(static_cast<int>(facts.signature)) + " " +

@@ -41,8 +41,11 @@ bool NeverInspected(const std::string& path);
 // local pipe or a device.
 FileLookup UntouchedLookup(const std::string& path);
 
-// One line of text (without its line end) that a process of its own answers with, and back:
-// nothing for a line that is not one, or longer than kLongestFactsLine.
+// What a process of its own is asked, a path, and what it answers, the facts: each one line of
+// text (without its line end), and back; nothing for a line that is not one, or an answer
+// longer than kLongestFactsLine.
+std::string PathLine(const std::string& path);
+std::optional<std::string> PathOfLine(const std::string& line);
 std::string FactsLine(const FileFacts& facts);
 std::optional<FileFacts> FactsOfLine(const std::string& line);
 constexpr std::size_t kLongestFactsLine = 64 * 1024;

@@ -126,6 +126,10 @@ TEST(ProgramFacts, FactsGoThroughTheHelpersLineAsTheyWereReadAndNothingElseIsTak
   EXPECT_EQ(platform::FactsLine(*back), line);
   EXPECT_EQ(back->signer, facts.signer);
   EXPECT_TRUE(back->product.empty());
+  const std::string path = "C:\\A B\n\xC3\xA9.exe";
+  EXPECT_EQ(platform::PathLine(path).find_first_of(" \n"), std::string::npos);
+  EXPECT_EQ(platform::PathOfLine(platform::PathLine(path)), path);
+  EXPECT_FALSE(platform::PathOfLine("C:\\x.exe"));
   for (const std::string& bad : {std::string(), std::string("4 2 1 - - -x"), std::string("5 2 1 - - -"),
                                  std::string("4 4 1 - - -"), std::string("4 2 2 - - -"), std::string("4 2 1 - -"),
                                  std::string("4 2 1 4A - -"), std::string("4 2 1 4 - -"), "4 2 1 " + std::string(70000, 'a') + " - -"})

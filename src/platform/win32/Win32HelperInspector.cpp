@@ -10,7 +10,6 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/TextConversion.h"
-#include "text/EncodedText.h"
 
 namespace korvalis::platform::win32 {
 
@@ -40,7 +39,7 @@ int ServeInspections(FileInspector& inspector) {
   std::vector<char> chunk(4096);
   for (;;) {
     for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      const std::optional<std::string> path = text::Unhex(pending.substr(0, end));
+      const std::optional<std::string> path = PathOfLine(pending.substr(0, end));
       pending.erase(0, end + 1);
       if (!path) return 1;
       FileFacts facts;
@@ -169,7 +168,7 @@ FileFacts Win32HelperInspector::Inspect(const std::string& path) {
   }
   if (!helper) helper = StartHelper(shared->program, shared->job.get());
   if (!helper) return {};
-  const bool asked = WriteAll(helper->input.get(), text::Hex(path) + "\n");
+  const bool asked = WriteAll(helper->input.get(), PathLine(path) + "\n");
   const std::optional<std::string> line = asked ? ReadAnswer(*helper, kAnswerWithinMs) : std::nullopt;
   const std::optional<FileFacts> facts = line ? FactsOfLine(*line) : std::nullopt;
   if (!facts) {
