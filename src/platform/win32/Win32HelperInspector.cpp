@@ -132,6 +132,8 @@ struct Win32HelperInspector::Shared {
   UniqueProcess job;  // ends every helper when it closes, with this process at the latest
   std::mutex mutex;
   std::vector<std::unique_ptr<Helper>> idle;
+  // One helper started at a time: another must not inherit the pipe ends made for this one.
+  std::mutex starting;
 };
 
 Win32HelperInspector::Win32HelperInspector(std::wstring program) : shared_(std::make_shared<Shared>()) {
@@ -166,7 +168,10 @@ FileFacts Win32HelperInspector::Inspect(const std::string& path) {
       shared->idle.pop_back();
     }
   }
-  if (!helper) helper = StartHelper(shared->program, shared->job.get());
+  if (!helper) {
+    const std::lock_guard<std::mutex> lock(shared->starting);
+    helper = StartHelper(shared->program, shared->job.get());
+  }
   if (!helper) return {};
   const bool asked = WriteAll(helper->input.get(), PathLine(path) + "\n");
   const std::optional<std::string> line = asked ? ReadAnswer(*helper, kAnswerWithinMs) : std::nullopt;
