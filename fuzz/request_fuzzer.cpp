@@ -121,7 +121,7 @@ app::TRequestedEntry EntryFrom(Choices& choices) {
   app::TRequestedEntry entry;
   entry.section = sections[choices.Next() % sections.size()];
   entry.valueName = choices.Of(kNames);
-  entry.name = entry.valueName;
+  entry.name = entry.valueName.Text();
   entry.command = choices.Of(kCommands);
   entry.valueType = choices.Next() % 8;
   if (choices.Next() & 1) entry.data.assign(entry.command.begin(), entry.command.end());
