@@ -13,7 +13,7 @@
 #include "dialogs/ProgramFacts.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/TextConversion.h"
-#include "platform/win32/Win32HelperInspector.h"
+#include "platform/win32/Win32FactsHelper.h"
 #include "platform/win32/Win32Windows.h"
 #include "support/SignedSamples.h"
 

@@ -13,7 +13,7 @@
 #include "catalogue/SearchPath.h"
 #include "platform/win32/ComScope.h"
 #include "platform/win32/Handles.h"
-#include "platform/win32/Win32HelperInspector.h"
+#include "platform/win32/Win32FactsHelper.h"
 #include "platform/win32/Win32Windows.h"
 #include "ui/Application.h"
 

@@ -1,4 +1,4 @@
-#include "platform/win32/Win32HelperInspector.h"
+#include "platform/win32/Win32FactsHelper.h"
 
 #include <windows.h>
 
