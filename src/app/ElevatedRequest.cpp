@@ -21,7 +21,7 @@ constexpr const char* kEnd = "end";
 constexpr std::size_t kMaxPathChars = 260;
 
 // Every field is hex, so no byte of a name or command can end a field or a line.
-std::string Hex(const std::string& bytes) { return text::Hex(bytes); }
+using text::Hex;
 std::string Hex(const std::vector<std::uint8_t>& bytes) { return text::Hex(std::string(bytes.begin(), bytes.end())); }
 
 [[noreturn]] void Refuse(const std::string& why) { throw TRequestRefused(why); }

@@ -50,7 +50,6 @@ class TEntryKey {
 
   // The text names the key in full once its place is known.
   bool operator==(const TEntryKey& other) const { return text_ == other.text_; }
-  bool operator!=(const TEntryKey& other) const { return !(*this == other); }
 
  private:
   static constexpr std::uint32_t kNoCut = UINT32_MAX;

@@ -30,7 +30,6 @@ struct TEntryRecord {
            command == other.command && valueType == other.valueType && iconIndex == other.iconIndex &&
            data == other.data && contentSize == other.contentSize && contentHash == other.contentHash;
   }
-  bool operator!=(const TEntryRecord& other) const { return !(*this == other); }
 };
 
 }  // namespace korvalis::catalogue
